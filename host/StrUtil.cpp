@@ -1,0 +1,186 @@
+#include "StrUtil.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <cstdlib>
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t wc : text) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int extra;
+        std::uint32_t c;
+        if (b < 0x80) { c = b; extra = 0; }
+        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; extra = 1; }
+        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; extra = 2; }
+        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; extra = 3; }
+        else { out += L'\xFFFD'; ++i; continue; }
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k) {
+            if (i + k >= n || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) { ok = false; break; }
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (!ok) { out += L'\xFFFD'; ++i; continue; }
+        out += static_cast<wchar_t>(c);
+        i += 1 + extra;
+    }
+    return out;
+}
+
+std::string WideToAnsi(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t wc : text)
+        out += static_cast<std::uint32_t>(wc) <= 0xFF ? static_cast<char>(wc) : '?';
+    return out;
+}
+
+std::wstring AnsiToWide(const std::string& text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (char c : text)
+        out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
+static int HexValue(wchar_t c)
+{
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    return -1;
+}
+
+bool HexStringToBin(const std::wstring& text, std::vector<BYTE>& out)
+{
+    out.clear();
+    out.reserve(text.size() / 2);
+    std::size_t i = 0;
+    for (; i + 1 < text.size(); i += 2) {
+        const int hi = HexValue(text[i]);
+        const int lo = HexValue(text[i + 1]);
+        if (hi < 0 || lo < 0)
+            return false;
+        out.push_back(static_cast<BYTE>(hi << 4 | lo));
+    }
+    return i == text.size();
+}
+
+std::vector<BYTE> HexStringToBin(const std::wstring& text)
+{
+    std::vector<BYTE> out;
+    HexStringToBin(text, out);
+    return out;
+}
+
+std::wstring BinToHexString(const BYTE* data, std::size_t length)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring out(length * 2, L'0');
+    for (std::size_t i = 0; i < length; ++i) {
+        out[2 * i] = digits[data[i] >> 4];
+        out[2 * i + 1] = digits[data[i] & 15];
+    }
+    return out;
+}
+
+std::wstring BinToHexString(const std::vector<BYTE>& data)
+{
+    return BinToHexString(data.data(), data.size());
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator, int bSkipTrailingEmpty)
+{
+    std::vector<std::wstring> items;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t pos = text.find(separator, start);
+        if (pos == std::wstring::npos) {
+            items.push_back(text.substr(start));
+            break;
+        }
+        items.push_back(text.substr(start, pos - start));
+        start = pos + 1;
+    }
+    if (bSkipTrailingEmpty && !items.empty() && items.back().empty())
+        items.pop_back();
+    return items;
+}
+
+int IntFromString(const std::wstring& text)
+{
+    const wchar_t* p = text.c_str();
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    bool neg = false;
+    if (*p == L'+' || *p == L'-')
+        neg = *p++ == L'-';
+    long long v = 0;
+    while (*p >= L'0' && *p <= L'9') {
+        v = v * 10 + (*p++ - L'0');
+        if (v > 2147483648LL)
+            v = 2147483648LL;
+    }
+    if (neg)
+        v = -v;
+    if (v > 2147483647LL)
+        v = 2147483647LL;
+    return static_cast<int>(v);
+}
+
+double DoubleFromString(const std::wstring& text)
+{
+    return std::wcstod(text.c_str(), nullptr);
+}
+
+std::wstring ToString(int value)
+{
+    return std::to_wstring(value);
+}
+
+std::wstring ToString(double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", value);
+    return AnsiToWide(buf);
+}
+
+std::wstring ToString2f(double value)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", value);
+    return AnsiToWide(buf);
+}
