@@ -1,1 +1,23 @@
-# plug-in targets
+# The plug-in: a static library for the tests and a shared library that
+# exports nothing but Create.
+set(MIMAKI_PLUGIN_SOURCES
+  entry/Create.cpp
+  entry/ModelTable.cpp
+  driver/MimakiBaseDriver.cpp
+  devparms/MimakiDevParms.cpp
+)
+
+add_library(mimaki_plugin_static STATIC ${MIMAKI_PLUGIN_SOURCES})
+target_link_libraries(mimaki_plugin_static PUBLIC mimaki_host)
+if(TARGET mimaki_printcond)
+  target_link_libraries(mimaki_plugin_static PUBLIC mimaki_printcond)
+endif()
+
+add_library(mimaki SHARED ${MIMAKI_PLUGIN_SOURCES})
+target_link_libraries(mimaki PRIVATE mimaki_host)
+if(TARGET mimaki_printcond)
+  target_link_libraries(mimaki PRIVATE mimaki_printcond)
+endif()
+target_link_options(mimaki PRIVATE
+  -Wl,--version-script=${CMAKE_SOURCE_DIR}/cmake/plugin.map -Wl,--no-undefined)
+set_target_properties(mimaki PROPERTIES LINK_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/plugin.map)

@@ -13,8 +13,10 @@ IOutputSink::~IOutputSink() = default;
 
 bool IOutputSink::Write(const BYTE* data, std::size_t len)
 {
-    if (m_failed)
+    if (m_failed) {
+        ++m_callsAfterFailure;
         return false;
+    }
     if (len > m_failAfter - m_written) {
         const std::size_t part = static_cast<std::size_t>(m_failAfter - m_written);
         if (part)

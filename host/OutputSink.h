@@ -26,6 +26,8 @@ public:
     void SetFailAfter(std::uint64_t bytes) { m_failAfter = bytes; }
     std::uint64_t BytesWritten() const { return m_written; }
     bool Failed() const { return m_failed; }
+    // Writes attempted after the first failure (a driver should make none).
+    std::uint64_t CallsAfterFailure() const { return m_callsAfterFailure; }
     const std::string& Error() const { return m_error; }
 
 protected:
@@ -36,6 +38,7 @@ private:
     std::uint64_t m_failAfter = UINT64_MAX;
     std::uint64_t m_written = 0;
     bool m_failed = false;
+    std::uint64_t m_callsAfterFailure = 0;
     std::string m_error;
 };
 

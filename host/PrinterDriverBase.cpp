@@ -212,11 +212,20 @@ int CPrinterDriverBase::OutputMargBottom() { return 1; }
 int CPrinterDriverBase::GetJobPixelLength() { return m_nJobRows; }
 std::wstring CPrinterDriverBase::GetDestinationFileName() { return {}; }
 
+// Feed commands carry 16-bit row counts (and double-line printing doubles
+// them), so long blank stretches are advanced in pieces.
 int CPrinterDriverBase::AdvanceHangingRows()
 {
-    const int n = m_nHangingRows;
-    m_nHangingRows = 0;
-    return AdvanceRows(n);
+    constexpr int kMaxAdvance = 32767;
+    while (m_nHangingRows > 0) {
+        const int n = m_nHangingRows < kMaxAdvance ? m_nHangingRows : kMaxAdvance;
+        m_nHangingRows -= n;
+        if (!AdvanceRows(n)) {
+            m_nHangingRows = 0;
+            return 0;
+        }
+    }
+    return 1;
 }
 
 // Without a driver of its own the host sends blank rows for a feed.
@@ -294,4 +303,22 @@ void CPrinterDriverBase::InitReplaceValNoMediumDot()
         }
         m_ReplaceVal[v] = static_cast<BYTE>(out);
     }
+}
+
+void CPrinterDriverBase::SetDriverInfo(const std::wstring& key, const std::wstring& value)
+{
+    for (auto& kv : m_driverInfo)
+        if (kv.first == key) {
+            kv.second = value;
+            return;
+        }
+    m_driverInfo.emplace_back(key, value);
+}
+
+std::wstring CPrinterDriverBase::GetDriverInfo(const std::wstring& key) const
+{
+    for (const auto& kv : m_driverInfo)
+        if (kv.first == key)
+            return kv.second;
+    return {};
 }

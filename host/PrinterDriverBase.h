@@ -201,6 +201,11 @@ public:
     int GetScanRow() const { return m_nScanRow; }
     int GetSectionCount() const { return m_nSections; }
 
+    // Facts a driver publishes about itself for the host's job report
+    // ("CommandSet" and the like); empty when not published.
+    void SetDriverInfo(const std::wstring& key, const std::wstring& value);
+    std::wstring GetDriverInfo(const std::wstring& key) const;
+
     // Fills the replacement table so that 2-bit medium dots (value 2) are
     // removed and all other dot values are kept.
     void InitReplaceValNoMediumDot();
@@ -239,6 +244,7 @@ protected:
     int m_nError = 0;
 
 private:
+    std::vector<std::pair<std::wstring, std::wstring>> m_driverInfo;
     CAbortProc* m_pAbortProc = nullptr;
     IOutputSink* m_pSink = nullptr;
 };

@@ -1,0 +1,60 @@
+// The driver base of (almost) every Mimaki model: raster command sets 0 to
+// 4, row framing, colour tables, feeds, medium-dot removal and the abort
+// command.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/PrinterDriverBase.h"
+
+class CMimakiDevParmsBase;
+
+class CMimakiLegacyBasePrinterDriver : public CPrinterDriverBase {
+public:
+    CMimakiLegacyBasePrinterDriver(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms);
+    ~CMimakiLegacyBasePrinterDriver() override;
+
+    int JobClose() override;
+    int OutputInit(int n1, int n2) override;
+    int OutputCurrentRow() override;
+
+    // Added operations, in this order.
+    virtual int GetCommandSet();
+    virtual std::string GetFeedCommand(int nRows);
+    virtual void PrepareRowHeader(int nColourCode, int nByteCount);
+
+    const std::string& GetRowHeader() const { return RowHeader; }
+    const std::string& GetRowTrailer() const { return RowTrailer; }
+    const std::string& GetBandTrailer() const { return BandTrailer; }
+    const BYTE* GetColourCodeTable() const { return ColourCodeTable; }
+    const BYTE* GetMappedRowBuffer() const { return MappedRowBuffer.get(); }
+
+protected:
+    int AdvanceRows(int nRows) override;
+    int OutputEmptyRow() override;
+
+    CMimakiDevParmsBase* MimakiParms() const { return m_pMimakiParms; }
+    int DoubleLine() const;
+
+    std::string RowHeader;
+    std::string RowTrailer;
+    std::string BandTrailer;
+    std::unique_ptr<BYTE[]> MappedRowBuffer;
+    int FunctMode;
+    BYTE ColourCodeTable[35];
+
+private:
+    CMimakiDevParmsBase* m_pMimakiParms;
+    // Blank row of the job's width and its coded form, made once per width.
+    std::unique_ptr<BYTE[]> m_zeroRow;
+    std::unique_ptr<BYTE[]> m_zeroRowCoded;
+    int m_zeroRowBytes = -1;
+    int m_zeroRowCodedLength = 0;
+};
+
+// Groups the newer drivers; adds nothing.
+class CMimakiBasePrinterDriver : public CMimakiLegacyBasePrinterDriver {
+public:
+    using CMimakiLegacyBasePrinterDriver::CMimakiLegacyBasePrinterDriver;
+};

@@ -1,0 +1,200 @@
+#include "entry/ModelTable.h"
+
+#include "devparms/MimakiDevParms.h"
+#include "driver/MimakiBaseDriver.h"
+
+namespace mimaki {
+namespace {
+
+template <typename T>
+CUnivDevParmsBase* MakeParms()
+{
+    return new T();
+}
+
+template <typename T>
+CPrinterDriverBase* MakeDriver(CPrintEnv* env, CUnivDevParmsBase* parms)
+{
+    return new T(env, parms);
+}
+
+// Parameter classes. A null factory marks a class that is not built yet.
+const ParmsClass kBase{"CMimakiDevParmsBase", &MakeParms<CMimakiDevParmsBase>};
+const ParmsClass kDP1{"DEVPARM1_CLASS", nullptr};
+const ParmsClass kDP2{"DEVPARM2_CLASS", nullptr};
+const ParmsClass kDP3{"DEVPARM3_CLASS", nullptr};
+const ParmsClass kDP4{"DEVPARM4_CLASS", nullptr};
+const ParmsClass kDP5{"DEVPARM5_CLASS", nullptr};
+const ParmsClass kDP6{"DEVPARM6_CLASS", nullptr};
+const ParmsClass kDP7{"DEVPARM7_CLASS", nullptr};
+const ParmsClass kDP8{"DEVPARM8_CLASS", nullptr};
+const ParmsClass kDP9{"DEVPARM9_CLASS", nullptr};
+const ParmsClass kDP10{"DEVPARM10_CLASS", nullptr};
+const ParmsClass kDP11{"DEVPARM11_CLASS", nullptr};
+const ParmsClass kDP12{"DEVPARM12_CLASS", nullptr};
+const ParmsClass kDP13{"DEVPARM13_CLASS", nullptr};
+const ParmsClass kDP14{"DEVPARM14_CLASS", nullptr};
+const ParmsClass kDP15{"DEVPARM15_CLASS", nullptr};
+const ParmsClass kDP16{"DEVPARM16_CLASS", nullptr};
+const ParmsClass kDP17{"DEVPARM17_CLASS", nullptr};
+const ParmsClass kTX400{"DEVPARMTX400_CLASS", nullptr};
+const ParmsClass kUJF3042{"DEVPARMUJF3042_CLASS", nullptr};
+const ParmsClass kUJF706{"DEVPARMUJF706_CLASS", nullptr};
+const ParmsClass kJV34{"DEVPARMJV34_CLASS", nullptr};
+const ParmsClass kJV400{"DEVPARMJV400_CLASS", nullptr};
+const ParmsClass kTS500{"DEVPARMTS500_CLASS", nullptr};
+const ParmsClass kDP24{"DEVPARM24_CLASS", nullptr};
+const ParmsClass kJFXMK{"DEVPARMJFXMKSERIES_CLASS", nullptr};
+const ParmsClass kJFX500v2{"DEVPARMJFX500_v2_CLASS", nullptr};
+const ParmsClass kSWJ320{"DEVPARMSWJ320_CLASS", nullptr};
+const ParmsClass kJV300{"DEVPARMJV300_CLASS", nullptr};
+const ParmsClass kJFX200{"DEVPARMJFX200_CLASS", nullptr};
+const ParmsClass kCJV150{"DEVPARMCJV150_300_CLASS", nullptr};
+const ParmsClass kTS300P{"DEVPARMTS300P_CLASS", nullptr};
+const ParmsClass kTS300PAdv{"DEVPARMTS300P_ADVANCED_CLASS", nullptr};
+const ParmsClass kSIJ320UV{"DEVPARMSIJ320UV_CLASS", nullptr};
+const ParmsClass kUJV55{"DEVPARMUJV55_CLASS", nullptr};
+const ParmsClass kUJFx042{"DEVPARMUJF_x042MKII_CLASS", nullptr};
+const ParmsClass kUJV500{"DEVPARMUJV500_CLASS", nullptr};
+const ParmsClass kUCJV300{"DEVPARMUCJV300_CLASS", nullptr};
+const ParmsClass kUJF7151{"DEVPARMUJF7151_CLASS", nullptr};
+const ParmsClass kTS55{"DEVPARMTS55_1800_CLASS", nullptr};
+const ParmsClass kTS300PMk2{"DEVPARMTS300P_MKII_CLASS", nullptr};
+const ParmsClass kCJV300Plus{"DEVPARMCJV300_PLUS_CLASS", nullptr};
+const ParmsClass kSWJ320AE{"DEVPARMSWJ_320AE_CLASS", nullptr};
+const ParmsClass kJFX200EX{"DEVPARMS_JFX200EX_CLASS", nullptr};
+const ParmsClass kUJV100{"DEVPARMUJV100_CLASS", nullptr};
+const ParmsClass kJV100{"DEVPARMJV100_CLASS", nullptr};
+const ParmsClass kTS100{"DEVPARMTS100_1600_CLASS", nullptr};
+const ParmsClass kTS330{"DEVPARMTS330_1600_CLASS", nullptr};
+const ParmsClass kJV330{"DEVPARMJV330_CLASS", nullptr};
+const ParmsClass kCJV330{"DEVPARMCJV330_CLASS", nullptr};
+const ParmsClass kUJF7151p2{"DEVPARMUJF7151plusII_CLASS", nullptr};
+const ParmsClass kTX330{"DEVPARMTX330_CLASS", nullptr};
+const ParmsClass kTxF150{"CDevParmsTxF150", nullptr};
+
+// Driver classes.
+const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};
+const DriverClass kMRLIII{"CMimakiMRLIIIDriver", nullptr};
+const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
+const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", nullptr};
+const DriverClass kTS3Drv{"CMimakiTS3Driver", nullptr};
+const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
+const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", nullptr};
+const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", nullptr};
+const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", nullptr};
+const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", nullptr};
+const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased", nullptr};
+const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
+const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
+const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
+const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
+const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", nullptr};
+const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};
+const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
+const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
+const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
+const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
+const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", nullptr};
+const DriverClass k604Drv{"CMimaki604SpecialDriver", nullptr};
+const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", nullptr};
+const DriverClass kUJF_WW{"CMimakiWhitePrinterDriverUJF_WW", nullptr};
+const DriverClass kUJF_VV{"CMimakiWhitePrinterDriverUJF_VV", nullptr};
+const DriverClass kUJF_WV{"CMimakiWhitePrinterDriverUJF_WV", nullptr};
+const DriverClass kUJF_PP{"CMimakiWhitePrinterDriverUJF_PP", nullptr};
+const DriverClass kUJF_WP{"CMimakiWhitePrinterDriverUJF_WP", nullptr};
+const DriverClass kUJF_VP{"CMimakiWhitePrinterDriverUJF_VP", nullptr};
+const DriverClass kUJF_WVP{"CMimakiWhitePrinterDriverUJF_WVP", nullptr};
+
+const DriverClass* const kUJFVariants[] = {&kUJF_WW, &kUJF_VV, &kUJF_WV, &kUJF_PP, &kUJF_WP, &kUJF_VP, &kUJF_WVP};
+
+constexpr Rule F = Rule::Fixed;
+
+const ModelRow kRows[] = {
+    {1, &kDP1, nullptr, &kLegacy, nullptr, F, "model 1"},
+    {2, &kDP2, nullptr, &kLegacy, nullptr, F, "model 2"},
+    {3, &kDP3, nullptr, &kLegacy, nullptr, F, "model 3"},
+    {4, &kDP4, nullptr, &kLegacy, nullptr, F, "model 4"},
+    {5, &kDP5, nullptr, &kLegacy, nullptr, F, "model 5"},
+    {6, &kDP6, nullptr, &kLegacy, nullptr, F, "model 6"},
+    {7, &kDP7, nullptr, &kLegacy, nullptr, F, "model 7"},
+    {8, &kDP8, nullptr, &kLegacy, nullptr, F, "model 8"},
+    {9, &kDP9, nullptr, &kLegacy, nullptr, F, "model 9"},
+    {10, &kDP10, nullptr, &kLegacy, nullptr, F, "model 10"},
+    {11, &kDP11, nullptr, &kLegacy, nullptr, F, "model 11"},
+    {12, &kDP12, nullptr, &kLegacy, nullptr, F, "model 12"},
+    {13, &kDP13, nullptr, &kMRLIII, &kJV58C, Rule::JV58CSpecial, "model 13"},
+    {14, &kDP14, nullptr, &kLegacy, nullptr, F, "model 14"},
+    {15, &kDP15, nullptr, &kMRLIII, nullptr, F, "model 15"},
+    {16, &kDP16, nullptr, &kLegacy, nullptr, F, "model 16"},
+    {17, &kDP17, nullptr, &kLegacy, nullptr, F, "model 17"},
+    {18, &kTX400, nullptr, &kMRLIII, nullptr, F, "TX400"},
+    {19, &kUJF3042, nullptr, nullptr, nullptr, Rule::UJFPrinterTyp, "UJF3042"},
+    {20, &kUJF706, nullptr, nullptr, nullptr, Rule::UJFPrinterTyp, "UJF706"},
+    {21, &kJV34, nullptr, &kMRLIII, nullptr, F, "JV34"},
+    {22, &kJV400, nullptr, &kJV400Drv, nullptr, F, "JV400"},
+    {23, &kTS500, nullptr, &kLegacy, nullptr, F, "TS500"},
+    {24, &kDP24, nullptr, &kTS3Drv, nullptr, F, "TS3"},
+    {25, &kJFX500v2, &kJFXMK, &kJFX500Drv, nullptr, Rule::UJFMkSeries, "JFX500"},
+    {26, &kSWJ320, nullptr, &kSWJ320Drv, nullptr, F, "SWJ320"},
+    {27, &kJV300, nullptr, &kJV300Drv, nullptr, F, "JV300"},
+    {28, &kJFX200, nullptr, &kJFX200Drv, nullptr, F, "JFX200"},
+    {29, &kCJV150, nullptr, &kJV300Drv, nullptr, F, "CJV150 / CJV300"},
+    {30, &kTS300P, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TS300P"},
+    {31, &kTS300PAdv, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TS300P advanced"},
+    {32, &kTS500, nullptr, &kLegacy, nullptr, F, "TS500 (second UID)"},
+    {33, &kSIJ320UV, nullptr, &kTS300PDrv, nullptr, F, "SIJ320UV"},
+    {34, &kUJV55, nullptr, &kTS300PDrv, nullptr, F, "UJV55"},
+    {35, &kUJFx042, nullptr, &kUJFx042Drv, nullptr, F, "UJF x042 MKII"},
+    {36, &kJFXMK, nullptr, &kLegacy, nullptr, F, "JFX MK series"},
+    {37, &kUJV500, nullptr, &kTS300PDrv, nullptr, F, "UJV500"},
+    {38, &kUCJV300, nullptr, &kUCJV300Drv, nullptr, F, "UCJV300"},
+    {39, &kUJF7151, nullptr, &kUJF7151Drv, nullptr, F, "UJF7151"},
+    {40, &kTS55, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TS55 1800"},
+    {41, &kJFX500v2, &kJFXMK, &kJFX500Drv, nullptr, Rule::UJFMkSeries, "JFX500 (second UID)"},
+    {42, &kTS300PMk2, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TS300P MKII"},
+    {43, &kCJV300Plus, nullptr, &kCJV300PlusDrv, nullptr, F, "CJV300 PLUS"},
+    {44, &kCJV300Plus, nullptr, &kCJV300PlusDrv, nullptr, F, "CJV300 PLUS (second UID)"},
+    {45, &kSWJ320AE, nullptr, &kSWJ320EADrv, nullptr, F, "SWJ320EA"},
+    {46, &kJFX200EX, nullptr, &kJFX200EXDrv, nullptr, F, "JFX200EX"},
+    {47, &kUJV100, nullptr, &kUJV100Drv, nullptr, F, "UJV100"},
+    {48, &kJV100, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "JV100"},
+    {49, &kTS100, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TS100 1600"},
+    {50, &kTS330, nullptr, &kTS300PSlotDrv, nullptr, F, "TS330 1600"},
+    {51, &kJV330, nullptr, &kCJV330Drv, nullptr, F, "JV330"},
+    {52, &kCJV330, nullptr, &kCJV330Drv, nullptr, F, "CJV330"},
+    {53, &kUJF7151p2, nullptr, &kUJF7151p2Drv, nullptr, F, "UJF7151 plus II"},
+    {54, &kTxF150, nullptr, &kDTFDrv, nullptr, Rule::DTF, "TxF150 (DTF)"},
+    {56, &kTX330, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TX330"},
+};
+
+// UIDs 0, 55 and 57..255.
+const ModelRow kNoModel{-1, &kBase, nullptr, &kLegacy, nullptr, F, "none"};
+
+} // namespace
+
+std::span<const ModelRow> ModelTable()
+{
+    return kRows;
+}
+
+const ModelRow& FindModel(int uid)
+{
+    uid &= 255;
+    for (const ModelRow& row : kRows)
+        if (row.uid == uid)
+            return row;
+    return kNoModel;
+}
+
+std::span<const DriverClass* const> UJFLayerVariants()
+{
+    return kUJFVariants;
+}
+
+const DriverClass& JV3WhiteDriver() { return kJV3WhiteDrv; }
+const DriverClass& Special604Driver() { return k604Drv; }
+const DriverClass& WhiteDriver() { return kWhiteDrv; }
+const ParmsClass& TxF150Parms() { return kTxF150; }
+
+} // namespace mimaki

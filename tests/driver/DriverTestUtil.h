@@ -1,0 +1,42 @@
+// Running small jobs through a driver into memory.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/HostJob.h"
+#include "host/PrintEnv.h"
+
+using Row = std::vector<std::vector<BYTE>>; // one byte vector per channel
+
+// "1B 72 00" -> bytes; blanks separate bytes, '|' is ignored.
+std::string Hex(const std::string& text);
+// Bytes as "1B 72 00 ..." for failure messages.
+std::string ToHex(const std::string& bytes);
+
+struct JobResult {
+    int ok = 0;
+    std::string bytes;
+    std::uint64_t callsAfterFailure = 0;
+};
+
+// Job open, start string, OutputInit, the rows, end; aborts after
+// abortAfterRows rows when that is not negative.
+JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const std::vector<Row>& rows,
+                 std::uint64_t failAfter = UINT64_MAX, int abortAfterRows = -1);
+
+// A driver made by Create for the settings.
+std::unique_ptr<CPrinterDriverBase> CreateDriver(CPrintEnv& env);
+
+// Captures log reports while alive.
+class LogCapture {
+public:
+    explicit LogCapture(int level = 8);
+    ~LogCapture();
+    std::vector<std::string> lines;
+    bool Contains(const std::string& part) const;
+
+private:
+    int m_oldLevel;
+};

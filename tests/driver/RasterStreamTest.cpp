@@ -1,0 +1,181 @@
+// Whole printer streams of small jobs, for the printer without a model row,
+// in every raster command set.
+#include <gtest/gtest.h>
+
+#include "DriverTestUtil.h"
+
+namespace {
+
+// Two channels (black, cyan), four rows: black only, two blank rows, cyan only.
+const std::vector<Row> kRows = {
+    {{0xAA, 0xAA}, {0x00, 0x00}},
+    {{0x00, 0x00}, {0x00, 0x00}},
+    {{0x00, 0x00}, {0x00, 0x00}},
+    {{0x00, 0x00}, {0x12, 0x00}},
+};
+
+struct StreamCase {
+    const char* name;
+    int commandSet;
+    int bits;
+    int compress;
+    const char* expected; // hex
+};
+
+// 720 x 360 dpi: densities 5 and 10. Rows are two bytes wide. Set 0-3 jobs
+// end with a 5 mm feed at 360 dpi (70 rows) and form feed; set 4 with "QE".
+const StreamCase kCases[] = {
+    {"set0_raw", 0, 1, 0,
+     "1B 72 00 1B 2E 00 05 0A 01 10 00 | AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 72 02 1B 2E 00 05 0A 01 08 00 | 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set0_packbits", 0, 1, 1,
+     "1B 72 00 1B 2E 01 05 0A 01 10 00 | 01 AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 72 02 1B 2E 01 05 0A 01 08 00 | 00 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set1_raw", 1, 1, 0,
+     "1B 28 72 02 00 00 00 1B 2E 00 05 0A 01 10 00 | AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 28 72 02 00 00 02 1B 2E 00 05 0A 01 08 00 | 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set1_packbits", 1, 1, 1,
+     "1B 28 72 02 00 00 00 1B 2E 01 05 0A 01 10 00 | 01 AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 28 72 02 00 00 02 1B 2E 01 05 0A 01 08 00 | 00 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set2_2bit_raw", 2, 2, 0,
+     "1B 69 00 00 02 02 00 01 00 | AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 69 02 00 02 01 00 01 00 | 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set2_2bit_packbits", 2, 2, 1,
+     "1B 69 00 01 02 02 00 01 00 | 01 AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 69 02 01 02 01 00 01 00 | 00 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set2_1bit_raw", 2, 1, 0,
+     "1B 69 00 00 01 02 00 01 00 | AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 69 02 00 01 01 00 01 00 | 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set3_1bit_raw", 3, 1, 0,
+     "1B 28 72 02 00 FF FF 1B 2E 00 05 0A 01 10 00 | AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 28 72 02 00 00 00 1B 2E 00 05 0A 01 08 00 | 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    {"set3_2bit_packbits", 3, 2, 1,
+     "1B 69 FF 01 02 02 00 01 00 | 01 AA AA | 0D 0A"
+     "1B 28 76 02 00 02 00"
+     "1B 69 00 01 02 01 00 01 00 | 00 12 | 0D 0A"
+     "1B 28 76 02 00 46 00 0C FF"},
+    // Set 4 advances with blank rows of full width, every channel.
+    {"set4_2bit_packbits", 4, 2, 1,
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 01 02 02 00 01 00 | 01 AA AA | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 01 02 02 00 01 00 | 01 00 00"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 01 02 02 00 01 00 | 01 00 00 | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 01 02 02 00 01 00 | 01 00 00"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 01 02 02 00 01 00 | 01 00 00 | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 01 02 01 00 01 00 | 00 12 | 51 52 01 01"
+     "51 45 00"},
+    {"set4_1bit_raw", 4, 1, 0,
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 | AA AA | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 | 00 00"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 00 01 02 00 01 00 | 00 00 | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 | 00 00"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 00 01 02 00 01 00 | 00 00 | 51 52 01 01"
+     "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 02 00 01 01 00 01 00 | 12 | 51 52 01 01"
+     "51 45 00"},
+};
+
+CPrintJobOpenContext Context(int bits, int compress)
+{
+    CPrintJobOpenContext c;
+    c.dpiFirst = 720;
+    c.dpiSecond = 360;
+    c.bitsPerPixel = bits;
+    c.pixelWidth = 16 / bits;
+    c.colourCodes = {0, 1};
+    c.compressMode = compress;
+    return c;
+}
+
+std::unique_ptr<CPrinterDriverBase> MakeDriver(CPrintEnv& env, int commandSet)
+{
+    env.PutInt(PrEnv_UID, 0);
+    env.PutInt(L"nFunctModeId", commandSet);
+    return CreateDriver(env);
+}
+
+class RasterStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(RasterStream, WholeJobBytes)
+{
+    const StreamCase& c = GetParam();
+    CPrintEnv env;
+    auto driver = MakeDriver(env, c.commandSet);
+    ASSERT_TRUE(driver);
+    const JobResult r = RunJob(*driver, Context(c.bits, c.compress), kRows);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex(c.expected)));
+}
+
+// Every output call can fail: the job answers 0 at the first failure and
+// nothing is attempted after it; what went out is exactly the stream's start.
+TEST_P(RasterStream, EveryOutputFailureStopsTheJob)
+{
+    const StreamCase& c = GetParam();
+    const std::string full = Hex(c.expected);
+    for (std::size_t n = 0; n < full.size(); ++n) {
+        CPrintEnv env;
+        auto driver = MakeDriver(env, c.commandSet);
+        const JobResult r = RunJob(*driver, Context(c.bits, c.compress), kRows, n);
+        ASSERT_EQ(r.ok, 0) << "limit " << n;
+        ASSERT_EQ(r.bytes, full.substr(0, n)) << "limit " << n;
+        ASSERT_EQ(r.callsAfterFailure, 0u) << "limit " << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NoModelRow, RasterStream, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// An aborted job ends with the abort command, once, even though ordinary
+// output is refused from then on.
+TEST(RasterStreamAbort, AbortCommandEndsTheStream)
+{
+    for (int commandSet : {0, 4}) {
+        CPrintEnv env;
+        auto driver = MakeDriver(env, commandSet);
+        env.PutString(PrEnv_AbortCommand, L"\\033Z");
+        LogCapture log;
+        const JobResult r = RunJob(*driver, Context(1, 0), kRows, UINT64_MAX, 1);
+        EXPECT_EQ(r.ok, 0);
+        const std::string row0 = commandSet == 0
+                                     ? Hex("1B 72 00 1B 2E 00 05 0A 01 10 00 AA AA 0D 0A")
+                                     : Hex("51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 AA AA "
+                                           "51 52 01 01");
+        EXPECT_EQ(ToHex(r.bytes), ToHex(row0 + "\x1BZ"));
+        EXPECT_TRUE(log.Contains("CMimakiLegacyBasePrinterDriver::JobClose: sending abort command"));
+    }
+}
+
+TEST(RasterStreamAbort, NoAbortCommandUnlessAborted)
+{
+    CPrintEnv env;
+    auto driver = MakeDriver(env, 0);
+    env.PutString(PrEnv_AbortCommand, L"\\033Z");
+    const JobResult r = RunJob(*driver, Context(1, 0), kRows);
+    EXPECT_EQ(r.ok, 1);
+    EXPECT_EQ(r.bytes.find("\x1BZ"), std::string::npos);
+}
+
+TEST(RasterStreamAbort, AbortWithoutCommandSendsNothingMore)
+{
+    CPrintEnv env;
+    auto driver = MakeDriver(env, 0);
+    const JobResult r = RunJob(*driver, Context(1, 0), kRows, UINT64_MAX, 1);
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex("1B 72 00 1B 2E 00 05 0A 01 10 00 AA AA 0D 0A")));
+}
+
+} // namespace
