@@ -40,14 +40,14 @@ IPrinterDriver* MakeDriver(int uid, const DriverClass* cls, CPrintEnv* env, CUni
 IPrinterDriver* mimaki::CreateForRow(CPrintEnv* pEnv, const ModelRow& row, int uid)
 {
     if (row.rule == Rule::DTF) {
-        const ParmsClass& txf = TxF150Parms();
-        if (!txf.make) {
-            ReportMissing(uid, "device-parameter class", txf.name);
+        // The DTF printer's parameters are not loaded here.
+        if (!row.parms->make) {
+            ReportMissing(uid, "device-parameter class", row.parms->name);
             return nullptr;
         }
         CUnivDevParmsBase* parms = nullptr;
         try {
-            parms = txf.make();
+            parms = row.parms->make();
         } catch (const std::bad_alloc&) {
             return nullptr;
         }

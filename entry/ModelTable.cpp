@@ -195,6 +195,5 @@ std::span<const DriverClass* const> UJFLayerVariants()
 const DriverClass& JV3WhiteDriver() { return kJV3WhiteDrv; }
 const DriverClass& Special604Driver() { return k604Drv; }
 const DriverClass& WhiteDriver() { return kWhiteDrv; }
-const ParmsClass& TxF150Parms() { return kTxF150; }
 
 } // namespace mimaki

@@ -55,8 +55,6 @@ std::span<const DriverClass* const> UJFLayerVariants();
 const DriverClass& JV3WhiteDriver();
 const DriverClass& Special604Driver();
 const DriverClass& WhiteDriver();
-// The TxF150 parameter class, built at driver time for the DTF printer.
-const ParmsClass& TxF150Parms();
 
 // Steps of Create after the UID is known: build and load the parameters,
 // ask the white-driver questions, pick and build the driver of the row.

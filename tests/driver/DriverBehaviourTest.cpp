@@ -1,0 +1,331 @@
+// Behaviour of the legacy driver and the device-parameter base outside the
+// plain job: command-set choice, densities, colour tables, feeds, double
+// line, high speed, medium-dot removal, job end.
+#include <gtest/gtest.h>
+
+#include "DriverTestUtil.h"
+#include "devparms/MimakiDevParms.h"
+#include "driver/MimakiBaseDriver.h"
+
+namespace {
+
+class TestDriver : public CMimakiLegacyBasePrinterDriver {
+public:
+    using CMimakiLegacyBasePrinterDriver::CMimakiLegacyBasePrinterDriver;
+    using CMimakiLegacyBasePrinterDriver::AdvanceRows;
+    using CMimakiLegacyBasePrinterDriver::OutputEmptyRow;
+};
+
+struct Fixture {
+    CPrintEnv env;
+    CMimakiDevParmsBase* parms = new CMimakiDevParmsBase();
+    std::unique_ptr<TestDriver> driver;
+    CMemorySink sink;
+    CPrintJobOpenContext ctx;
+
+    explicit Fixture(int uid = 0, int functMode = -1)
+    {
+        env.PutInt(PrEnv_UID, uid);
+        if (functMode >= -1)
+            env.PutInt(L"nFunctModeId", functMode);
+        ctx.dpiFirst = 720;
+        ctx.dpiSecond = 720;
+        ctx.bitsPerPixel = 1;
+        ctx.pixelWidth = 32;
+        ctx.colourCodes = {0};
+        ctx.advanceBlankRows = false;
+    }
+    // Builds the driver (after the test has set the parameters) and opens a job.
+    TestDriver& Open()
+    {
+        driver = std::make_unique<TestDriver>(&env, parms);
+        driver->SetOutputSink(&sink);
+        EXPECT_EQ(driver->JobOpen(&ctx), 1);
+        EXPECT_EQ(driver->OutputInit(ctx.pixelWidth, 0), 1);
+        sink.Clear();
+        return *driver;
+    }
+    void SetRow(int channel, const std::vector<BYTE>& bytes)
+    {
+        BYTE* row = driver->GetRasterPixelBufferByIndex(channel)->pWriteRow();
+        std::copy(bytes.begin(), bytes.end(), row);
+    }
+};
+
+TEST(CommandSet, FunctModeOverridesOnlyInRange)
+{
+    for (int mode : {0, 1, 2, 3, 4}) {
+        Fixture f(0, mode);
+        f.ctx.functMode = 2;
+        EXPECT_EQ(f.Open().GetCommandSet(), mode);
+    }
+    for (int mode : {-1, 7, 5, -2}) {
+        Fixture f(0, mode);
+        f.ctx.functMode = 3;
+        EXPECT_EQ(f.Open().GetCommandSet(), 3) << mode;
+    }
+    Fixture missing(0, -2); // key absent
+    missing.env.DeleteEntry(L"nFunctModeId");
+    missing.ctx.functMode = 1;
+    EXPECT_EQ(missing.Open().GetCommandSet(), 1);
+}
+
+TEST(CommandSet, DensitiesFromTheResolutions)
+{
+    struct {
+        int uid;
+        double first, second;
+        int a, b;
+    } cases[] = {{0, 720, 360, 5, 10}, {0, 1440, 720, 2, 5}, {13, 720, 720, 5, 10}, {15, 360, 720, 10, 10},
+                 {14, 720, 720, 5, 5}};
+    for (const auto& c : cases) {
+        Fixture f(c.uid, 0);
+        f.ctx.dpiFirst = c.first;
+        f.ctx.dpiSecond = c.second;
+        const std::string& h = f.Open().GetRowHeader();
+        ASSERT_EQ(h.size(), 11u);
+        EXPECT_EQ(static_cast<BYTE>(h[6]), c.a) << c.uid << " " << c.first;
+        EXPECT_EQ(static_cast<BYTE>(h[7]), c.b) << c.uid << " " << c.second;
+    }
+}
+
+TEST(ColourTable, Model3SwapsLightInksWithOrangeGreen)
+{
+    for (int swap : {0, 1}) {
+        Fixture f(3, 2);
+        f.env.PutInt(L"DP3_SwapLCMOG", swap);
+        const BYTE* t = f.Open().GetColourCodeTable();
+        const std::vector<int> got = {t[4], t[5], t[8], t[9]};
+        EXPECT_EQ(got, swap ? std::vector<int>({17, 18, 6, 5}) : std::vector<int>({5, 6, 18, 17}));
+    }
+    Fixture other(4, 2); // only model 3 has the swap
+    other.env.PutInt(L"DP3_SwapLCMOG", 1);
+    EXPECT_EQ(other.Open().GetColourCodeTable()[4], 5);
+}
+
+TEST(ColourTable, UnknownColourCodesGetNoInk)
+{
+    Fixture f(0, 4);
+    f.ctx.colourCodes = {40};
+    TestDriver& d = f.Open();
+    f.SetRow(0, {0x01});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(static_cast<BYTE>(f.sink.Data()[15]), 0xFF);
+}
+
+TEST(OutputFlag, FollowsTheStoredHighSpeedSetting)
+{
+    {
+        Fixture f(0, 0);
+        f.driver = std::make_unique<TestDriver>(&f.env, f.parms);
+        EXPECT_EQ(f.driver->GetOutputFlag(), 1);
+        f.parms = nullptr; // owned by the driver
+    }
+    for (int set : {0, 4}) {
+        Fixture f(0, set);
+        f.parms->bHighSpeed = 1;
+        f.driver = std::make_unique<TestDriver>(&f.env, f.parms);
+        EXPECT_EQ(f.driver->GetOutputFlag(), 0);
+        f.driver->SetOutputSink(&f.sink);
+        f.driver->JobOpen(&f.ctx);
+        f.driver->OutputInit(32, 0);
+        EXPECT_EQ(f.driver->GetOutputFlag(), set == 4 ? 0 : 1);
+    }
+}
+
+TEST(RowOutput, EveryChannelBlankSendsOnlyTheBandTrailer)
+{
+    for (int set : {0, 4}) {
+        Fixture f(0, set);
+        f.ctx.colourCodes = {0, 1, 2};
+        TestDriver& d = f.Open();
+        ASSERT_EQ(d.OutputOneRow(), 1);
+        EXPECT_EQ(f.sink.Data(), set == 0 ? std::string("\n") : Hex("51 52 01 01"));
+    }
+}
+
+TEST(RowOutput, DotCountIsEightTimesTheByteCount)
+{
+    Fixture f(0, 0);
+    f.ctx.pixelWidth = 90 * 8;
+    TestDriver& d = f.Open();
+    f.SetRow(0, std::vector<BYTE>(90, 0x81));
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data().substr(0, 11)), ToHex(Hex("1B 72 00 1B 2E 00 05 05 01 D0 02")));
+}
+
+TEST(RowOutput, PackBitsHeaderCountsUncodedBytes)
+{
+    Fixture f(0, 2);
+    f.ctx.compressMode = 1;
+    f.ctx.bitsPerPixel = 2;
+    f.ctx.pixelWidth = 400;
+    TestDriver& d = f.Open();
+    f.SetRow(0, std::vector<BYTE>(100, 0x55));
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 01 02 64 00 01 00 | 9D 55 | 0D 0A")));
+}
+
+TEST(RowOutput, DoubleLineSendsEveryRowTwiceAndDoublesFeeds)
+{
+    Fixture f(0, 0);
+    f.parms->bDoubleLine = 1;
+    TestDriver& d = f.Open();
+    f.SetRow(0, {0x80});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    const std::string row = Hex("1B 72 00 1B 2E 00 05 05 01 08 00 80 0D 0A");
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(row + row));
+    f.sink.Clear();
+    ASSERT_EQ(d.AdvanceRows(3), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 28 76 02 00 06 00")));
+}
+
+TEST(Feeds, HighSpeedSendsBlankRowsInsteadOfAFeed)
+{
+    Fixture f(0, 0);
+    f.parms->bHighSpeed = 1;
+    f.ctx.colourCodes = {0, 2};
+    f.ctx.pixelWidth = 16;
+    TestDriver& d = f.Open();
+    ASSERT_EQ(d.AdvanceRows(2), 1);
+    const std::string blank = Hex("1B 72 00 1B 2E 00 05 05 01 10 00 00 00 0D"
+                                  "1B 72 01 1B 2E 00 05 05 01 10 00 00 00 0D 0A");
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(blank + blank));
+    EXPECT_EQ(d.GetSectionCount(), 2);
+    f.sink.Clear();
+    EXPECT_EQ(d.AdvanceRows(0), 1);
+    EXPECT_TRUE(f.sink.Data().empty());
+}
+
+TEST(Feeds, FeedCommandLayouts)
+{
+    Fixture set4(0, 4);
+    EXPECT_EQ(ToHex(set4.Open().GetFeedCommand(70000)), ToHex(Hex("51 58 05 01 70 11 01 00 51 52 01 00")));
+    Fixture set1(0, 1);
+    EXPECT_EQ(ToHex(set1.Open().GetFeedCommand(300)), ToHex(Hex("1B 28 76 02 00 2C 01")));
+}
+
+// A blank stretch longer than a 16-bit feed goes out in several feeds.
+TEST(Feeds, LongBlankStretchIsSplit)
+{
+    Fixture f(0, 0);
+    f.ctx.advanceBlankRows = true;
+    TestDriver& d = f.Open();
+    for (int i = 0; i < 70000; ++i)
+        ASSERT_EQ(d.OutputOneRow(), 1);
+    f.SetRow(0, {0x01});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()),
+              ToHex(Hex("1B 28 76 02 00 FF 7F 1B 28 76 02 00 FF 7F 1B 28 76 02 00 72 11"
+                        "1B 72 00 1B 2E 00 05 05 01 08 00 01 0D 0A")));
+}
+
+TEST(RowOutput, FourBitsInSetThreeHaveNoHeader)
+{
+    Fixture f(0, 3);
+    f.ctx.bitsPerPixel = 4;
+    f.ctx.pixelWidth = 4;
+    TestDriver& d = f.Open();
+    f.SetRow(0, {0x12, 0x34});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("12 34 0D 0A")));
+}
+
+TEST(RowOutput, Model12WithFourChannelsUsesItsOwnSetThreeColours)
+{
+    Fixture f(12, 3);
+    f.ctx.colourCodes = {0, 1, 2, 3};
+    TestDriver& d = f.Open();
+    for (int ch = 0; ch < 4; ++ch)
+        f.SetRow(ch, {0x01});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    std::string colours;
+    for (std::size_t pos = 0; pos + 6 < f.sink.Data().size(); pos += 17)
+        colours += f.sink.Data().substr(pos + 5, 2);
+    EXPECT_EQ(ToHex(colours), ToHex(Hex("00 00 00 01 00 02 00 04")));
+}
+
+TEST(MediumDots, RemovedOnlyForVariableDotsWithTheSetting)
+{
+    {
+        Fixture f(0, 2);
+        f.env.PutInt(L"SkipMediumDot", 1);
+        f.ctx.dotDataType = 1;
+        f.ctx.bitsPerPixel = 2;
+        EXPECT_EQ(f.Open().GetMappedRowBuffer(), nullptr);
+    }
+    Fixture f(0, 2);
+    f.env.PutInt(L"SkipMediumDot", 1);
+    f.ctx.dotDataType = 2;
+    f.ctx.bitsPerPixel = 2;
+    TestDriver& d = f.Open();
+    ASSERT_NE(d.GetMappedRowBuffer(), nullptr);
+    f.SetRow(0, {0xE4, 0xAA}); // 3 2 1 0 | 2 2 2 2
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 02 02 00 01 00 | C4 00 | 0D 0A")));
+}
+
+TEST(JobEnd, SpaceBetweenJobs)
+{
+    {
+        Fixture f(0, 0);
+        f.env.PutInt(L"SpaceBetweenJobs", 0);
+        TestDriver& d = f.Open();
+        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), "0C FF ");
+    }
+    {
+        Fixture f(0, 1);
+        f.ctx.dpiSecond = 600;
+        TestDriver& d = f.Open();
+        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), ToHex(Hex("1B 28 76 02 00 76 00 0C FF")));
+    }
+    Fixture f(0, 4);
+    f.env.PutInt(L"SpaceBetweenJobs", 12);
+    TestDriver& d = f.Open();
+    EXPECT_EQ(f.parms->GetEndString(&d), std::string("QE\0", 3));
+}
+
+TEST(DevParmsBase, BaseAnswers)
+{
+    CMimakiDevParmsBase p;
+    EXPECT_EQ(p.GetSize(), static_cast<int>(sizeof(CMimakiDevParmsBase)));
+    EXPECT_EQ(p.GetVersion(), 261);
+    EXPECT_EQ(p.nWhiteMode, 1);
+    EXPECT_EQ(p.nPrintCountColor + p.nPrintCountWhite + p.nPrintCountClearCoat, 3);
+    EXPECT_EQ(p.GetColorMapValue(3), -1);
+    EXPECT_EQ(p.GetColorIdAt(0), -1);
+    double a = 0, b = 0;
+    p.GetHeadCleaningDistances(a, b);
+    EXPECT_EQ(a, -1.0);
+    EXPECT_EQ(b, -1.0);
+    EXPECT_EQ(p.UsesWhiteDriver(), 0);
+    EXPECT_EQ(p.GetWhiteOrderOrMode(), -1);
+    std::vector<BYTE> abort;
+    EXPECT_EQ(p.GetAbortCommand(abort), 0);
+    p.bWhite = 1;
+    EXPECT_EQ(p.UsesWhiteDriver(), 1);
+    p.bHighSpeed = 1;
+    EXPECT_EQ(p.GetHighSpeed(), 1);
+}
+
+// A parameter class with a start string shows which layer strings use it.
+class StartParms : public CMimakiDevParmsBase {
+public:
+    std::string GetStartString(CPrinterDriverBase*) override { return "S"; }
+    std::string GetWhiteLayerCommands(int) override { return "W"; }
+    std::string GetColorLayerCommands(int) override { return "C"; }
+};
+
+TEST(DevParmsBase, LayerStartStrings)
+{
+    StartParms p;
+    EXPECT_EQ(p.GetWhiteLayerStartString(nullptr), "");
+    EXPECT_EQ(p.GetColorLayerStartString(nullptr), "CS");
+    EXPECT_EQ(p.GetClearCoatLayerStartString(nullptr), "");
+    p.bWhite = 1;
+    p.bClearCoat = 1;
+    EXPECT_EQ(p.GetWhiteLayerStartString(nullptr), "WS");
+    EXPECT_EQ(p.GetClearCoatLayerStartString(nullptr), "S");
+}
+
+} // namespace
