@@ -66,9 +66,15 @@ void CVoLogReporter::ReportStatusPF(const char* format, int level, const char* s
         std::vsnprintf(text.data(), text.size() + 1, format, args);
     va_end(args);
 
+    // The capture runs outside the lock, so that it may log or ask the level.
+    CVoLogReporter::Capture capture;
+    {
+        std::lock_guard<std::mutex> lock(st.mutex);
+        capture = st.capture;
+    }
+    if (capture)
+        capture(level, text);
     std::lock_guard<std::mutex> lock(st.mutex);
-    if (st.capture)
-        st.capture(level, text);
     std::string line = text;
     if (line.empty() || line.back() != '\n')
         line += '\n';

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 IOutputSink::~IOutputSink() = default;
@@ -17,8 +20,10 @@ bool IOutputSink::Write(const BYTE* data, std::size_t len)
         ++m_callsAfterFailure;
         return false;
     }
-    if (len > m_failAfter - m_written) {
-        const std::size_t part = static_cast<std::size_t>(m_failAfter - m_written);
+    // The limit may have been set below what was already written.
+    const std::uint64_t room = m_written < m_failAfter ? m_failAfter - m_written : 0;
+    if (len > room) {
+        const std::size_t part = static_cast<std::size_t>(room);
         if (part)
             DoWrite(data, part);
         m_written += part;
@@ -48,13 +53,36 @@ CFdSink::CFdSink(int fd, std::string name, std::size_t bufferSize)
 
 CFdSink::~CFdSink() = default;
 
+// write() to a pipe whose reader is gone raises SIGPIPE, which would end the
+// process; as MSG_NOSIGNAL does for sockets, the signal is held back and
+// consumed so that the caller sees EPIPE.
+static ssize_t WriteNoSigPipe(int fd, const BYTE* data, std::size_t len)
+{
+    sigset_t pipeSet, old, pending;
+    sigemptyset(&pipeSet);
+    sigaddset(&pipeSet, SIGPIPE);
+    sigemptyset(&pending);
+    sigpending(&pending);
+    const bool wasPending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipeSet, &old);
+    const ssize_t n = ::write(fd, data, len);
+    const int err = errno;
+    if (n < 0 && err == EPIPE && !wasPending) {
+        const timespec zero{};
+        sigtimedwait(&pipeSet, nullptr, &zero);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+    return n;
+}
+
 static bool WriteAll(int fd, const BYTE* data, std::size_t len, std::string& error, const std::string& name)
 {
     while (len) {
         const ssize_t w = ::send(fd, data, len, MSG_NOSIGNAL);
         ssize_t n = w;
         if (w < 0 && errno == ENOTSOCK)
-            n = ::write(fd, data, len);
+            n = WriteNoSigPipe(fd, data, len);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -125,8 +153,16 @@ bool CFileSink::Commit()
     if (!m_open)
         return false;
     bool ok = !Failed() && Flush();
+    if (ok && ::fsync(m_fd) != 0 && errno != EINVAL) {
+        SetError(m_path + ": " + std::strerror(errno));
+        ok = false;
+    }
     m_open = false;
-    if (::close(m_fd) != 0 && ok) {
+    // The descriptor number may be reused at once: later writes must fail,
+    // not land in someone else's file.
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && ok) {
         SetError(m_path + ": " + std::strerror(errno));
         ok = false;
     }
@@ -145,6 +181,7 @@ void CFileSink::Discard()
         return;
     m_open = false;
     ::close(m_fd);
+    m_fd = -1;
     ::unlink(m_tmpPath.c_str());
 }
 
@@ -196,7 +233,9 @@ bool CSocketSink::Commit()
     const bool ok = !Failed() && Flush();
     if (m_fd >= 0) {
         ::shutdown(m_fd, SHUT_WR);
-        // Wait for the peer to close, so that every byte was taken.
+        // Wait (bounded) for the peer to close, so that every byte was taken.
+        const timeval timeout{30, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
         BYTE buf[256];
         while (::recv(m_fd, buf, sizeof buf, 0) > 0) {
         }

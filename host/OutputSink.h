@@ -32,7 +32,13 @@ public:
 
 protected:
     virtual bool DoWrite(const BYTE* data, std::size_t len) = 0;
-    void SetError(const std::string& error) { m_error = error; }
+    // Records the error and marks the sink failed: a failed Flush or Commit
+    // must not let a later Commit answer success.
+    void SetError(const std::string& error)
+    {
+        m_error = error;
+        m_failed = true;
+    }
 
 private:
     std::uint64_t m_failAfter = UINT64_MAX;

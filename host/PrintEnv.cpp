@@ -330,27 +330,27 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
         return false;
     }
     ::fchmod(fd, 0644);
+    // The errno of the first failing step is the one reported.
+    int err = 0;
     std::size_t done = 0;
-    bool ok = true;
     while (done < data.size()) {
         const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
-            ok = false;
+            err = errno;
             break;
         }
         done += static_cast<std::size_t>(w);
     }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    const int savedErrno = errno;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && std::rename(tmpl.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        error = path + ": cannot write: " + std::strerror(savedErrno ? savedErrno : errno);
+    if (!err && ::fsync(fd) != 0)
+        err = errno;
+    if (::close(fd) != 0 && !err)
+        err = errno;
+    if (!err && std::rename(tmpl.c_str(), path.c_str()) != 0)
+        err = errno;
+    if (err) {
+        error = path + ": cannot write: " + std::strerror(err);
         ::unlink(tmpl.c_str());
         return false;
     }

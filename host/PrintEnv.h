@@ -29,7 +29,8 @@ struct HOST_API _SECTIONENTRY {
 PRENV_ENTRIES(PRENV_DECLARE)
 #undef PRENV_DECLARE
 
-struct KeyLess {
+// Exported: the map in CDeviceEnv is used (HasKey, Values) from outside the library.
+struct HOST_API KeyLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
 

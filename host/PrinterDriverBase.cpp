@@ -1,10 +1,31 @@
 #include "PrinterDriverBase.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "PackBits.h"
 #include "PrintEnv.h"
 #include "UnivDevParmsBase.h"
+
+namespace {
+
+// Length of the row without its trailing zero bytes; blank rows are common,
+// so the scan takes eight bytes at a time.
+int TrimmedLength(const BYTE* row, int n)
+{
+    while (n >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, row + n - 8, sizeof word);
+        if (word)
+            break;
+        n -= 8;
+    }
+    while (n > 0 && row[n - 1] == 0)
+        --n;
+    return n;
+}
+
+} // namespace
 
 IPrinterDriver::~IPrinterDriver() = default;
 IDriverOutput::~IDriverOutput() = default;
@@ -29,7 +50,8 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     if (!pContext || pContext->pixelWidth <= 0 || pContext->colourCodes.empty() ||
         (pContext->bitsPerPixel != 1 && pContext->bitsPerPixel != 2 && pContext->bitsPerPixel != 4 &&
          pContext->bitsPerPixel != 8) ||
-        pContext->dpiFirst <= 0 || pContext->dpiSecond <= 0) {
+        !(pContext->dpiFirst > 0 && std::isfinite(pContext->dpiFirst)) ||
+        !(pContext->dpiSecond > 0 && std::isfinite(pContext->dpiSecond))) {
         m_nError = 1;
         return 0;
     }
@@ -110,9 +132,7 @@ int CPrinterDriverBase::OutputOneRow()
     bool blank = true;
     for (Channel& ch : m_channels) {
         const BYTE* row = ch.buffer ? ch.buffer->pReadRow() : nullptr;
-        int n = row ? m_nBytesPerRow : 0;
-        while (n > 0 && row[n - 1] == 0)
-            --n;
+        const int n = row ? TrimmedLength(row, m_nBytesPerRow) : 0;
         ch.byteCount = n;
         if (n)
             blank = false;

@@ -51,6 +51,11 @@ std::wstring Utf8ToWide(const std::string& text)
             if (i + k >= n || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) { ok = false; break; }
             c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         }
+        // Overlong forms (which could smuggle in '/' or NUL), UTF-16
+        // surrogates and values beyond U+10FFFF are no characters.
+        static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (ok && (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
+            ok = false;
         if (!ok) { out += L'\xFFFD'; ++i; continue; }
         out += static_cast<wchar_t>(c);
         i += 1 + extra;

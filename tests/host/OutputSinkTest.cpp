@@ -1,0 +1,380 @@
+#include "host/OutputSink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <csignal>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "TestDirs.h"
+
+namespace {
+
+const BYTE* B(const char* s) { return reinterpret_cast<const BYTE*>(s); }
+
+// A small stream with an empty write in it; 16 bytes in all.
+const std::vector<std::string> kStream = {"abc", "", "defgh", "i", "jklmnop"};
+const std::string kAll = "abcdefghijklmnop";
+
+} // namespace
+
+TEST(MemorySink, CollectsBytes)
+{
+    CMemorySink sink;
+    EXPECT_TRUE(sink.Write(B("ab\0c"), 4));
+    EXPECT_TRUE(sink.Write(nullptr, 0));
+    EXPECT_EQ(sink.Data(), std::string("ab\0c", 4));
+    EXPECT_EQ(sink.BytesWritten(), 4u);
+    EXPECT_TRUE(sink.Commit());
+    sink.Clear();
+    EXPECT_EQ(sink.Data(), "");
+    EXPECT_FALSE(sink.Failed());
+}
+
+TEST(MemorySink, FailAfterEveryLimit)
+{
+    for (std::size_t limit = 0; limit <= kAll.size() + 1; ++limit) {
+        CMemorySink sink;
+        sink.SetFailAfter(limit);
+        std::size_t sent = 0;
+        std::size_t callsAfter = 0;
+        bool failedYet = false;
+        for (const std::string& part : kStream) {
+            callsAfter += failedYet;
+            const bool ok = sink.Write(B(part.data()), part.size());
+            const bool crosses = sent + part.size() > limit;
+            if (failedYet || crosses) {
+                EXPECT_FALSE(ok) << "limit " << limit << " at " << sent;
+                failedYet = true;
+            } else {
+                EXPECT_TRUE(ok) << "limit " << limit << " at " << sent;
+                sent += part.size();
+            }
+        }
+        const std::size_t expected = std::min(limit, kAll.size());
+        EXPECT_EQ(sink.Data(), kAll.substr(0, expected)) << "limit " << limit;
+        EXPECT_EQ(sink.BytesWritten(), expected);
+        EXPECT_EQ(sink.Failed(), limit < kAll.size());
+        if (sink.Failed()) {
+            EXPECT_FALSE(sink.Error().empty());
+            // Every later call fails, even an empty one.
+            EXPECT_FALSE(sink.Write(B("x"), 1));
+            EXPECT_FALSE(sink.Write(nullptr, 0));
+            callsAfter += 2;
+            EXPECT_EQ(sink.Data(), kAll.substr(0, expected));
+        }
+        EXPECT_EQ(sink.CallsAfterFailure(), callsAfter) << "limit " << limit;
+    }
+}
+
+TEST(MemorySink, LimitBelowWhatWasWritten)
+{
+    CMemorySink sink;
+    ASSERT_TRUE(sink.Write(B("0123456789"), 10));
+    sink.SetFailAfter(3);
+    EXPECT_TRUE(sink.Write(nullptr, 0));
+    EXPECT_FALSE(sink.Write(B("x"), 1));
+    EXPECT_TRUE(sink.Failed());
+    EXPECT_EQ(sink.Data(), "0123456789");
+    EXPECT_EQ(sink.BytesWritten(), 10u);
+}
+
+TEST(FdSink, BuffersAndWritesLargeBlocksDirectly)
+{
+    const int fd = memfd_create("sink", 0);
+    ASSERT_GE(fd, 0);
+    {
+        CFdSink sink(fd, "memfd", 8);
+        std::string expected;
+        for (std::size_t n : {3u, 4u, 1u, 2u, 8u, 20u, 0u, 7u, 9u}) {
+            const std::string part(n, static_cast<char>('a' + expected.size() % 26));
+            ASSERT_TRUE(sink.Write(B(part.data()), part.size()));
+            expected += part;
+        }
+        ASSERT_TRUE(sink.Flush());
+        EXPECT_EQ(sink.BytesWritten(), expected.size());
+        std::string got(expected.size() + 10, '\0');
+        const ssize_t r = pread(fd, got.data(), got.size(), 0);
+        ASSERT_EQ(r, static_cast<ssize_t>(expected.size()));
+        got.resize(static_cast<std::size_t>(r));
+        EXPECT_EQ(got, expected);
+    }
+    // The descriptor belongs to the caller.
+    EXPECT_EQ(fcntl(fd, F_GETFD), 0);
+    close(fd);
+}
+
+TEST(FdSink, WriteErrorIsReported)
+{
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    CFdSink sink(full, "/dev/full", 4);
+    EXPECT_TRUE(sink.Write(B("ab"), 2)) << "buffered";
+    // The buffer overflows: the flush fails and so does every later call.
+    EXPECT_FALSE(sink.Write(B("cdef"), 4));
+    EXPECT_TRUE(sink.Failed());
+    EXPECT_NE(sink.Error().find("/dev/full"), std::string::npos) << sink.Error();
+    EXPECT_NE(sink.Error().find(std::strerror(ENOSPC)), std::string::npos) << sink.Error();
+    EXPECT_FALSE(sink.Write(B("x"), 1));
+    EXPECT_FALSE(sink.Flush());
+    EXPECT_FALSE(sink.Commit());
+    close(full);
+}
+
+TEST(FdSink, FailedFlushFailsTheCommit)
+{
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    CFdSink sink(full, "/dev/full", 64);
+    EXPECT_TRUE(sink.Write(B("abc"), 3));
+    EXPECT_FALSE(sink.Flush());
+    EXPECT_TRUE(sink.Failed());
+    EXPECT_FALSE(sink.Commit());
+    close(full);
+}
+
+TEST(FdSink, PipeWithoutReaderFailsWithoutSignal)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    CFdSink sink(fds[1], "pipe", 4);
+    // Larger than the buffer, so written at once: EPIPE, not SIGPIPE.
+    EXPECT_FALSE(sink.Write(B("0123456789"), 10));
+    EXPECT_TRUE(sink.Failed());
+    EXPECT_NE(sink.Error().find(std::strerror(EPIPE)), std::string::npos) << sink.Error();
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_FALSE(sigismember(&pending, SIGPIPE)) << "the signal was consumed";
+    close(fds[1]);
+}
+
+TEST(FileSink, CommitRenamesTheTemporaryFile)
+{
+    ScratchDir dir;
+    const std::string path = dir.File("job.prn");
+    std::string error;
+    auto sink = CFileSink::Create(path, error);
+    ASSERT_TRUE(sink) << error;
+    ASSERT_TRUE(sink->Write(B("\x1B@data\0"), 7));
+    // While the job runs only a temporary name exists.
+    auto names = dir.List();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_NE(names[0], "job.prn");
+    EXPECT_EQ(names[0].rfind("job.prn", 0), 0u);
+    ASSERT_TRUE(sink->Commit()) << sink->Error();
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"job.prn"});
+    EXPECT_EQ(ReadFile(path), std::string("\x1B@data\0", 7));
+    // A second Commit has nothing left to do.
+    EXPECT_FALSE(sink->Commit());
+    // Writing after Commit never reaches a file opened since, even when that
+    // file got the descriptor number the sink had.
+    const int other = open(dir.File("other").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ASSERT_GE(other, 0);
+    sink->Write(B("late"), 4);
+    EXPECT_FALSE(sink->Flush());
+    sink.reset();
+    close(other);
+    EXPECT_EQ(ReadFile(dir.File("other")), "");
+    EXPECT_EQ(ReadFile(path), std::string("\x1B@data\0", 7));
+}
+
+TEST(FileSink, CommitReplacesAnOldFile)
+{
+    ScratchDir dir;
+    const std::string path = dir.File("job.prn");
+    WriteFile(path, "old contents");
+    std::string error;
+    auto sink = CFileSink::Create(path, error);
+    ASSERT_TRUE(sink) << error;
+    EXPECT_EQ(ReadFile(path), "old contents");
+    ASSERT_TRUE(sink->Write(B("new"), 3));
+    ASSERT_TRUE(sink->Commit());
+    EXPECT_EQ(ReadFile(path), "new");
+}
+
+TEST(FileSink, DiscardAndDestructionLeaveNothing)
+{
+    ScratchDir dir;
+    std::string error;
+    {
+        auto sink = CFileSink::Create(dir.File("a.prn"), error);
+        ASSERT_TRUE(sink);
+        sink->Write(B("abc"), 3);
+        sink->Discard();
+        EXPECT_TRUE(dir.List().empty());
+        sink->Discard();
+        EXPECT_FALSE(sink->Commit());
+    }
+    {
+        auto sink = CFileSink::Create(dir.File("b.prn"), error);
+        ASSERT_TRUE(sink);
+        sink->Write(B("abc"), 3);
+    }
+    EXPECT_TRUE(dir.List().empty());
+    // An existing file survives a discarded job.
+    WriteFile(dir.File("c.prn"), "keep");
+    CFileSink::Create(dir.File("c.prn"), error)->Write(B("zz"), 2);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"c.prn"});
+    EXPECT_EQ(ReadFile(dir.File("c.prn")), "keep");
+}
+
+TEST(FileSink, FailedJobIsNotCommitted)
+{
+    ScratchDir dir;
+    std::string error;
+    auto sink = CFileSink::Create(dir.File("f.prn"), error);
+    ASSERT_TRUE(sink);
+    sink->SetFailAfter(2);
+    EXPECT_FALSE(sink->Write(B("abc"), 3));
+    EXPECT_FALSE(sink->Commit());
+    EXPECT_TRUE(dir.List().empty());
+}
+
+TEST(FileSink, RenameFailureAndMissingFolder)
+{
+    ScratchDir dir;
+    std::string error;
+    EXPECT_FALSE(CFileSink::Create(dir.File("none/x.prn"), error));
+    EXPECT_NE(error.find("none/x.prn"), std::string::npos) << error;
+
+    const std::string target = dir.File("target");
+    std::filesystem::create_directory(target);
+    auto sink = CFileSink::Create(target, error);
+    ASSERT_TRUE(sink);
+    ASSERT_TRUE(sink->Write(B("abc"), 3));
+    EXPECT_FALSE(sink->Commit());
+    EXPECT_NE(sink->Error().find(target), std::string::npos) << sink->Error();
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
+}
+
+namespace {
+
+// A one-connection TCP receiver on 127.0.0.1 that reads until the peer
+// shuts down, then closes.
+class LoopbackReceiver {
+public:
+    explicit LoopbackReceiver(bool hangUp = false) : m_hangUp(hangUp)
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 1) != 0)
+            throw std::runtime_error("listen failed");
+        socklen_t len = sizeof addr;
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~LoopbackReceiver()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        close(m_listen);
+    }
+    int Port() const { return m_port; }
+    std::string Received()
+    {
+        m_thread.join();
+        return m_data;
+    }
+
+private:
+    void Run()
+    {
+        pollfd p{m_listen, POLLIN, 0};
+        if (poll(&p, 1, 10000) != 1)
+            return;
+        const int c = accept(m_listen, nullptr, nullptr);
+        if (c < 0)
+            return;
+        char buf[4096];
+        while (!m_hangUp) {
+            pollfd q{c, POLLIN, 0};
+            if (poll(&q, 1, 10000) != 1)
+                break;
+            const ssize_t n = recv(c, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            m_data.append(buf, static_cast<std::size_t>(n));
+        }
+        close(c);
+    }
+
+    bool m_hangUp;
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    std::string m_data;
+};
+
+} // namespace
+
+TEST(SocketSink, SendsEverythingToTheListener)
+{
+    LoopbackReceiver receiver;
+    std::string error;
+    auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+    ASSERT_TRUE(sink) << error;
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string part = "row " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 700), '\0');
+        ASSERT_TRUE(sink->Write(B(part.data()), part.size()));
+        expected += part;
+    }
+    ASSERT_TRUE(sink->Commit()) << sink->Error();
+    EXPECT_EQ(receiver.Received(), expected);
+    EXPECT_EQ(sink->BytesWritten(), expected.size());
+}
+
+TEST(SocketSink, RefusedConnectionIsReported)
+{
+    // A bound socket that does not listen refuses connections to its port.
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    const int port = ntohs(addr.sin_port);
+    std::string error;
+    EXPECT_FALSE(CSocketSink::Connect("127.0.0.1", port, error));
+    EXPECT_NE(error.find("socket://127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
+    EXPECT_NE(error.find(std::strerror(ECONNREFUSED)), std::string::npos) << error;
+    close(s);
+
+    error.clear();
+    EXPECT_FALSE(CSocketSink::Connect("no such host.invalid", 9100, error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(SocketSink, PeerGoneFailsTheWrite)
+{
+    // The receiver hangs up at once; later sends fail with an error instead
+    // of killing the process with SIGPIPE.
+    LoopbackReceiver receiver(true);
+    std::string error;
+    auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+    ASSERT_TRUE(sink) << error;
+    receiver.Received();
+    const std::string block(65536, 'z');
+    bool failed = false;
+    for (int i = 0; i < 200 && !failed; ++i)
+        failed = !sink->Write(B(block.data()), block.size()) || !sink->Flush();
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(sink->Error().empty());
+    EXPECT_FALSE(sink->Commit());
+}

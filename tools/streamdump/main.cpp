@@ -1,0 +1,299 @@
+// streamdump: reads a printer stream as the printer would and shows what it
+// would print.
+//
+//   streamdump [--trace] [--json] [--png-dir DIR] [--png-scale N]
+//              [--command NAME=COUNT]... [--max-errors N] FILE|-
+//
+// Exit status: 0 for a clean stream, 1 when the stream has errors, 2 for a
+// usage, input or output failure.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include "tools/common/Json.h"
+#include "tools/streamdump/Preview.h"
+#include "tools/streamdump/StreamParser.h"
+
+using namespace streamparse;
+
+namespace {
+
+const char kUsage[] =
+    "usage: streamdump [--trace] [--json] [--png-dir DIR] [--png-scale N]\n"
+    "                  [--command NAME=COUNT]... [--max-errors N] FILE|-\n"
+    "  --trace             every command with its offset and decoded fields\n"
+    "                      (to standard error when --json is given)\n"
+    "  --json              summary as JSON: formats, command counts, layers,\n"
+    "                      planes with their raster digests, errors\n"
+    "  --png-dir DIR       one PNG per plane and a composite per layer\n"
+    "  --png-scale N       stream pixels per preview pixel (default: fit 4096)\n"
+    "  --command NAME=N    a further two-letter job command with N parameter bytes\n"
+    "  --max-errors N      stop after N errors (default 100)\n";
+
+struct Args {
+    bool trace = false;
+    bool json = false;
+    std::string pngDir;
+    int pngScale = 0;
+    std::string file;
+    ParseOptions options;
+};
+
+bool ParseInt(const char* text, int& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || !*text || *end || v < 0 || v > 1 << 30)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) {
+                error = a + " needs " + what;
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (a == "--trace") {
+            args.trace = true;
+        } else if (a == "--json") {
+            args.json = true;
+        } else if (a == "--png-dir") {
+            const char* v = value("a directory");
+            if (!v)
+                return false;
+            args.pngDir = v;
+        } else if (a == "--png-scale") {
+            const char* v = value("a number");
+            if (!v)
+                return false;
+            if (!ParseInt(v, args.pngScale) || args.pngScale < 1) {
+                error = "--png-scale needs a number of at least 1";
+                return false;
+            }
+        } else if (a == "--max-errors") {
+            const char* v = value("a number");
+            int n = 0;
+            if (!v)
+                return false;
+            if (!ParseInt(v, n) || n < 1) {
+                error = "--max-errors needs a number of at least 1";
+                return false;
+            }
+            args.options.maxErrors = static_cast<std::size_t>(n);
+        } else if (a == "--command") {
+            const char* v = value("NAME=COUNT");
+            if (!v)
+                return false;
+            const std::string spec = v;
+            int n = 0;
+            if (spec.size() < 4 || spec[2] != '=' || !ParseInt(spec.c_str() + 3, n) || n > 255) {
+                error = "--command needs two letters, '=' and a parameter count (0 to 255), such as SO=2";
+                return false;
+            }
+            args.options.extraCommands[spec.substr(0, 2)] = n;
+        } else if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return false;
+        } else if (args.file.empty()) {
+            args.file = a;
+        } else {
+            error = "more than one input file";
+            return false;
+        }
+    }
+    if (args.file.empty()) {
+        error = "no input file";
+        return false;
+    }
+    return true;
+}
+
+bool ReadInput(const std::string& file, std::string& bytes, std::string& error)
+{
+    if (file == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (std::cin.bad()) {
+            error = "cannot read standard input";
+            return false;
+        }
+        return true;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = file + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        error = file + ": read error";
+        return false;
+    }
+    bytes = std::move(buffer).str();
+    return true;
+}
+
+std::string KeyText(const PlaneKey& key)
+{
+    std::string s = "layer " + std::to_string(key.layer) + " colour " + std::to_string(key.colour);
+    if (key.density >= 0)
+        s += " density " + std::to_string(key.density);
+    if (key.sublayer >= 0)
+        s += " sub " + std::to_string(key.sublayer);
+    if (key.occurrence > 0)
+        s += " occurrence " + std::to_string(key.occurrence);
+    return s;
+}
+
+std::string Hex(std::size_t offset)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%zx", offset);
+    return buf;
+}
+
+void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE* out)
+{
+    std::fprintf(out, "stream: %s, %zu bytes, parsed %zu\n", args.file.c_str(), size, r.bytesParsed);
+    std::fprintf(out, "formats:");
+    for (RasterFormat f : r.formats)
+        std::fprintf(out, " %s", FormatName(f));
+    std::fprintf(out, "%s\ncommands:", r.formats.empty() ? " none" : "");
+    for (const auto& [name, count] : r.commandCounts)
+        std::fprintf(out, " [%s] %zu", name.c_str(), count);
+    std::fprintf(out, "\n");
+    for (const Layer& layer : r.layers)
+        std::fprintf(out, "layer %d: %lld rows, bytes %s..%s, ended by %s\n", layer.index,
+                     static_cast<long long>(layer.rows), Hex(layer.startOffset).c_str(),
+                     Hex(layer.endOffset).c_str(), layer.endedBy.c_str());
+    for (const Plane& p : r.planes) {
+        std::fprintf(out, "plane %s: %s%s, %d bpp, %lld rows, %d bytes/row, %zu records (%zu compressed), ",
+                     KeyText(p.key).c_str(), FormatName(p.format), p.mixedFormats ? " (mixed)" : "", p.bitsPerPixel,
+                     static_cast<long long>(p.rows), p.bytesPerRow, p.records, p.compressedRecords);
+        if (p.firstInkRow >= 0)
+            std::fprintf(out, "ink rows %lld..%lld", static_cast<long long>(p.firstInkRow),
+                         static_cast<long long>(p.lastInkRow));
+        else
+            std::fprintf(out, "no ink");
+        std::fprintf(out, "\n  sha256 %s\n", p.digest.c_str());
+    }
+    std::fprintf(out, "%zu error%s\n", r.errors.size(), r.errors.size() == 1 ? "" : "s");
+}
+
+std::string ToJson(const Args& args, std::size_t size, const ParseResult& r, const std::vector<std::string>& pngs)
+{
+    std::ostringstream j;
+    j << "{\n  \"file\": " << JsonString(args.file) << ",\n  \"size\": " << size
+      << ",\n  \"bytesParsed\": " << r.bytesParsed << ",\n  \"ok\": " << (r.ok() ? "true" : "false")
+      << ",\n  \"formats\": [";
+    for (std::size_t i = 0; i < r.formats.size(); ++i)
+        j << (i ? ", " : "") << JsonString(FormatName(r.formats[i]));
+    j << "],\n  \"commands\": {";
+    bool first = true;
+    for (const auto& [name, count] : r.commandCounts) {
+        j << (first ? "" : ", ") << JsonString(name) << ": " << count;
+        first = false;
+    }
+    j << "},\n  \"layers\": [";
+    for (std::size_t i = 0; i < r.layers.size(); ++i) {
+        const Layer& l = r.layers[i];
+        j << (i ? "," : "") << "\n    {\"index\": " << l.index << ", \"rows\": " << l.rows
+          << ", \"startOffset\": " << l.startOffset << ", \"endOffset\": " << l.endOffset
+          << ", \"endedBy\": " << JsonString(l.endedBy) << "}";
+    }
+    j << "\n  ],\n  \"planes\": [";
+    for (std::size_t i = 0; i < r.planes.size(); ++i) {
+        const Plane& p = r.planes[i];
+        auto opt = [](int v) { return v < 0 ? std::string("null") : std::to_string(v); };
+        j << (i ? "," : "") << "\n    {\"layer\": " << p.key.layer << ", \"colour\": " << p.key.colour
+          << ", \"density\": " << opt(p.key.density) << ", \"sublayer\": " << opt(p.key.sublayer)
+          << ", \"occurrence\": " << p.key.occurrence << ", \"format\": " << JsonString(FormatName(p.format))
+          << ", \"mixedFormats\": " << (p.mixedFormats ? "true" : "false") << ", \"rows\": " << p.rows
+          << ", \"bytesPerRow\": " << p.bytesPerRow << ", \"bitsPerPixel\": " << p.bitsPerPixel
+          << ", \"records\": " << p.records << ", \"compressedRecords\": " << p.compressedRecords
+          << ", \"firstInkRow\": " << p.firstInkRow << ", \"lastInkRow\": " << p.lastInkRow
+          << ", \"firstOffset\": " << p.firstOffset << ", \"digest\": " << JsonString(p.digest) << "}";
+    }
+    j << "\n  ],\n  \"errors\": [";
+    for (std::size_t i = 0; i < r.errors.size(); ++i) {
+        const ParseError& e = r.errors[i];
+        j << (i ? "," : "") << "\n    {\"offset\": " << e.offset << ", \"message\": " << JsonString(e.message)
+          << ", \"fatal\": " << (e.fatal ? "true" : "false") << "}";
+    }
+    j << (r.errors.empty() ? "]" : "\n  ]");
+    if (!args.pngDir.empty()) {
+        j << ",\n  \"png\": [";
+        for (std::size_t i = 0; i < pngs.size(); ++i)
+            j << (i ? ", " : "") << JsonString(pngs[i]);
+        j << "]";
+    }
+    j << "\n}\n";
+    return j.str();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Args args;
+    std::string error;
+    if (!ParseArgs(argc, argv, args, error)) {
+        std::fprintf(stderr, "streamdump: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    std::string bytes;
+    if (!ReadInput(args.file, bytes, error)) {
+        std::fprintf(stderr, "streamdump: %s\n", error.c_str());
+        return 2;
+    }
+    FILE* traceOut = args.json ? stderr : stdout;
+    if (args.trace)
+        args.options.onCommand = [traceOut](const Command& c) {
+            std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
+        };
+    args.options.keepRows = !args.pngDir.empty();
+    const ParseResult result = ParseStream(bytes, args.options);
+
+    for (const ParseError& e : result.errors)
+        std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),
+                     e.message.c_str(), e.fatal ? " (parsing stopped)" : "");
+
+    std::vector<std::string> pngs;
+    bool outputOk = true;
+    if (!args.pngDir.empty()) {
+        PreviewOptions preview;
+        preview.scale = args.pngScale;
+        if (!WritePreviews(result, args.pngDir, preview, pngs, error)) {
+            std::fprintf(stderr, "streamdump: %s\n", error.c_str());
+            outputOk = false;
+        }
+    }
+    if (args.json)
+        std::fputs(ToJson(args, bytes.size(), result, pngs).c_str(), stdout);
+    else
+        PrintSummary(args, bytes.size(), result, stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "streamdump: cannot write the output\n");
+        return 2;
+    }
+    if (!outputOk)
+        return 2;
+    return result.ok() ? 0 : 1;
+}
