@@ -1,0 +1,422 @@
+// rasterjob driven as a user drives it, against the test plug-in.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "Harness.h"
+
+using namespace rjtest;
+
+namespace {
+
+const std::string kPlugin = TEST_PLUGIN;
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more)
+{
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// A job against the test plug-in, and a small one of a built-in pattern.
+std::vector<std::string> TestJob(std::vector<std::string> more = {})
+{
+    return With({"--plugin", kPlugin, "--set", "PrEnv_UID=0", "--quiet"}, more);
+}
+
+std::vector<std::string> PatternJob(std::vector<std::string> more = {})
+{
+    return With(TestJob({"--width", "40", "--height", "12"}), more);
+}
+
+std::string Bytes(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s += static_cast<char>(b);
+    return s;
+}
+
+std::string Pgm(int w, int h, int maxval, const std::vector<int>& pixels)
+{
+    std::string s = "P5\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
+    for (int v : pixels)
+        s += static_cast<char>(v);
+    return s;
+}
+
+std::string GrayImage(int w, int h, int seed)
+{
+    std::vector<int> px;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            px.push_back((x * 255 / (w - 1) + y * 7 * seed + (x * y * seed) % 31) % 256);
+    return Pgm(w, h, 255, px);
+}
+
+// A failing run: status 1, one line naming the fault, nothing left behind.
+void ExpectFailure(const RunResult& r, const std::string& what, const TempDir& out)
+{
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto lines = r.ErrLines();
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_EQ(lines[0].rfind("rasterjob: ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(what), std::string::npos) << "expected \"" << what << "\" in: " << lines[0];
+    EXPECT_EQ(out.List(), std::vector<std::string>{}) << "left behind after: " << lines[0];
+    EXPECT_EQ(r.out, "");
+}
+
+} // namespace
+
+TEST(RasterJobCli, UsageErrorsAreOneLineWithStatus2)
+{
+    TempDir dir;
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--bogus"}, "unknown option --bogus"},
+        {{"stray"}, "unexpected argument stray"},
+        {{"--width"}, "--width needs a value"},
+        {{"--width", "12x"}, "--width: expected a whole number"},
+        {{"--height", "0"}, "--height: expected a whole number from 1"},
+        {{"--bits", "3"}, "--bits: expected a whole number from 1 to 2"},
+        {{"--dpi", "0"}, "--dpi: expected H or HxV"},
+        {{"--dpi", "720x"}, "--dpi: expected H or HxV"},
+        {{"--channels", "0,1,1"}, "colour code 1 given twice"},
+        {{"--channels", "0,,1"}, "--channels: expected host colour codes"},
+        {{"--channels", "256"}, "--channels: expected host colour codes"},
+        {{"--pattern", "stripes"}, "unknown pattern \"stripes\""},
+        {{"--pattern", "bars", "--input", "a.png"}, "--pattern and --input exclude each other"},
+        {{"--input", "a.png", "--width", "10"}, "come from the images"},
+        {{"--input", "a.png", "--channels", "0,1"}, "1 --input images for 2 channels"},
+        {{"-o", "x.prn", "--device", "socket://h:9100"}, "-o and --device exclude each other"},
+        {{"--device", "http://h:9100"}, "expected socket://HOST:PORT"},
+        {{"--device", "socket://h"}, "no port"},
+        {{"--device", "socket://h:0"}, "port from 1 to 65535"},
+        {{"--printer", "A"}, "--printer needs --settings"},
+        {{"--json", "-o", "-"}, "both want standard output"},
+        {{"--set", "novalue"}, "expected KEY=VALUE"},
+        {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--abort-after", "-1"}, "--abort-after: expected a whole number"},
+    };
+    for (const auto& [args, what] : cases) {
+        const RunResult r = RunRasterJob(args, dir.Path());
+        EXPECT_EQ(r.status, 2) << what;
+        const auto lines = r.ErrLines();
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_NE(lines[0].find(what), std::string::npos) << lines[0];
+    }
+    const RunResult help = RunRasterJob({"--help"}, dir.Path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: rasterjob"), std::string::npos);
+}
+
+TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
+{
+    TempDir in;
+    const std::string nocreate = NOCREATE_PLUGIN;
+    WriteFile(in / "a.pgm", GrayImage(20, 10, 1));
+    WriteFile(in / "b.pgm", GrayImage(20, 11, 2));
+    WriteFile(in / "junk.pgm", "P5\nwide high\n");
+    WriteFile(in / "colour.ppm", "P6\n2 2\n255\n012345678901");
+    std::string truncated = GrayImage(20, 10, 3);
+    truncated.resize(truncated.size() - 20 * 4 - 5);  // rows 6.. missing
+    WriteFile(in / "short.pgm", truncated);
+    WriteFile(in / "notalib.so", "not a library");
+    WriteFile(in / "afile", "x");
+    WriteFile(in / "printers.ini", "[A]\nPrEnv_UID=0\n[B]\nPrEnv_UID=1\n");
+
+    // A port that refuses: bound, never listening.
+    const int refuser = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(refuser, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(refuser, reinterpret_cast<sockaddr*>(&addr), &len);
+    const std::string refusedPort = std::to_string(ntohs(addr.sin_port));
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {TestJob({"--input", in / "missing.png"}), "missing.png: cannot open: No such file or directory"},
+        {TestJob({"--input", in / "junk.pgm"}), "junk.pgm: bad header"},
+        {TestJob({"--input", in / "afile"}), "afile: not a PNG, TIFF, PGM or PBM image"},
+        {TestJob({"--input", in.Path()}), "is a folder, not an image"},
+        {TestJob({"--input", in / "colour.ppm"}), "colour PPM image"},
+        {TestJob({"--input", in / "a.pgm", "--input", in / "b.pgm"}), "images of different sizes"},
+        {TestJob({"--input", in / "short.pgm"}), "short.pgm: data ends early, in row 6 of 10"},
+        {PatternJob({"--set", "PrEnv_UID=99"}), "UID 99: the plug-in makes no driver"},
+        {{"--plugin", kPlugin, "--input", in / "missing.png"}, "missing.png: cannot open"},  // built-in printer
+        {PatternJob({"--plugin", in / "missing.so"}), "plug-in does not load"},
+        {PatternJob({"--plugin", in / "notalib.so"}), "plug-in does not load"},
+        {PatternJob({"--plugin", nocreate}), "exports no Create (_Z6CreateP9CPrintEnv)"},
+        {PatternJob({"--set", "Test_Fail=JobOpen"}), "did not start the job"},
+        {PatternJob({"--set", "Test_Fail=StartString"}), "did not start the job"},
+        {PatternJob({"--set", "Test_Fail=OutputInit"}), "did not start the job"},
+        {PatternJob({"--set", "Test_Fail=Row", "--set", "Test_FailRow=3"}), "OutputOneRow answered 0 at row 3"},
+        {PatternJob({"--set", "Test_Fail=OutputExit"}), "did not end the job"},
+        {PatternJob({"--set", "Test_Fail=EndString"}), "did not end the job"},
+        {PatternJob({"--set", "Test_Fail=JobClose"}), "did not end the job"},
+        {PatternJob({"--device", "socket://127.0.0.1:" + refusedPort}), "Connection refused"},
+        {PatternJob({"-o", in / "nofolder/x.prn"}), "cannot create"},
+        {PatternJob({"-o", "/dev/full"}), "No space left on device"},
+        {PatternJob({"--save-raster", in / "afile"}), "exists and is no folder"},
+        {PatternJob({"--set", "PrEnv_Bogus=1"}), "PrEnv_Bogus is no host entry"},
+        {PatternJob({"--settings", in / "none.ini"}), "cannot open"},
+        {PatternJob({"--settings", in / "printers.ini"}), "holds 2 printers (A, B): choose one with --printer"},
+        {PatternJob({"--settings", in / "printers.ini", "--printer", "C"}), "no printer section [C]"},
+    };
+    for (const auto& [args, what] : cases) {
+        TempDir out;
+        ExpectFailure(RunRasterJob(args, out.Path()), what, out);
+    }
+    ::close(refuser);
+}
+
+TEST(RasterJobCli, FileSocketAndStdoutCarryTheSameStream)
+{
+    TempDir dir;
+    const auto job = PatternJob({"--pattern", "random", "--seed", "7", "--width", "300", "--height", "200", "--bits", "2"});
+    ASSERT_EQ(RunRasterJob(With(job, {"-o", "file.prn"}), dir.Path()).status, 0);
+    const std::string file = ReadFile(dir / "file.prn");
+    ASSERT_GT(file.size(), 1000u);
+
+    const RunResult toStdout = RunRasterJob(With(job, {"-o", "-"}), dir.Path());
+    EXPECT_EQ(toStdout.status, 0);
+    EXPECT_TRUE(toStdout.out == file);
+
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string received;
+    std::thread printer([&] {
+        const int c = ::accept(server, nullptr, nullptr);
+        char buf[65536];
+        for (ssize_t n; (n = ::recv(c, buf, sizeof buf, 0)) > 0;)
+            received.append(buf, static_cast<std::size_t>(n));
+        ::close(c);
+    });
+    const RunResult r =
+        RunRasterJob(With(job, {"--device", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))}), dir.Path());
+    printer.join();
+    ::close(server);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(received.size(), file.size());
+    EXPECT_TRUE(received == file);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"file.prn"});
+}
+
+// The rows as fed come out of the driver: whole bytes for a small job, then
+// the digests of every pattern through the decoded test stream.
+TEST(RasterJobCli, RowsReachTheDriverTrimmedWithBlankRowsAsFeeds)
+{
+    TempDir dir;
+    // 16 pixels, 1 bit: row 0 F0 0F, row 1 blank, row 2 80 00, row 3 blank.
+    WriteFile(dir / "k.pbm", "P4\n16 4\n" + Bytes({0xF0, 0x0F, 0, 0, 0x80, 0, 0, 0}));
+    WriteFile(dir / "c.pbm", "P4\n16 4\n" + Bytes({0, 0, 0, 0, 0, 1, 0, 0}));
+    const RunResult r = RunRasterJob({"--plugin", kPlugin, "--set", "PrEnv_UID=0", "--bits", "1", "--input", "k.pbm",
+                                      "--input", "c.pbm", "--channels", "0,5", "-o", "s.prn"},
+                                     dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");  // no note: the printer came from --set
+    const std::string expected = "<start>" + Bytes({'R', 0, 2, 0, 0xF0, 0x0F, '\n'}) + Bytes({'F', 1, 0, 0, 0}) +
+                                 Bytes({'R', 0, 1, 0, 0x80}) + Bytes({'R', 5, 2, 0, 0, 1, '\n'}) +
+                                 Bytes({'F', 1, 0, 0, 0}) + "<end>";
+    EXPECT_EQ(ReadFile(dir / "s.prn"), expected);
+
+    // A blank job is one feed over its height.
+    ASSERT_EQ(RunRasterJob(PatternJob({"--pattern", "blank", "-o", "b.prn"}), dir.Path()).status, 0);
+    EXPECT_EQ(ReadFile(dir / "b.prn"), std::string("<start>F\x0C\x00\x00\x00<end>", 17));
+
+    for (const std::string pattern : {"bars", "gradient", "random", "tile"})
+        for (const std::string bits : {"1", "2"}) {
+            const RunResult j = RunRasterJob(PatternJob({"--pattern", pattern, "--bits", bits, "--width", "333",
+                                                      "--height", "300", "--channels", "0,1,2,3,8", "--json", "-o",
+                                                      "p.prn"}),
+                                             dir.Path());
+            ASSERT_EQ(j.status, 0) << j.err;
+            const auto channels = ParseChannels(j.out);
+            ASSERT_EQ(channels.size(), 5u);
+            const TestStream t = DecodeTestStream(ReadFile(dir / "p.prn"), {0, 1, 2, 3, 8});
+            EXPECT_TRUE(t.started && t.ended) << pattern;
+            EXPECT_EQ(t.error, "");
+            EXPECT_EQ(t.tail, "");
+            EXPECT_EQ(t.rows, 300);
+            for (const auto& c : channels) {
+                EXPECT_EQ(c.rows, 300);
+                EXPECT_EQ(t.digests.at(c.colourCode), c.digest) << pattern << " bits " << bits << " code " << c.colourCode;
+            }
+            if (pattern == "bars") {
+                EXPECT_GT(t.feeds, 0);  // its blank bands
+            }
+        }
+}
+
+TEST(RasterJobCli, AbortedJobDeliversItsStreamEndingWithTheAbortCommandOnce)
+{
+    TempDir dir;
+    const auto job = TestJob({"--pattern", "bars", "--bits", "1", "--width", "40", "--height", "40", "--set", "PrEnv_AbortCommand=\\033Z"});
+    const RunResult r = RunRasterJob(With(job, {"--abort-after", "3", "-o", "a.prn", "--json"}), dir.Path());
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(JsonField(r.out, "aborted"), "true");
+    EXPECT_EQ(JsonField(r.out, "rowsFed"), "3");
+    const std::string stream = ReadFile(dir / "a.prn");
+    const TestStream t = DecodeTestStream(stream, {0, 1, 2, 3});
+    EXPECT_TRUE(t.started);
+    EXPECT_FALSE(t.ended);  // no end string after an abort
+    EXPECT_EQ(t.bands, 3);
+    EXPECT_EQ(t.tail, "\x1BZ");
+    for (const auto& c : ParseChannels(r.out))
+        EXPECT_EQ(t.digests.at(c.colourCode), c.digest);
+
+    // Aborted before the first row: start string and abort command.
+    const RunResult r0 = RunRasterJob(With(job, {"--abort-after", "0", "-o", "b.prn"}), dir.Path());
+    EXPECT_EQ(r0.status, 3);
+    EXPECT_EQ(ReadFile(dir / "b.prn"), "<start>\x1BZ");
+    // Aborted at the end: every row, then the abort command instead of the end.
+    const RunResult rEnd = RunRasterJob(With(job, {"--abort-after", "40", "-o", "c.prn"}), dir.Path());
+    EXPECT_EQ(rEnd.status, 3);
+    const std::string c = ReadFile(dir / "c.prn");
+    EXPECT_EQ(c.substr(c.size() - 2), "\x1BZ");
+    EXPECT_EQ(c.find("<end>"), std::string::npos);
+    // Not aborted: no abort command.
+    ASSERT_EQ(RunRasterJob(With(job, {"-o", "d.prn"}), dir.Path()).status, 0);
+    const std::string d = ReadFile(dir / "d.prn");
+    EXPECT_EQ(d.find("\x1BZ"), std::string::npos);
+    EXPECT_EQ(d.substr(d.size() - 5), "<end>");
+}
+
+TEST(RasterJobCli, JsonNamesTheClassesAndTheCommandSet)
+{
+    TempDir dir;
+    RunResult r = RunRasterJob(PatternJob({"--json", "--set", "nFunctModeId=3", "--set", "Test_CommandSet=2"}), dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(JsonField(r.out, "uid"), "0");
+    EXPECT_EQ(JsonField(r.out, "devParmsClass"), "\"CTestDevParms\"");
+    EXPECT_EQ(JsonField(r.out, "driverClass"), "\"CTestDriver\"");
+    EXPECT_EQ(JsonField(r.out, "commandSet"), "2");
+    EXPECT_EQ(JsonField(r.out, "nFunctModeId"), "3");
+    EXPECT_EQ(JsonField(r.out, "bytesWritten"), std::to_string(ReadFile(dir / "job.prn").size()));
+    EXPECT_EQ(JsonField(r.out, "dpi"), "[720, 720]");
+    EXPECT_EQ(JsonField(r.out, "bits"), "1");  // PrEnv_InkLevels unset: one level
+    const auto channels = ParseChannels(r.out);
+    ASSERT_EQ(channels.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(channels[static_cast<std::size_t>(i)].index, i);
+        EXPECT_EQ(channels[static_cast<std::size_t>(i)].colourCode, i);
+        EXPECT_EQ(channels[static_cast<std::size_t>(i)].rows, 12);
+    }
+
+    r = RunRasterJob(PatternJob({"--json", "--set", "PrEnv_UID=257", "--set", "PrEnv_InkLevels=3", "--set",
+                              "PrEnv_DpiHorz=1440", "--dpi", "360x720"}),
+                     dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(JsonField(r.out, "uid"), "1");
+    EXPECT_EQ(JsonField(r.out, "driverClass"), "\"CTestDriverOther\"");
+    EXPECT_EQ(JsonField(r.out, "commandSet"), "null");
+    EXPECT_EQ(JsonField(r.out, "nFunctModeId"), "null");
+    EXPECT_EQ(JsonField(r.out, "bits"), "2");
+    EXPECT_EQ(JsonField(r.out, "dpi"), "[360, 720]");  // --dpi wins over the settings
+
+    // Settings from a file; the printer's resolution when --dpi is absent.
+    WriteFile(dir / "p.ini", "[Shop printer]\nPrEnv_UID=1\nPrEnv_DpiHorz=1440\nPrEnv_DpiVert=540\n");
+    r = RunRasterJob({"--plugin", kPlugin, "--settings", "p.ini", "--json", "-q"}, dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(JsonField(r.out, "printer"), "\"Shop printer\"");
+    EXPECT_EQ(JsonField(r.out, "driverClass"), "\"CTestDriverOther\"");
+    EXPECT_EQ(JsonField(r.out, "dpi"), "[1440, 540]");
+}
+
+TEST(RasterJobCli, ListModelsCallsCreateForEveryUid)
+{
+    TempDir dir;
+    RunResult r = RunRasterJob({"--plugin", kPlugin, "--list-models", "--json"}, dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"uid\": 99, \"model\": \"\", \"devParmsClass\": \"CMimakiDevParmsBase\", "
+                         "\"driverClass\": \"CMimakiLegacyBasePrinterDriver\", \"supported\": false, "
+                         "\"madeDevParmsClass\": null, \"madeDriverClass\": null}"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("{\"uid\": 1, \"model\": \"model 1\", \"devParmsClass\": \"DEVPARM1_CLASS\", "
+                         "\"driverClass\": \"CMimakiLegacyBasePrinterDriver\", \"supported\": true, "
+                         "\"madeDevParmsClass\": \"CTestDevParms\", \"madeDriverClass\": \"CTestDriverOther\"}"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"supported\": 255, \"asCatalogue\": 0}"), std::string::npos);
+
+    r = RunRasterJob({"--plugin", kPlugin, "--list-models"}, dir.Path());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\n99       (no model)"), std::string::npos);
+    EXPECT_NE(r.out.find("no driver\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\n100-255  (no model)"), std::string::npos);
+    EXPECT_NE(r.out.find("makes CTestDevParms / CTestDriverOther"), std::string::npos);
+    EXPECT_NE(r.out.find("makes a driver for 255 of 256 UIDs, 0 of them with the catalogue's classes"),
+              std::string::npos);
+}
+
+TEST(RasterJobCli, InterruptedJobLeavesNothing)
+{
+    TempDir dir;
+    const RunResult r = RunRasterJob(TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000"}),
+                                     dir.Path(), 400);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("rasterjob: interrupted; nothing was written"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.List(), std::vector<std::string>{});
+}
+
+#ifdef MIMAKI_PLUGIN_PATH
+// The same paths with the real plug-in.
+TEST(RasterJobCli, RealPluginDefaultPrinterAbortAndSocket)
+{
+    TempDir dir;
+    const std::string plugin = MIMAKI_PLUGIN_PATH;
+    RunResult r = RunRasterJob({"--plugin", plugin, "--width", "200", "--height", "50", "--json"}, dir.Path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("(built-in default)"), std::string::npos) << r.err;
+    EXPECT_EQ(JsonField(r.out, "bits"), "2");
+    EXPECT_EQ(JsonField(r.out, "compress"), "true");
+    EXPECT_EQ(JsonField(r.out, "nFunctModeId"), "4");
+    EXPECT_EQ(JsonField(r.out, "commandSet"), "4");
+    const std::string full = ReadFile(dir / "job.prn");
+    EXPECT_EQ(full.substr(full.size() - 3), std::string("QE\0", 3));
+
+    // Aborted: the rows so far, then the abort command once, no job end.
+    const std::vector<std::string> job = {"--plugin", plugin, "--width", "200", "--height", "50", "-q", "--set",
+                                          "PrEnv_UID=0", "--set", "nFunctModeId=4", "--set",
+                                          "PrEnv_AbortCommand=\\033ABORT\\001"};
+    r = RunRasterJob(With(job, {"--abort-after", "20", "-o", "a.prn"}), dir.Path());
+    EXPECT_EQ(r.status, 3) << r.err;
+    const std::string a = ReadFile(dir / "a.prn");
+    const std::string abort = "\x1B" "ABORT\x01";
+    ASSERT_GE(a.size(), abort.size());
+    EXPECT_EQ(a.substr(a.size() - abort.size()), abort);
+    EXPECT_EQ(a.find(abort), a.size() - abort.size());
+    EXPECT_EQ(a.find(std::string("QE\0", 3)), std::string::npos);
+
+    // A socket gets what the file gets.
+    ASSERT_EQ(RunRasterJob(With(job, {"-o", "f.prn"}), dir.Path()).status, 0);
+    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len);
+    std::string received;
+    std::thread printer([&] {
+        const int c = ::accept(server, nullptr, nullptr);
+        char buf[65536];
+        for (ssize_t n; (n = ::recv(c, buf, sizeof buf, 0)) > 0;)
+            received.append(buf, static_cast<std::size_t>(n));
+        ::close(c);
+    });
+    r = RunRasterJob(With(job, {"--device", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))}), dir.Path());
+    printer.join();
+    ::close(server);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(received == ReadFile(dir / "f.prn"));
+}
+#endif

@@ -1,0 +1,348 @@
+#include "tools/rasterjob/Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <set>
+
+#include "tools/rasterjob/Patterns.h"
+
+namespace rasterjob {
+
+const char kUsage[] = R"(usage: rasterjob [options]
+Runs one print job through the Mimaki plug-in the way the host does and
+writes or sends the printer stream.
+
+Plug-in and printer:
+  --plugin PATH          plug-in library (default: $MIMAKI_PLUGIN, else the build's libmimaki.so)
+  --settings FILE.ini    printer settings file
+  --printer NAME         section of the settings file (optional when it has one section)
+  --set KEY=VALUE        set a settings key; PrEnv_ names are the host's entries (repeatable)
+                         (without --settings and --set: the built-in default printer)
+  --list-models          list the model table and what the plug-in makes of each UID
+Raster:
+  --pattern NAME         bars (default), gradient, blank, random, tile
+  --seed N               seed of the random pattern (default 1)
+  --input FILE           grayscale PNG, TIFF, PGM or PBM, once per channel (dark is ink)
+  --screen KIND          diffusion (default) or ordered, for grayscale input
+  --width PX, --height ROWS   raster size (patterns; default 2880 x 1440)
+  --dpi H[xV]            resolution (default: the printer's, else 720)
+  --bits 1|2             bits per pixel (default: the printer's ink levels)
+  --channels C1,C2,...   host colour codes of the channels (default 0,1,2,3)
+  --compress, --no-compress   PackBits (default on)
+Output:
+  -o FILE                stream file (default job.prn); "-" for standard output
+  --device socket://HOST:PORT   send the stream to a printer port
+  --abort-after N        abort the job after N rows (exit status 3)
+  --save-raster DIR      write each channel as fed (PBM for 1 bit, PGM maxval 3 for 2 bits)
+  --json                 print a summary as JSON on standard output
+  --stats                print time, raster MB/s and peak memory on standard error
+  --quiet                no progress bar or notes
+  -h, --help             this text
+Exit status: 0 done, 1 failed, 2 usage error, 3 job aborted.
+)";
+
+namespace {
+
+bool ParseLong(const std::string& text, long long lo, long long hi, long long& value)
+{
+    if (text.empty() || text[0] == ' ' || text[0] == '+')
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno || *end || v < lo || v > hi)
+        return false;
+    value = v;
+    return true;
+}
+
+bool ParseDpi(const std::string& text, double& value)
+{
+    if (text.empty() || !(text[0] >= '0' && text[0] <= '9'))
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (errno || *end || !std::isfinite(v) || v < 1 || v > 100000)
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error)
+{
+    bool widthGiven = false, heightGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasInline = false;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg.resize(eq);
+                hasInline = true;
+            }
+        }
+        auto needValue = [&]() -> bool {
+            if (hasInline)
+                return true;
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        auto noValue = [&]() -> bool {
+            if (hasInline) {
+                error = arg + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        auto number = [&](long long lo, long long hi, long long& v) -> bool {
+            if (!needValue())
+                return false;
+            if (!ParseLong(value, lo, hi, v)) {
+                error = arg + ": expected a whole number from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                        ", got \"" + value + "\"";
+                return false;
+            }
+            return true;
+        };
+        long long n = 0;
+
+        if (arg == "-h" || arg == "--help") {
+            if (!noValue())
+                return false;
+            o.help = true;
+        } else if (arg == "--plugin") {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = "--plugin needs a path";
+                return false;
+            }
+            o.plugin = value;
+        } else if (arg == "--settings") {
+            if (!needValue())
+                return false;
+            o.settingsFile = value;
+        } else if (arg == "--printer") {
+            if (!needValue())
+                return false;
+            o.printer = value;
+        } else if (arg == "--set") {
+            if (!needValue())
+                return false;
+            const std::size_t eq = value.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "--set: expected KEY=VALUE, got \"" + value + "\"";
+                return false;
+            }
+            o.sets.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+        } else if (arg == "--list-models") {
+            if (!noValue())
+                return false;
+            o.listModels = true;
+        } else if (arg == "--pattern") {
+            if (!needValue())
+                return false;
+            if (!IsPatternName(value)) {
+                error = "--pattern: unknown pattern \"" + value + "\" (known: " + PatternNameList() + ")";
+                return false;
+            }
+            o.pattern = value;
+            o.patternGiven = true;
+        } else if (arg == "--seed") {
+            if (!number(0, INT64_MAX, n))
+                return false;
+            o.seed = static_cast<std::uint64_t>(n);
+        } else if (arg == "--input") {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = "--input needs a file name";
+                return false;
+            }
+            o.inputs.push_back(value);
+        } else if (arg == "--screen") {
+            if (!needValue())
+                return false;
+            if (value == "diffusion")
+                o.screen = ScreenKind::Diffusion;
+            else if (value == "ordered")
+                o.screen = ScreenKind::Ordered;
+            else {
+                error = "--screen: expected diffusion or ordered, got \"" + value + "\"";
+                return false;
+            }
+        } else if (arg == "--width") {
+            if (!number(1, 1000000, n))
+                return false;
+            o.width = static_cast<int>(n);
+            widthGiven = true;
+        } else if (arg == "--height") {
+            if (!number(1, 100000000, n))
+                return false;
+            o.height = static_cast<int>(n);
+            heightGiven = true;
+        } else if (arg == "--dpi") {
+            if (!needValue())
+                return false;
+            const std::size_t x = value.find_first_of("xX");
+            const std::string h = value.substr(0, x);
+            const std::string v = x == std::string::npos ? h : value.substr(x + 1);
+            if (!ParseDpi(h, o.dpiFirst) || !ParseDpi(v, o.dpiSecond)) {
+                error = "--dpi: expected H or HxV in dpi (1 to 100000), got \"" + value + "\"";
+                return false;
+            }
+        } else if (arg == "--bits") {
+            if (!number(1, 2, n))
+                return false;
+            o.bits = static_cast<int>(n);
+        } else if (arg == "--channels") {
+            if (!needValue())
+                return false;
+            o.channels.clear();
+            std::set<int> seen;
+            std::size_t pos = 0;
+            while (true) {
+                const std::size_t comma = value.find(',', pos);
+                const std::string item = value.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+                long long code = 0;
+                if (!ParseLong(item, 0, 255, code)) {
+                    error = "--channels: expected host colour codes 0..255 separated by commas, got \"" + value + "\"";
+                    return false;
+                }
+                if (!seen.insert(static_cast<int>(code)).second) {
+                    error = "--channels: colour code " + item + " given twice";
+                    return false;
+                }
+                o.channels.push_back(static_cast<int>(code));
+                if (comma == std::string::npos)
+                    break;
+                pos = comma + 1;
+            }
+        } else if (arg == "--compress" || arg == "--no-compress") {
+            if (!noValue())
+                return false;
+            o.compress = arg == "--compress" ? 1 : 0;
+        } else if (arg == "-o" || arg == "--output") {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = arg + " needs a file name";
+                return false;
+            }
+            o.output = value;
+            o.outputGiven = true;
+        } else if (arg == "--device") {
+            if (!needValue())
+                return false;
+            std::string host;
+            int port = 0;
+            if (!ParseDeviceUri(value, host, port, error))
+                return false;
+            o.device = value;
+        } else if (arg == "--abort-after") {
+            if (!number(0, INT32_MAX, n))
+                return false;
+            o.abortAfter = n;
+        } else if (arg == "--save-raster") {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = "--save-raster needs a folder";
+                return false;
+            }
+            o.saveRaster = value;
+        } else if (arg == "--json") {
+            if (!noValue())
+                return false;
+            o.json = true;
+        } else if (arg == "--stats") {
+            if (!noValue())
+                return false;
+            o.stats = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            if (!noValue())
+                return false;
+            o.quiet = true;
+        } else {
+            error = (arg.size() > 1 && arg[0] == '-' ? "unknown option " : "unexpected argument ") + arg;
+            return false;
+        }
+    }
+    if (o.help || o.listModels)
+        return true;
+
+    if (!o.printer.empty() && o.settingsFile.empty()) {
+        error = "--printer needs --settings";
+        return false;
+    }
+    if (!o.inputs.empty() && o.patternGiven) {
+        error = "--pattern and --input exclude each other";
+        return false;
+    }
+    if (!o.inputs.empty() && (widthGiven || heightGiven)) {
+        error = "--width and --height come from the images given with --input";
+        return false;
+    }
+    if (!o.inputs.empty() && !o.channels.empty() && o.channels.size() != o.inputs.size()) {
+        error = std::to_string(o.inputs.size()) + " --input images for " + std::to_string(o.channels.size()) +
+                " channels: give one image per channel";
+        return false;
+    }
+    if (!o.device.empty() && o.outputGiven) {
+        error = "-o and --device exclude each other";
+        return false;
+    }
+    if (o.json && o.output == "-" && o.device.empty()) {
+        error = "--json and -o - both want standard output";
+        return false;
+    }
+    return true;
+}
+
+bool ParseDeviceUri(const std::string& uri, std::string& host, int& port, std::string& error)
+{
+    const std::string scheme = "socket://";
+    if (uri.rfind(scheme, 0) != 0) {
+        error = "--device: expected socket://HOST:PORT, got \"" + uri + "\"";
+        return false;
+    }
+    std::string rest = uri.substr(scheme.size());
+    if (!rest.empty() && rest.back() == '/')
+        rest.pop_back();
+    std::size_t colon;
+    if (!rest.empty() && rest[0] == '[') {
+        const std::size_t close = rest.find(']');
+        if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':') {
+            error = "--device: expected socket://[ADDRESS]:PORT, got \"" + uri + "\"";
+            return false;
+        }
+        host = rest.substr(1, close - 1);
+        colon = close + 1;
+    } else {
+        colon = rest.rfind(':');
+        if (colon == std::string::npos) {
+            error = "--device: no port in \"" + uri + "\" (printers usually listen on 9100)";
+            return false;
+        }
+        host = rest.substr(0, colon);
+    }
+    long long p = 0;
+    if (host.empty() || !ParseLong(rest.substr(colon + 1), 1, 65535, p)) {
+        error = "--device: expected socket://HOST:PORT with a port from 1 to 65535, got \"" + uri + "\"";
+        return false;
+    }
+    port = static_cast<int>(p);
+    return true;
+}
+
+} // namespace rasterjob

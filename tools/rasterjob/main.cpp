@@ -1,0 +1,6 @@
+#include "tools/rasterjob/RasterJob.h"
+
+int main(int argc, char** argv)
+{
+    return rasterjob::RasterJobMain(argc, argv);
+}
