@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/printcond/QiTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Qiview : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string tmpl = (fs::temp_directory_path() / "qiview-test-XXXXXX").string();
+        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    ToolRun Exec(const std::string& args)
+    {
+        const fs::path out = m_dir / "stdout", err = m_dir / "stderr";
+        const std::string cmd = std::string("VO_LOGGING_LEVEL=4 VO_LOG_FILE= '") + QIVIEW_PATH + "' " + args + " >'" +
+                                out.string() + "' 2>'" + err.string() + "'";
+        ToolRun r;
+        const int rc = std::system(cmd.c_str());
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.out = Slurp(out);
+        r.err = Slurp(err);
+        return r;
+    }
+
+    fs::path Write(const std::string& name, const std::string& content)
+    {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary) << content;
+        return p;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(Qiview, PrintsConditionsResultAndInksetsOfAFile)
+{
+    qitest::Rec a;
+    qitest::Rec b = a;
+    b.categoryLarge = 20;
+    b.categorySmall = 3;
+    const std::string hex = WideToAnsi(qitest::Hex(qitest::BlockBytes({a, b})));
+    // Line breaks, blanks and a comment line as in the diagnostic dumps.
+    std::string content = "# source: printer\n";
+    for (std::size_t i = 0; i < hex.size(); i += 80)
+        content += "  " + hex.substr(i, 80) + "\r\n";
+    const ToolRun r = Exec("'" + Write("block.txt", content).string() + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "=== begin print condition 0 ===\n"
+              "\tinksetName (d2)=LH100-401\n"
+              "\tprintModeSetNumber (d3.1)=1\n"
+              "\tprintModeSetName (d3.1)=PET\n"
+              "--- actionCategorys (d4)---\n"
+              "\t\tactionCategoryLarge (d4.1)=10; actionCategorySmall(d4.2)=1\n"
+              "\t\tactionCategoryLarge (d4.1)=20; actionCategorySmall(d4.2)=3\n"
+              "\tprintMethodDisplayName=720x1440 VD\n"
+              "\twaveForm (d5)=3\n"
+              "\tyDpi(d7, horiz)=720; xDpi(d8, vert)=1440\n"
+              "\tenableHQ (d9)=0\n"
+              "\tdotBit (d10)=2\n"
+              "--- Band divisions (d11.3)---\n"
+              "pass=4 bandAdjust=0 highSpeed=0\n"
+              "pass=8 bandAdjust=1 highSpeed=0\n"
+              "--- Scan direction (d12.3): 0 1\n"
+              "--- Overpaint num (d13.3): 1 2 3\n"
+              "--- Overpaint level (d14.3):  0\n"
+              "=== end print condition 0 ===\n"
+              "records=2 conditions=1\n"
+              "result=1\n"
+              "inksets=LH100-401\n");
+}
+
+TEST_F(Qiview, InvalidBlockExitsNonZeroWithTheLogOnStderr)
+{
+    auto bytes = qitest::BlockBytes({qitest::Rec{}});
+    bytes[3] = 0x21;
+    const ToolRun r = Exec("'" + Write("bad.txt", WideToAnsi(qitest::Hex(bytes))).string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Wrong header in Mimaki Print Condition: MimakiPrintConditions.m_Header.kind=33"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("result=0\n"), std::string::npos);
+}
+
+TEST_F(Qiview, BadTextIsReportedWithItsPlace)
+{
+    ToolRun r = Exec("'" + Write("g.txt", "5149\n0B2G\n").string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("g.txt:2:4: 'G' is not a hexadecimal digit"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    r = Exec("'" + Write("odd.txt", "51490\n").string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("odd.txt: odd number of hexadecimal digits (5)"), std::string::npos) << r.err;
+
+    r = Exec("'" + Write("empty.txt", "# nothing\n\n").string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("empty.txt: no hexadecimal data"), std::string::npos) << r.err;
+
+    r = Exec("'" + (m_dir / "missing.txt").string() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.txt: cannot open"), std::string::npos) << r.err;
+
+    r = Exec("");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: qiview FILE"), std::string::npos);
+}
+
+TEST_F(Qiview, EmbeddedEntriesByNameAndAsAList)
+{
+    ToolRun r = Exec("--embedded printmodedatats100_allinksets");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("records=3 conditions=3\nresult=1\ninksets=SB610-410\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("=== end print condition 2 ==="), std::string::npos);
+
+    r = Exec("--embedded NoSuchTable");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no embedded print-mode data named \"NoSuchTable\""), std::string::npos);
+
+    r = Exec("--list-embedded");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 62);
+    EXPECT_NE(r.out.find("PrintModeDataUJF6042MKIIAllInksets              173188    1682         50  LH100-601\n"),
+              std::string::npos)
+        << r.out;
+}
+
+}  // namespace
