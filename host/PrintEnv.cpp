@@ -218,6 +218,12 @@ bool CPrintEnv::SaveToIni(const std::string& path, std::string& error) const
 
 bool CIniFile::Read(const std::string& path, std::string& error)
 {
+    std::string text;
+    return ReadWholeFile(path, text, error) && Parse(text, path, error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& data, std::string& error)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot open: " + std::strerror(errno);
@@ -229,7 +235,8 @@ bool CIniFile::Read(const std::string& path, std::string& error)
         error = path + ": read error";
         return false;
     }
-    return Parse(ss.str(), path, error);
+    data = std::move(ss).str();
+    return true;
 }
 
 bool CIniFile::Parse(const std::string& text, const std::string& origin, std::string& error)

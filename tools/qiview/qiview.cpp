@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/PrintEnv.h"
 #include "host/Log.h"
 #include "host/StrUtil.h"
 #include "printcond/AnalyzeQI.h"
@@ -41,18 +42,9 @@ bool IsHexDigit(char c)
 // of the first character that does not belong.
 bool ReadHexFile(const std::string& path, std::wstring& hex, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
+    std::string text;
+    if (!ReadWholeFile(path, text, error))
         return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    const std::string text = content.str();
     int line = 1, column = 0;
     bool lineStart = true, comment = false;
     for (char c : text) {

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/PrintEnv.h"
 #include "tools/common/Json.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
@@ -135,19 +136,7 @@ bool ReadInput(const std::string& file, std::string& bytes, std::string& error)
         }
         return true;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        error = file + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        error = file + ": read error";
-        return false;
-    }
-    bytes = std::move(buffer).str();
-    return true;
+    return ReadWholeFile(file, bytes, error);
 }
 
 std::string KeyText(const PlaneKey& key)
