@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds, runs the job runner on its embedded default printer and shows what
-# the printer would print: the stream decoder's summary and preview PNGs.
+# Builds, runs the job runner with no arguments (its embedded default printer
+# and pattern, writing job.prn) in out/, and shows what the printer would
+# print: the stream decoder's summary and preview PNGs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-bin=${BUILD_DIR:-build}
-out=out
-mkdir -p "$out/preview"
-"$bin/tools/rasterjob/rasterjob" -o "$out/job.prn" --json | tee "$out/job.json"
+bin=$(cd "${BUILD_DIR:-build}" && pwd)
+mkdir -p out/preview
+cd out
+"$bin/tools/rasterjob/rasterjob"
 echo
-"$bin/tools/streamdump/streamdump" --json --png-dir "$out/preview" "$out/job.prn" | tee "$out/stream.json"
+"$bin/tools/streamdump/streamdump" --json --png-dir preview job.prn | tee stream.json
 echo
-echo "stream: $out/job.prn, previews: $(ls "$out/preview" | sed "s|^|$out/preview/|" | tr '\n' ' ')"
+echo "stream: out/job.prn; previews: $(ls preview | sed 's|^|out/preview/|' | tr '\n' ' ')"
