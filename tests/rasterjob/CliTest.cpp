@@ -360,7 +360,7 @@ TEST(RasterJobCli, InterruptedJobLeavesNothing)
 {
     TempDir dir;
     const RunResult r = RunRasterJob(TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000"}),
-                                     dir.Path(), 400);
+                                     dir.Path(), 1500);
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_NE(r.err.find("rasterjob: interrupted; nothing was written"), std::string::npos) << r.err;
     EXPECT_EQ(dir.List(), std::vector<std::string>{});
