@@ -4,6 +4,7 @@ set(MIMAKI_PLUGIN_SOURCES
   entry/Create.cpp
   entry/ModelTable.cpp
   driver/MimakiBaseDriver.cpp
+  driver/MimakiMRLIIIDriver.cpp
   devparms/MimakiDevParms.cpp
 )
 

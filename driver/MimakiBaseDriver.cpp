@@ -175,12 +175,17 @@ void CMimakiLegacyBasePrinterDriver::PrepareRowHeader(int nColourCode, int nByte
         break;
     }
     case 4:
-        RowHeader[15] = static_cast<char>(Lookup(kSet4Colours, nColourCode, BYTE{255}));
+        RowHeader[15] = static_cast<char>(Set4Colour(nColourCode));
         RowHeader[17] = static_cast<char>(m_nBitsPerPixel);
         PutLE16(RowHeader, 18, nByteCount);
         break;
     default: break;
     }
+}
+
+BYTE CMimakiLegacyBasePrinterDriver::Set4Colour(int nColourCode)
+{
+    return Lookup(kSet4Colours, nColourCode, BYTE{255});
 }
 
 std::string CMimakiLegacyBasePrinterDriver::GetFeedCommand(int nRows)

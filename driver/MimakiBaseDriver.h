@@ -35,6 +35,8 @@ protected:
     int OutputEmptyRow() override;
 
     CMimakiDevParmsBase* MimakiParms() const { return m_pMimakiParms; }
+    // MRL III colour byte of a host colour code (255 outside the table).
+    static BYTE Set4Colour(int nColourCode);
     int DoubleLine() const;
 
     std::string RowHeader;

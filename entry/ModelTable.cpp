@@ -2,6 +2,7 @@
 
 #include "devparms/MimakiDevParms.h"
 #include "driver/MimakiBaseDriver.h"
+#include "driver/MimakiMRLIIIDriver.h"
 
 namespace mimaki {
 namespace {
@@ -75,12 +76,12 @@ const ParmsClass kTxF150{"CDevParmsTxF150", nullptr};
 
 // Driver classes.
 const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};
-const DriverClass kMRLIII{"CMimakiMRLIIIDriver", nullptr};
+const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver>};
 const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
 const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", nullptr};
-const DriverClass kTS3Drv{"CMimakiTS3Driver", nullptr};
+const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
 const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
-const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", nullptr};
+const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", &MakeDriver<CMimakiSWJ320Driver>};
 const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", nullptr};
 const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", nullptr};
 const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", nullptr};
@@ -89,7 +90,7 @@ const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
 const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
-const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", nullptr};
+const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};
 const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
