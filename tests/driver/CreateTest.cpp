@@ -7,6 +7,7 @@
 #include <typeinfo>
 
 #include "DriverTestUtil.h"
+#include "host/StrUtil.h"
 #include "devparms/MimakiDevParms.h"
 #include "driver/MimakiBaseDriver.h"
 #include "entry/ModelTable.h"
@@ -166,27 +167,29 @@ TEST(CreateRules, WhiteQuestionsInOrder)
     EXPECT_EQ(g_loads, 1);
 }
 
-TEST(CreateRules, JV58CSpecialOnlyForTheValueOne)
+// A settings key picks the row's other driver (here one not built, so no
+// driver at all): JV58CSpecial only for 1, slot-based colour codes for any
+// value but 0.
+TEST(CreateRules, KeysThatPickTheOtherDriver)
 {
-    const ModelRow row{13, &kOther, nullptr, &kLegacy, &kMissing, Rule::JV58CSpecial, "t"};
-    for (int value : {0, 1, 2}) {
+    const struct {
+        Rule rule;
+        const wchar_t* key;
+        int value;
+        bool other;
+    } cases[] = {{Rule::JV58CSpecial, L"JV58CSpecial", 0, false},
+                 {Rule::JV58CSpecial, L"JV58CSpecial", 1, true},
+                 {Rule::JV58CSpecial, L"JV58CSpecial", 2, false},
+                 {Rule::SlotBased, L"bUseSlotBasedColorCodes", 0, false},
+                 {Rule::SlotBased, L"bUseSlotBasedColorCodes", 1, true},
+                 {Rule::SlotBased, L"bUseSlotBasedColorCodes", 5, true}};
+    for (const auto& c : cases) {
+        const ModelRow row{13, &kOther, nullptr, &kLegacy, &kMissing, c.rule, "t"};
         CPrintEnv env;
-        env.PutInt(L"JV58CSpecial", value);
+        env.PutInt(c.key, c.value);
         Made m;
         Make(m, row, env);
-        EXPECT_EQ(m.driver == nullptr, value == 1) << value;
-    }
-}
-
-TEST(CreateRules, SlotBasedColourCodes)
-{
-    const ModelRow row{30, &kOther, nullptr, &kLegacy, &kMissing, Rule::SlotBased, "t"};
-    for (int value : {0, 1, 5}) {
-        CPrintEnv env;
-        env.PutInt(L"bUseSlotBasedColorCodes", value);
-        Made m;
-        Make(m, row, env);
-        EXPECT_EQ(m.driver == nullptr, value != 0) << value;
+        EXPECT_EQ(m.driver == nullptr, c.other) << WideToUtf8(c.key) << "=" << c.value;
     }
 }
 

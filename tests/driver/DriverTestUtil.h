@@ -7,13 +7,12 @@
 
 #include "host/HostJob.h"
 #include "host/PrintEnv.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/LogCapture.h"
+
+using namespace testsupport;
 
 using Row = std::vector<std::vector<BYTE>>; // one byte vector per channel
-
-// "1B 72 00" -> bytes; blanks separate bytes, '|' is ignored.
-std::string Hex(const std::string& text);
-// Bytes as "1B 72 00 ..." for failure messages.
-std::string ToHex(const std::string& bytes);
 
 struct JobResult {
     int ok = 0;
@@ -28,15 +27,3 @@ JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const
 
 // A driver made by Create for the settings.
 std::unique_ptr<CPrinterDriverBase> CreateDriver(CPrintEnv& env);
-
-// Captures log reports while alive.
-class LogCapture {
-public:
-    explicit LogCapture(int level = 8);
-    ~LogCapture();
-    std::vector<std::string> lines;
-    bool Contains(const std::string& part) const;
-
-private:
-    int m_oldLevel;
-};

@@ -141,41 +141,38 @@ INSTANTIATE_TEST_SUITE_P(NoModelRow, RasterStream, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // An aborted job ends with the abort command, once, even though ordinary
-// output is refused from then on.
-TEST(RasterStreamAbort, AbortCommandEndsTheStream)
+// output is refused from then on; without an abort, or without a command,
+// nothing of it is sent.
+TEST(RasterStreamAbort, AbortCommandEndsTheStreamOnlyAfterAnAbort)
 {
-    for (int commandSet : {0, 4}) {
+    const std::string row0Set0 = "1B 72 00 1B 2E 00 05 0A 01 10 00 AA AA 0D 0A";
+    const struct {
+        int commandSet;
+        const wchar_t* command;
+        int abortAfterRows;
+        std::string expected;  // hex; empty: the whole job, without the command
+    } cases[] = {
+        {0, L"\\033Z", 1, row0Set0 + "1B 5A"},
+        {4, L"\\033Z", 1, "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 AA AA 51 52 01 01 1B 5A"},
+        {0, L"\\033Z", -1, ""},
+        {0, nullptr, 1, row0Set0},
+    };
+    for (const auto& c : cases) {
         CPrintEnv env;
-        auto driver = MakeDriver(env, commandSet);
-        env.PutString(PrEnv_AbortCommand, L"\\033Z");
-        LogCapture log;
-        const JobResult r = RunJob(*driver, Context(1, 0), kRows, UINT64_MAX, 1);
-        EXPECT_EQ(r.ok, 0);
-        const std::string row0 = commandSet == 0
-                                     ? Hex("1B 72 00 1B 2E 00 05 0A 01 10 00 AA AA 0D 0A")
-                                     : Hex("51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 01 02 00 01 00 AA AA "
-                                           "51 52 01 01");
-        EXPECT_EQ(ToHex(r.bytes), ToHex(row0 + "\x1BZ"));
-        EXPECT_TRUE(log.Contains("CMimakiLegacyBasePrinterDriver::JobClose: sending abort command"));
+        auto driver = MakeDriver(env, c.commandSet);
+        if (c.command)
+            env.PutString(PrEnv_AbortCommand, c.command);
+        LogCapture log(8);
+        const JobResult r = RunJob(*driver, Context(1, 0), kRows, UINT64_MAX, c.abortAfterRows);
+        EXPECT_EQ(r.ok, c.abortAfterRows < 0 ? 1 : 0);
+        if (c.expected.empty()) {
+            EXPECT_EQ(r.bytes.find("\x1BZ"), std::string::npos);
+        } else {
+            EXPECT_EQ(ToHex(r.bytes), ToHex(Hex(c.expected)));
+        }
+        EXPECT_EQ(log.Contains("CMimakiLegacyBasePrinterDriver::JobClose: sending abort command"),
+                  c.command && c.abortAfterRows >= 0);
     }
-}
-
-TEST(RasterStreamAbort, NoAbortCommandUnlessAborted)
-{
-    CPrintEnv env;
-    auto driver = MakeDriver(env, 0);
-    env.PutString(PrEnv_AbortCommand, L"\\033Z");
-    const JobResult r = RunJob(*driver, Context(1, 0), kRows);
-    EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(r.bytes.find("\x1BZ"), std::string::npos);
-}
-
-TEST(RasterStreamAbort, AbortWithoutCommandSendsNothingMore)
-{
-    CPrintEnv env;
-    auto driver = MakeDriver(env, 0);
-    const JobResult r = RunJob(*driver, Context(1, 0), kRows, UINT64_MAX, 1);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex("1B 72 00 1B 2E 00 05 0A 01 10 00 AA AA 0D 0A")));
 }
 
 } // namespace

@@ -4,8 +4,11 @@
 
 #include <filesystem>
 
-#include "TestDirs.h"
 #include "host/Log.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempDir.h"
+
+using namespace testsupport;
 
 TEST(DiagFiles, ColourNames)
 {
@@ -32,38 +35,30 @@ struct LogFolderScope {
 
 TEST(DiagFiles, PrintConditionDump)
 {
-    ScratchDir dir;
+    TempDir dir;
     LogFolderScope scope(dir.Path());
     const std::string text(170, 'A');
     ASSERT_TRUE(WriteQIDataToFile(text, 1, L"JV300 [usb]"));
-    EXPECT_EQ(ReadFile(dir.File("JV300 [usb].txt")),
+    EXPECT_EQ(ReadFile(dir / "JV300 [usb].txt"),
               "# source: settings\n" + std::string(80, 'A') + "\n" + std::string(80, 'A') + "\nAAAAAAAAAA\n");
     ASSERT_TRUE(WriteQIDataToFile("0102", 0, L"../up/and\\away"));
-    EXPECT_EQ(ReadFile(dir.File(".._up_and_away.txt")), "# source: printer\n0102\n");
+    EXPECT_EQ(ReadFile(dir / ".._up_and_away.txt"), "# source: printer\n0102\n");
     ASSERT_TRUE(WriteQIDataToFile("", 0, L""));
-    EXPECT_EQ(ReadFile(dir.File("QI_data.txt")), "# source: printer\n");
+    EXPECT_EQ(ReadFile(dir / "QI_data.txt"), "# source: printer\n");
     ASSERT_TRUE(WriteQIDataToFile("FF", 1, L"caf\u00e9"));
-    EXPECT_EQ(ReadFile(dir.File("caf\xC3\xA9.txt")), "# source: settings\nFF\n");
+    EXPECT_EQ(ReadFile(dir / "caf\xC3\xA9.txt"), "# source: settings\nFF\n");
     EXPECT_EQ(dir.List().size(), 4u) << "no temporary files left";
 }
 
 TEST(DiagFiles, FailedDumpIsLogged)
 {
-    ScratchDir dir;
+    TempDir dir;
     // The log folder is a plain file: nothing can be written below it.
-    WriteFile(dir.File("file"), "x");
-    LogFolderScope scope(dir.File("file"));
-    std::vector<std::string> lines;
-    const int oldLevel = CVoLogReporter::LoggingLevel();
-    CVoLogReporter::SetLoggingLevel(4);
-    CVoLogReporter::SetCapture([&](int level, const std::string& text) {
-        if (level == 4)
-            lines.push_back(text);
-    });
+    WriteFile(dir / "file", "x");
+    LogFolderScope scope(dir / "file");
+    LogCapture log(4);
     EXPECT_FALSE(WriteQIDataToFile("00", 1, L"dump"));
-    CVoLogReporter::SetCapture(nullptr);
-    CVoLogReporter::SetLoggingLevel(oldLevel);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind("***WriteQIDataToFile#", 0), 0u) << lines[0];
-    EXPECT_NE(lines[0].find("dump.txt"), std::string::npos) << lines[0];
+    ASSERT_EQ(log.levels, std::vector<int>{4});
+    EXPECT_EQ(log.lines[0].rfind("***WriteQIDataToFile#", 0), 0u) << log.lines[0];
+    EXPECT_NE(log.lines[0].find("dump.txt"), std::string::npos) << log.lines[0];
 }

@@ -6,37 +6,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "TestDirs.h"
+#include "tests/support/LogCapture.h"
+#include "tests/support/TempDir.h"
 
-namespace {
-
-struct Captured {
-    int level;
-    std::string text;
-    bool operator==(const Captured&) const = default;
-};
-
-// Captures reports and restores the reporter's settings afterwards.
-class LogCapture {
-public:
-    explicit LogCapture(int level) : m_oldLevel(CVoLogReporter::LoggingLevel())
-    {
-        CVoLogReporter::SetLoggingLevel(level);
-        CVoLogReporter::SetCapture([this](int l, const std::string& t) { lines.push_back({l, t}); });
-    }
-    ~LogCapture()
-    {
-        CVoLogReporter::SetCapture(nullptr);
-        CVoLogReporter::SetLoggingLevel(m_oldLevel);
-        CVoLogReporter::SetLogFile("");
-    }
-    std::vector<Captured> lines;
-
-private:
-    int m_oldLevel;
-};
-
-} // namespace
+using namespace testsupport;
+using Lines = std::vector<std::string>;
 
 TEST(Log, LevelFiltering)
 {
@@ -47,9 +21,10 @@ TEST(Log, LevelFiltering)
     r->ReportStatusPF("!!!%s#%d: %s\n", 6, "Port", 12, "CX::G", 3, "from printer");
     r->ReportStatusPF("low %d", 0, "f", 1, 7);
     CVoLogReporter::ReleaseInstance();
-    EXPECT_EQ(cap.lines, (std::vector<Captured>{{4, "***CX::F#10: failed\n"}, {0, "low 7"}}));
+    EXPECT_EQ(cap.lines, (Lines{"***CX::F#10: failed\n", "low 7"}));
+    EXPECT_EQ(cap.levels, (std::vector<int>{4, 0}));
 
-    cap.lines.clear();
+    cap.Clear();
     CVoLogReporter::SetLoggingLevel(8);
     EXPECT_EQ(CVoLogReporter::LoggingLevel(), 8);
     {
@@ -58,7 +33,8 @@ TEST(Log, LevelFiltering)
         log->ReportStatusPF("%s: too fine\n", 9, "f", 1, "CX::F");
         log->ReportStatusPF("!!!%s#%d: %s\n", 6, "f", 1, "CX::G", 3, "text");
     }
-    EXPECT_EQ(cap.lines, (std::vector<Captured>{{8, "CX::F: detail\n"}, {6, "!!!CX::G#3: text\n"}}));
+    EXPECT_EQ(cap.lines, (Lines{"CX::F: detail\n", "!!!CX::G#3: text\n"}));
+    EXPECT_EQ(cap.levels, (std::vector<int>{8, 6}));
 }
 
 TEST(Log, LongAndEmptyTexts)
@@ -68,15 +44,15 @@ TEST(Log, LongAndEmptyTexts)
     CVoLog()->ReportStatusPF("%s|%d", 4, "f", 1, longText.c_str(), -1);
     CVoLog()->ReportStatusPF("%s", 4, "f", 1, "");
     ASSERT_EQ(cap.lines.size(), 2u);
-    EXPECT_EQ(cap.lines[0].text, longText + "|-1");
-    EXPECT_EQ(cap.lines[1].text, "");
+    EXPECT_EQ(cap.lines[0], longText + "|-1");
+    EXPECT_EQ(cap.lines[1], "");
 }
 
 TEST(Log, WritesTheLogFile)
 {
-    ScratchDir dir;
+    TempDir dir;
     LogCapture cap(8);
-    const std::string path = dir.File("vo.log");
+    const std::string path = dir / "vo.log";
     CVoLogReporter::SetLogFile(path);
     CVoLog()->ReportStatusPF("%s: sending abort command\n", 8, "MimakiBaseDriver", 321,
                              "CMimakiLegacyBasePrinterDriver::JobClose");
@@ -93,24 +69,24 @@ TEST(Log, WritesTheLogFile)
 
 TEST(Log, UnwritableLogFileFallsBackWithoutLosingTheReport)
 {
-    ScratchDir dir;
+    TempDir dir;
     LogCapture cap(8);
-    CVoLogReporter::SetLogFile(dir.File("missing/dir/vo.log"));
+    CVoLogReporter::SetLogFile(dir / "missing/dir/vo.log");
     CVoLog()->ReportStatusPF("still reported", 4, "f", 1);
     EXPECT_EQ(cap.lines.size(), 1u);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 TEST(Log, LogFolder)
 {
-    ScratchDir dir;
-    const std::string folder = dir.File("dumps/VoLogging");
+    TempDir dir;
+    const std::string folder = dir / "dumps/VoLogging";
     CVoLogReporter::SetLogFolder(folder);
     EXPECT_EQ(CVoLogReporter::LogFolder(), folder);
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 
     CVoLogReporter::SetLogFolder("");
-    const std::string fromEnv = dir.File("env");
+    const std::string fromEnv = dir / "env";
     setenv("MIMAKI_LOG_DIR", fromEnv.c_str(), 1);
     EXPECT_EQ(CVoLogReporter::LogFolder(), fromEnv);
     EXPECT_TRUE(std::filesystem::is_directory(fromEnv));

@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <netinet/in.h>
-#include <poll.h>
-#include <stdexcept>
 #include <csignal>
 #include <sys/mman.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
-#include "TestDirs.h"
+#include "tests/support/Loopback.h"
+#include "tests/support/TempDir.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -114,32 +111,23 @@ TEST(FdSink, BuffersAndWritesLargeBlocksDirectly)
     close(fd);
 }
 
-TEST(FdSink, WriteErrorIsReported)
+TEST(FdSink, WriteOrFlushErrorIsReportedAndFailsTheCommit)
 {
     const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
     ASSERT_GE(full, 0);
-    CFdSink sink(full, "/dev/full", 4);
-    EXPECT_TRUE(sink.Write(B("ab"), 2)) << "buffered";
-    // The buffer overflows: the flush fails and so does every later call.
-    EXPECT_FALSE(sink.Write(B("cdef"), 4));
-    EXPECT_TRUE(sink.Failed());
-    EXPECT_NE(sink.Error().find("/dev/full"), std::string::npos) << sink.Error();
-    EXPECT_NE(sink.Error().find(std::strerror(ENOSPC)), std::string::npos) << sink.Error();
-    EXPECT_FALSE(sink.Write(B("x"), 1));
-    EXPECT_FALSE(sink.Flush());
-    EXPECT_FALSE(sink.Commit());
-    close(full);
-}
-
-TEST(FdSink, FailedFlushFailsTheCommit)
-{
-    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    ASSERT_GE(full, 0);
-    CFdSink sink(full, "/dev/full", 64);
-    EXPECT_TRUE(sink.Write(B("abc"), 3));
-    EXPECT_FALSE(sink.Flush());
-    EXPECT_TRUE(sink.Failed());
-    EXPECT_FALSE(sink.Commit());
+    for (bool overflow : {true, false}) {
+        CFdSink sink(full, "/dev/full", 4);
+        EXPECT_TRUE(sink.Write(B("ab"), 2)) << "buffered";
+        // The buffer overflows, or is flushed: that fails and so does every
+        // later call.
+        EXPECT_FALSE(overflow ? sink.Write(B("cdef"), 4) : sink.Flush());
+        EXPECT_TRUE(sink.Failed());
+        EXPECT_NE(sink.Error().find("/dev/full"), std::string::npos) << sink.Error();
+        EXPECT_NE(sink.Error().find(std::strerror(ENOSPC)), std::string::npos) << sink.Error();
+        EXPECT_FALSE(sink.Write(B("x"), 1));
+        EXPECT_FALSE(sink.Flush());
+        EXPECT_FALSE(sink.Commit());
+    }
     close(full);
 }
 
@@ -161,8 +149,8 @@ TEST(FdSink, PipeWithoutReaderFailsWithoutSignal)
 
 TEST(FileSink, CommitRenamesTheTemporaryFile)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("job.prn");
+    TempDir dir;
+    const std::string path = dir / "job.prn";
     std::string error;
     auto sink = CFileSink::Create(path, error);
     ASSERT_TRUE(sink) << error;
@@ -179,20 +167,20 @@ TEST(FileSink, CommitRenamesTheTemporaryFile)
     EXPECT_FALSE(sink->Commit());
     // Writing after Commit never reaches a file opened since, even when that
     // file got the descriptor number the sink had.
-    const int other = open(dir.File("other").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    const int other = open((dir / "other").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
     ASSERT_GE(other, 0);
     sink->Write(B("late"), 4);
     EXPECT_FALSE(sink->Flush());
     sink.reset();
     close(other);
-    EXPECT_EQ(ReadFile(dir.File("other")), "");
+    EXPECT_EQ(ReadFile(dir / "other"), "");
     EXPECT_EQ(ReadFile(path), std::string("\x1B@data\0", 7));
 }
 
 TEST(FileSink, CommitReplacesAnOldFile)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("job.prn");
+    TempDir dir;
+    const std::string path = dir / "job.prn";
     WriteFile(path, "old contents");
     std::string error;
     auto sink = CFileSink::Create(path, error);
@@ -205,10 +193,10 @@ TEST(FileSink, CommitReplacesAnOldFile)
 
 TEST(FileSink, DiscardAndDestructionLeaveNothing)
 {
-    ScratchDir dir;
+    TempDir dir;
     std::string error;
     {
-        auto sink = CFileSink::Create(dir.File("a.prn"), error);
+        auto sink = CFileSink::Create(dir / "a.prn", error);
         ASSERT_TRUE(sink);
         sink->Write(B("abc"), 3);
         sink->Discard();
@@ -217,23 +205,23 @@ TEST(FileSink, DiscardAndDestructionLeaveNothing)
         EXPECT_FALSE(sink->Commit());
     }
     {
-        auto sink = CFileSink::Create(dir.File("b.prn"), error);
+        auto sink = CFileSink::Create(dir / "b.prn", error);
         ASSERT_TRUE(sink);
         sink->Write(B("abc"), 3);
     }
     EXPECT_TRUE(dir.List().empty());
     // An existing file survives a discarded job.
-    WriteFile(dir.File("c.prn"), "keep");
-    CFileSink::Create(dir.File("c.prn"), error)->Write(B("zz"), 2);
+    WriteFile(dir / "c.prn", "keep");
+    CFileSink::Create(dir / "c.prn", error)->Write(B("zz"), 2);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"c.prn"});
-    EXPECT_EQ(ReadFile(dir.File("c.prn")), "keep");
+    EXPECT_EQ(ReadFile(dir / "c.prn"), "keep");
 }
 
 TEST(FileSink, FailedJobIsNotCommitted)
 {
-    ScratchDir dir;
+    TempDir dir;
     std::string error;
-    auto sink = CFileSink::Create(dir.File("f.prn"), error);
+    auto sink = CFileSink::Create(dir / "f.prn", error);
     ASSERT_TRUE(sink);
     sink->SetFailAfter(2);
     EXPECT_FALSE(sink->Write(B("abc"), 3));
@@ -243,12 +231,12 @@ TEST(FileSink, FailedJobIsNotCommitted)
 
 TEST(FileSink, RenameFailureAndMissingFolder)
 {
-    ScratchDir dir;
+    TempDir dir;
     std::string error;
-    EXPECT_FALSE(CFileSink::Create(dir.File("none/x.prn"), error));
+    EXPECT_FALSE(CFileSink::Create(dir / "none/x.prn", error));
     EXPECT_NE(error.find("none/x.prn"), std::string::npos) << error;
 
-    const std::string target = dir.File("target");
+    const std::string target = dir / "target";
     std::filesystem::create_directory(target);
     auto sink = CFileSink::Create(target, error);
     ASSERT_TRUE(sink);
@@ -257,70 +245,6 @@ TEST(FileSink, RenameFailureAndMissingFolder)
     EXPECT_NE(sink->Error().find(target), std::string::npos) << sink->Error();
     EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
 }
-
-namespace {
-
-// A one-connection TCP receiver on 127.0.0.1 that reads until the peer
-// shuts down, then closes.
-class LoopbackReceiver {
-public:
-    explicit LoopbackReceiver(bool hangUp = false) : m_hangUp(hangUp)
-    {
-        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 1) != 0)
-            throw std::runtime_error("listen failed");
-        socklen_t len = sizeof addr;
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
-        m_thread = std::thread([this] { Run(); });
-    }
-    ~LoopbackReceiver()
-    {
-        if (m_thread.joinable())
-            m_thread.join();
-        close(m_listen);
-    }
-    int Port() const { return m_port; }
-    std::string Received()
-    {
-        m_thread.join();
-        return m_data;
-    }
-
-private:
-    void Run()
-    {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 10000) != 1)
-            return;
-        const int c = accept(m_listen, nullptr, nullptr);
-        if (c < 0)
-            return;
-        char buf[4096];
-        while (!m_hangUp) {
-            pollfd q{c, POLLIN, 0};
-            if (poll(&q, 1, 10000) != 1)
-                break;
-            const ssize_t n = recv(c, buf, sizeof buf, 0);
-            if (n <= 0)
-                break;
-            m_data.append(buf, static_cast<std::size_t>(n));
-        }
-        close(c);
-    }
-
-    bool m_hangUp;
-    int m_listen = -1;
-    int m_port = 0;
-    std::thread m_thread;
-    std::string m_data;
-};
-
-} // namespace
 
 TEST(SocketSink, SendsEverythingToTheListener)
 {
@@ -341,20 +265,12 @@ TEST(SocketSink, SendsEverythingToTheListener)
 
 TEST(SocketSink, RefusedConnectionIsReported)
 {
-    // A bound socket that does not listen refuses connections to its port.
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    socklen_t len = sizeof addr;
-    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-    const int port = ntohs(addr.sin_port);
+    const RefusingPort refusing;
+    const int port = refusing.Port();
     std::string error;
     EXPECT_FALSE(CSocketSink::Connect("127.0.0.1", port, error));
     EXPECT_NE(error.find("socket://127.0.0.1:" + std::to_string(port)), std::string::npos) << error;
     EXPECT_NE(error.find(std::strerror(ECONNREFUSED)), std::string::npos) << error;
-    close(s);
 
     error.clear();
     EXPECT_FALSE(CSocketSink::Connect("no such host.invalid", 9100, error));

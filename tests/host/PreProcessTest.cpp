@@ -2,18 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
-namespace {
+#include "tests/support/Bytes.h"
 
-std::string Bytes(std::initializer_list<int> values)
-{
-    std::string s;
-    for (int v : values)
-        s += static_cast<char>(v);
-    return s;
-}
+using testsupport::Bytes;
+
+namespace {
 
 // Both forms of preProcess must agree; the reference form also clears what
 // the string held before.

@@ -9,8 +9,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "TestDirs.h"
 #include "host/StrUtil.h"
+#include "tests/support/TempDir.h"
+
+using namespace testsupport;
 
 namespace {
 
@@ -134,8 +136,8 @@ TEST(PrintEnv, SectionEntries)
 
 TEST(PrintEnvIni, EveryKeyAndValueSurvivesSaveAndLoad)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("printers.ini");
+    TempDir dir;
+    const std::string path = dir / "printers.ini";
     CPrintEnv env(L"Mimaki [JV300] = #1");
     const std::pair<std::wstring, std::wstring> entries[] = {
         {L"DP35_\"LP1_IDS\"", L"\"quoted\""},
@@ -177,8 +179,8 @@ TEST(PrintEnvIni, EveryKeyAndValueSurvivesSaveAndLoad)
 
 TEST(PrintEnvIni, SavingOneSectionKeepsTheOthers)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("printers.ini");
+    TempDir dir;
+    const std::string path = dir / "printers.ini";
     CPrintEnv a(L"A"), b(L"B"), c(L"C");
     a.PutInt(L"UID", 1);
     b.PutInt(L"UID", 2);
@@ -213,8 +215,8 @@ TEST(PrintEnvIni, SavingOneSectionKeepsTheOthers)
 
 TEST(PrintEnvIni, ReadsHandWrittenFiles)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("hand.ini");
+    TempDir dir;
+    const std::string path = dir / "hand.ini";
     WriteFile(path, "\xEF\xBB\xBF; comment\r\n# another\r\n\r\n  [P1]  \r\n"
                     "  DP30_nXDpi = 720  \r\nkey\\=with\\=eq = v=w\r\nname=caf\xC3\xA9\r\n"
                     "dup=1\r\nDUP=2\r\n[P2]\nx=1\n[P1]\nlate=yes");
@@ -231,7 +233,7 @@ TEST(PrintEnvIni, ReadsHandWrittenFiles)
 
 TEST(PrintEnvIni, MalformedFilesAreReportedAndChangeNothing)
 {
-    ScratchDir dir;
+    TempDir dir;
     const struct {
         const char* text;
         int line;
@@ -249,7 +251,7 @@ TEST(PrintEnvIni, MalformedFilesAreReportedAndChangeNothing)
     };
     int n = 0;
     for (const auto& c : cases) {
-        const std::string path = dir.File("bad" + std::to_string(n++) + ".ini");
+        const std::string path = dir / ("bad" + std::to_string(n++) + ".ini");
         WriteFile(path, c.text);
         CPrintEnv env(L"P");
         env.PutInt(L"before", 1);
@@ -265,14 +267,14 @@ TEST(PrintEnvIni, MalformedFilesAreReportedAndChangeNothing)
     }
     CPrintEnv env;
     std::string error;
-    EXPECT_FALSE(env.LoadFromIni(dir.File("absent.ini"), L"P", error));
+    EXPECT_FALSE(env.LoadFromIni(dir / "absent.ini", L"P", error));
     EXPECT_NE(error.find("absent.ini"), std::string::npos);
 }
 
 TEST(PrintEnvIni, SaveLeavesNoTemporaryAndReplacesAtomically)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("p.ini");
+    TempDir dir;
+    const std::string path = dir / "p.ini";
     CPrintEnv env(L"P");
     std::string error;
     for (int i = 0; i < 5; ++i) {
@@ -287,11 +289,11 @@ TEST(PrintEnvIni, SaveLeavesNoTemporaryAndReplacesAtomically)
 
 TEST(PrintEnvIni, FailedSaveKeepsTheOldFile)
 {
-    ScratchDir dir;
+    TempDir dir;
     std::string error;
 
     // The target is a directory.
-    const std::string asDir = dir.File("store.ini");
+    const std::string asDir = dir / "store.ini";
     std::filesystem::create_directory(asDir);
     CPrintEnv env(L"P");
     env.PutInt(L"k", 1);
@@ -303,11 +305,11 @@ TEST(PrintEnvIni, FailedSaveKeepsTheOldFile)
 
     // The folder does not exist.
     error.clear();
-    EXPECT_FALSE(env.SaveToIni(dir.File("no/such/folder.ini"), error));
+    EXPECT_FALSE(env.SaveToIni(dir / "no/such/folder.ini", error));
     EXPECT_NE(error.find("no/such/folder.ini"), std::string::npos) << error;
 
     // The disk fills up while writing: the old file stays, no temporary.
-    const std::string path = dir.File("full.ini");
+    const std::string path = dir / "full.ini";
     WriteFile(path, kStoreText);
     env.PutString(L"big", std::wstring(100000, L'x'));
     rlimit old{};
@@ -329,8 +331,8 @@ TEST(PrintEnvIni, UnwritableFolderKeepsTheOldFile)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "permissions do not bind root";
-    ScratchDir dir;
-    const std::string sub = dir.File("ro");
+    TempDir dir;
+    const std::string sub = dir / "ro";
     std::filesystem::create_directory(sub);
     const std::string path = sub + "/p.ini";
     WriteFile(path, kStoreText);
@@ -346,8 +348,8 @@ TEST(PrintEnvIni, UnwritableFolderKeepsTheOldFile)
 
 TEST(PrintEnvIni, WriteFileAtomically)
 {
-    ScratchDir dir;
-    const std::string path = dir.File("data.bin");
+    TempDir dir;
+    const std::string path = dir / "data.bin";
     const std::string data("\0\x01\xFFtext\n", 8);
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(path, data, error)) << error;
@@ -357,7 +359,7 @@ TEST(PrintEnvIni, WriteFileAtomically)
     EXPECT_EQ(dir.List(), std::vector<std::string>{"data.bin"});
 
     // The message names the step that failed, whatever errno held before.
-    const std::string target = dir.File("a folder");
+    const std::string target = dir / "a folder";
     std::filesystem::create_directory(target);
     errno = ENOENT;
     EXPECT_FALSE(WriteFileAtomically(target, data, error));

@@ -32,6 +32,27 @@ const wchar_t kOneRecord[] =
     L"0300" L"02" L"0201"                              // overpaint nums: 2, 1
     L"0100" L"00";                                     // overpaint levels: none
 
+// One run of Analyze on a list and names given beforehand, with its log.
+struct Analysis {
+    int result = -1;
+    MimakiPrintConditions pc;
+    std::wstring names;
+    std::vector<std::string> log;  // normalized
+    std::vector<int> levels;
+};
+
+Analysis AnalyzeText(const std::wstring& hex, MimakiPrintConditions pc = {}, std::wstring names = L"")
+{
+    Analysis a{-1, std::move(pc), std::move(names), {}, {}};
+    LogCapture log;
+    a.result = CAnalyzeQI::Analyze(hex, a.names, a.pc);
+    a.log = log.Normalized();
+    a.levels = log.levels;
+    return a;
+}
+
+Analysis AnalyzeText(const std::vector<std::uint8_t>& bytes) { return AnalyzeText(Hex(bytes)); }
+
 TEST(AnalyzeQI, DecodesEveryFieldOfAHandWrittenBlock)
 {
     const std::wstring hex = kOneRecord;
@@ -318,19 +339,17 @@ TEST(AnalyzeQI, WrongHeaderBytesAreReportedInOrderAndLeaveTheListAlone)
         if (hc.offset2 >= 0)
             bytes[static_cast<std::size_t>(hc.offset2)] = hc.value2;
 
-        MimakiPrintConditions pc;
-        MimakiPrintCondition old;
-        old.inksetName = L"OLD";
-        pc.m_Conditions = {old};
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
-        EXPECT_EQ(log.Normalized(), std::vector<std::string>{hc.message});
-        EXPECT_EQ(log.levels, std::vector<int>{4});
-        ASSERT_EQ(pc.m_Conditions.size(), 1u);
-        EXPECT_EQ(pc.m_Conditions[0].inksetName, L"OLD");
-        EXPECT_EQ(names, L"OLD");  // the list is still sorted and named
-        EXPECT_EQ(pc.m_Header.ToBytes()[static_cast<std::size_t>(hc.offset)], hc.value);
+        MimakiPrintConditions old;
+        old.m_Conditions.resize(1);
+        old.m_Conditions[0].inksetName = L"OLD";
+        const Analysis a = AnalyzeText(Hex(bytes), old);
+        EXPECT_EQ(a.result, 0);
+        EXPECT_EQ(a.log, std::vector<std::string>{hc.message});
+        EXPECT_EQ(a.levels, std::vector<int>{4});
+        ASSERT_EQ(a.pc.m_Conditions.size(), 1u);
+        EXPECT_EQ(a.pc.m_Conditions[0].inksetName, L"OLD");
+        EXPECT_EQ(a.names, L"OLD");  // the list is still sorted and named
+        EXPECT_EQ(a.pc.m_Header.ToBytes()[static_cast<std::size_t>(hc.offset)], hc.value);
     }
 }
 
@@ -351,14 +370,11 @@ TEST(AnalyzeQI, ShortHeaderIsReported)
     for (std::size_t n : {1u, 5u, 13u}) {
         auto bytes = BlockBytes({Rec{}});
         bytes.resize(n);
-        MimakiPrintConditions pc;
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
-        EXPECT_EQ(log.Normalized(),
-                  std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition data too short for its header (" +
-                                           std::to_string(n) + " bytes, 14 needed)"});
-        EXPECT_TRUE(pc.m_Conditions.empty());
+        const Analysis a = AnalyzeText(bytes);
+        EXPECT_EQ(a.result, 0);
+        EXPECT_EQ(a.log, std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition data too short for its "
+                                                  "header (" + std::to_string(n) + " bytes, 14 needed)"});
+        EXPECT_TRUE(a.pc.m_Conditions.empty());
     }
 }
 
@@ -367,15 +383,13 @@ TEST(AnalyzeQI, DeclaredSizeBeyondTheDataIsClampedAndWhatFitsIsRead)
     const Rec r;
     const auto exact = BlockBytes({r, r});  // 2 x 98 bytes
     const auto bytes = BlockBytes({r, r}, 2, 206);
-    MimakiPrintConditions pc;
-    std::wstring names;
-    LogCapture log;
-    EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
-    EXPECT_EQ(log.Normalized(), std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Declared data size in print "
-                                                         "conditions header (206) exceeds available size (196)"});
-    EXPECT_EQ(pc.m_Header.dataSize, 196u);
-    ASSERT_EQ(pc.m_Conditions.size(), 1u);  // the two records merge
-    EXPECT_EQ(names, L"LH100-401");
+    const Analysis a = AnalyzeText(bytes);
+    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.log, std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Declared data size in print "
+                                              "conditions header (206) exceeds available size (196)"});
+    EXPECT_EQ(a.pc.m_Header.dataSize, 196u);
+    ASSERT_EQ(a.pc.m_Conditions.size(), 1u);  // the two records merge
+    EXPECT_EQ(a.names, L"LH100-401");
     EXPECT_EQ(exact.size(), bytes.size());
 }
 
@@ -385,31 +399,27 @@ TEST(AnalyzeQI, ClampedSizeThenTruncatedRecordReportsBoth)
     second.xDpi = 600;
     auto bytes = BlockBytes({Rec{}, second});
     bytes.resize(14 + 98 + 40);
-    MimakiPrintConditions pc;
-    std::wstring names;
-    LogCapture log;
-    EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
-    EXPECT_EQ(log.Normalized(),
+    const Analysis a = AnalyzeText(bytes);
+    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.log,
               (std::vector<std::string>{
                   "***CAnalyzeQI::Analyze#L: Declared data size in print conditions header (196) exceeds available size (138)",
                   "***CAnalyzeQI::AnalyzeCondition#L: End position of header of current print condition (186) is beyond "
                   "actual end of print mode data (152)"}));
-    ASSERT_EQ(pc.m_Conditions.size(), 1u);
-    EXPECT_EQ(pc.m_Conditions[0].xDpi, 1440u);
+    ASSERT_EQ(a.pc.m_Conditions.size(), 1u);
+    EXPECT_EQ(a.pc.m_Conditions[0].xDpi, 1440u);
 }
 
 TEST(AnalyzeQI, ZeroCountOrSizeGivesNoConditionsAndNoMessage)
 {
     for (auto [count, size] : {std::pair<long, long long>{0, -1}, {1, 0}, {0, 0}}) {
-        const auto bytes = BlockBytes({Rec{}}, count, size);
-        MimakiPrintConditions pc;
-        pc.m_Conditions.resize(3);
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
-        EXPECT_TRUE(log.lines.empty());
-        EXPECT_TRUE(pc.m_Conditions.empty());
-        EXPECT_TRUE(names.empty());
+        MimakiPrintConditions old;
+        old.m_Conditions.resize(3);
+        const Analysis a = AnalyzeText(Hex(BlockBytes({Rec{}}, count, size)), old);
+        EXPECT_EQ(a.result, 0);
+        EXPECT_TRUE(a.log.empty());
+        EXPECT_TRUE(a.pc.m_Conditions.empty());
+        EXPECT_TRUE(a.names.empty());
     }
 }
 
@@ -457,17 +467,15 @@ TEST(AnalyzeQI, RecordCutOffInEachListReportsPositionAndContext)
         SCOPED_TRACE(cc.end);
         auto bytes = BlockBytes({first, second}, 2, cc.end - 14);
         bytes.resize(static_cast<std::size_t>(cc.end));
-        MimakiPrintConditions pc;
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(Hex(bytes), names, pc), 0);
+        const Analysis a = AnalyzeText(bytes);
+        EXPECT_EQ(a.result, 0);
         std::vector<std::string> expected = {std::string("***CAnalyzeQI::AnalyzeCondition#L: ") + cc.message};
         if (cc.end != 185)
             expected.push_back("Print mode set number=4 (Tarpaulin) resol.=720x540 inkset=SB54-410");
-        EXPECT_EQ(log.Normalized(), expected);
-        ASSERT_EQ(pc.m_Conditions.size(), 1u);
-        EXPECT_EQ(pc.m_Conditions[0].inksetName, L"FIRST");
-        EXPECT_EQ(names, L"FIRST");
+        EXPECT_EQ(a.log, expected);
+        ASSERT_EQ(a.pc.m_Conditions.size(), 1u);
+        EXPECT_EQ(a.pc.m_Conditions[0].inksetName, L"FIRST");
+        EXPECT_EQ(a.names, L"FIRST");
     }
     // At 210 the record is complete.
     MimakiPrintConditions pc;
@@ -499,37 +507,26 @@ TEST(AnalyzeQI, AnalyzeConditionRejectsMissingInputSilently)
 TEST(AnalyzeQI, OddOrNonHexTextIsReportedAndOnlyTheConvertedPrefixIsUsed)
 {
     const std::wstring valid = Hex(BlockBytes({Rec{}}));
-    {
-        MimakiPrintConditions pc;
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(valid + L"7", names, pc), 0);
-        EXPECT_EQ(log.Normalized(), std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition text has an "
-                                                             "odd number of hexadecimal digits (225)"});
-        EXPECT_EQ(pc.m_Conditions.size(), 1u);  // the whole block was before the odd digit
-    }
-    {
-        std::wstring text = valid;
-        text[101] = L'g';
-        MimakiPrintConditions pc;
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(text, names, pc), 0);
-        const auto lines = log.Normalized();
-        ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines[0], "***CAnalyzeQI::Analyze#L: Print condition text is not hexadecimal at character 101 (U+0067)");
-        EXPECT_EQ(lines[1], "***CAnalyzeQI::Analyze#L: Declared data size in print conditions header (98) exceeds "
-                            "available size (36)");
-        EXPECT_TRUE(pc.m_Conditions.empty());
-    }
-    {
-        MimakiPrintConditions pc;
-        std::wstring names;
-        LogCapture log;
-        EXPECT_EQ(CAnalyzeQI::Analyze(L"\u20AC1", names, pc), 0);
-        EXPECT_EQ(log.Normalized(), std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition text is not "
-                                                             "hexadecimal at character 0 (U+20AC)"});
-    }
+    Analysis a = AnalyzeText(valid + L"7");
+    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.log, std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition text has an "
+                                              "odd number of hexadecimal digits (225)"});
+    EXPECT_EQ(a.pc.m_Conditions.size(), 1u);  // the whole block was before the odd digit
+
+    std::wstring text = valid;
+    text[101] = L'g';
+    a = AnalyzeText(text);
+    EXPECT_EQ(a.result, 0);
+    ASSERT_GE(a.log.size(), 2u);
+    EXPECT_EQ(a.log[0], "***CAnalyzeQI::Analyze#L: Print condition text is not hexadecimal at character 101 (U+0067)");
+    EXPECT_EQ(a.log[1], "***CAnalyzeQI::Analyze#L: Declared data size in print conditions header (98) exceeds "
+                        "available size (36)");
+    EXPECT_TRUE(a.pc.m_Conditions.empty());
+
+    a = AnalyzeText(L"\u20AC1");
+    EXPECT_EQ(a.result, 0);
+    EXPECT_EQ(a.log, std::vector<std::string>{"***CAnalyzeQI::Analyze#L: Print condition text is not "
+                                              "hexadecimal at character 0 (U+20AC)"});
 }
 
 TEST(AnalyzeQI, HugeCountsWithLittleDataStopAtTheEnd)

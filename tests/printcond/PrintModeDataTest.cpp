@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "host/PrintEnv.h"
+#include "host/Log.h"
 #include "printcond/MimakiPrintModeDataTables.h"
 #include "printcond/MimakiUtils.h"
 #include "tests/printcond/QiTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace fs = std::filesystem;
 using qitest::LogCapture;
+using testsupport::ReadFile;
+using testsupport::TempDir;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -30,40 +31,14 @@ std::wstring Embedded(const wchar_t* name)
     return e ? EmbeddedPrintModeText(*e) : std::wstring();
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A private log folder for the diagnostic files.
 class PrintModeData : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string tmpl = (fs::temp_directory_path() / "printcond-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        m_dir = tmpl;
-        CVoLogReporter::SetLogFolder(m_dir.string());
-    }
-    void TearDown() override
-    {
-        CVoLogReporter::SetLogFolder("");
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-    std::vector<std::string> Files() const
-    {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    PrintModeData() { CVoLogReporter::SetLogFolder(m_dir.Path()); }
+    ~PrintModeData() override { CVoLogReporter::SetLogFolder(""); }
+    std::vector<std::string> Files() const { return m_dir.List(); }
 
-    fs::path m_dir;
+    TempDir m_dir;
     CPrintEnv env;
 };
 
@@ -329,8 +304,8 @@ TEST_F(PrintModeData, DiagnosticCopyIsWrittenAtLoggingLevel8)
     {
         // Nothing to write when there is no text at all.
         CPrintEnv empty;
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
+        for (const std::string& name : Files())
+            fs::remove(m_dir / name);
         LogCapture log(8);
         std::wstring text, inkset;
         CheckAndLoadPrintModeData(&empty, text, inkset, nullptr, 0, nullptr, nullptr, nullptr);

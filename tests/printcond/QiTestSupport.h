@@ -1,14 +1,13 @@
-// Builders for small print-condition blocks and a log capture for the tests.
+// Builders for small print-condition blocks.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "host/Log.h"
 #include "host/StrUtil.h"
+#include "tests/support/LogCapture.h"
 
 namespace qitest {
 
@@ -96,47 +95,6 @@ inline std::wstring Hex(const std::vector<std::uint8_t>& bytes)
     return BinToHexString(bytes.data(), bytes.size());
 }
 
-// Collects every log line while alive; the logging level is set for the
-// duration and restored afterwards.
-class LogCapture {
-public:
-    explicit LogCapture(int level = 4) : m_saved(CVoLogReporter::LoggingLevel())
-    {
-        CVoLogReporter::SetLoggingLevel(level);
-        CVoLogReporter::SetCapture([this](int lvl, const std::string& text) {
-            lines.push_back(text);
-            levels.push_back(lvl);
-        });
-    }
-    ~LogCapture()
-    {
-        CVoLogReporter::SetCapture(nullptr);
-        CVoLogReporter::SetLoggingLevel(m_saved);
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    // The lines with the source line after '#' replaced by "#L" (it must be
-    // a positive number).
-    std::vector<std::string> Normalized() const
-    {
-        static const std::regex line("^((?:\\*\\*\\*|!!!)?[A-Za-z_:]+)#([0-9]+): ");
-        std::vector<std::string> out;
-        for (const std::string& s : lines) {
-            std::smatch m;
-            if (std::regex_search(s, m, line) && std::stoi(m[2].str()) > 0)
-                out.push_back(m[1].str() + "#L: " + m.suffix().str());
-            else
-                out.push_back(s);
-        }
-        return out;
-    }
-
-    std::vector<std::string> lines;
-    std::vector<int> levels;
-
-private:
-    int m_saved;
-};
+using testsupport::LogCapture;
 
 }  // namespace qitest

@@ -1,67 +1,26 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "tests/printcond/QiTestSupport.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using namespace testsupport;
 
 class Qiview : public ::testing::Test {
 protected:
-    void SetUp() override
+    RunResult Exec(const std::vector<std::string>& args)
     {
-        std::string tmpl = (fs::temp_directory_path() / "qiview-test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-        m_dir = tmpl;
+        return testsupport::Run(QIVIEW_PATH, args, {"", {"VO_LOGGING_LEVEL=4", "VO_LOG_FILE="}, 0});
     }
-    void TearDown() override
+    std::string Write(const std::string& name, const std::string& content)
     {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
+        WriteFile(m_dir / name, content);
+        return m_dir / name;
     }
 
-    ToolRun Exec(const std::string& args)
-    {
-        const fs::path out = m_dir / "stdout", err = m_dir / "stderr";
-        const std::string cmd = std::string("VO_LOGGING_LEVEL=4 VO_LOG_FILE= '") + QIVIEW_PATH + "' " + args + " >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-        ToolRun r;
-        const int rc = std::system(cmd.c_str());
-        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
-        return r;
-    }
-
-    fs::path Write(const std::string& name, const std::string& content)
-    {
-        const fs::path p = m_dir / name;
-        std::ofstream(p, std::ios::binary) << content;
-        return p;
-    }
-
-    fs::path m_dir;
+    TempDir m_dir;
 };
 
 TEST_F(Qiview, PrintsConditionsResultAndInksetsOfAFile)
@@ -75,7 +34,7 @@ TEST_F(Qiview, PrintsConditionsResultAndInksetsOfAFile)
     std::string content = "# source: printer\n";
     for (std::size_t i = 0; i < hex.size(); i += 80)
         content += "  " + hex.substr(i, 80) + "\r\n";
-    const ToolRun r = Exec("'" + Write("block.txt", content).string() + "'");
+    const RunResult r = Exec({Write("block.txt", content)});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
@@ -107,7 +66,7 @@ TEST_F(Qiview, InvalidBlockExitsNonZeroWithTheLogOnStderr)
 {
     auto bytes = qitest::BlockBytes({qitest::Rec{}});
     bytes[3] = 0x21;
-    const ToolRun r = Exec("'" + Write("bad.txt", WideToAnsi(qitest::Hex(bytes))).string() + "'");
+    const RunResult r = Exec({Write("bad.txt", WideToAnsi(qitest::Hex(bytes)))});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Wrong header in Mimaki Print Condition: MimakiPrintConditions.m_Header.kind=33"),
               std::string::npos)
@@ -117,40 +76,40 @@ TEST_F(Qiview, InvalidBlockExitsNonZeroWithTheLogOnStderr)
 
 TEST_F(Qiview, BadTextIsReportedWithItsPlace)
 {
-    ToolRun r = Exec("'" + Write("g.txt", "5149\n0B2G\n").string() + "'");
+    RunResult r = Exec({Write("g.txt", "5149\n0B2G\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("g.txt:2:4: 'G' is not a hexadecimal digit"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
 
-    r = Exec("'" + Write("odd.txt", "51490\n").string() + "'");
+    r = Exec({Write("odd.txt", "51490\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("odd.txt: odd number of hexadecimal digits (5)"), std::string::npos) << r.err;
 
-    r = Exec("'" + Write("empty.txt", "# nothing\n\n").string() + "'");
+    r = Exec({Write("empty.txt", "# nothing\n\n")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("empty.txt: no hexadecimal data"), std::string::npos) << r.err;
 
-    r = Exec("'" + (m_dir / "missing.txt").string() + "'");
+    r = Exec({m_dir / "missing.txt"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.txt: cannot open"), std::string::npos) << r.err;
 
-    r = Exec("");
+    r = Exec({});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("usage: qiview FILE"), std::string::npos);
 }
 
 TEST_F(Qiview, EmbeddedEntriesByNameAndAsAList)
 {
-    ToolRun r = Exec("--embedded printmodedatats100_allinksets");
+    RunResult r = Exec({"--embedded", "printmodedatats100_allinksets"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("records=3 conditions=3\nresult=1\ninksets=SB610-410\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("=== end print condition 2 ==="), std::string::npos);
 
-    r = Exec("--embedded NoSuchTable");
+    r = Exec({"--embedded", "NoSuchTable"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no embedded print-mode data named \"NoSuchTable\""), std::string::npos);
 
-    r = Exec("--list-embedded");
+    r = Exec({"--list-embedded"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 62);
     EXPECT_NE(r.out.find("PrintModeDataUJF6042MKIIAllInksets              173188    1682         50  LH100-601\n"),

@@ -1,14 +1,13 @@
 // rasterjob driven as a user drives it, against the test plug-in.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 #include "Harness.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/Loopback.h"
 
 using namespace rjtest;
+using testsupport::Bytes;
+using testsupport::LoopbackReceiver;
 
 namespace {
 
@@ -29,14 +28,6 @@ std::vector<std::string> TestJob(std::vector<std::string> more = {})
 std::vector<std::string> PatternJob(std::vector<std::string> more = {})
 {
     return With(TestJob({"--width", "40", "--height", "12"}), more);
-}
-
-std::string Bytes(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
 }
 
 std::string Pgm(int w, int h, int maxval, const std::vector<int>& pixels)
@@ -126,15 +117,8 @@ TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
     WriteFile(in / "afile", "x");
     WriteFile(in / "printers.ini", "[A]\nPrEnv_UID=0\n[B]\nPrEnv_UID=1\n");
 
-    // A port that refuses: bound, never listening.
-    const int refuser = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(refuser, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    socklen_t len = sizeof addr;
-    ::getsockname(refuser, reinterpret_cast<sockaddr*>(&addr), &len);
-    const std::string refusedPort = std::to_string(ntohs(addr.sin_port));
+    const testsupport::RefusingPort refuser;
+    const std::string refusedPort = std::to_string(refuser.Port());
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {TestJob({"--input", in / "missing.png"}), "missing.png: cannot open: No such file or directory"},
@@ -169,7 +153,6 @@ TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
         TempDir out;
         ExpectFailure(RunRasterJob(args, out.Path()), what, out);
     }
-    ::close(refuser);
 }
 
 TEST(RasterJobCli, FileSocketAndStdoutCarryTheSameStream)
@@ -184,26 +167,9 @@ TEST(RasterJobCli, FileSocketAndStdoutCarryTheSameStream)
     EXPECT_EQ(toStdout.status, 0);
     EXPECT_TRUE(toStdout.out == file);
 
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(server, 1), 0);
-    socklen_t len = sizeof addr;
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len);
-    std::string received;
-    std::thread printer([&] {
-        const int c = ::accept(server, nullptr, nullptr);
-        char buf[65536];
-        for (ssize_t n; (n = ::recv(c, buf, sizeof buf, 0)) > 0;)
-            received.append(buf, static_cast<std::size_t>(n));
-        ::close(c);
-    });
-    const RunResult r =
-        RunRasterJob(With(job, {"--device", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))}), dir.Path());
-    printer.join();
-    ::close(server);
+    LoopbackReceiver printer;
+    const RunResult r = RunRasterJob(With(job, {"--device", printer.Uri()}), dir.Path());
+    const std::string received = printer.Received();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(received.size(), file.size());
     EXPECT_TRUE(received == file);
@@ -397,26 +363,9 @@ TEST(RasterJobCli, RealPluginDefaultPrinterAbortAndSocket)
 
     // A socket gets what the file gets.
     ASSERT_EQ(RunRasterJob(With(job, {"-o", "f.prn"}), dir.Path()).status, 0);
-    const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(server, 1), 0);
-    socklen_t len = sizeof addr;
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&addr), &len);
-    std::string received;
-    std::thread printer([&] {
-        const int c = ::accept(server, nullptr, nullptr);
-        char buf[65536];
-        for (ssize_t n; (n = ::recv(c, buf, sizeof buf, 0)) > 0;)
-            received.append(buf, static_cast<std::size_t>(n));
-        ::close(c);
-    });
-    r = RunRasterJob(With(job, {"--device", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))}), dir.Path());
-    printer.join();
-    ::close(server);
+    LoopbackReceiver printer;
+    r = RunRasterJob(With(job, {"--device", printer.Uri()}), dir.Path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(received == ReadFile(dir / "f.prn"));
+    EXPECT_TRUE(printer.Received() == ReadFile(dir / "f.prn"));
 }
 #endif

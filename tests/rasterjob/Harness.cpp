@@ -1,128 +1,14 @@
 #include "Harness.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
-#include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "tools/common/RasterDigest.h"
 
-extern char** environ;
-
 namespace rjtest {
-
-TempDir::TempDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/rasterjob-test-XXXXXX";
-    if (!::mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
-std::string TempDir::Sub(const std::string& name) const
-{
-    const std::string p = m_path + "/" + name;
-    std::filesystem::create_directories(p);
-    return p;
-}
-
-std::vector<std::string> TempDir::List() const
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(m_path))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::vector<std::string> RunResult::ErrLines() const
-{
-    std::vector<std::string> lines;
-    std::istringstream in(err);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-              int signalAfterMs)
-{
-    const std::string outPath = cwd + "/.stdout", errPath = cwd + "/.stderr";
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "MIMAKI_PLUGIN=", 14) != 0)
-            envStrings.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& s : envStrings)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStrings{program};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argStrings)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || ::chdir(cwd.c_str()) != 0)
-            ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execve(program.c_str(), argv.data(), envp.data());
-        ::_exit(127);
-    }
-    RunResult r;
-    int status = 0;
-    if (signalAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(signalAfterMs) * 1000);
-        ::kill(pid, SIGINT);
-    }
-    ::waitpid(pid, &status, 0);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadFile(outPath);
-    r.err = ReadFile(errPath);
-    ::unlink(outPath.c_str());
-    ::unlink(errPath.c_str());
-    return r;
-}
 
 RunResult RunRasterJob(const std::vector<std::string>& args, const std::string& cwd, int signalAfterMs)
 {
-    return Run(RASTERJOB_EXE, args, cwd, signalAfterMs);
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& data)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << data;
+    return testsupport::Run(RASTERJOB_EXE, args, {cwd, {"MIMAKI_PLUGIN"}, signalAfterMs});
 }
 
 std::vector<ChannelSummary> ParseChannels(const std::string& json)

@@ -1,45 +1,25 @@
-// Helpers of rasterjob's tests: a scratch folder, running the tool, reading
-// its JSON, and decoding the test plug-in's stream.
+// Helpers of rasterjob's tests: running the tool, reading its JSON, and
+// decoding the test plug-in's stream.
 #pragma once
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+
 namespace rjtest {
 
-// A fresh folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    std::string Sub(const std::string& name) const;  // makes a subfolder
-    std::vector<std::string> List() const;           // names in it, sorted
+using testsupport::ReadFile;
+using testsupport::RunResult;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
-private:
-    std::string m_path;
-};
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-    std::vector<std::string> ErrLines() const;
-};
-
-// Runs program with args in cwd; MIMAKI_PLUGIN is removed from the
+// Runs rasterjob with args in cwd; MIMAKI_PLUGIN is removed from the
 // environment so that every run names its plug-in.
 // With signalAfterMs > 0, SIGINT is sent to the program after that time.
-RunResult Run(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
-              int signalAfterMs = 0);
 RunResult RunRasterJob(const std::vector<std::string>& args, const std::string& cwd, int signalAfterMs = 0);
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& data);
 
 // Per channel of a --json summary.
 struct ChannelSummary {

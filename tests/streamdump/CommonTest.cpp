@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
 #include "tools/common/Json.h"
 #include "tools/common/PngWriter.h"
 #include "tools/common/RasterDigest.h"
@@ -100,13 +101,8 @@ TEST(Json, EscapesControlQuotesAndInvalidUtf8)
 
 class PngWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_dir = std::filesystem::temp_directory_path() / ("pngwriter-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(m_dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    std::filesystem::path m_dir;
+    testsupport::TempDir m_tmp;
+    const std::filesystem::path m_dir = m_tmp.Path();
 };
 
 TEST_F(PngWriterTest, WritesWhatLibpngReadsBack)

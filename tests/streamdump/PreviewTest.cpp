@@ -1,12 +1,12 @@
 // PNG previews read back pixel by pixel.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
 #include "tools/streamdump/Preview.h"
 
 using namespace streamparse;
@@ -38,9 +38,8 @@ Image Read(const fs::path& path, bool rgb)
 
 class PreviewTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_dir = fs::temp_directory_path() / ("preview-" + std::to_string(::getpid())); }
-    void TearDown() override { fs::remove_all(m_dir); }
-    fs::path m_dir;
+    testsupport::TempDir m_tmp;
+    const fs::path m_dir = m_tmp / "previews";  // made by the writer
 };
 
 // Row 0: black 1 bit 0b10000001, cyan 2 bits 0b11010000 (full, third).

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Bytes.h"
 #include "tools/common/RasterDigest.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -19,13 +20,7 @@ constexpr int CR = 0x0D;
 constexpr int LF = 0x0A;
 constexpr int FF = 0x0C;
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
-}
+constexpr auto B = &testsupport::Bytes;
 
 std::vector<std::uint8_t> V(std::initializer_list<int> bytes)
 {

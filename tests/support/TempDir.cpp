@@ -1,30 +1,41 @@
-#include "TestDirs.h"
+#include "tests/support/TempDir.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
+#include <unistd.h>
+
+#include "host/PrintEnv.h"
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir()
+namespace testsupport {
+
+TempDir::TempDir()
 {
-    std::string tmpl = (fs::temp_directory_path() / "hosttest.XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
+    std::string tmpl = (fs::temp_directory_path() / "mimaki-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = tmpl;
 }
 
-ScratchDir::~ScratchDir()
+TempDir::~TempDir()
 {
+    // A test may have taken the write permission away.
     std::error_code ec;
     fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(m_path, ec);
 }
 
-std::vector<std::string> ScratchDir::List() const
+std::string TempDir::Sub(const std::string& name) const
+{
+    const std::string p = *this / name;
+    fs::create_directories(p);
+    return p;
+}
+
+std::vector<std::string> TempDir::List() const
 {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(m_path))
@@ -35,10 +46,8 @@ std::vector<std::string> ScratchDir::List() const
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    std::string data, error;
+    return ReadWholeFile(path, data, error) ? data : std::string();
 }
 
 void WriteFile(const std::string& path, const std::string& data)
@@ -46,3 +55,5 @@ void WriteFile(const std::string& path, const std::string& data)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
+
+} // namespace testsupport
