@@ -32,6 +32,22 @@ bool CheckSize(const std::string& path, long long w, long long h, std::string& e
     return true;
 }
 
+} // namespace
+
+bool ImageReader::ReadRow(std::uint16_t* samples, std::string& error)
+{
+    if (m_row >= m_height) {
+        error = m_path + ": read past the last row";
+        return false;
+    }
+    if (!ReadNextRow(samples, error))
+        return false;
+    ++m_row;
+    return true;
+}
+
+namespace {
+
 // ---- PBM / PGM (plain and raw) ----
 
 class PnmReader : public ImageReader {
@@ -52,19 +68,9 @@ public:
         return r;
     }
 
-    bool ReadRow(std::uint16_t* samples, std::string& error) override
+    bool ReadNextRow(std::uint16_t* samples, std::string& error) override
     {
-        if (m_row >= m_height) {
-            error = m_path + ": read past the last row";
-            return false;
-        }
-        bool ok;
-        if (m_plain)
-            ok = ReadPlainRow(samples, error);
-        else
-            ok = ReadRawRow(samples, error);
-        ++m_row;
-        return ok;
+        return m_plain ? ReadPlainRow(samples, error) : ReadRawRow(samples, error);
     }
 
 private:
@@ -248,12 +254,8 @@ public:
         return r;
     }
 
-    bool ReadRow(std::uint16_t* samples, std::string& error) override
+    bool ReadNextRow(std::uint16_t* samples, std::string& error) override
     {
-        if (m_row >= m_height) {
-            error = m_path + ": read past the last row";
-            return false;
-        }
         const png_byte* row;
         if (!m_whole.empty()) {
             row = m_whole.data() + static_cast<std::size_t>(m_row) * m_rowBytes;
@@ -274,7 +276,6 @@ public:
                 samples[x] = static_cast<std::uint16_t>((g * a + 255 * (255 - a) + 127) / 255);
             }
         }
-        ++m_row;
         return true;
     }
 
@@ -436,12 +437,8 @@ public:
         return r;
     }
 
-    bool ReadRow(std::uint16_t* samples, std::string& error) override
+    bool ReadNextRow(std::uint16_t* samples, std::string& error) override
     {
-        if (m_row >= m_height) {
-            error = m_path + ": read past the last row";
-            return false;
-        }
         if (!m_rgba.empty()) {
             const std::uint32_t* p = m_rgba.data() + static_cast<std::size_t>(m_row) * static_cast<std::size_t>(m_width);
             for (int x = 0; x < m_width; ++x)
@@ -465,7 +462,6 @@ public:
                 samples[x] = static_cast<std::uint16_t>(m_minIsWhite ? m_maxVal - static_cast<int>(v) : static_cast<int>(v));
             }
         }
-        ++m_row;
         return true;
     }
 

@@ -31,9 +31,12 @@ public:
 
     // Reads the next row (rows come in order) into Width() samples. False with
     // a message naming the file and row when the data is broken or ends early.
-    virtual bool ReadRow(std::uint16_t* samples, std::string& error) = 0;
+    bool ReadRow(std::uint16_t* samples, std::string& error);
 
 protected:
+    // Reads row m_row, which is known to exist.
+    virtual bool ReadNextRow(std::uint16_t* samples, std::string& error) = 0;
+
     std::string m_path;
     int m_width = 0;
     int m_height = 0;
