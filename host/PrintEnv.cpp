@@ -1,12 +1,6 @@
 #include "PrintEnv.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 #include "StrUtil.h"
@@ -145,36 +139,118 @@ bool KeyLess::operator()(const std::wstring& a, const std::wstring& b) const
     return a.size() < b.size();
 }
 
+std::size_t KeyHash::operator()(std::wstring_view key) const
+{
+    std::size_t h = 1469598103934665603ull; // FNV-1a over the folded characters
+    for (const wchar_t c : key) {
+        h ^= static_cast<std::size_t>(Fold(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool KeyEqual::operator()(std::wstring_view a, std::wstring_view b) const
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
+    return true;
+}
+
+void CDeviceEnv::Set(std::wstring_view key, std::wstring value)
+{
+    const auto it = m_index.find(key);
+    if (it == m_index.end()) {
+        m_index.emplace(std::wstring(key), m_slots.size());
+        m_slots.push_back(Slot{std::wstring(key), std::move(value), true});
+        return;
+    }
+    // Rewritten: the entry moves to the end under its first spelling.
+    Slot& old = m_slots[it->second];
+    old.live = false;
+    it->second = m_slots.size();
+    m_slots.push_back(Slot{std::move(old.key), std::move(value), true});
+    if (m_slots.size() > 64 && m_slots.size() > 2 * m_index.size()) {
+        std::vector<Slot> live;
+        live.reserve(m_index.size());
+        for (Slot& s : m_slots)
+            if (s.live) {
+                m_index.find(s.key)->second = live.size();
+                live.push_back(std::move(s));
+            }
+        m_slots = std::move(live);
+    }
+}
+
 void CDeviceEnv::PutInt(const wchar_t* key, int value)
 {
-    m_values[key] = std::to_wstring(value);
+    Set(key, std::to_wstring(value));
 }
 
 void CDeviceEnv::PutString(const wchar_t* key, const wchar_t* value)
 {
-    m_values[key] = value ? value : L"";
+    Set(key, value ? value : L"");
 }
 
 void CDeviceEnv::DeleteEntry(const wchar_t* key)
 {
-    m_values.erase(key);
+    const auto it = m_index.find(std::wstring_view(key));
+    if (it == m_index.end())
+        return;
+    m_slots[it->second].live = false;
+    m_slots[it->second].value.clear();
+    m_index.erase(it);
+}
+
+const std::wstring* CDeviceEnv::Find(std::wstring_view key) const
+{
+    const auto it = m_index.find(key);
+    return it == m_index.end() ? nullptr : &m_slots[it->second].value;
+}
+
+std::vector<CDeviceEnv::Entry> CDeviceEnv::Values() const
+{
+    std::vector<Entry> out;
+    out.reserve(m_index.size());
+    for (const Slot& s : m_slots)
+        if (s.live)
+            out.emplace_back(s.key, s.value);
+    return out;
+}
+
+void CDeviceEnv::Clear()
+{
+    m_slots.clear();
+    m_index.clear();
 }
 
 int CPrintEnv::GetInt(const wchar_t* key, int def) const
 {
-    const auto it = m_values.find(key);
+    const std::wstring* text = Find(key);
     int value;
-    if (it == m_values.end() || !ParseInt(it->second, value))
+    if (!text)
         return def;
-    return value;
+    if (ParseInt(*text, value))
+        return value;
+    // An empty text is an unset value, not a mistake.
+    if (text->find_first_not_of(L" \t") != std::wstring::npos) {
+        bool seen = false;
+        for (const BadValue& b : m_bad)
+            seen = seen || KeyEqual()(b.key, key);
+        if (!seen)
+            m_bad.push_back(BadValue{key, *text});
+    }
+    return def;
 }
 
 std::wstring CPrintEnv::GetString(const wchar_t* key, const wchar_t* def) const
 {
-    const auto it = m_values.find(key);
-    if (it == m_values.end())
+    const std::wstring* text = Find(key);
+    if (!text)
         return def ? def : L"";
-    return it->second;
+    return *text;
 }
 
 int CPrintEnv::GetInt(const _SECTIONENTRY& entry) const
@@ -199,9 +275,10 @@ bool CPrintEnv::LoadFromIni(const std::string& path, const std::wstring& section
         error = path + ": no printer section [" + WideToUtf8(section) + "]";
         return false;
     }
-    m_values.clear();
+    Clear();
+    m_bad.clear();
     for (const auto& kv : s->entries)
-        m_values[kv.first] = kv.second;
+        PutString(kv.first.c_str(), kv.second);
     m_name = section;
     return true;
 }
@@ -212,7 +289,7 @@ bool CPrintEnv::SaveToIni(const std::string& path, std::string& error) const
     if (access(path.c_str(), F_OK) == 0 && !ini.Read(path, error))
         return false; // never overwrite a file we could not read
     CIniFile::Section& s = ini.Get(m_name);
-    s.entries.assign(m_values.begin(), m_values.end());
+    s.entries = Values();
     return ini.Write(path, error);
 }
 
@@ -222,27 +299,14 @@ bool CIniFile::Read(const std::string& path, std::string& error)
     return ReadWholeFile(path, text, error) && Parse(text, path, error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& data, std::string& error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open: " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        error = path + ": read error";
-        return false;
-    }
-    data = std::move(ss).str();
-    return true;
-}
-
 bool CIniFile::Parse(const std::string& text, const std::string& origin, std::string& error)
 {
     sections.clear();
     Section* current = nullptr;
+    // Position of each key in its section, so a repeated key is found in
+    // constant time (a later line replaces the earlier value).
+    std::vector<std::unordered_map<std::wstring, std::size_t, KeyHash, KeyEqual>> index;
+    std::size_t currentIndex = 0;
     std::size_t lineNo = 0;
     std::size_t pos = 0;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -267,6 +331,8 @@ bool CIniFile::Parse(const std::string& text, const std::string& origin, std::st
             if (!Unescape(line.substr(1, line.size() - 2), name))
                 return fail("bad escape in section name");
             current = &Get(name);
+            currentIndex = static_cast<std::size_t>(current - sections.data());
+            index.resize(sections.size());
             continue;
         }
         // The first '=' not preceded by a backslash separates key and value.
@@ -284,14 +350,14 @@ bool CIniFile::Parse(const std::string& text, const std::string& origin, std::st
             return fail("bad escape sequence");
         if (key.empty())
             return fail("empty key");
-        bool replaced = false;
-        for (auto& kv : current->entries)
-            if (!KeyLess()(kv.first, key) && !KeyLess()(key, kv.first)) {
-                kv.second = value;
-                replaced = true;
-            }
-        if (!replaced)
-            current->entries.emplace_back(key, value);
+        auto& keys = index[currentIndex];
+        const auto found = keys.find(std::wstring_view(key));
+        if (found != keys.end()) {
+            current->entries[found->second].second = std::move(value);
+        } else {
+            keys.emplace(key, current->entries.size());
+            current->entries.emplace_back(std::move(key), std::move(value));
+        }
     }
     return true;
 }
@@ -328,38 +394,3 @@ CIniFile::Section& CIniFile::Get(const std::wstring& name)
     return sections.back();
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& data, std::string& error)
-{
-    std::string tmpl = path + ".tmpXXXXXX";
-    const int fd = mkstemp(tmpl.data());
-    if (fd < 0) {
-        error = path + ": cannot create temporary file: " + std::strerror(errno);
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    // The errno of the first failing step is the one reported.
-    int err = 0;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t w = ::write(fd, data.data() + done, data.size() - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            err = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (!err && std::rename(tmpl.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (err) {
-        error = path + ": cannot write: " + std::strerror(err);
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    return true;
-}

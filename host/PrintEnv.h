@@ -3,10 +3,12 @@
 // store does. Every read passes its default; a missing key is never an error.
 #pragma once
 
-#include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "FileIO.h"
 #include "HostApi.h"
 
 // A named host entry of the printer's section ("PrEnv_UID" and so on). The
@@ -29,14 +31,26 @@ struct HOST_API _SECTIONENTRY {
 PRENV_ENTRIES(PRENV_DECLARE)
 #undef PRENV_DECLARE
 
-// Exported: the map in CDeviceEnv is used (HasKey, Values) from outside the library.
+// ASCII-case-insensitive order, hash and equality of keys.
 struct HOST_API KeyLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
+struct HOST_API KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::wstring_view key) const;
+};
+struct HOST_API KeyEqual {
+    using is_transparent = void;
+    bool operator()(std::wstring_view a, std::wstring_view b) const;
+};
 
-// Write side of the store.
+// Write side of the store. Entries are kept in the order they were last
+// written, so a saved section lists a class's keys in the order its Save
+// wrote them, and lookups stay constant-time.
 class HOST_API CDeviceEnv {
 public:
+    using Entry = std::pair<std::wstring, std::wstring>;
+
     void PutInt(const wchar_t* key, int value);
     void PutString(const wchar_t* key, const wchar_t* value);
     void PutString(const wchar_t* key, const std::wstring& value) { PutString(key, value.c_str()); }
@@ -45,8 +59,27 @@ public:
     void DeleteEntry(const wchar_t* key);
     void DeleteEntry(const _SECTIONENTRY& entry) { DeleteEntry(entry.pszKey); }
 
+    // The entries, in the order they were last written.
+    std::vector<Entry> Values() const;
+    std::size_t Count() const { return m_index.size(); }
+    void Clear();
+
 protected:
-    std::map<std::wstring, std::wstring, KeyLess> m_values;
+    // The stored value of key, or null.
+    const std::wstring* Find(std::wstring_view key) const;
+
+private:
+    void Set(std::wstring_view key, std::wstring value);
+
+    // A rewritten entry moves to the end: its old slot is marked dead and
+    // the slots are compacted once the dead outnumber the live.
+    struct Slot {
+        std::wstring key;
+        std::wstring value;
+        bool live;
+    };
+    std::vector<Slot> m_slots;
+    std::unordered_map<std::wstring, std::size_t, KeyHash, KeyEqual> m_index;
 };
 
 class HOST_API CPrintEnv : public CDeviceEnv {
@@ -56,20 +89,28 @@ public:
     virtual ~CPrintEnv() = default;
 
     // An integer value is optional blanks, an optional sign and decimal
-    // digits (or "0x" and hex digits); anything else reads as the default.
+    // digits (or "0x" and hex digits); anything else reads as the default
+    // and is noted in BadValues.
     int GetInt(const wchar_t* key, int def) const;
     std::wstring GetString(const wchar_t* key, const wchar_t* def) const;
     int GetInt(const _SECTIONENTRY& entry) const;
     std::wstring GetString(const _SECTIONENTRY& entry) const;
-    bool HasKey(const wchar_t* key) const { return m_values.count(key) != 0; }
+    bool HasKey(const wchar_t* key) const { return Find(key) != nullptr; }
 
     // Ink levels the host screens for, as derived from the device parameters.
     int GetInklevelsFromParms() const { return GetInt(PrEnv_InkLevels); }
 
+    // Stored texts that an integer read could not convert (so their default
+    // was used), in the order first met; each key once. Tools report them.
+    struct BadValue {
+        std::wstring key;
+        std::wstring text;
+    };
+    const std::vector<BadValue>& BadValues() const { return m_bad; }
+    void ClearBadValues() { m_bad.clear(); }
+
     const std::wstring& Name() const { return m_name; }
     void SetName(const std::wstring& name) { m_name = name; }
-    const std::map<std::wstring, std::wstring, KeyLess>& Values() const { return m_values; }
-    void Clear() { m_values.clear(); }
 
     // Persistence: one INI section per printer instance, UTF-8, written to a
     // temporary file in the same folder and renamed over the old one, so a
@@ -80,6 +121,7 @@ public:
 
 private:
     std::wstring m_name;
+    mutable std::vector<BadValue> m_bad;
 };
 
 // The INI file behind the store: ordered sections of ordered entries.
@@ -98,10 +140,3 @@ public:
 
     std::vector<Section> sections;
 };
-
-// Reads a whole file. Answers false with a message naming the file.
-HOST_API bool ReadWholeFile(const std::string& path, std::string& data, std::string& error);
-
-// Writes data to path through a temporary file in the same folder and a
-// rename. Answers false with a message on failure, leaving no temporary.
-HOST_API bool WriteFileAtomically(const std::string& path, const std::string& data, std::string& error);

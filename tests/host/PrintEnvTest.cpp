@@ -91,6 +91,41 @@ TEST(PrintEnv, KeysIgnoreAsciiCase)
     EXPECT_TRUE(env.HasKey(L"CAF\u00e9"));
 }
 
+TEST(PrintEnv, EntriesKeepTheOrderOfTheirLastWrite)
+{
+    CPrintEnv env;
+    env.PutInt(L"a", 1);
+    env.PutInt(L"b", 2);
+    env.PutInt(L"c", 3);
+    env.PutInt(L"A", 4); // rewritten under another spelling: moves last, first spelling kept
+    env.DeleteEntry(L"b");
+    env.PutInt(L"b", 5);
+    const std::vector<CDeviceEnv::Entry> expected = {{L"c", L"3"}, {L"a", L"4"}, {L"b", L"5"}};
+    EXPECT_EQ(env.Values(), expected);
+    // Many rewrites of a few keys keep one live entry each.
+    for (int i = 0; i < 1000; ++i)
+        env.PutInt(i % 2 ? L"a" : L"c", i);
+    const std::vector<CDeviceEnv::Entry> after = {{L"b", L"5"}, {L"c", L"998"}, {L"a", L"999"}};
+    EXPECT_EQ(env.Values(), after);
+    EXPECT_EQ(env.GetInt(L"C", 0), 998);
+}
+
+TEST(PrintEnv, TextsThatAreNoIntegersAreNotedOnce)
+{
+    CPrintEnv env;
+    env.PutString(L"nFunctModeId", L"2.5");
+    env.PutString(L"Empty", L"");
+    env.PutString(L"Good", L"7");
+    EXPECT_EQ(env.GetInt(L"nFunctModeId", 4), 4);
+    EXPECT_EQ(env.GetInt(L"NFUNCTMODEID", 3), 3);
+    EXPECT_EQ(env.GetInt(L"Empty", 1), 1);
+    EXPECT_EQ(env.GetInt(L"Good", 1), 7);
+    EXPECT_EQ(env.GetInt(L"Missing", 1), 1);
+    ASSERT_EQ(env.BadValues().size(), 1u);
+    EXPECT_EQ(env.BadValues()[0].key, L"nFunctModeId");
+    EXPECT_EQ(env.BadValues()[0].text, L"2.5");
+}
+
 TEST(PrintEnv, PutGetDelete)
 {
     CPrintEnv env;
