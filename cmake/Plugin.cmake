@@ -6,6 +6,14 @@ set(MIMAKI_PLUGIN_SOURCES
   driver/MimakiBaseDriver.cpp
   driver/MimakiMRLIIIDriver.cpp
   devparms/MimakiDevParms.cpp
+  devparms/ParmKeys.cpp
+  devparms/MimakiDevParmsEarly.cpp
+  devparms/MimakiDevParmsStrOb.cpp
+  devparms/MimakiDevParmsTS300P.cpp
+  devparms/MimakiDevParmsUJV.cpp
+  devparms/MimakiDevParmsCJV330.cpp
+  devparms/MimakiDevParmsUJF.cpp
+  devparms/MimakiDevParmsTxF150.cpp
 )
 
 add_library(mimaki_plugin_static STATIC ${MIMAKI_PLUGIN_SOURCES})

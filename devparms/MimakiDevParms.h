@@ -2,10 +2,18 @@
 // share and the operations the drivers ask of their parameters.
 #pragma once
 
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "host/UnivDevParmsBase.h"
+#include "printcond/MimakiUtils.h"
+
+struct MimakiPrintConditions;
+namespace mimaki::parms {
+class KeyTable;
+}
 
 class CMimakiDevParmsBase : public CUnivDevParmsBase {
 public:
@@ -14,6 +22,17 @@ public:
 
     explicit CMimakiDevParmsBase(int nSize = sizeof(CMimakiDevParmsBase));
     ~CMimakiDevParmsBase() override;
+
+    // Settings: the class's key table read and written generically, then
+    // the print-condition data, colour slots and host entries it implies.
+    int Load(CPrintEnv* pEnv) override;
+    int Save(CPrintEnv* pEnv) override;
+
+    // Host questions answered from the class's profile where it has one.
+    CDRc MediaSizeGetNpMargin(CQueryNpMargin& query) override;
+    int JobPrintOptionAvailable(CJobPrintOptionQuery& query) override;
+    int GetMediaCut() override;
+    int bStrObSeq() override;
 
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     int OutputStartString(CPrinterDriverBase* pDriver) override;
@@ -49,6 +68,15 @@ public:
     virtual int GetAbortCommand(std::vector<BYTE>& command);
     virtual int GetLayerOffset();
 
+    // The class's keys and profile; null for the plain base (no keys).
+    virtual const mimaki::parms::KeyTable* Table() const;
+    // The shared fields by name, for showing a loaded record.
+    struct SharedField {
+        const char* name;
+        int CMimakiDevParmsBase::*field;
+    };
+    static std::span<const SharedField> SharedFields();
+
     // Fields shared by all models, in declaration order.
     int bWhite = 0;
     int bClearCoat = 0;
@@ -70,6 +98,23 @@ public:
     int bUseShorterQDVersion = 0;
     int bUseUnsupportedCommands = 0;
     int bKeepCurrentModeBetweenLayers = 0;
+
+    // Colour slots and ink sets of the models that keep them: the colour id
+    // of each slot, device colour -> colour id, the ink-set value of the
+    // print-condition data, and a hybrid printer's ink sets and current one.
+    std::vector<int> MimakiColorIDList;
+    MimakiColorMap m_MimakiColorMap;
+    std::wstring m_strInkset;
+    std::vector<std::wstring> m_InksetList;
+    std::wstring m_strCurrentInkset;
+    // The analysed print conditions of a valid stored block (models that keep them).
+    std::unique_ptr<MimakiPrintConditions> m_pPrintConditions;
+
+protected:
+    // After the keys, print-condition data and colour map are loaded.
+    virtual void OnLoaded(const CPrintEnv& env);
+    // An integer key of the class's table, by member name.
+    int KeyInt(const wchar_t* name) const;
 
 private:
     // The layered start and end belong to the white-layer driver family.

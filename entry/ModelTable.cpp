@@ -1,6 +1,13 @@
 #include "entry/ModelTable.h"
 
 #include "devparms/MimakiDevParms.h"
+#include "devparms/MimakiDevParmsCJV330.h"
+#include "devparms/MimakiDevParmsEarly.h"
+#include "devparms/MimakiDevParmsStrOb.h"
+#include "devparms/MimakiDevParmsTS300P.h"
+#include "devparms/MimakiDevParmsTxF150.h"
+#include "devparms/MimakiDevParmsUJF.h"
+#include "devparms/MimakiDevParmsUJV.h"
 #include "driver/MimakiBaseDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
 
@@ -19,60 +26,60 @@ CPrinterDriverBase* MakeDriver(CPrintEnv* env, CUnivDevParmsBase* parms)
     return new T(env, parms);
 }
 
-// Parameter classes. A null factory marks a class that is not built yet.
+// Parameter classes.
 const ParmsClass kBase{"CMimakiDevParmsBase", &MakeParms<CMimakiDevParmsBase>};
-const ParmsClass kDP1{"DEVPARM1_CLASS", nullptr};
-const ParmsClass kDP2{"DEVPARM2_CLASS", nullptr};
-const ParmsClass kDP3{"DEVPARM3_CLASS", nullptr};
-const ParmsClass kDP4{"DEVPARM4_CLASS", nullptr};
-const ParmsClass kDP5{"DEVPARM5_CLASS", nullptr};
-const ParmsClass kDP6{"DEVPARM6_CLASS", nullptr};
-const ParmsClass kDP7{"DEVPARM7_CLASS", nullptr};
-const ParmsClass kDP8{"DEVPARM8_CLASS", nullptr};
-const ParmsClass kDP9{"DEVPARM9_CLASS", nullptr};
-const ParmsClass kDP10{"DEVPARM10_CLASS", nullptr};
-const ParmsClass kDP11{"DEVPARM11_CLASS", nullptr};
-const ParmsClass kDP12{"DEVPARM12_CLASS", nullptr};
-const ParmsClass kDP13{"DEVPARM13_CLASS", nullptr};
-const ParmsClass kDP14{"DEVPARM14_CLASS", nullptr};
-const ParmsClass kDP15{"DEVPARM15_CLASS", nullptr};
-const ParmsClass kDP16{"DEVPARM16_CLASS", nullptr};
-const ParmsClass kDP17{"DEVPARM17_CLASS", nullptr};
-const ParmsClass kTX400{"DEVPARMTX400_CLASS", nullptr};
-const ParmsClass kUJF3042{"DEVPARMUJF3042_CLASS", nullptr};
-const ParmsClass kUJF706{"DEVPARMUJF706_CLASS", nullptr};
-const ParmsClass kJV34{"DEVPARMJV34_CLASS", nullptr};
-const ParmsClass kJV400{"DEVPARMJV400_CLASS", nullptr};
-const ParmsClass kTS500{"DEVPARMTS500_CLASS", nullptr};
-const ParmsClass kDP24{"DEVPARM24_CLASS", nullptr};
-const ParmsClass kJFXMK{"DEVPARMJFXMKSERIES_CLASS", nullptr};
-const ParmsClass kJFX500v2{"DEVPARMJFX500_v2_CLASS", nullptr};
-const ParmsClass kSWJ320{"DEVPARMSWJ320_CLASS", nullptr};
-const ParmsClass kJV300{"DEVPARMJV300_CLASS", nullptr};
-const ParmsClass kJFX200{"DEVPARMJFX200_CLASS", nullptr};
-const ParmsClass kCJV150{"DEVPARMCJV150_300_CLASS", nullptr};
-const ParmsClass kTS300P{"DEVPARMTS300P_CLASS", nullptr};
-const ParmsClass kTS300PAdv{"DEVPARMTS300P_ADVANCED_CLASS", nullptr};
-const ParmsClass kSIJ320UV{"DEVPARMSIJ320UV_CLASS", nullptr};
-const ParmsClass kUJV55{"DEVPARMUJV55_CLASS", nullptr};
-const ParmsClass kUJFx042{"DEVPARMUJF_x042MKII_CLASS", nullptr};
-const ParmsClass kUJV500{"DEVPARMUJV500_CLASS", nullptr};
-const ParmsClass kUCJV300{"DEVPARMUCJV300_CLASS", nullptr};
-const ParmsClass kUJF7151{"DEVPARMUJF7151_CLASS", nullptr};
-const ParmsClass kTS55{"DEVPARMTS55_1800_CLASS", nullptr};
-const ParmsClass kTS300PMk2{"DEVPARMTS300P_MKII_CLASS", nullptr};
-const ParmsClass kCJV300Plus{"DEVPARMCJV300_PLUS_CLASS", nullptr};
-const ParmsClass kSWJ320AE{"DEVPARMSWJ_320AE_CLASS", nullptr};
-const ParmsClass kJFX200EX{"DEVPARMS_JFX200EX_CLASS", nullptr};
-const ParmsClass kUJV100{"DEVPARMUJV100_CLASS", nullptr};
-const ParmsClass kJV100{"DEVPARMJV100_CLASS", nullptr};
-const ParmsClass kTS100{"DEVPARMTS100_1600_CLASS", nullptr};
-const ParmsClass kTS330{"DEVPARMTS330_1600_CLASS", nullptr};
-const ParmsClass kJV330{"DEVPARMJV330_CLASS", nullptr};
-const ParmsClass kCJV330{"DEVPARMCJV330_CLASS", nullptr};
-const ParmsClass kUJF7151p2{"DEVPARMUJF7151plusII_CLASS", nullptr};
-const ParmsClass kTX330{"DEVPARMTX330_CLASS", nullptr};
-const ParmsClass kTxF150{"CDevParmsTxF150", nullptr};
+const ParmsClass kDP1{"DEVPARM1_CLASS", &MakeParms<DEVPARM1_CLASS>};
+const ParmsClass kDP2{"DEVPARM2_CLASS", &MakeParms<DEVPARM2_CLASS>};
+const ParmsClass kDP3{"DEVPARM3_CLASS", &MakeParms<DEVPARM3_CLASS>};
+const ParmsClass kDP4{"DEVPARM4_CLASS", &MakeParms<DEVPARM4_CLASS>};
+const ParmsClass kDP5{"DEVPARM5_CLASS", &MakeParms<DEVPARM5_CLASS>};
+const ParmsClass kDP6{"DEVPARM6_CLASS", &MakeParms<DEVPARM6_CLASS>};
+const ParmsClass kDP7{"DEVPARM7_CLASS", &MakeParms<DEVPARM7_CLASS>};
+const ParmsClass kDP8{"DEVPARM8_CLASS", &MakeParms<DEVPARM8_CLASS>};
+const ParmsClass kDP9{"DEVPARM9_CLASS", &MakeParms<DEVPARM9_CLASS>};
+const ParmsClass kDP10{"DEVPARM10_CLASS", &MakeParms<DEVPARM10_CLASS>};
+const ParmsClass kDP11{"DEVPARM11_CLASS", &MakeParms<DEVPARM11_CLASS>};
+const ParmsClass kDP12{"DEVPARM12_CLASS", &MakeParms<DEVPARM12_CLASS>};
+const ParmsClass kDP13{"DEVPARM13_CLASS", &MakeParms<DEVPARM13_CLASS>};
+const ParmsClass kDP14{"DEVPARM14_CLASS", &MakeParms<DEVPARM14_CLASS>};
+const ParmsClass kDP15{"DEVPARM15_CLASS", &MakeParms<DEVPARM15_CLASS>};
+const ParmsClass kDP16{"DEVPARM16_CLASS", &MakeParms<DEVPARM16_CLASS>};
+const ParmsClass kDP17{"DEVPARM17_CLASS", &MakeParms<DEVPARM17_CLASS>};
+const ParmsClass kTX400{"DEVPARMTX400_CLASS", &MakeParms<DEVPARMTX400_CLASS>};
+const ParmsClass kUJF3042{"DEVPARMUJF3042_CLASS", &MakeParms<DEVPARMUJF3042_CLASS>};
+const ParmsClass kUJF706{"DEVPARMUJF706_CLASS", &MakeParms<DEVPARMUJF706_CLASS>};
+const ParmsClass kJV34{"DEVPARMJV34_CLASS", &MakeParms<DEVPARMJV34_CLASS>};
+const ParmsClass kJV400{"DEVPARMJV400_CLASS", &MakeParms<DEVPARMJV400_CLASS>};
+const ParmsClass kTS500{"DEVPARMTS500_CLASS", &MakeParms<DEVPARMTS500_CLASS>};
+const ParmsClass kDP24{"DEVPARM24_CLASS", &MakeParms<DEVPARM24_CLASS>};
+const ParmsClass kJFXMK{"DEVPARMJFXMKSERIES_CLASS", &MakeParms<DEVPARMJFXMKSERIES_CLASS>};
+const ParmsClass kJFX500v2{"DEVPARMJFX500_v2_CLASS", &MakeParms<DEVPARMJFX500_v2_CLASS>};
+const ParmsClass kSWJ320{"DEVPARMSWJ320_CLASS", &MakeParms<DEVPARMSWJ320_CLASS>};
+const ParmsClass kJV300{"DEVPARMJV300_CLASS", &MakeParms<DEVPARMJV300_CLASS>};
+const ParmsClass kJFX200{"DEVPARMJFX200_CLASS", &MakeParms<DEVPARMJFX200_CLASS>};
+const ParmsClass kCJV150{"DEVPARMCJV150_300_CLASS", &MakeParms<DEVPARMCJV150_300_CLASS>};
+const ParmsClass kTS300P{"DEVPARMTS300P_CLASS", &MakeParms<DEVPARMTS300P_CLASS>};
+const ParmsClass kTS300PAdv{"DEVPARMTS300P_ADVANCED_CLASS", &MakeParms<DEVPARMTS300P_ADVANCED_CLASS>};
+const ParmsClass kSIJ320UV{"DEVPARMSIJ320UV_CLASS", &MakeParms<DEVPARMSIJ320UV_CLASS>};
+const ParmsClass kUJV55{"DEVPARMUJV55_CLASS", &MakeParms<DEVPARMUJV55_CLASS>};
+const ParmsClass kUJFx042{"DEVPARMUJF_x042MKII_CLASS", &MakeParms<DEVPARMUJF_x042MKII_CLASS>};
+const ParmsClass kUJV500{"DEVPARMUJV500_CLASS", &MakeParms<DEVPARMUJV500_CLASS>};
+const ParmsClass kUCJV300{"DEVPARMUCJV300_CLASS", &MakeParms<DEVPARMUCJV300_CLASS>};
+const ParmsClass kUJF7151{"DEVPARMUJF7151_CLASS", &MakeParms<DEVPARMUJF7151_CLASS>};
+const ParmsClass kTS55{"DEVPARMTS55_1800_CLASS", &MakeParms<DEVPARMTS55_1800_CLASS>};
+const ParmsClass kTS300PMk2{"DEVPARMTS300P_MKII_CLASS", &MakeParms<DEVPARMTS300P_MKII_CLASS>};
+const ParmsClass kCJV300Plus{"DEVPARMCJV300_PLUS_CLASS", &MakeParms<DEVPARMCJV300_PLUS_CLASS>};
+const ParmsClass kSWJ320AE{"DEVPARMSWJ_320AE_CLASS", &MakeParms<DEVPARMSWJ_320AE_CLASS>};
+const ParmsClass kJFX200EX{"DEVPARMS_JFX200EX_CLASS", &MakeParms<DEVPARMS_JFX200EX_CLASS>};
+const ParmsClass kUJV100{"DEVPARMUJV100_CLASS", &MakeParms<DEVPARMUJV100_CLASS>};
+const ParmsClass kJV100{"DEVPARMJV100_CLASS", &MakeParms<DEVPARMJV100_CLASS>};
+const ParmsClass kTS100{"DEVPARMTS100_1600_CLASS", &MakeParms<DEVPARMTS100_1600_CLASS>};
+const ParmsClass kTS330{"DEVPARMTS330_1600_CLASS", &MakeParms<DEVPARMTS330_1600_CLASS>};
+const ParmsClass kJV330{"DEVPARMJV330_CLASS", &MakeParms<DEVPARMJV330_CLASS>};
+const ParmsClass kCJV330{"DEVPARMCJV330_CLASS", &MakeParms<DEVPARMCJV330_CLASS>};
+const ParmsClass kUJF7151p2{"DEVPARMUJF7151plusII_CLASS", &MakeParms<DEVPARMUJF7151plusII_CLASS>};
+const ParmsClass kTX330{"DEVPARMTX330_CLASS", &MakeParms<DEVPARMTX330_CLASS>};
+const ParmsClass kTxF150{"CDevParmsTxF150", &MakeParms<CDevParmsTxF150>};
 
 // Driver classes.
 const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};

@@ -1,0 +1,310 @@
+#include "devparms/MimakiDevParmsUJF.h"
+
+#include "devparms/ParmKeys.h"
+#include "host/PrintEnv.h"
+#include "host/StrUtil.h"
+
+using namespace mimaki::parms;
+
+namespace {
+
+#define UV4(o, d) KI(o.nUVPower1, d), KI(o.nUVPower2, d), KI(o.nUVPower3, d), KI(o.nUVPower4, d)
+#define UV8(o) UV4(o, 0), KI(o.nUVPower5, 0), KI(o.nUVPower6, 0), KI(o.nUVPower7, 0), KI(o.nUVPower8, 0)
+#define LAYER_MODES(first, rest)                                                                            \
+    PK_INT(L"nLayer1Mode", nLayer1Mode, first), PK_INT(L"nLayer2Mode", nLayer2Mode, rest),                  \
+        PK_INT(L"nLayer3Mode", nLayer3Mode, rest), PK_INT(L"nLayer4Mode", nLayer4Mode, rest),               \
+        PK_INT(L"nLayer5Mode", nLayer5Mode, rest)
+#define SWITCH_TO_LOCAL PK_INT(L"bSwitchToLocalBetweenLayers", bSwitchToLocalBetweenLayers, 0)
+#define MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
+// The options of an ink (direction, layers, UV policies, eight UV powers).
+#define INK_OPTION(o)                                                                                       \
+    KI(o.nDirection, 0), KI(o.nLayers, 0), KI(o.nUVPolicyLeft, 0), KI(o.nUVPolicyRight, 0), UV8(o)
+
+// Model-definition keys are spelt without the "b" their record copies carry.
+#define MB(name, m, d) Key{name, Kind::ModelInt, d, nullptr, PK_FIELD(m)}
+#define UV_MODEL_FLAGS                                                                                      \
+    MB(L"SkipUVCommandWhenPanelSettings", bSkipUVCommandWhenPanelSettings, 0),                              \
+        MB(L"UseShorterQDVersion", bUseShorterQDVersion, 1), MB(L"UseUnsupportedCommands", bUseUnsupportedCommands, 0), \
+        MB(L"KeepCurrentModeBetweenLayers", bKeepCurrentModeBetweenLayers, 0)
+
+constexpr std::uint64_t Kinds(std::initializer_list<int> kinds)
+{
+    std::uint64_t mask = 0;
+    for (const int k : kinds)
+        mask |= std::uint64_t{1} << k;
+    return mask;
+}
+
+constexpr std::uint64_t kJfx500Underprints = Kinds({3, 5, 7});
+constexpr std::uint64_t kJfx200Underprints = Kinds({3, 5, 7, 20, 28, 30, 32});
+
+// Value i of the model's "LayerParmDefault" ("0|0|22078|1|0"), 0 past its end.
+template <class C, int I>
+int LayerParmDefaultAt(CUnivDevParmsBase& o, const CPrintEnv&)
+{
+    const std::vector<std::wstring> parts = Split(static_cast<C&>(o).LayerParmDefault, L'|', 1);
+    return I < static_cast<int>(parts.size()) ? IntFromString(parts[I]) : 0;
+}
+
+#define LP(l, i, s)                                                                                         \
+    Key{L"\"LP" #l "_" #s "\"", Kind::Int, 0, nullptr, PK_FIELD(m_LayerParm[l - 1][i]), &LayerParmDefaultAt<Self, i>}
+#define LP_LAYER(l) LP(l, 0, IDS), LP(l, 1, PAS), LP(l, 2, FD), LP(l, 3, LB), LP(l, 4, SB), LP(l, 5, WS)
+#define LAYER_PARM_KEYS LP_LAYER(1), LP_LAYER(2), LP_LAYER(3), LP_LAYER(4), LP_LAYER(5)
+
+// The resolutions default to the model's: X is the printer's vertical one.
+#define DPI_KEYS()                                                                        \
+    Key{L"nXDpi", Kind::Int, 0, nullptr, PK_FIELD(nXDpi),                                                   \
+        [](CUnivDevParmsBase& o, const CPrintEnv&) { return static_cast<Self&>(o).DpiVert; }},              \
+        Key{L"nYDpi", Kind::Int, 0, nullptr, PK_FIELD(nYDpi),                                               \
+            [](CUnivDevParmsBase& o, const CPrintEnv&) { return static_cast<Self&>(o).DpiHorz; }}
+
+} // namespace
+
+int CMimaki_UJF_Base_CLASS::UnderprintLayer(int nLayer, int nPrinterTyp, int nLastTyp) const
+{
+    // Per ink configuration (WW, VV, WV, PP, WP, VP, WVP): its underprint layers.
+    static constexpr std::uint64_t kUnderprints[] = {Kinds({2}),    Kinds({1}),    Kinds({2, 4}),   Kinds({1}),
+                                                     Kinds({2, 4}), Kinds({1, 5}), Kinds({3, 5, 7})};
+    if (nPrinterTyp < 0 || nPrinterTyp > nLastTyp || nLayer < 0 || nLayer > 63)
+        return 0;
+    return (kUnderprints[nPrinterTyp] >> nLayer) & 1 ? 1 : 0;
+}
+
+const KeyTable* DEVPARMUJF3042_CLASS::Table() const
+{
+    using Self = DEVPARMUJF3042_CLASS;
+    static const Key keys[] = {
+        MI(UJFPrinterTyp, 0), LAYER_MODES(1, 0), KI(nRefreshLevel, 0), KI(nDotSize, 0),
+        PK_INT(L"nPass", nPass, 0), KB(strPass), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0),
+        KI(nUvConfig, 0), KI(nLayerOptColor.nDirection, 0), KI(nLayerOptColor.nLayers, 0), UV8(nLayerOptColor),
+        KI(nLayerOptColor.bParameterSet, 1), KI(nLayerOptWhite.nDirection, 0), KI(nLayerOptWhite.nLayers, 0),
+        UV8(nLayerOptWhite), KI(nLayerOptWhite.bParameterSet, 0), KI(nLayerOptVarnish.nDirection, 0),
+        KI(nLayerOptVarnish.nLayers, 0), UV8(nLayerOptVarnish), KI(nLayerOptVarnish.bParameterSet, 0),
+        KI(nLayerOptPrimer.nDirection, 0), KI(nLayerOptPrimer.nLayers, 0), UV8(nLayerOptPrimer),
+        KI(nLayerOptPrimer.bParameterSet, 0), KI(nLastLayerOption, 0), KI(nLayerOption, 0),
+    };
+    static const KeyTable table(L"DEVPARMUJF3042_CLASS", L"DP19", keys,
+                                {.ink = InkRule::DotBelow,
+                                 .inkDot = L"nDotSize",
+                                 .inkValue = 2,
+                                 .layerSchedule = LayerSchedule::UjfMode});
+    return &table;
+}
+
+const KeyTable* DEVPARMUJF706_CLASS::Table() const
+{
+    using Self = DEVPARMUJF706_CLASS;
+    static const Key keys[] = {
+        MI(UJFPrinterTyp, 0), LAYER_MODES(1, 0), KI(nRefreshLevel, 0), KI(nDotSize, 0), KI(bDotSizeUseDefault, 1),
+        KI(nDotSizeBig, 5), KI(nDotSizeMedium, 6), KI(nDotSizeSmall, 7), PK_INT(L"nPass", nPass, 0), KB(strPass),
+        KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nLayerOptColor.nDirection, 0),
+        KI(nLayerOptColor.nLayers, 0), UV4(nLayerOptColor, 0), KI(nLayerOptColor.bParameterSet, 1),
+        KI(nLayerOptWhite.nDirection, 0), KI(nLayerOptWhite.nLayers, 0), UV4(nLayerOptWhite, 0),
+        KI(nLayerOptWhite.bParameterSet, 0), KI(nLayerOptVarnish.nDirection, 0), KI(nLayerOptVarnish.nLayers, 0),
+        UV4(nLayerOptVarnish, 0), KI(nLayerOptVarnish.bParameterSet, 0), KI(nLayerOptColor.nUVPower, 0),
+        KI(nLayerOptWhite.nUVPower, 0), KI(nLayerOptVarnish.nUVPower, 0),
+    };
+    static const KeyTable table(L"DEVPARMUJF706_CLASS", L"DP20", keys,
+                                {.ink = InkRule::DotBelow,
+                                 .inkDot = L"nDotSize",
+                                 .inkValue = 2,
+                                 .layerSchedule = LayerSchedule::UjfMode});
+    return &table;
+}
+
+namespace {
+
+#define LAYER_UV_KEYS                                                                                       \
+    KI(m_nLayer1UV, 0), KI(m_nLayer2UV, 0), KI(m_nLayer3UV, 0), KI(m_nLayer4UV, 0), KI(m_nLayer5UV, 0),     \
+        KI(m_nLayerUV1Val, 0), KI(m_nLayerUV2Val, 0), KI(m_nLayerUV3Val, 0), KI(m_nLayerUV4Val, 0),         \
+        KI(m_nLayerUV5Val, 0), KI(m_nLayerOverPaint1, 0), KI(m_nLayerOverPaint2, 0), KI(m_nLayerOverPaint3, 0), \
+        KI(m_nLayerOverPaint4, 0), KI(m_nLayerOverPaint5, 0), KI(m_nMirror1, 0), KI(m_nMirror2, 0),         \
+        KI(m_nMirror3, 0), KI(m_nMirror4, 0), KI(m_nMirror5, 0)
+#define UJF7151_MODEL_KEYS                                                                                  \
+    UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(DpiVert, 360), MI(DpiHorz, 360), MSLOTS(SlotsSetting),        \
+        MT(MimakiColorSequence, L""), MT(LayerParmDefault, L"0|0|22078|1|0")
+#define UJF7151_PRINT_MODE_KEYS                                                                             \
+    KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
+        KI(nActionCategorySmall, 0), DPI_KEYS(), KI(nHSpeedMode, 0), KI(nPrintModeId, 0), KI(m_nDirection, 0), \
+        PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), \
+        MARGIN_KEYS, KI(m_nRefreshLevel, 0), KT(strPrintModeData), KI(m_nWaveShape, 0)
+
+constexpr Profile kUjf7151Profile = {.margins = Answer::Keys,
+                                     .strObSeq = Answer::One,
+                                     .highSpeed = Answer::Zero,
+                                     .ink = InkRule::DotIs,
+                                     .inkDot = L"m_nDotSize",
+                                     .inkValue = 1,
+                                     .printModeData = L"strPrintModeData",
+                                     .xDpi = L"nXDpi",
+                                     .yDpi = L"nYDpi",
+                                     .colourMap = true,
+                                     .mapAnswers = true,
+                                     .idAnswers = true,
+                                     .conditions = true,
+                                     .layerSchedule = LayerSchedule::KindId};
+
+} // namespace
+
+const KeyTable* DEVPARMUJF_x042MKII_CLASS::Table() const
+{
+    using Self = DEVPARMUJF_x042MKII_CLASS;
+    static const Key keys[] = {
+        UJF7151_MODEL_KEYS, SWITCH_TO_LOCAL, KI(eLogicalSeek, 0), LAYER_MODES(0, -1), LAYER_UV_KEYS,
+        UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
+    };
+    static const KeyTable table(L"DEVPARMUJF_x042MKII_CLASS", L"DP35", keys, kUjf7151Profile);
+    return &table;
+}
+
+const KeyTable* DEVPARMUJF7151_CLASS::Table() const
+{
+    using Self = DEVPARMUJF7151_CLASS;
+    static const Key keys[] = {
+        UJF7151_MODEL_KEYS,     SWITCH_TO_LOCAL,        LAYER_MODES(0, -1),     LAYER_UV_KEYS,
+        KI(m_nAWaveShape1, 0),  KI(m_nAWaveShape2, 0),  KI(m_nAWaveShape3, 0),  KI(m_nAWaveShape4, 0),
+        KI(m_nAWaveShape5, 0),  UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
+    };
+    static const KeyTable table(L"DEVPARMUJF7151_CLASS", L"DP35", keys, kUjf7151Profile);
+    return &table;
+}
+
+const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
+{
+    using Self = DEVPARMUJF7151plusII_CLASS;
+    static const Key keys[] = {
+        MI(DpiVert, 600), MI(DpiHorz, 600), MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""),
+        KH(strDotVolumesData), KI(nNumberOfLayers, 0), KT(strPrintModeData), KI(nCurFeedType, 0), KI(nFeedVal, 0),
+        KI(nPrintModeSetNumber, 0), DPI_KEYS(), KI(nDotSize, 1), MARGIN_KEYS, KI(nRefreshLevel, 0),
+        SWITCH_TO_LOCAL, KI(m_bKebabAvailable, 0), KI(m_nKebabOption, 0),
+        // Stored under this spelling by the printer's own software.
+        Key{L"L\"dCommandManualVersion\"", Kind::Real, 0, L"0.0", PK_FIELD(dCommandManualVersion)},
+    };
+    static const KeyTable table(L"DEVPARMUJF7151plusII_CLASS", L"DP53", keys,
+                                {.printModeData = L"strPrintModeData",
+                                 .xDpi = L"nXDpi",
+                                 .yDpi = L"nYDpi",
+                                 .colourMap = true,
+                                 .mapAnswers = true,
+                                 .conditions = true});
+    return &table;
+}
+
+const KeyTable* DEVPARMJFXMKSERIES_CLASS::Table() const
+{
+    using Self = DEVPARMJFXMKSERIES_CLASS;
+    static const Key keys[] = {
+        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(UJF6042, 0), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        KI(nRefreshLevel, 0), KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0),
+        KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0), INK_OPTION(nLayerOptColor),
+        KI(nLayerOptColor.bParameterSet, 1), INK_OPTION(nLayerOptWhite), KI(nLayerOptWhite.bParameterSet, 0),
+        INK_OPTION(nLayerOptVarnish), KI(nLayerOptVarnish.bParameterSet, 0), INK_OPTION(nLayerOptPrimer),
+        KI(nLayerOptPrimer.bParameterSet, 0), KI(nLastLayerOption, 0), KI(nLayerOption, 0), KI(nTypeMedia, 0),
+    };
+    static const KeyTable table(L"DEVPARMJFXMKSERIES_CLASS", L"DPMK", keys,
+                                {.ink = InkRule::Jfx,
+                                 .inkDot = L"nDotSize",
+                                 .layerSchedule = LayerSchedule::KindId,
+                                 .reversedKinds = kJfx500Underprints});
+    return &table;
+}
+
+namespace {
+
+// Without its own pass count the first layer takes the job's.
+template <class C>
+int FirstLayerPasses(CUnivDevParmsBase& o, const CPrintEnv&)
+{
+    return static_cast<C&>(o).nPass;
+}
+
+#define FIVE(m, d) KI(nLayerOpt1.m, d), KI(nLayerOpt2.m, d), KI(nLayerOpt3.m, d), KI(nLayerOpt4.m, d), KI(nLayerOpt5.m, d)
+#define FIRST_LAYER_PASS Key{L"nLayerOpt1.nPass", Kind::Int, 0, nullptr, PK_FIELD(nLayerOpt1.nPass), &FirstLayerPasses<Self>}
+
+} // namespace
+
+const KeyTable* DEVPARMJFX500_v2_CLASS::Table() const
+{
+    using Self = DEVPARMJFX500_v2_CLASS;
+    static const Key keys[] = {
+        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        KI(nRefreshLevel, 0), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0),
+        KI(nDotSize, 1), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), KI(m_nLayerOptWhite.bParameterSet, 1),
+        KI(m_nLayerOptVarnish.bParameterSet, 1), KI(m_nLayerOptPrimer.bParameterSet, 1),
+        INK_OPTION(m_nLayerOptWhite), INK_OPTION(m_nLayerOptVarnish), INK_OPTION(m_nLayerOptPrimer),
+        INK_OPTION(nLayerOptColor), KI(nLayerOptColor.bParameterSet, 1), FIRST_LAYER_PASS,
+        KI(nLayerOpt2.nPass, 0), KI(nLayerOpt3.nPass, 0), KI(nLayerOpt4.nPass, 0), KI(nLayerOpt5.nPass, 0),
+        FIVE(nWaveShape, 0), FIVE(nDirection, 0), FIVE(nLayers, 0), FIVE(nUVPolicyLeft, 0), FIVE(nUVPolicyRight, 0),
+        FIVE(nUVPolicySpotColor, 0), FIVE(nUVPower1, 0), FIVE(nUVPower2, 0), FIVE(nUVPower3, 0), FIVE(nUVPower4, 0),
+        FIVE(nUVPower5, 0), FIVE(nUVPower6, 0), FIVE(nUVPower7, 0), FIVE(nUVPower8, 0), FIVE(bParameterSet, 1),
+    };
+    static const KeyTable table(L"DEVPARMJFX500_v2_CLASS", L"DP25", keys,
+                                {.ink = InkRule::DotIs,
+                                 .inkDot = L"nDotSize",
+                                 .inkValue = 1,
+                                 .layerSchedule = LayerSchedule::KindId,
+                                 .reversedKinds = kJfx500Underprints});
+    return &table;
+}
+
+namespace {
+
+#define JFX200_INK(o, left, right)                                                                          \
+    KI(o.nDirection, 0), KI(o.nLayers, 0), KI(o.nUVPolicyLeft, left), KI(o.nUVPolicyRight, right)
+#define JFX200_LAYER(o, pass)                                                                               \
+    pass, KI(o.nWaveShape, 0), KI(o.nDirection, 0), KI(o.nLayers, 0), KI(o.nUVPolicyLeft, 3),               \
+        KI(o.nUVPolicyRight, 3), KI(o.nUVPolicySpotColor, 255), UV4(o, 134)
+
+} // namespace
+
+const KeyTable* DEVPARMJFX200_CLASS::Table() const
+{
+    using Self = DEVPARMJFX200_CLASS;
+    static const Key keys[] = {
+        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MT(MaxMediaLengthFullAreaMm, L""), MT(MaxMediaLengthSplitAreaMm, L""),
+        KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, KI(bSplitPrintArea, 0), LAYER_MODES(0, -1), KI(nRefreshLevel, 0),
+        KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), JFX200_INK(nLayerOptColor, 3, 3),
+        UV4(nLayerOptColor, 134), JFX200_INK(nLayerOptWhite, 255, 255), UV4(nLayerOptWhite, 134),
+        KI(nLayerOptWhite.nUVPolicySpotColor, 4), JFX200_INK(nLayerOptVarnish, 255, 255),
+        UV4(nLayerOptVarnish, 134), KI(nLayerOptVarnish.nUVPolicySpotColor, 3),
+        JFX200_INK(nLayerOptPrimer, 255, 255), UV4(nLayerOptPrimer, 0), KI(nLayerOptPrimer.nUVPolicySpotColor, 255),
+        JFX200_LAYER(nLayerOpt1, FIRST_LAYER_PASS), JFX200_LAYER(nLayerOpt2, KI(nLayerOpt2.nPass, 0)),
+        JFX200_LAYER(nLayerOpt3, KI(nLayerOpt3.nPass, 0)), JFX200_LAYER(nLayerOpt4, KI(nLayerOpt4.nPass, 0)),
+        JFX200_LAYER(nLayerOpt5, KI(nLayerOpt5.nPass, 0)), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0),
+    };
+    static const KeyTable table(L"DEVPARMJFX200_CLASS", L"DP28", keys,
+                                {.ink = InkRule::Jfx,
+                                 .inkDot = L"nDotSize",
+                                 .splitPrintArea = L"bSplitPrintArea",
+                                 .layerSchedule = LayerSchedule::KindId,
+                                 .reversedKinds = kJfx200Underprints});
+    return &table;
+}
+
+// The host limits the medium length to what the chosen print area allows.
+int DEVPARMJFX200_CLASS::Save(CPrintEnv* pEnv)
+{
+    const int result = CMimakiDevParmsBase::Save(pEnv);
+    if (pEnv) {
+        const std::wstring& length = IsSplitPrintArea() ? MaxMediaLengthSplitAreaMm : MaxMediaLengthFullAreaMm;
+        if (!length.empty())
+            pEnv->PutString(PrEnv_MaxMediaLengthMm, length.c_str());
+    }
+    return result;
+}
+
+const KeyTable* DEVPARMS_JFX200EX_CLASS::Table() const
+{
+    using Self = DEVPARMS_JFX200EX_CLASS;
+    static const Key keys[] = {
+        MB(L"SkipUVCommandWhenPanelSettings", bSkipUVCommandWhenPanelSettings, 0), KI(nPrnEnvVersion, 1),
+        KI(nNumberOfLayers, 0), KI(nDotSize, 0), KI(nRefreshLevel, 0), KI(nMediaCorrection, 0),
+        KI(nMediaCorrectionValue, 0), SWITCH_TO_LOCAL, KI(bPowerOff, 0), KI(nPowerOff, 0),
+    };
+    static const KeyTable table(L"DEVPARMS_JFX200EX_CLASS", L"DP46", keys,
+                                {.ink = InkRule::Jfx,
+                                 .inkDot = L"nDotSize",
+                                 .layerSchedule = LayerSchedule::KindId,
+                                 .reversedKinds = kJfx200Underprints});
+    return &table;
+}

@@ -1,0 +1,192 @@
+#include "devparms/MimakiDevParmsUJV.h"
+
+#include "devparms/ParmKeys.h"
+
+using namespace mimaki::parms;
+
+namespace {
+
+#define HEATER_KEYS                                                                                         \
+    KI(m_nPreHeaterMode, 0), KI(m_nPreHeaterValue, 50), KI(m_nPrintHeaterMode, 0), KI(m_nPrintHeaterValue, 50), \
+        KI(m_nAfterHeaterMode, 0), KI(m_nAfterHeaterValue, 50)
+#define FEED_KEYS                                                                                           \
+    KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), KI(m_nInkLayers, 0), KI(m_nFeedSpeedMode, 0),        \
+        KI(m_nFeedSpeedValue, 100)
+#define SCAN_DRY_TIME_KEYS                                                                                  \
+    KI(m_nDryTimeMode, 0), KOLD(OldDryTime, L"m_dDryTimeValue"), KR(m_dDryTimeValue100Msec, L"0.0")
+#define MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
+#define PRINT_MODE_KEYS                                                                                     \
+    KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
+        KI(nActionCategorySmall, 0), KI(nXDpi, 360), KI(nYDpi, 360), KI(nHSpeedMode, 0), KI(nPrintModeId, 0)
+// SIJ320UV and UJV55 up to their UV or white settings.
+#define UV_ROLL_KEYS                                                                                        \
+    MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""), PRINT_MODE_KEYS, KI(m_nDirection, 0),               \
+        PK_INT(L"m_nPass", nPass, 0), KOLD(OldDotSize, L"m_nDotSize"), KI(m_nDotSizeV2, 1),                 \
+        KI(m_nPreHeaterMode, 0), KI(m_nPreHeaterValue, 50), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), \
+        KI(m_nInkLayers, 1), KI(m_nWaveShape, 1), KI(m_nVacuum, 2), MARGIN_KEYS, KI(m_nRefreshLevel, 0)
+
+// The UV roll models: no high-speed feeding, print conditions, colour ids.
+constexpr Profile UvRollProfile(const wchar_t* whiteOrder = nullptr, const wchar_t* layerOffset = nullptr)
+{
+    return {.margins = Answer::Keys,
+            .strObSeq = Answer::One,
+            .highSpeed = Answer::Zero,
+            .ink = InkRule::DotIs,
+            .inkDot = L"m_nDotSizeV2",
+            .inkValue = 1,
+            .printModeData = L"strPrintModeData",
+            .xDpi = L"nXDpi",
+            .yDpi = L"nYDpi",
+            .colourMap = true,
+            .mapAnswers = true,
+            .idAnswers = true,
+            .layerWhiteOrder = whiteOrder,
+            .layerOffset = layerOffset};
+}
+
+} // namespace
+
+const KeyTable* DEVPARMJV300_CLASS::Table() const
+{
+    using Self = DEVPARMJV300_CLASS;
+    static const Key keys[] = {
+        MI(ModeId, 0), MI(JV300UseWhite, 0), MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""),
+        KI(m_nInkType, 0), KI(m_nDirection, 0), PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS,
+        FEED_KEYS, SCAN_DRY_TIME_KEYS, KI(m_nDryTimeModeJob, 0), KR(m_dDryTimeValueJob, L"0.0"), KI(m_nOFFTime, -1),
+        KOLD(OldWhite, L"m_nWhiteMode"), KI(m_nWhiteModeV2, 0), KI(m_nWhiteLevel, 0),
+        KID(m_nWaveShape, WaveShapeDefault), KI(m_nAbsorbabilityFanStrength, 2), KI(m_nTopBlowerStrength, -1),
+        MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(m_nHeadSelection, 3),
+    };
+    static const KeyTable table(L"DEVPARMJV300_CLASS", L"DP27", keys,
+                                {.margins = Answer::Keys,
+                                 .strObSeq = Answer::One,
+                                 .ink = InkRule::DotIs,
+                                 .inkDot = L"m_nDotSize",
+                                 .inkValue = 0,
+                                 .colourMap = true,
+                                 .mapAnswers = true,
+                                 .whiteOrderOrMode = L"m_nWhiteModeV2"});
+    return &table;
+}
+
+const KeyTable* DEVPARMJV400_CLASS::Table() const
+{
+    using Self = DEVPARMJV400_CLASS;
+    static const Key keys[] = {
+        KI(m_nDirection, 0), PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS, KI(m_nDryHeaterMode, 0),
+        KI(m_nDryHeaterValue, 1), FEED_KEYS, SCAN_DRY_TIME_KEYS, KOLD(OldWhite, L"m_nWhiteMode"),
+        KI(m_nWhiteModeV2, 0), KI(m_nWhiteLevel, 0), KI(m_nWaveShape, 0), KI(m_bSetBandsReduction, 0),
+        KI(m_nAbsorbabilityFanStrength, 0), MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
+    };
+    static const KeyTable table(L"DEVPARMJV400_CLASS", L"DP22", keys,
+                                {.margins = Answer::Keys,
+                                 .strObSeq = Answer::Zero,
+                                 .ink = InkRule::DotIs,
+                                 .inkDot = L"m_nDotSize",
+                                 .inkValue = 0});
+    return &table;
+}
+
+const KeyTable* DEVPARMSIJ320UV_CLASS::Table() const
+{
+    using Self = DEVPARMSIJ320UV_CLASS;
+    static const Key keys[] = {
+        UV_ROLL_KEYS, KI(m_nUVLightStrengthMode, 0), KI(m_nUVLightStrengthValue, 0), KI(bAvoidGapBetweenJobs, 1),
+        KI(nBandAdjust, 0), KT(strPrintModeData),
+    };
+    static const KeyTable table(L"DEVPARMSIJ320UV_CLASS", L"DP33", keys, UvRollProfile());
+    return &table;
+}
+
+const KeyTable* DEVPARMUJV55_CLASS::Table() const
+{
+    using Self = DEVPARMUJV55_CLASS;
+    static const Key keys[] = {
+        UV_ROLL_KEYS,      KI(m_eWhiteMode, 0), KI(nLayerOffset, 0),  KI(m_bHighDensity, 0),
+        KI(bAvoidGapBetweenJobs, 1), KI(nBandAdjust, 0), KT(strPrintModeData), KT(strOffsetCommand),
+    };
+    static const KeyTable table(L"DEVPARMUJV55_CLASS", L"DP33", keys, UvRollProfile(L"m_eWhiteMode", L"nLayerOffset"));
+    return &table;
+}
+
+const KeyTable* DEVPARMUJV500_CLASS::Table() const
+{
+    using Self = DEVPARMUJV500_CLASS;
+    static const Key keys[] = {
+        MI(ModeId, 0), MI(UseWhite, 0), MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""), KI(m_nDirection, 0),
+        PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS, FEED_KEYS, SCAN_DRY_TIME_KEYS,
+        KI(m_eWhiteMode, 0), KID(m_nWaveShape, WaveShapeDefault), KI(m_nAbsorbabilityFanStrength, 2), MARGIN_KEYS,
+        KI(bAvoidGapBetweenJobs, 1), KI(m_nRefreshLevel, 0), KI(m_eUVPolicyLeft, 0), KI(m_eUVPolicyRight, 0),
+        KI(m_nUVPowerLeftOutward, 0), KI(m_nUVPowerLeftReturn, 0), KI(m_nUVPowerRightOutward, 0),
+        KI(m_nUVPowerRightReturn, 0), KI(m_bPostCureLamp1On, 0), KI(m_bPostCureLamp2On, 0),
+        KI(m_bPostCureLamp3On, 0), KI(m_eUVPolicyPostCureUnitLamps, 0), KI(nLayerOffset, 0), KT(strOffsetCommand),
+    };
+    static const KeyTable table(L"DEVPARMUJV500_CLASS", L"DP37", keys,
+                                {.margins = Answer::Keys,
+                                 .strObSeq = Answer::One,
+                                 .ink = InkRule::DotIs,
+                                 .inkDot = L"m_nDotSize",
+                                 .inkValue = 0,
+                                 .colourMap = true,
+                                 .mapAnswers = true,
+                                 .layerWhiteOrder = L"m_eWhiteMode",
+                                 .layerOffset = L"nLayerOffset"});
+    return &table;
+}
+
+const KeyTable* DEVPARMUJV100_CLASS::Table() const
+{
+    using Self = DEVPARMUJV100_CLASS;
+    static const Key keys[] = {
+        MSLOTS(SlotsSetting), MI(bIsHybrid, 0), KI(m_nPrintingWay, 0), KI(m_nWaveShape, 0), KI(m_nDirection, 0),
+        PK_INT(L"m_nPass", nPass, 0), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), KI(m_nDryTimeMode, 0),
+        KI(m_nDryTimeValue100Msec, 0), KI(m_nDryTimeJobMode, 0), KI(m_nDryTimeJobSec, 0), MARGIN_KEYS,
+        KI(m_nAbsorbabilityFanStrength, -1), KI(m_nTop_Blower, 0), KI(m_nDotSize, 0), KI(m_nCuringMode, 0),
+        KI(m_nCuringValue, 0), KI(m_nFeedSpeedMode, 0), KI(m_nFeedSpeedValue, 100), KI(m_bAutoCutting, 0),
+        KI(m_nOverPainting, 0), KI(m_bPowerOFF, 0), KI(m_nPowerOFF, 0), KI(m_nHeadSelection, 0),
+        KT(strPrintModeData), KI(MediaID, 0), KI(m_bBack2Origin, 0), KI(m_bMediaLoosening, 0),
+        KH0(strDotVolumesData),
+    };
+    static const KeyTable table(L"DEVPARMUJV100_CLASS", L"DP47", keys,
+                                {.margins = Answer::Keys,
+                                 .strObSeq = Answer::One,
+                                 .ink = InkRule::DotIs,
+                                 .inkDot = L"m_nDotSize",
+                                 .inkValue = 0,
+                                 .printModeData = L"strPrintModeData",
+                                 .colourMap = true,
+                                 .mapAnswers = true,
+                                 .whiteOrderOrMode = L"m_nPrintingWay"});
+    return &table;
+}
+
+const KeyTable* DEVPARMUCJV300_CLASS::Table() const
+{
+    using Self = DEVPARMUCJV300_CLASS;
+    static const IntDefaultFn modelPrinterType = [](CUnivDevParmsBase& o, const CPrintEnv&) {
+        return static_cast<Self&>(o).nModelPrinterTyp;
+    };
+    static const Key keys[] = {
+        Key{L"nPrinterTyp", Kind::ModelInt, 0, nullptr, PK_FIELD(nModelPrinterTyp)},
+        KI(bSendFeedSpeed, 0), KI(nFeedSpeedValue, 100), KI(bSendDryTimeScan, 0), KI(nDryTimeScan, 0),
+        KI(bSendDryTimeEnd, 0), KI(nDryTimeEnd, 0), KI(bSendFeedCorrection, 0), KI(nFeedCorrection, 0),
+        KI(nLayerOffset, 0), KI(eWhiteOrder, 0), KI(nUVMode, 0), KI(nUVValue, 0), PRINT_MODE_KEYS,
+        KI(nDirection, 0), PK_INT(L"nPass", nPass, 0), KI(nDotSize, 1), KI(nInkLayers, 1), KI(nWaveShape, 1),
+        KI(nVacuum, 2), KI(bAvoidGapBetweenJobs, 0), KI(nBandAdjust, 0), KT(strPrintModeData), KI(bCut, 0),
+        KI(PrEnv_Back2Origin, 0), KI(m_nLayerSelected, 1), KI(m_eLayer1, 0), KI(m_eLayer2, 0), KI(m_eLayer3, 0),
+        KI(m_eLayer4, 0), KI(m_eLayer5, 0), KT(strOffsetCommand), KI(WideSandwichMode, 0), KI(m_bPreHeaters, 0),
+        KI(m_nPreHeaters, 20), KI(m_bPrintHeaters, 0), KI(m_nPrintHeaters, 20), KI(m_bAfterHeaters, 0),
+        KI(m_nAfterHeaters, 20), KI(bHeaterPowerOff, 0), KI(nHeaterPowerOffValue, 0), KI(m_nHeadSelection, 3),
+        KI(m_bMediaLoosening, 0), KR(m_dCommandManualVersion, L"0.0"), KID(nPrinterTyp, modelPrinterType),
+    };
+    static const KeyTable table(L"DEVPARMUCJV300_CLASS", L"DP35", keys, [] {
+        Profile p = UvRollProfile(L"eWhiteOrder", L"nLayerOffset");
+        p.cut = Answer::Keys;
+        p.cutKey = L"bCut";
+        p.option0 = Answer::One;
+        p.margins = Answer::Zero;
+        p.inkDot = L"nDotSize";
+        return p;
+    }());
+    return &table;
+}
