@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "devparms/MimakiDevParms.h"
+#include "devparms/MimakiDevParmsEarly.h"
 #include "host/Log.h"
 #include "host/PackBits.h"
 #include "host/PreProcess.h"
@@ -124,7 +125,8 @@ int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
 
     std::memcpy(ColourCodeTable, kSet2Colours, sizeof ColourCodeTable);
     // Model 3 can have light cyan/magenta swapped with orange/green.
-    if (m_nUID == 3 && m_pPrintEnv && m_pPrintEnv->GetInt(L"DP3_SwapLCMOG", 0)) {
+    const auto* model3 = m_nUID == 3 ? dynamic_cast<const DEVPARM3_CLASS*>(m_pMimakiParms) : nullptr;
+    if (model3 && model3->SwapLCMOG) {
         ColourCodeTable[4] = 17;
         ColourCodeTable[5] = 18;
         ColourCodeTable[8] = 6;

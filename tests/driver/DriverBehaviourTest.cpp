@@ -5,6 +5,7 @@
 
 #include "DriverTestUtil.h"
 #include "devparms/MimakiDevParms.h"
+#include "devparms/MimakiDevParmsEarly.h"
 #include "driver/MimakiBaseDriver.h"
 
 namespace {
@@ -94,6 +95,9 @@ TEST(ColourTable, Model3SwapsLightInksWithOrangeGreen)
     for (int swap : {0, 1}) {
         Fixture f(3, 2);
         f.env.PutInt(L"DP3_SwapLCMOG", swap);
+        delete f.parms;
+        f.parms = new DEVPARM3_CLASS(); // the swap is a setting of model 3's parameters
+        f.parms->Load(&f.env);
         const BYTE* t = f.Open().GetColourCodeTable();
         const std::vector<int> got = {t[4], t[5], t[8], t[9]};
         EXPECT_EQ(got, swap ? std::vector<int>({17, 18, 6, 5}) : std::vector<int>({5, 6, 18, 17}));
