@@ -42,12 +42,24 @@ constexpr BYTE kSet4Colours[35] = {
     252, 253, 254, 255, 0, 0, 0, 0, 252, 253, 254, 255, 252, 253, 254, 255, // 19..34
 };
 
-// Colour codes outside a table get the table's "no such ink" value.
+// Colour codes outside a table get the value given for them: "no such ink"
+// (255) in sets 1, 3 and 4, black (0) in sets 0 and 2.
 template <typename T, std::size_t N>
 T Lookup(const T (&table)[N], int code, T outside)
 {
     return code >= 0 && static_cast<std::size_t>(code) < N ? table[code] : outside;
 }
+
+template <typename T, std::size_t N>
+bool InTable(const T (&)[N], int code)
+{
+    return code >= 0 && static_cast<std::size_t>(code) < N;
+}
+
+// A feed carries a 16-bit row count. Longer feeds go out in pieces no larger
+// than the host's own pieces for blank stretches, which no printer can take
+// for a backward move.
+constexpr int kMaxFeedRows = 32767;
 
 void PutLE16(std::string& s, std::size_t pos, int value)
 {
@@ -96,7 +108,11 @@ int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
 
     const int commandSet = GetCommandSet();
     const int comp = m_nCompressMode == 1 ? 1 : 0;
+    // All three strings belong to the set of this job: a driver may print
+    // jobs of different sets one after the other.
     RowHeader.clear();
+    RowTrailer = "\r";
+    BandTrailer = "\n";
     auto escP = [&](const char* const* tmpl, std::size_t posA) {
         RowHeader = preProcess(tmpl[comp]);
         RowHeader[posA] = static_cast<char>(densityA & 0xFF);
@@ -135,6 +151,9 @@ int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
     SetDriverInfo(L"CommandSet", std::to_wstring(commandSet));
 
     const int result = CPrinterDriverBase::OutputInit(n1, n2);
+    if (!result || !RowWidthFits())
+        return 0;
+    ReportColoursWithoutEntry(commandSet);
 
     MappedRowBuffer.reset();
     if (m_nDotDataType == 2 && m_pPrintEnv && m_pPrintEnv->GetInt(L"SkipMediumDot", 0)) {
@@ -142,6 +161,41 @@ int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
         MappedRowBuffer.reset(new BYTE[static_cast<std::size_t>(m_nBytesPerRow > 0 ? m_nBytesPerRow : 1)]);
     }
     return result;
+}
+
+int CMimakiLegacyBasePrinterDriver::RowWidthFits()
+{
+    const int commandSet = GetCommandSet();
+    // Sets 0 and 1 (and 3 at one bit) count dots, eight per byte; sets 2 and 4
+    // (and 3 at two bits) count bytes; both counts are 16 bits wide.
+    const bool dots = commandSet == 0 || commandSet == 1 || (commandSet == 3 && m_nBitsPerPixel == 1);
+    const bool bytes = commandSet == 2 || commandSet == 4 || (commandSet == 3 && m_nBitsPerPixel == 2);
+    if (!dots && !bytes)
+        return 1;
+    const int maxBytes = dots ? 65535 / 8 : 65535;
+    if (m_nBytesPerRow <= maxBytes)
+        return 1;
+    CVoLog()->ReportStatusPF(
+        "***%s#%d: a row of %d pixels at %d bits is %d bytes; command set %d counts %s in 16 bits, so a row "
+        "holds at most %d bytes\n",
+        4, __FILE__, __LINE__, "CMimakiLegacyBasePrinterDriver::RowWidthFits", __LINE__, m_nPixelWidth,
+        m_nBitsPerPixel, m_nBytesPerRow, commandSet, dots ? "dots (8 a byte)" : "bytes", maxBytes);
+    return 0;
+}
+
+void CMimakiLegacyBasePrinterDriver::ReportColoursWithoutEntry(int commandSet)
+{
+    if (commandSet != 0 && commandSet != 2)
+        return;
+    for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
+        const int code = m_channels[static_cast<std::size_t>(ch)].colourCode;
+        if (commandSet == 0 ? InTable(kSet0Colours, code) : InTable(kSet2Colours, code))
+            continue;
+        CVoLog()->ReportStatusPF("***%s#%d: channel %d: host colour code %d has no entry in the colour table of "
+                                 "command set %d; it prints as black\n",
+                                 4, __FILE__, __LINE__, "CMimakiLegacyBasePrinterDriver::OutputInit", __LINE__, ch,
+                                 code, commandSet);
+    }
 }
 
 void CMimakiLegacyBasePrinterDriver::PrepareRowHeader(int nColourCode, int nByteCount)
@@ -192,14 +246,25 @@ BYTE CMimakiLegacyBasePrinterDriver::Set4Colour(int nColourCode)
 
 std::string CMimakiLegacyBasePrinterDriver::GetFeedCommand(int nRows)
 {
+    if (nRows < 0) {
+        CVoLog()->ReportStatusPF("***%s#%d: a feed of %d rows is no feed; nothing is sent\n", 4, __FILE__,
+                                 __LINE__, "CMimakiLegacyBasePrinterDriver::GetFeedCommand", __LINE__, nRows);
+        return {};
+    }
     if (GetCommandSet() == 4) {
         std::string feed = preProcess("QX\\005\\001LHMHQR\\001\\000");
         for (int i = 0; i < 4; ++i)
             feed[4 + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<unsigned>(nRows) >> (8 * i)) & 0xFF);
         return feed;
     }
-    std::string feed = preProcess("\\033(v\\002\\000LH");
-    PutLE16(feed, 5, nRows);
+    const std::string one = preProcess("\\033(v\\002\\000LH");
+    std::string feed;
+    do {
+        const int n = nRows < kMaxFeedRows ? nRows : kMaxFeedRows;
+        feed += one;
+        PutLE16(feed, feed.size() - 2, n);
+        nRows -= n;
+    } while (nRows > 0);
     return feed;
 }
 

@@ -21,6 +21,8 @@ public:
 
     // Added operations, in this order.
     virtual int GetCommandSet();
+    // A feed of nRows rows: in the ESC/P sets one command per 32767 rows, in
+    // MRL III one command; nothing (and a log line) for a negative count.
     virtual std::string GetFeedCommand(int nRows);
     virtual void PrepareRowHeader(int nColourCode, int nByteCount);
 
@@ -35,6 +37,12 @@ protected:
     int OutputEmptyRow() override;
 
     CMimakiDevParmsBase* MimakiParms() const { return m_pMimakiParms; }
+    // 0, with one log line naming the width and the limit, when a row of the
+    // job's width cannot be counted in the row header of the command set.
+    int RowWidthFits();
+    // Sets 0 and 2 print a channel whose host colour code is outside their
+    // colour table as black (colour byte 0); this logs each such channel.
+    void ReportColoursWithoutEntry(int commandSet);
     // MRL III colour byte of a host colour code (255 outside the table).
     static BYTE Set4Colour(int nColourCode);
     int DoubleLine() const;

@@ -28,7 +28,7 @@ int CMimakiMRLIIIDriver::OutputInit(int n1, int n2)
     RowTrailer.clear();
     m_nOutputFlag = (MimakiParms() && MimakiParms()->GetHighSpeed()) ? 0 : 1;
     SetDriverInfo(L"CommandSet", L"4");
-    return CPrinterDriverBase::OutputInit(n1, n2);
+    return CPrinterDriverBase::OutputInit(n1, n2) && RowWidthFits();
 }
 
 // Rebuilds the whole header for each channel; written in place so that the

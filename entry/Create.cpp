@@ -1,4 +1,6 @@
 // The plug-in's only export.
+#include <exception>
+#include <memory>
 #include <new>
 
 #include "devparms/MimakiDevParms.h"
@@ -9,107 +11,111 @@
 
 using namespace mimaki;
 
+// Logs a failure of Create with the source file and line of the place that
+// finds it. Keep each use on one line, so that the line is that place.
+#define CREATE_FAILED(format, ...)                                                                                    \
+    CVoLog()->ReportStatusPF("***%s#%d: " format "\n", 4, __FILE__, __LINE__, "Create",                              \
+                             __LINE__ __VA_OPT__(, ) __VA_ARGS__)
+
 namespace {
 
-void ReportMissing(int uid, const char* what, const char* className)
+// Builds a driver of class cls over parms. The hand-off frees parms if the
+// driver's memory cannot be had; once the driver's constructor runs, the
+// driver owns them, also when it fails.
+IPrinterDriver* NewDriver(const DriverClass& cls, CPrintEnv* env, std::unique_ptr<CUnivDevParmsBase> parms)
 {
-    CVoLog log;
-    log->ReportStatusPF("***%s#%d: UID %d: %s %s is not available in this build\n", 4, "Create", __LINE__,
-                        "Create", __LINE__, uid, what, className);
+    CDevParmsHandOff handOff(std::move(parms));
+    return cls.make(env, handOff.Get());
 }
 
-// Builds the driver of class cls over parms; parms is freed when no driver
-// can be made, since only a driver takes ownership of it.
-IPrinterDriver* MakeDriver(int uid, const DriverClass* cls, CPrintEnv* env, CUnivDevParmsBase* parms)
+// Steps 2 to 4 of Create. Failures that are no exceptions are logged where
+// they are found and answered with null.
+IPrinterDriver* Build(CPrintEnv* pEnv, const ModelRow& row, int uid)
 {
-    if (!cls || !cls->make) {
-        ReportMissing(uid, "driver class", cls ? cls->name : "(none)");
-        delete parms;
+    const ParmsClass* parmsClass = row.parms;
+    if (row.rule == Rule::UJFMkSeries && pEnv->GetInt(L"UJFMkSeries", 0) != 0)
+        parmsClass = row.parmsAlt;
+    const char* parmsName = parmsClass ? parmsClass->name : "(none)";
+    if (!parmsClass || !parmsClass->make) {
+        CREATE_FAILED("UID %d: device-parameter class %s is not available in this build", uid, parmsName);
         return nullptr;
     }
-    try {
-        return cls->make(env, parms);
-    } catch (const std::bad_alloc&) {
-        delete parms;
+    std::unique_ptr<CUnivDevParmsBase> parms(parmsClass->make());
+    if (!parms) {
+        CREATE_FAILED("UID %d: device-parameter class %s made no object", uid, parmsName);
         return nullptr;
     }
+
+    const DriverClass* driver = row.driver;
+    if (row.rule != Rule::DTF) { // the DTF printer's parameters are not loaded here
+        auto* mimakiParms = dynamic_cast<CMimakiDevParmsBase*>(parms.get());
+        if (!mimakiParms) {
+            CREATE_FAILED("UID %d: %s is no Mimaki device-parameter class", uid, parmsName);
+            return nullptr;
+        }
+        mimakiParms->Load(pEnv);
+
+        if (mimakiParms->UsesJV3WhiteDriver()) {
+            driver = &JV3WhiteDriver();
+        } else if (mimakiParms->Uses604SpecialDriver()) {
+            driver = &Special604Driver();
+        } else if (mimakiParms->UsesWhiteDriver()) {
+            driver = &WhiteDriver();
+        } else if (row.rule == Rule::JV58CSpecial) {
+            if (pEnv->GetInt(L"JV58CSpecial", 0) == 1)
+                driver = row.driverAlt;
+        } else if (row.rule == Rule::SlotBased) {
+            if (pEnv->GetInt(L"bUseSlotBasedColorCodes", 0) != 0)
+                driver = row.driverAlt;
+        } else if (row.rule == Rule::UJFPrinterTyp) {
+            const int typ = pEnv->GetInt(L"UJFPrinterTyp", 0);
+            const auto variants = UJFLayerVariants();
+            if (typ < 0 || typ >= static_cast<int>(variants.size())) {
+                CREATE_FAILED("UID %d: UJFPrinterTyp %d is outside 0..6, no driver", uid, typ);
+                return nullptr;
+            }
+            driver = variants[static_cast<std::size_t>(typ)];
+        }
+    }
+    if (!driver || !driver->make) {
+        CREATE_FAILED("UID %d: driver class %s is not available in this build", uid, driver ? driver->name : "(none)");
+        return nullptr;
+    }
+    return NewDriver(*driver, pEnv, std::move(parms));
 }
 
 } // namespace
 
+// Nothing leaves the plug-in as an exception: whatever is thrown while the
+// objects are built is logged and answered with null, and every object made
+// so far goes with its one owner.
 IPrinterDriver* mimaki::CreateForRow(CPrintEnv* pEnv, const ModelRow& row, int uid)
 {
-    if (row.rule == Rule::DTF) {
-        // The DTF printer's parameters are not loaded here.
-        if (!row.parms->make) {
-            ReportMissing(uid, "device-parameter class", row.parms->name);
-            return nullptr;
-        }
-        CUnivDevParmsBase* parms = nullptr;
-        try {
-            parms = row.parms->make();
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
-        return MakeDriver(uid, row.driver, pEnv, parms);
-    }
-
-    const ParmsClass* parmsClass = row.parms;
-    if (row.rule == Rule::UJFMkSeries && pEnv->GetInt(L"UJFMkSeries", 0) != 0)
-        parmsClass = row.parmsAlt;
-    if (!parmsClass->make) {
-        ReportMissing(uid, "device-parameter class", parmsClass->name);
+    if (!pEnv)
         return nullptr;
-    }
-    CMimakiDevParmsBase* parms = nullptr;
     try {
-        parms = dynamic_cast<CMimakiDevParmsBase*>(parmsClass->make());
+        return Build(pEnv, row, uid);
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        CREATE_FAILED("UID %d: out of memory while building the driver", uid);
+    } catch (const std::exception& e) {
+        CREATE_FAILED("UID %d: no driver: %s", uid, e.what());
+    } catch (...) {
+        CREATE_FAILED("UID %d: no driver: unknown exception", uid);
     }
-    if (!parms)
-        return nullptr;
-    parms->Load(pEnv);
-
-    if (parms->UsesJV3WhiteDriver())
-        return MakeDriver(uid, &JV3WhiteDriver(), pEnv, parms);
-    if (parms->Uses604SpecialDriver())
-        return MakeDriver(uid, &Special604Driver(), pEnv, parms);
-    if (parms->UsesWhiteDriver())
-        return MakeDriver(uid, &WhiteDriver(), pEnv, parms);
-
-    const DriverClass* driver = row.driver;
-    switch (row.rule) {
-    case Rule::JV58CSpecial:
-        if (pEnv->GetInt(L"JV58CSpecial", 0) == 1)
-            driver = row.driverAlt;
-        break;
-    case Rule::SlotBased:
-        if (pEnv->GetInt(L"bUseSlotBasedColorCodes", 0) != 0)
-            driver = row.driverAlt;
-        break;
-    case Rule::UJFPrinterTyp: {
-        const int typ = pEnv->GetInt(L"UJFPrinterTyp", 0);
-        const auto variants = UJFLayerVariants();
-        if (typ < 0 || typ >= static_cast<int>(variants.size())) {
-            CVoLog log;
-            log->ReportStatusPF("***%s#%d: UID %d: UJFPrinterTyp %d is outside 0..6, no driver\n", 4, "Create",
-                                __LINE__, "Create", __LINE__, uid, typ);
-            delete parms;
-            return nullptr;
-        }
-        driver = variants[static_cast<std::size_t>(typ)];
-        break;
-    }
-    default: break;
-    }
-    return MakeDriver(uid, driver, pEnv, parms);
+    return nullptr;
 }
 
 __attribute__((visibility("default"))) IPrinterDriver* Create(CPrintEnv* pEnv)
 {
     if (!pEnv)
         return nullptr;
-    const int uid = pEnv->GetInt(PrEnv_UID) & 255;
-    return CreateForRow(pEnv, FindModel(uid), uid);
+    try {
+        const int uid = pEnv->GetInt(PrEnv_UID) & 255;
+        return CreateForRow(pEnv, FindModel(uid), uid);
+    } catch (const std::exception& e) {
+        CREATE_FAILED("cannot read the printer's UID: %s", e.what());
+    } catch (...) {
+        CREATE_FAILED("cannot read the printer's UID: unknown exception");
+    }
+    return nullptr;
 }

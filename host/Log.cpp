@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -32,60 +34,90 @@ LogState& State()
 
 } // namespace
 
-CVoLogReporter* CVoLogReporter::Instance()
+CVoLogReporter* CVoLogReporter::Instance() noexcept
 {
     static CVoLogReporter instance;
-    std::lock_guard<std::mutex> lock(State().mutex);
-    ++State().users;
+    try {
+        std::lock_guard<std::mutex> lock(State().mutex);
+        ++State().users;
+    } catch (...) {
+    }
     return &instance;
 }
 
-void CVoLogReporter::ReleaseInstance()
+void CVoLogReporter::ReleaseInstance() noexcept
 {
-    std::lock_guard<std::mutex> lock(State().mutex);
-    if (State().users > 0)
-        --State().users;
+    try {
+        std::lock_guard<std::mutex> lock(State().mutex);
+        if (State().users > 0)
+            --State().users;
+    } catch (...) {
+    }
 }
 
-void CVoLogReporter::ReportStatusPF(const char* format, int level, const char* sourceFile, int sourceLine, ...)
+// Reports are most needed when things go wrong, out of memory included: the
+// text is formatted on the stack when it fits, and writing it to the log
+// needs no heap. Only the test capture takes a copy, and it is skipped when
+// that copy cannot be made.
+void CVoLogReporter::ReportStatusPF(const char* format, int level, const char* sourceFile, int sourceLine,
+                                    ...) noexcept
 {
-    LogState& st = State();
-    {
-        std::lock_guard<std::mutex> lock(st.mutex);
-        if (level > st.level)
-            return;
-    }
-    va_list args;
-    va_start(args, sourceLine);
-    va_list copy;
-    va_copy(copy, args);
-    const int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
-    va_end(args);
-
-    // The capture runs outside the lock, so that it may log or ask the level.
-    CVoLogReporter::Capture capture;
-    {
-        std::lock_guard<std::mutex> lock(st.mutex);
-        capture = st.capture;
-    }
-    if (capture)
-        capture(level, text);
-    std::lock_guard<std::mutex> lock(st.mutex);
-    std::string line = text;
-    if (line.empty() || line.back() != '\n')
-        line += '\n';
-    if (!st.filePath.empty()) {
-        if (FILE* f = std::fopen(st.filePath.c_str(), "a")) {
-            std::fprintf(f, "[%d] %s:%d: %s", level, sourceFile ? sourceFile : "", sourceLine, line.c_str());
-            std::fclose(f);
-            return;
+    try {
+        LogState& st = State();
+        {
+            std::lock_guard<std::mutex> lock(st.mutex);
+            if (level > st.level)
+                return;
         }
+        char local[1024];
+        std::unique_ptr<char[]> heap;
+        const char* text = local;
+        va_list args;
+        va_start(args, sourceLine);
+        va_list copy;
+        va_copy(copy, args);
+        int n = std::vsnprintf(local, sizeof local, format, copy);
+        va_end(copy);
+        if (n < 0) {
+            local[0] = 0;
+            n = 0;
+        } else if (static_cast<std::size_t>(n) >= sizeof local) {
+            heap.reset(new (std::nothrow) char[static_cast<std::size_t>(n) + 1]);
+            if (heap) {
+                std::vsnprintf(heap.get(), static_cast<std::size_t>(n) + 1, format, args);
+                text = heap.get();
+            } else {
+                n = sizeof local - 1; // cut, rather than lost
+            }
+        }
+        va_end(args);
+        const std::size_t length = static_cast<std::size_t>(n);
+
+        // The capture runs outside the lock, so that it may log or ask the level.
+        try {
+            CVoLogReporter::Capture capture;
+            {
+                std::lock_guard<std::mutex> lock(st.mutex);
+                capture = st.capture;
+            }
+            if (capture)
+                capture(level, std::string(text, length));
+        } catch (...) {
+        }
+        std::lock_guard<std::mutex> lock(st.mutex);
+        const char* newline = length && text[length - 1] == '\n' ? "" : "\n";
+        if (!st.filePath.empty()) {
+            if (FILE* f = std::fopen(st.filePath.c_str(), "a")) {
+                std::fprintf(f, "[%d] %s:%d: %.*s%s", level, sourceFile ? sourceFile : "", sourceLine,
+                             static_cast<int>(length), text, newline);
+                std::fclose(f);
+                return;
+            }
+        }
+        std::fprintf(stderr, "%.*s%s", static_cast<int>(length), text, newline);
+    } catch (...) {
+        // A report that cannot be made must not take its caller down.
     }
-    std::fputs(line.c_str(), stderr);
 }
 
 int CVoLogReporter::LoggingLevel()

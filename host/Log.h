@@ -9,11 +9,12 @@
 
 class HOST_API CVoLogReporter {
 public:
-    static CVoLogReporter* Instance();
-    static void ReleaseInstance();
+    static CVoLogReporter* Instance() noexcept;
+    static void ReleaseInstance() noexcept;
 
-    // Formats printf-style and reports when level <= LoggingLevel().
-    void ReportStatusPF(const char* format, int level, const char* sourceFile, int sourceLine, ...)
+    // Formats printf-style and reports when level <= LoggingLevel(). Never
+    // throws: a report is made with what memory there is, or dropped.
+    void ReportStatusPF(const char* format, int level, const char* sourceFile, int sourceLine, ...) noexcept
         __attribute__((format(printf, 2, 6)));
 
     static int LoggingLevel();

@@ -30,8 +30,36 @@ int TrimmedLength(const BYTE* row, int n)
 IPrinterDriver::~IPrinterDriver() = default;
 IDriverOutput::~IDriverOutput() = default;
 
+namespace {
+// The hand-offs of the drivers being built on this thread, innermost first.
+thread_local CDevParmsHandOff* t_handOffs = nullptr;
+} // namespace
+
+CDevParmsHandOff::CDevParmsHandOff(std::unique_ptr<CUnivDevParmsBase> parms) noexcept
+    : m_parms(parms.release()), m_held(m_parms != nullptr), m_outer(t_handOffs)
+{
+    t_handOffs = this;
+}
+
+CDevParmsHandOff::~CDevParmsHandOff()
+{
+    t_handOffs = m_outer;
+    if (m_held)
+        delete m_parms;
+}
+
+void CDevParmsHandOff::TakenOver(CUnivDevParmsBase* p) noexcept
+{
+    for (CDevParmsHandOff* h = t_handOffs; h && p; h = h->m_outer)
+        if (h->m_held && h->m_parms == p) {
+            h->m_held = false;
+            return;
+        }
+}
+
 CPrinterDriverBase::CPrinterDriverBase(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms)
-    : m_pPrintEnv(pPrintEnv), m_pDevParms(pDevParms)
+    : m_pPrintEnv(pPrintEnv), m_pDevParms(pDevParms),
+      m_ownedDevParms((CDevParmsHandOff::TakenOver(pDevParms), pDevParms))
 {
     if (m_pPrintEnv)
         m_nUID = m_pPrintEnv->GetInt(PrEnv_UID) & 255;
@@ -39,11 +67,8 @@ CPrinterDriverBase::CPrinterDriverBase(CPrintEnv* pPrintEnv, CUnivDevParmsBase* 
         m_ReplaceVal[i] = static_cast<BYTE>(i);
 }
 
-// The driver owns its device parameters from construction on.
-CPrinterDriverBase::~CPrinterDriverBase()
-{
-    delete m_pDevParms;
-}
+// The device parameters go with m_ownedDevParms, after the driver's own members.
+CPrinterDriverBase::~CPrinterDriverBase() = default;
 
 int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
 {

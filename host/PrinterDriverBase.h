@@ -74,8 +74,36 @@ public:
     virtual int Output(const BYTE* data, long length, int flag) = 0;
 };
 
+// Device parameters on their way into a driver that is being built. The
+// builder holds them here while it constructs the driver; the driver's
+// constructor takes them over the moment it is entered (and frees them if it
+// then fails). If the driver's memory cannot even be had, the constructor is
+// never entered and the parameters go with the hand-off. So there is exactly
+// one owner at every moment, whatever fails.
+class HOST_API CDevParmsHandOff {
+public:
+    explicit CDevParmsHandOff(std::unique_ptr<CUnivDevParmsBase> parms) noexcept;
+    ~CDevParmsHandOff();
+    CDevParmsHandOff(const CDevParmsHandOff&) = delete;
+    CDevParmsHandOff& operator=(const CDevParmsHandOff&) = delete;
+
+    CUnivDevParmsBase* Get() const { return m_parms; }
+    // True while no driver has taken the parameters over.
+    bool Holds() const { return m_held; }
+
+private:
+    friend class CPrinterDriverBase;
+    // Called by the driver's constructor: clears the hand-off that holds p.
+    static void TakenOver(CUnivDevParmsBase* p) noexcept;
+
+    CUnivDevParmsBase* m_parms;
+    bool m_held;
+    CDevParmsHandOff* m_outer;
+};
+
 class HOST_API CPrinterDriverBase : public IPrinterDriver, public IDriverOutput {
 public:
+    // The driver owns pDevParms from the moment this constructor is entered.
     CPrinterDriverBase(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms);
 
     // Virtual operations in the host's slot order.
@@ -244,6 +272,7 @@ protected:
     int m_nError = 0;
 
 private:
+    std::unique_ptr<CUnivDevParmsBase> m_ownedDevParms;
     std::vector<std::pair<std::wstring, std::wstring>> m_driverInfo;
     CAbortProc* m_pAbortProc = nullptr;
     IOutputSink* m_pSink = nullptr;

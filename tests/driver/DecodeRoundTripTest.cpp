@@ -1,6 +1,7 @@
 // The driver's stream, read back by the stream decoder, gives back every
 // channel's rows in place: all command sets, PackBits on and off, 1 and 2
-// bits, double line, feeds and blank rows.
+// bits, double line, feeds and blank rows, narrow rows and rows of thousands
+// of dots (whose counts need both bytes).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -33,7 +34,7 @@ std::vector<Row> MakeRows(int channels, int bytesPerRow, std::uint32_t seed)
         for (int ch = 0; ch < channels && !blank; ++ch) {
             if ((r + ch) % 7 == 3)
                 continue; // this channel blank in this row
-            const int len = 1 + static_cast<int>(rng() % static_cast<unsigned>(bytesPerRow));
+            const int len = r == 0 ? bytesPerRow : 1 + static_cast<int>(rng() % static_cast<unsigned>(bytesPerRow));
             for (int i = 0; i < len; ++i)
                 row[static_cast<std::size_t>(ch)][static_cast<std::size_t>(i)] =
                     (i / 5) % 2 ? static_cast<BYTE>(0x55 + ch) : static_cast<BYTE>(rng());
@@ -44,13 +45,14 @@ std::vector<Row> MakeRows(int channels, int bytesPerRow, std::uint32_t seed)
 }
 
 struct Case {
-    int set, bits, compress, doubleLine, highSpeed;
+    int set, bits, compress, doubleLine, highSpeed, bytesPerRow;
 };
 
 std::string Name(const Case& c)
 {
     return "set" + std::to_string(c.set) + "_" + std::to_string(c.bits) + "bit" + (c.compress ? "_packbits" : "") +
-           (c.doubleLine ? "_double" : "") + (c.highSpeed ? "_highspeed" : "");
+           (c.doubleLine ? "_double" : "") + (c.highSpeed ? "_highspeed" : "") +
+           (c.bytesPerRow > 255 ? "_" + std::to_string(c.bytesPerRow) + "bytes" : "");
 }
 
 std::vector<Case> AllCases()
@@ -61,7 +63,12 @@ std::vector<Case> AllCases()
             for (int compress : {0, 1})
                 for (int doubleLine : {0, 1})
                     for (int highSpeed : {0, 1})
-                        cases.push_back({set, bits, compress, doubleLine, highSpeed});
+                        cases.push_back({set, bits, compress, doubleLine, highSpeed, 12});
+    // 3000 bytes: 24000 dots in the sets that count dots.
+    for (int set = 0; set <= 4; ++set)
+        for (int bits : {1, 2})
+            for (int compress : {0, 1})
+                cases.push_back({set, bits, compress, 0, 0, 3000});
     return cases;
 }
 
@@ -78,10 +85,10 @@ TEST_P(DecodeRoundTrip, EveryChannelComesBackInPlace)
     CMimakiLegacyBasePrinterDriver driver(&env, parms);
     CPrintJobOpenContext ctx;
     ctx.bitsPerPixel = c.bits;
-    ctx.pixelWidth = 96 / c.bits; // 12 bytes
+    ctx.pixelWidth = c.bytesPerRow * 8 / c.bits;
     ctx.colourCodes = {0, 1, 2, 3};
     ctx.compressMode = c.compress;
-    const std::vector<Row> rows = MakeRows(4, 12, 7u + static_cast<unsigned>(c.set));
+    const std::vector<Row> rows = MakeRows(4, c.bytesPerRow, 7u + static_cast<unsigned>(c.set));
     const JobResult job = RunJob(driver, ctx, rows);
     ASSERT_EQ(job.ok, 1);
 

@@ -117,6 +117,128 @@ TEST(ColourTable, UnknownColourCodesGetNoInk)
     EXPECT_EQ(static_cast<BYTE>(f.sink.Data()[15]), 0xFF);
 }
 
+// Sets 0 and 2 have no "no ink" value: a channel outside their table prints
+// as black, which the log says once per job and channel.
+TEST(ColourTable, CodesWithoutAnEntryPrintAsBlackAndAreLogged)
+{
+    const struct {
+        int set;
+        std::vector<int> codes;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {0, {0, 9, 3, -1}, {"channel 1: host colour code 9 has no entry in the colour table of command set 0",
+                            "channel 3: host colour code -1 has no entry in the colour table of command set 0"}},
+        {0, {7}, {}},
+        {2, {34, 35}, {"channel 1: host colour code 35 has no entry in the colour table of command set 2"}},
+        {1, {40}, {}},
+        {4, {40}, {}},
+    };
+    for (const auto& c : cases) {
+        Fixture f(0, c.set);
+        f.ctx.colourCodes = c.codes;
+        LogCapture log(4);
+        TestDriver& d = f.Open();
+        for (std::size_t ch = 0; ch < c.codes.size(); ++ch)
+            f.SetRow(static_cast<int>(ch), {0x01});
+        ASSERT_EQ(d.OutputOneRow(), 1);
+        ASSERT_EQ(d.OutputOneRow(), 1);
+        ASSERT_EQ(log.lines.size(), c.logged.size()) << "set " << c.set;
+        for (std::size_t i = 0; i < c.logged.size(); ++i) {
+            EXPECT_NE(log.lines[i].find(c.logged[i] + "; it prints as black"), std::string::npos) << log.lines[i];
+            EXPECT_EQ(log.lines[i].rfind("***CMimakiLegacyBasePrinterDriver::OutputInit#", 0), 0u) << log.lines[i];
+        }
+    }
+    // The black they print as: colour byte 0 in the header.
+    Fixture f(0, 2);
+    f.ctx.colourCodes = {99};
+    TestDriver& d = f.Open();
+    f.SetRow(0, {0x01});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 01 01 00 01 00 | 01 | 0D 0A")));
+}
+
+// The row header counts dots (sets 0, 1, 3 at one bit) or bytes (sets 2, 4,
+// 3 at two bits) in 16 bits: the widest row each can carry goes out with the
+// count's top byte in place; one byte more makes OutputInit fail with one
+// line naming the width and the limit.
+TEST(RowLimits, WidestRowOfEachSetAndOneByteMore)
+{
+    const struct {
+        int set, bits, maxBytes;
+        const char* header; // hex, for a row of maxBytes bytes
+    } cases[] = {
+        {0, 1, 8191, "1B 72 00 1B 2E 00 05 05 01 F8 FF"},
+        {1, 1, 8191, "1B 28 72 02 00 00 00 1B 2E 00 05 05 01 F8 FF"},
+        {3, 1, 8191, "1B 28 72 02 00 FF FF 1B 2E 00 05 05 01 F8 FF"},
+        {2, 1, 65535, "1B 69 00 00 01 FF FF 01 00"},
+        {2, 2, 65535, "1B 69 00 00 02 FF FF 01 00"},
+        {3, 2, 65535, "1B 69 FF 00 02 FF FF 01 00"},
+        {4, 2, 65535, "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 00 00 02 FF FF 01 00"},
+    };
+    for (const auto& c : cases) {
+        const int pixels = c.maxBytes * 8 / c.bits;
+        {
+            Fixture f(0, c.set);
+            f.ctx.bitsPerPixel = c.bits;
+            f.ctx.pixelWidth = pixels;
+            TestDriver& d = f.Open();
+            std::vector<BYTE> row(static_cast<std::size_t>(c.maxBytes), 0);
+            row.back() = 0x01;
+            f.SetRow(0, row);
+            ASSERT_EQ(d.OutputOneRow(), 1);
+            const std::string header = Hex(c.header);
+            EXPECT_EQ(ToHex(f.sink.Data().substr(0, header.size())), ToHex(header)) << "set " << c.set;
+        }
+        const int wider = pixels + 8 / c.bits;
+        Fixture f(0, c.set);
+        f.ctx.bitsPerPixel = c.bits;
+        f.ctx.pixelWidth = wider;
+        f.driver = std::make_unique<TestDriver>(&f.env, f.parms);
+        LogCapture log(4);
+        ASSERT_EQ(f.driver->JobOpen(&f.ctx), 1);
+        EXPECT_EQ(f.driver->OutputInit(wider, 0), 0) << "set " << c.set;
+        ASSERT_EQ(log.lines.size(), 1u) << "set " << c.set;
+        EXPECT_NE(log.lines[0].find("a row of " + std::to_string(wider) + " pixels"), std::string::npos)
+            << log.lines[0];
+        EXPECT_NE(log.lines[0].find("at most " + std::to_string(c.maxBytes) + " bytes"), std::string::npos)
+            << log.lines[0];
+    }
+    // A 64-inch row at 1440 dpi and one bit is 92160 dots: too many for set 0.
+    Fixture f(0, 0);
+    f.ctx.pixelWidth = 64 * 1440;
+    f.driver = std::make_unique<TestDriver>(&f.env, f.parms);
+    LogCapture log(4);
+    ASSERT_EQ(f.driver->JobOpen(&f.ctx), 1);
+    EXPECT_EQ(f.driver->OutputInit(f.ctx.pixelWidth, 0), 0);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].find("92160 pixels at 1 bits is 11520 bytes; command set 0 counts dots"),
+              std::string::npos)
+        << log.lines[0];
+    // Without a header (set 3 at four bits) nothing counts the row.
+    Fixture wide(0, 3);
+    wide.ctx.bitsPerPixel = 4;
+    wide.ctx.pixelWidth = 200000;
+    wide.Open();
+}
+
+// A driver that prints a job in one set and then one in another frames each
+// job's rows in its own set.
+TEST(RowOutput, EachJobFramesItsRowsInItsOwnSet)
+{
+    Fixture f(0, -2);
+    f.env.DeleteEntry(L"nFunctModeId"); // the host's function mode decides
+    f.ctx.functMode = 4;
+    TestDriver& d = f.Open();
+    EXPECT_EQ(d.GetBandTrailer(), Hex("51 52 01 01"));
+    f.ctx.functMode = 2;
+    ASSERT_EQ(d.JobOpen(&f.ctx), 1);
+    ASSERT_EQ(d.OutputInit(f.ctx.pixelWidth, 0), 1);
+    f.sink.Clear();
+    f.SetRow(0, {0x80});
+    ASSERT_EQ(d.OutputOneRow(), 1);
+    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 01 01 00 01 00 | 80 | 0D 0A")));
+}
+
 TEST(OutputFlag, FollowsTheStoredHighSpeedSetting)
 {
     {
@@ -207,6 +329,41 @@ TEST(Feeds, FeedCommandLayouts)
     EXPECT_EQ(ToHex(set4.Open().GetFeedCommand(70000)), ToHex(Hex("51 58 05 01 70 11 01 00 51 52 01 00")));
     Fixture set1(0, 1);
     EXPECT_EQ(ToHex(set1.Open().GetFeedCommand(300)), ToHex(Hex("1B 28 76 02 00 2C 01")));
+}
+
+// Feeds longer than a feed command carries go out as several commands of at
+// most 32767 rows; a negative feed sends nothing and is logged.
+TEST(Feeds, LongFeedsAreSplitAndNegativeOnesSendNothing)
+{
+    Fixture f(0, 0);
+    TestDriver& d = f.Open();
+    EXPECT_EQ(ToHex(d.GetFeedCommand(32767)), ToHex(Hex("1B 28 76 02 00 FF 7F")));
+    EXPECT_EQ(ToHex(d.GetFeedCommand(32768)), ToHex(Hex("1B 28 76 02 00 FF 7F 1B 28 76 02 00 01 00")));
+    EXPECT_EQ(ToHex(d.GetFeedCommand(0)), ToHex(Hex("1B 28 76 02 00 00 00")));
+    LogCapture log(4);
+    EXPECT_EQ(d.GetFeedCommand(-3), "");
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].find("a feed of -3 rows is no feed; nothing is sent"), std::string::npos);
+}
+
+// The gap between jobs: 1200 mm at 1440 dpi is 68031 rows, which once went
+// out as 2495 rows (the count modulo 65536); a negative gap fed 65000 rows.
+TEST(JobEnd, LongAndNegativeGapsBetweenJobs)
+{
+    {
+        Fixture f(0, 1);
+        f.ctx.dpiSecond = 1440;
+        f.env.PutInt(L"SpaceBetweenJobs", 1200);
+        TestDriver& d = f.Open();
+        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)),
+                  ToHex(Hex("1B 28 76 02 00 FF 7F 1B 28 76 02 00 FF 7F 1B 28 76 02 00 C1 09 0C FF")));
+    }
+    Fixture f(0, 0);
+    f.env.PutInt(L"SpaceBetweenJobs", -5);
+    TestDriver& d = f.Open();
+    LogCapture log(4);
+    EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), "0C FF ");
+    EXPECT_EQ(log.lines.size(), 1u);
 }
 
 // A blank stretch longer than a 16-bit feed goes out in several feeds.

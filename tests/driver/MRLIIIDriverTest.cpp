@@ -59,6 +59,25 @@ TEST(MRLIIIDriver, DescriptorOfAYellowPackBitsRow)
     EXPECT_EQ(driver.GetBandTrailer(), Hex("51 52 01 01"));
 }
 
+// The descriptor counts bytes in 16 bits: 65535 bytes go, 65536 do not.
+TEST(MRLIIIDriver, WidestRow)
+{
+    for (int bytes : {65535, 65536}) {
+        CPrintEnv env;
+        CMimakiMRLIIIDriver driver(&env, new CMimakiDevParmsBase());
+        CPrintJobOpenContext ctx = Context(2, 1, {0});
+        ctx.pixelWidth = bytes * 4;
+        LogCapture log(4);
+        ASSERT_EQ(driver.JobOpen(&ctx), 1);
+        EXPECT_EQ(driver.OutputInit(ctx.pixelWidth, 0), bytes == 65535 ? 1 : 0);
+        EXPECT_EQ(log.lines.size(), bytes == 65535 ? 0u : 1u);
+        if (bytes == 65535) {
+            driver.PrepareRowHeader(0, bytes);
+            EXPECT_EQ(ToHex(driver.GetRowHeader().substr(15)), ToHex(Hex("00 01 02 FF FF 01 00")));
+        }
+    }
+}
+
 TEST(MRLIIIDriver, MediumDotsAndFeeds)
 {
     CPrintEnv env;
