@@ -9,6 +9,7 @@
 #include "devparms/MimakiDevParmsUJF.h"
 #include "devparms/MimakiDevParmsUJV.h"
 #include "driver/MimakiBaseDriver.h"
+#include "host/PrintEnv.h"
 #include "driver/MimakiMRLIIIDriver.h"
 
 namespace mimaki {
@@ -176,6 +177,16 @@ const ModelRow kRows[] = {
     {56, &kTX330, nullptr, &kTS300PDrv, &kTS300PSlotDrv, Rule::SlotBased, "TX330"},
 };
 
+const ParmsClass* const kAllParms[] = {
+    &kBase,    &kDP1,      &kDP2,      &kDP3,      &kDP4,        &kDP5,       &kDP6,     &kDP7,
+    &kDP8,     &kDP9,      &kDP10,     &kDP11,     &kDP12,       &kDP13,      &kDP14,    &kDP15,
+    &kDP16,    &kDP17,     &kTX400,    &kUJF3042,  &kUJF706,     &kJV34,      &kJV400,   &kTS500,
+    &kDP24,    &kJFXMK,    &kJFX500v2, &kSWJ320,   &kJV300,      &kJFX200,    &kCJV150,  &kTS300P,
+    &kTS300PAdv, &kSIJ320UV, &kUJV55,  &kUJFx042,  &kUJV500,     &kUCJV300,   &kUJF7151, &kTS55,
+    &kTS300PMk2, &kCJV300Plus, &kSWJ320AE, &kJFX200EX, &kUJV100, &kJV100,     &kTS100,   &kTS330,
+    &kJV330,   &kCJV330,   &kUJF7151p2, &kTX330,   &kTxF150,
+};
+
 // UIDs 0, 55 and 57..255.
 const ModelRow kNoModel{-1, &kBase, nullptr, &kLegacy, nullptr, F, "none"};
 
@@ -193,6 +204,27 @@ const ModelRow& FindModel(int uid)
         if (row.uid == uid)
             return row;
     return kNoModel;
+}
+
+std::span<const ParmsClass* const> ParmsClasses()
+{
+    return kAllParms;
+}
+
+const ParmsClass* SelectParms(const ModelRow& row, const CPrintEnv& env)
+{
+    if (row.rule == Rule::UJFMkSeries && env.GetInt(L"UJFMkSeries", 0) != 0)
+        return row.parmsAlt;
+    return row.parms;
+}
+
+const parms::KeyTable* KeyTableOf(CUnivDevParmsBase* parms)
+{
+    if (auto* mimakiParms = dynamic_cast<CMimakiDevParmsBase*>(parms))
+        return mimakiParms->Table();
+    if (dynamic_cast<CDevParmsTxF150*>(parms))
+        return &CDevParmsTxF150::Table();
+    return nullptr;
 }
 
 std::span<const DriverClass* const> UJFLayerVariants()

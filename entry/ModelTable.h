@@ -11,6 +11,11 @@ class CUnivDevParmsBase;
 class CMimakiDevParmsBase;
 
 namespace mimaki {
+namespace parms {
+class KeyTable;
+}
+// The key table of a parameter object, or null for the plain base.
+const parms::KeyTable* KeyTableOf(CUnivDevParmsBase* parms);
 
 using ParmsFactory = CUnivDevParmsBase* (*)();
 using DriverFactory = CPrinterDriverBase* (*)(CPrintEnv*, CUnivDevParmsBase*);
@@ -55,6 +60,12 @@ std::span<const DriverClass* const> UJFLayerVariants();
 const DriverClass& JV3WhiteDriver();
 const DriverClass& Special604Driver();
 const DriverClass& WhiteDriver();
+
+// Every parameter class, once each (the plain base first).
+std::span<const ParmsClass* const> ParmsClasses();
+// The parameter class Create builds for a row ("UJFMkSeries" picks the
+// alternative of the JFX500 rows).
+const ParmsClass* SelectParms(const ModelRow& row, const CPrintEnv& env);
 
 // Steps of Create after the UID is known: build and load the parameters,
 // ask the white-driver questions, pick and build the driver of the row.
