@@ -1,0 +1,460 @@
+#include "tools/parmtool/ParmTool.h"
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "devparms/MimakiDevParms.h"
+#include "devparms/MimakiDevParmsCJV330.h"
+#include "devparms/ParmKeys.h"
+#include "entry/ModelTable.h"
+#include "host/Log.h"
+#include "host/PrintEnv.h"
+#include "host/StrUtil.h"
+#include "tools/common/Json.h"
+
+namespace parmtool {
+
+namespace {
+
+using mimaki::parms::Key;
+using mimaki::parms::KeyTable;
+using mimaki::parms::Kind;
+
+constexpr const char* kUsage =
+    "usage: parmtool keys --uid N [--json]\n"
+    "       parmtool save [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json] [-o FILE.ini]\n"
+    "       parmtool show [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json]\n"
+    "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
+    "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
+    "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
+
+struct Usage {
+    std::string message;
+};
+struct Failure {
+    std::string message;
+};
+
+struct Options {
+    std::string command;
+    int uid = -1;
+    std::string settings;
+    bool haveSettings = false;
+    std::string printer;
+    std::vector<std::pair<std::wstring, std::wstring>> sets;
+    bool json = false;
+    std::string output;
+};
+
+int ParseUid(const std::string& text)
+{
+    const std::wstring wide = Utf8ToWide(text);
+    CPrintEnv probe;
+    probe.PutString(L"u", wide);
+    const int uid = probe.GetInt(L"u", -1);
+    if (!probe.BadValues().empty() || uid < 0 || uid > 255 || text.empty())
+        throw Failure{"unknown UID '" + text + "': give a model number from 0 to 255"};
+    return uid;
+}
+
+Options ParseArgs(const std::vector<std::string>& args)
+{
+    Options o;
+    if (args.empty())
+        throw Usage{"no command"};
+    o.command = args[0];
+    if (o.command == "--help" || o.command == "-h")
+        return o;
+    if (o.command != "keys" && o.command != "save" && o.command != "show")
+        throw Usage{"unknown command '" + o.command + "'"};
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw Usage{a + " needs a value"};
+            return args[++i];
+        };
+        if (a == "--uid") {
+            o.uid = ParseUid(value());
+        } else if (a == "--settings") {
+            o.settings = value();
+            o.haveSettings = true;
+            if (o.settings.empty())
+                throw Usage{"--settings needs a file name"};
+        } else if (a == "--printer") {
+            o.printer = value();
+        } else if (a == "--set") {
+            const std::string& kv = value();
+            const auto eq = kv.find('=');
+            if (eq == std::string::npos || eq == 0)
+                throw Usage{"--set expects KEY=VALUE, got '" + kv + "'"};
+            o.sets.emplace_back(Utf8ToWide(kv.substr(0, eq)), Utf8ToWide(kv.substr(eq + 1)));
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "-o" && o.command == "save") {
+            o.output = value();
+        } else if (a == "--help" || a == "-h") {
+            o.command = "--help";
+            return o;
+        } else {
+            throw Usage{"unknown option '" + a + "'"};
+        }
+    }
+    if (!o.printer.empty() && !o.haveSettings)
+        throw Usage{"--printer needs --settings"};
+    return o;
+}
+
+// The store the command works on: a section of a settings file, then the
+// --set values.
+CPrintEnv LoadStore(const Options& o)
+{
+    CPrintEnv env;
+    if (o.haveSettings) {
+        std::string error;
+        std::string section = o.printer;
+        if (section.empty()) {
+            CIniFile ini;
+            if (!ini.Read(o.settings, error))
+                throw Failure{error};
+            if (ini.sections.size() != 1) {
+                std::string names;
+                for (const auto& s : ini.sections)
+                    names += (names.empty() ? "" : ", ") + ("[" + WideToUtf8(s.name) + "]");
+                throw Failure{o.settings + ": " + std::to_string(ini.sections.size()) +
+                              " printer sections (" + (names.empty() ? "none" : names) + "); name one with --printer"};
+            }
+            section = WideToUtf8(ini.sections[0].name);
+        }
+        if (!env.LoadFromIni(o.settings, Utf8ToWide(section), error))
+            throw Failure{error};
+    }
+    for (const auto& [key, value] : o.sets)
+        env.PutString(key.c_str(), value);
+    return env;
+}
+
+int UidOf(const Options& o, const CPrintEnv& env)
+{
+    if (o.uid >= 0)
+        return o.uid;
+    if (!env.HasKey(PrEnv_UID.pszKey))
+        throw Failure{"no UID: give --uid N or a settings section with PrEnv_UID"};
+    return env.GetInt(PrEnv_UID) & 255;
+}
+
+struct Model {
+    int uid;
+    const mimaki::ParmsClass* cls;
+    std::unique_ptr<CUnivDevParmsBase> parms;
+    const KeyTable* table;
+};
+
+// The class Create builds for the UID, with the same selection keys.
+Model Build(int uid, const CPrintEnv& env)
+{
+    Model m{uid, mimaki::SelectParms(mimaki::FindModel(uid), env), nullptr, nullptr};
+    m.parms.reset(m.cls->make());
+    m.table = mimaki::KeyTableOf(m.parms.get());
+    return m;
+}
+
+// The plug-in's log reports while a command runs; they are shown as notes
+// (without the reporting function's name) after loading.
+std::vector<std::string>& LogLines()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+void Warn(const CPrintEnv& env, std::ostream& err)
+{
+    for (std::string line : LogLines()) {
+        if (line.rfind("***", 0) == 0 && line.find(": ") != std::string::npos)
+            line = line.substr(line.find(": ") + 2);
+        while (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        err << "parmtool: note: " << line << "\n";
+    }
+    LogLines().clear();
+    for (const CPrintEnv::BadValue& bad : env.BadValues())
+        err << "parmtool: warning: " << WideToUtf8(bad.key) << "=" << WideToUtf8(bad.text)
+            << " is not a whole number; the default is used\n";
+}
+
+std::string Quoted(const std::wstring& text) { return JsonString(WideToUtf8(text)); }
+
+const char* TypeName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Int:
+    case Kind::ModelInt:
+    case Kind::OldDotSize:
+    case Kind::OldHeater:
+    case Kind::OldWhite: return "int";
+    case Kind::Real:
+    case Kind::RealToString:
+    case Kind::OldDryTime: return "number";
+    case Kind::Text:
+    case Kind::ModelText: return "text";
+    case Kind::Bytes: return "bytes";
+    case Kind::Hex360: return "hex360";
+    }
+    return "?";
+}
+
+bool IsNumberKind(Kind kind) { return std::string(TypeName(kind)) != "text" && kind != Kind::Bytes && kind != Kind::Hex360; }
+
+// A value as JSON: numbers stay numbers.
+std::string JsonValue(Kind kind, const std::wstring& text)
+{
+    if (kind == Kind::Int || kind == Kind::ModelInt || kind == Kind::Real || kind == Kind::RealToString) {
+        const double v = DoubleFromString(text);
+        std::ostringstream s;
+        s << v;
+        return s.str();
+    }
+    return Quoted(text);
+}
+
+int Keys(const Options& o, std::ostream& out)
+{
+    CPrintEnv env = LoadStore(o);
+    Model m = Build(UidOf(o, env), env);
+    if (!m.table)
+        throw Failure{"UID " + std::to_string(m.uid) + " has no model: the plain parameters read no keys"};
+    // Defaults derived at load time are shown as an empty store derives them.
+    CPrintEnv empty;
+    auto probe = std::unique_ptr<CUnivDevParmsBase>(m.cls->make());
+    probe->Load(&empty);
+    LogLines().clear();
+    const auto keys = m.table->Keys();
+    if (o.json) {
+        out << "{\"uid\": " << m.uid << ", \"class\": " << JsonString(m.cls->name)
+            << ", \"prefix\": " << Quoted(m.table->Prefix()) << ", \"keys\": [";
+    } else {
+        out << m.cls->name << ", prefix \"" << WideToUtf8(m.table->Prefix()) << "\", " << keys.size()
+            << " keys in load order (model: model-definition key, read only):\n";
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const Key& key = keys[i];
+        const bool model = mimaki::parms::IsModelKey(key.kind);
+        const bool old = mimaki::parms::IsOldKey(key.kind);
+        const bool derived = key.intDefault || key.textDefault;
+        std::wstring def;
+        if (derived)
+            def = m.table->FieldText(*probe, i);
+        else if (key.kind == Kind::Int || key.kind == Kind::ModelInt || (old && key.kind != Kind::OldDryTime))
+            def = std::to_wstring(key.def);
+        else
+            def = key.text ? key.text : L"";
+        if (key.kind == Kind::Hex360 && def.empty())
+            def = std::wstring(720, L'0');
+        if (o.json) {
+            out << (i ? ", " : "") << "{\"key\": " << Quoted(m.table->StoredName(i)) << ", \"type\": \""
+                << TypeName(key.kind) << "\", \"default\": "
+                << (IsNumberKind(key.kind) ? JsonValue(Kind::Real, def) : Quoted(def))
+                << ", \"model\": " << (model ? "true" : "false") << ", \"superseded\": " << (old ? "true" : "false")
+                << ", \"derived\": " << (derived ? "true" : "false") << "}";
+        } else {
+            std::string shown = WideToUtf8(def);
+            if (key.kind == Kind::Hex360)
+                shown = shown.substr(0, 24) + "... (360 bytes)";
+            out << "  " << WideToUtf8(m.table->StoredName(i)) << "  " << TypeName(key.kind)
+                << (model ? " model" : "") << (old ? " superseded" : "") << "  default "
+                << (key.kind == Kind::Text || key.kind == Kind::ModelText ? "\"" + shown + "\"" : shown)
+                << (derived ? " (derived)" : "") << "\n";
+        }
+    }
+    if (o.json)
+        out << "]}\n";
+    return 0;
+}
+
+int Save(const Options& o, std::ostream& out, std::ostream& err)
+{
+    CPrintEnv env = LoadStore(o);
+    Model m = Build(UidOf(o, env), env);
+    env.ClearBadValues();
+    m.parms->Load(&env);
+    Warn(env, err);
+    m.parms->Save(&env);
+    if (!o.output.empty()) {
+        if (env.Name().empty())
+            env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
+        std::string error;
+        if (!env.SaveToIni(o.output, error))
+            throw Failure{error};
+    }
+    const std::vector<CDeviceEnv::Entry> saved = env.Values();
+    if (o.json) {
+        out << "{\"uid\": " << m.uid << ", \"class\": " << JsonString(m.cls->name) << ", \"saved\": [";
+        for (std::size_t i = 0; i < saved.size(); ++i)
+            out << (i ? ", " : "") << "[" << Quoted(saved[i].first) << ", " << Quoted(saved[i].second) << "]";
+        out << "]}\n";
+    } else {
+        out << "[" << WideToUtf8(env.Name().empty() ? L"UID " + std::to_wstring(m.uid) : env.Name()) << "]\n";
+        for (const auto& [key, value] : saved)
+            out << WideToUtf8(key) << "=" << WideToUtf8(value) << "\n";
+    }
+    return 0;
+}
+
+// One answer: a name and its value as JSON text.
+using Answer = std::pair<std::string, std::string>;
+
+std::string Numbers(const std::vector<double>& values)
+{
+    std::ostringstream s;
+    s << "[";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        s << (i ? ", " : "") << values[i];
+    s << "]";
+    return s.str();
+}
+
+std::vector<Answer> Answers(CUnivDevParmsBase& parms)
+{
+    std::vector<Answer> a;
+    auto num = [](double v) {
+        std::ostringstream s;
+        s << v;
+        return s.str();
+    };
+    a.emplace_back("GetMediaCut", num(parms.GetMediaCut()));
+    CJobPrintOptionQuery query{0, -99999};
+    const int available = parms.JobPrintOptionAvailable(query);
+    a.emplace_back("JobPrintOptionAvailable", available && query.value != -99999 ? num(query.value) : "null");
+    CQueryNpMargin npQuery;
+    const CDRc margins = parms.MediaSizeGetNpMargin(npQuery);
+    a.emplace_back("MediaSizeGetNpMargin", Numbers({margins.left, margins.top, margins.right, margins.bottom}));
+    a.emplace_back("bStrObSeq", num(parms.bStrObSeq()));
+    auto* p = dynamic_cast<CMimakiDevParmsBase*>(&parms);
+    if (!p)
+        return a;
+    a.emplace_back("GetHighSpeed", num(p->GetHighSpeed()));
+    a.emplace_back("bDoubleLine", num(p->bDoubleLine));
+    a.emplace_back("UsesJV3WhiteDriver", num(p->UsesJV3WhiteDriver()));
+    a.emplace_back("Uses604SpecialDriver", num(p->Uses604SpecialDriver()));
+    a.emplace_back("UsesWhiteDriver", num(p->UsesWhiteDriver()));
+    a.emplace_back("IsWhiteLayerActive", num(p->IsWhiteLayerActive()));
+    a.emplace_back("IsColorLayerSeparate", num(p->IsColorLayerSeparate()));
+    a.emplace_back("IsClearCoatLayerActive", num(p->IsClearCoatLayerActive()));
+    std::vector<double> scheduled, reversed;
+    for (int layer = 0; layer < 256; ++layer) {
+        if (p->IsLayerScheduled(layer))
+            scheduled.push_back(layer);
+        if (p->IsLayerReversed(layer))
+            reversed.push_back(layer);
+    }
+    a.emplace_back("IsLayerScheduled", Numbers(scheduled));
+    a.emplace_back("IsLayerReversed", Numbers(reversed));
+    a.emplace_back("IsSplitPrintArea", num(p->IsSplitPrintArea()));
+    a.emplace_back("GetLayerWhiteOrder", num(p->GetLayerWhiteOrder()));
+    a.emplace_back("GetWhiteOrderOrMode", num(p->GetWhiteOrderOrMode()));
+    a.emplace_back("GetLayerOffset", num(p->GetLayerOffset()));
+    a.emplace_back("GetClearCoatIrradiation", num(p->GetClearCoatIrradiation()));
+    a.emplace_back("IsHeadCleaningEnabled", num(p->IsHeadCleaningEnabled()));
+    double nonBlank = 0, blank = 0;
+    p->GetHeadCleaningDistances(nonBlank, blank);
+    a.emplace_back("GetHeadCleaningDistances", Numbers({nonBlank, blank}));
+    // The colour map by host colour code, and the colour ids by slot.
+    std::string map = "{";
+    for (const auto& [colour, id] : p->m_MimakiColorMap)
+        map += (map.size() > 1 ? ", \"" : "\"") + std::to_string(colour) + "\": " + num(p->GetColorMapValue(colour));
+    a.emplace_back("GetColorMapValue", p->GetColorMapValue(0) == -1 ? "null" : map + "}");
+    std::vector<double> ids;
+    for (int i = 0; i < 64 && p->GetColorIdAt(i) != 99 && p->GetColorIdAt(i) != -1; ++i)
+        ids.push_back(p->GetColorIdAt(i));
+    a.emplace_back("GetColorIdAt", p->GetColorIdAt(0) == -1 ? "null" : Numbers(ids));
+    if (auto* plus = dynamic_cast<DEVPARMCJV300_PLUS_CLASS*>(p))
+        a.emplace_back("GetBitsPerPixel", num(plus->GetBitsPerPixel()));
+    if (auto* jv330 = dynamic_cast<DEVPARMJV330_CLASS*>(p))
+        a.emplace_back("GetBitsPerPixel", num(jv330->GetBitsPerPixel()));
+    return a;
+}
+
+int Show(const Options& o, std::ostream& out, std::ostream& err)
+{
+    CPrintEnv env = LoadStore(o);
+    Model m = Build(UidOf(o, env), env);
+    env.ClearBadValues();
+    m.parms->Load(&env);
+    Warn(env, err);
+
+    // The record: the shared fields, then the class's own in key order.
+    std::vector<Answer> record;
+    if (auto* p = dynamic_cast<CMimakiDevParmsBase*>(m.parms.get()))
+        for (const auto& f : CMimakiDevParmsBase::SharedFields())
+            record.emplace_back(f.name, std::to_string(p->*(f.field)));
+    if (m.table) {
+        const auto keys = m.table->Keys();
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (mimaki::parms::IsOldKey(keys[i].kind))
+                continue;
+            const std::string name = WideToUtf8(keys[i].name);
+            const std::string value = JsonValue(keys[i].kind, m.table->FieldText(*m.parms, i));
+            // A key stored in a shared field shows there.
+            bool shared = false;
+            for (auto& r : record)
+                if (r.first == name)
+                    shared = true;
+            if (!shared)
+                record.emplace_back(name, value);
+        }
+    }
+    const std::vector<Answer> answers = Answers(*m.parms);
+    if (o.json) {
+        out << "{\"uid\": " << m.uid << ", \"class\": " << JsonString(m.cls->name) << ", \"record\": {";
+        for (std::size_t i = 0; i < record.size(); ++i)
+            out << (i ? ", " : "") << JsonString(record[i].first) << ": " << record[i].second;
+        out << "}, \"answers\": {";
+        for (std::size_t i = 0; i < answers.size(); ++i)
+            out << (i ? ", " : "") << JsonString(answers[i].first) << ": " << answers[i].second;
+        out << "}}\n";
+    } else {
+        out << m.cls->name << " (UID " << m.uid << ")\nrecord:\n";
+        for (const auto& [name, value] : record)
+            out << "  " << name << ": " << value << "\n";
+        out << "answers:\n";
+        for (const auto& [name, value] : answers)
+            out << "  " << name << ": " << value << "\n";
+    }
+    return 0;
+}
+
+} // namespace
+
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    // Errors only (level 4); the details of level 8 are for log files.
+    CVoLogReporter::SetLoggingLevel(4);
+    CVoLogReporter::SetLogFile("/dev/null");
+    CVoLogReporter::SetCapture([](int, const std::string& text) { LogLines().push_back(text); });
+    try {
+        const Options o = ParseArgs(args);
+        if (o.command == "--help") {
+            out << kUsage;
+            return 0;
+        }
+        if (o.command == "keys")
+            return Keys(o, out);
+        if (o.command == "save")
+            return Save(o, out, err);
+        return Show(o, out, err);
+    } catch (const Usage& u) {
+        err << "parmtool: " << u.message << " (parmtool --help shows the usage)\n";
+        return 2;
+    } catch (const Failure& f) {
+        err << "parmtool: " << f.message << "\n";
+        return 1;
+    } catch (const std::exception& e) {
+        err << "parmtool: unexpected failure: " << e.what() << "\n";
+        return 1;
+    }
+}
+
+} // namespace parmtool
