@@ -3,7 +3,8 @@
 #include <cxxabi.h>
 #include <gtest/gtest.h>
 
-#include <set>
+#include <sstream>
+#include <stdexcept>
 #include <typeinfo>
 
 #include "DriverTestUtil.h"
@@ -11,6 +12,8 @@
 #include "devparms/MimakiDevParms.h"
 #include "driver/MimakiBaseDriver.h"
 #include "entry/ModelTable.h"
+#include "host/Log.h"
+#include "tests/support/TempDir.h"
 
 using namespace mimaki;
 
@@ -43,25 +46,6 @@ TEST(Create, UidsWithoutARowGetTheLegacyDriverOverPlainParameters)
     }
 }
 
-// Walks every UID: a driver that is made is of the table's class; a UID
-// whose classes are not built yet answers null and names itself in the log.
-TEST(Create, EveryUidFollowsTheModelTable)
-{
-    for (int uid = 0; uid < 256; ++uid) {
-        const ModelRow& row = FindModel(uid);
-        CPrintEnv env;
-        LogCapture log(4);
-        auto d = CreateUid(env, uid);
-        if (d) {
-            EXPECT_EQ(ClassName(typeid(*d)), row.driver->name) << uid;
-            EXPECT_EQ(ClassName(typeid(*d->GetDevParms())), row.parms->name) << uid;
-        } else {
-            EXPECT_TRUE(log.Contains("UID " + std::to_string(uid) + ":")) << uid;
-            EXPECT_TRUE(log.Contains("is not available")) << uid;
-        }
-    }
-}
-
 TEST(Create, HighBitsOfTheUidAreIgnored)
 {
     CPrintEnv a, b;
@@ -71,20 +55,6 @@ TEST(Create, HighBitsOfTheUidAreIgnored)
     ASSERT_TRUE(da && db);
     EXPECT_EQ(ClassName(typeid(*da)), ClassName(typeid(*db)));
     EXPECT_EQ(ClassName(typeid(*db->GetDevParms())), "DEVPARM13_CLASS");
-}
-
-TEST(ModelTable, IsCompleteAndUnique)
-{
-    std::set<int> uids;
-    for (const ModelRow& row : ModelTable()) {
-        EXPECT_TRUE(uids.insert(row.uid).second) << row.uid;
-        EXPECT_NE(row.parms, nullptr);
-    }
-    EXPECT_EQ(uids.size(), 55u); // 1..54 and 56
-    EXPECT_EQ(uids.count(55), 0u);
-    EXPECT_EQ(std::string(FindModel(41).parmsAlt->name), "DEVPARMJFXMKSERIES_CLASS");
-    EXPECT_EQ(UJFLayerVariants().size(), 7u);
-    EXPECT_EQ(std::string(UJFLayerVariants()[6]->name), "CMimakiWhitePrinterDriverUJF_WVP");
 }
 
 } // namespace
@@ -121,6 +91,52 @@ const ParmsClass kOther{"OtherParms", &MakeOther};
 const ParmsClass kLoadCounter{"LoadCounter", &MakeLoadCounter};
 const DriverClass kLegacy{"Legacy", &MakeLegacy};
 const DriverClass kMissing{"MissingDriver", nullptr};
+
+// Objects that fail while Create builds them, and count their lives.
+class Counted : public CMimakiDevParmsBase {
+public:
+    Counted() { ++made; }
+    ~Counted() override { ++destroyed; }
+    int Load(CPrintEnv*) override
+    {
+        switch (loadThrows) {
+        case 1: throw std::bad_alloc();
+        case 2: throw std::runtime_error("settings store broken");
+        case 3: throw 42;
+        default: return 1;
+        }
+    }
+    static inline int made = 0, destroyed = 0, loadThrows = 0;
+};
+
+class CountedPlain : public CUnivDevParmsBase {
+public:
+    CountedPlain() : CUnivDevParmsBase(sizeof(CountedPlain), 261) { ++Counted::made; }
+    ~CountedPlain() override { ++Counted::destroyed; }
+};
+
+// Fails after its host base (which owns the parameters by then) is built.
+class FailingDriver : public CMimakiLegacyBasePrinterDriver {
+public:
+    FailingDriver(CPrintEnv* e, CUnivDevParmsBase* p) : CMimakiLegacyBasePrinterDriver(e, p)
+    {
+        if (throwsBadAlloc)
+            throw std::bad_alloc();
+        throw std::runtime_error("driver broken");
+    }
+    static inline bool throwsBadAlloc = true;
+};
+
+CUnivDevParmsBase* MakeCounted() { return new Counted(); }
+CUnivDevParmsBase* MakeCountedPlain() { return new CountedPlain(); }
+CPrinterDriverBase* MakeFailing(CPrintEnv* e, CUnivDevParmsBase* p) { return new FailingDriver(e, p); }
+// The driver's memory cannot be had: its constructor never runs.
+CPrinterDriverBase* MakeNoMemory(CPrintEnv*, CUnivDevParmsBase*) { throw std::bad_alloc(); }
+
+const ParmsClass kCounted{"Counted", &MakeCounted};
+const ParmsClass kCountedPlain{"CountedPlain", &MakeCountedPlain};
+const DriverClass kFailing{"FailingDriver", &MakeFailing};
+const DriverClass kNoMemory{"NoMemory", &MakeNoMemory};
 
 } // namespace stand_in
 
@@ -231,6 +247,94 @@ TEST(CreateRules, UJFPrinterTypRange)
         Made m;
         Make(m, row, env);
         EXPECT_TRUE(m.log.Contains(std::string("CMimakiWhitePrinterDriverUJF_") + names[typ] + " is not"));
+    }
+}
+
+// Whatever fails while the objects are built, Create answers null with one
+// log line, lets no exception out, and every parameter object it made is
+// destroyed exactly once (a driver whose constructor fails after its base
+// was built has freed them already; one never constructed has not).
+TEST(CreateRules, FailuresWhileBuildingLeaveNothingBehind)
+{
+    const struct {
+        const char* name;
+        const ParmsClass* parms;
+        const DriverClass* driver;
+        Rule rule;
+        int loadThrows;
+        bool driverBadAlloc;
+        const char* logged;
+    } cases[] = {
+        {"Load out of memory", &kCounted, &kLegacy, Rule::Fixed, 1, true, "out of memory while building the driver"},
+        {"Load throws", &kCounted, &kLegacy, Rule::Fixed, 2, true, "no driver: settings store broken"},
+        {"Load throws no exception class", &kCounted, &kLegacy, Rule::Fixed, 3, true, "unknown exception"},
+        {"driver constructor out of memory", &kCounted, &kFailing, Rule::Fixed, 0, true, "out of memory"},
+        {"driver constructor throws", &kCounted, &kFailing, Rule::Fixed, 0, false, "no driver: driver broken"},
+        {"no memory for the driver", &kCounted, &kNoMemory, Rule::Fixed, 0, true, "out of memory"},
+        {"no memory for the DTF driver", &kCountedPlain, &kNoMemory, Rule::DTF, 0, true, "out of memory"},
+        {"DTF driver constructor fails", &kCountedPlain, &kFailing, Rule::DTF, 0, true, "out of memory"},
+        {"parameters of no Mimaki class", &kCountedPlain, &kLegacy, Rule::Fixed, 0, true,
+         "CountedPlain is no Mimaki device-parameter class"},
+    };
+    for (const auto& c : cases) {
+        Counted::made = Counted::destroyed = 0;
+        Counted::loadThrows = c.loadThrows;
+        FailingDriver::throwsBadAlloc = c.driverBadAlloc;
+        const ModelRow row{7, c.parms, nullptr, c.driver, nullptr, c.rule, "t"};
+        CPrintEnv env;
+        Made m;
+        EXPECT_NO_THROW(Make(m, row, env)) << c.name;
+        EXPECT_FALSE(m.driver) << c.name;
+        EXPECT_EQ(Counted::made, 1) << c.name;
+        EXPECT_EQ(Counted::destroyed, 1) << c.name;
+        ASSERT_EQ(m.log.lines.size(), 1u) << c.name;
+        EXPECT_NE(m.log.lines[0].find(c.logged), std::string::npos) << c.name << ": " << m.log.lines[0];
+    }
+    Counted::loadThrows = 0;
+}
+
+// Failure lines name the source file and line that found the failure, in
+// the log file's prefix and after the function name alike.
+TEST(CreateRules, FailuresNameWhereTheyWereFound)
+{
+    const struct {
+        ModelRow row;
+        const wchar_t* key;
+        int value;
+        const char* source; // text on the reported source line
+    } cases[] = {
+        {{19, &kOther, nullptr, nullptr, nullptr, Rule::UJFPrinterTyp, "t"}, L"UJFPrinterTyp", 9,
+         "UJFPrinterTyp %d is outside 0..6"},
+        {{13, &kOther, nullptr, &kMissing, nullptr, Rule::Fixed, "t"}, nullptr, 0, "driver class %s is not available"},
+        {{13, &kCounted, nullptr, &kNoMemory, nullptr, Rule::Fixed, "t"}, nullptr, 0, "out of memory while building"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        CPrintEnv env;
+        if (c.key)
+            env.PutInt(c.key, c.value);
+        LogCapture log(4);
+        CVoLogReporter::SetLogFile(dir / "vo.log");
+        Made m;
+        Make(m, c.row, env);
+        CVoLogReporter::SetLogFile("");
+        const std::string text = ReadFile(dir / "vo.log");
+        // "[4] FILE:LINE: ***Create#LINE: ..."
+        const std::size_t colon2 = text.find(": ***Create#");
+        ASSERT_NE(colon2, std::string::npos) << text;
+        const std::size_t colon1 = text.rfind(':', colon2 - 1);
+        ASSERT_EQ(text.rfind("[4] ", 0), 0u) << text;
+        std::string file = text.substr(4, colon1 - 4);
+        const int line = std::stoi(text.substr(colon1 + 1));
+        EXPECT_EQ(std::stoi(text.substr(colon2 + 12)), line) << text;
+        EXPECT_TRUE(file.ends_with("entry/Create.cpp")) << file;
+        if (!file.starts_with("/"))
+            file = std::string(MIMAKI_SOURCE_DIR) + "/" + file;
+        std::istringstream source(ReadFile(file));
+        std::string at;
+        for (int i = 0; i < line && std::getline(source, at); ++i) {
+        }
+        EXPECT_NE(at.find(c.source), std::string::npos) << file << ":" << line << ": " << at;
     }
 }
 
