@@ -1,0 +1,103 @@
+// parmtool as an operator uses it: migrating a store in place, showing a
+// model's answers, listing its keys, and the failures it reports.
+#include <gtest/gtest.h>
+
+#include "host/PrintEnv.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+
+using namespace testsupport;
+
+namespace {
+
+RunResult Tool(const std::vector<std::string>& args) { return Run(PARMTOOL_EXE, args); }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST(Parmtool, SaveMigratesAnOldStoreInPlaceAndKeepsTheRest)
+{
+    TempDir dir;
+    const std::string ini = dir / "printers.ini";
+    WriteFile(ini, "[Other]\nkeep=1\n\n[JV100 old]\nPrEnv_UID=48\nJV100_m_nDotSize=2\n"
+                   "JV100_m_dDryTimeValue=1.5\nbUseCut=0\nJV100_bCut=1\n");
+    const RunResult r = Tool({"save", "--settings", ini, "--printer", "JV100 old", "-o", ini, "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "{\"uid\": 48, \"class\": \"DEVPARMJV100_CLASS\", \"saved\": [")) << r.out;
+    for (const char* entry : {"[\"JV100_m_nDotSize\", \"-1\"], [\"JV100_m_nDotSizeV2\", \"17\"]",
+                              "[\"JV100_m_dDryTimeValue\", \"-1.0\"], [\"JV100_m_dDryTimeValue100Msec\", \"15.00\"]",
+                              "[\"bUseCut\", \"0\"]", "[\"JV100_bCut\", \"1\"]", "[\"PrEnv_InkLevels\", \"1\"]"})
+        EXPECT_TRUE(Has(r.out, entry)) << entry;
+
+    CPrintEnv back, other;
+    std::string error;
+    ASSERT_TRUE(back.LoadFromIni(ini, L"JV100 old", error)) << error;
+    EXPECT_EQ(back.GetInt(L"JV100_m_nDotSizeV2", 0), 17);
+    EXPECT_EQ(back.GetInt(L"bUseCut", 1), 0); // model keys are never rewritten
+    ASSERT_TRUE(other.LoadFromIni(ini, L"Other", error)) << error;
+    EXPECT_EQ(other.GetInt(L"keep", 0), 1);
+    // Saving the migrated store again changes nothing.
+    const std::string once = ReadFile(ini);
+    ASSERT_EQ(Tool({"save", "--settings", ini, "--printer", "JV100 old", "-o", ini}).status, 0);
+    EXPECT_EQ(ReadFile(ini), once);
+}
+
+TEST(Parmtool, ShowGivesTheRecordAndTheAnswers)
+{
+    const RunResult r = Tool({"show", "--uid", "48", "--set", "JV100_bCut=1", "--set", "bUseCut=0", "--set",
+                              "JV100_m_bSetRightMargin=1", "--set", "JV100_m_nRightMargin=10", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* part : {"\"class\": \"DEVPARMJV100_CLASS\"", "\"bCut\": 1", "\"nXDpi\": 360",
+                             "\"GetMediaCut\": 0", "\"JobPrintOptionAvailable\": 0",
+                             "\"MediaSizeGetNpMargin\": [10, 0, 0, 0]", "\"bStrObSeq\": 1"})
+        EXPECT_TRUE(Has(r.out, part)) << part << "\n" << r.out;
+    // The JFX500 rows pick the MK series class by "UJFMkSeries", as Create does.
+    EXPECT_TRUE(Has(Tool({"show", "--uid", "41", "--set", "UJFMkSeries=1"}).out, "DEVPARMJFXMKSERIES_CLASS"));
+}
+
+TEST(Parmtool, KeysListsWhatLoadReads)
+{
+    const RunResult r = Tool({"keys", "--uid", "1", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "{\"key\": \"DP1_Unidir\", \"type\": \"int\", \"default\": 1, \"model\": false"));
+    EXPECT_TRUE(Has(r.out, "{\"key\": \"DP1_DontSendSet1\", \"type\": \"int\", \"default\": 1"));
+    const RunResult adv = Tool({"keys", "--uid", "31"});
+    EXPECT_TRUE(Has(adv.out, "bSpecifyMediaFeedQuality  int model  default 0")) << adv.out;
+    EXPECT_TRUE(Has(adv.out, "DP30_m_eMediaFeedQuality  int  default 254 (derived)")) << adv.out;
+}
+
+TEST(Parmtool, FailuresAreOneLineWithAStatus)
+{
+    TempDir dir;
+    const std::string bad = dir / "bad.ini";
+    WriteFile(bad, "[A]\nPrEnv_UID=1\nno equals sign here\n");
+    const std::string two = dir / "two.ini";
+    WriteFile(two, "[A]\nPrEnv_UID=1\n[B]\nPrEnv_UID=2\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"show", "--uid", "300"}, 1, "unknown UID '300'"},
+        {{"show", "--uid", "abc"}, 1, "unknown UID 'abc'"},
+        {{"save"}, 1, "no UID"},
+        {{"save", "--uid", "1", "--set", "novalue"}, 2, "--set expects KEY=VALUE"},
+        {{"save", "--settings", bad}, 1, bad + ":3: expected key=value"},
+        {{"save", "--settings", two}, 1, "2 printer sections ([A], [B]); name one with --printer"},
+        {{"save", "--settings", two, "--printer", "C"}, 1, "no printer section [C]"},
+        {{"save", "--settings", dir / "missing.ini"}, 1, "cannot open"},
+        {{"frobnicate"}, 2, "unknown command"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << c.message;
+        ASSERT_EQ(r.ErrLines().size(), 1u) << r.err;
+        EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+    }
+    // A value that is not a number takes its default, with a warning.
+    const RunResult r = Tool({"show", "--uid", "31", "--set", "DP30_nXDpi=7.5", "--set", "SlotsSetting=0"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(Has(r.err, "warning: DP30_nXDpi=7.5 is not a whole number; the default is used")) << r.err;
+    EXPECT_TRUE(Has(r.out, "nXDpi: 360"));
+}
