@@ -187,13 +187,7 @@ const KeyTable* DEVPARM12_CLASS::Table() const
         KI(bStandByTime, 0), KI(nStandByTime, 0), KI(bOFFTime, 0), KI(nOFFTime, 0), KI(bAbsorbationFan, 0),   \
         KI(nAbsorbationFanLevel, 3), KI(bUseWhite, 0)
 
-constexpr Profile kRollProfile = {.cut = Answer::Keys,
-                                  .cutKey = L"bCut",
-                                  .option0 = Answer::One,
-                                  .strObSeq = Answer::One,
-                                  .ink = InkRule::DotIs,
-                                  .inkDot = L"nDotSize",
-                                  .inkValue = 0};
+
 
 const KeyTable* DEVPARM13_CLASS::Table() const
 {
@@ -203,7 +197,7 @@ const KeyTable* DEVPARM13_CLASS::Table() const
         KI(nWhiteMode, 0),   KI(nPrinterTyp, 0),     KI(nWhiteOrder, 0),   KI(nWhiteLayerMode, 0),
         KI(bDoubleLine, 0),  KI(bSendMediaSize, 1),
     };
-    static const KeyTable table(L"DEVPARM13_CLASS", L"DP13", keys, kRollProfile);
+    static const KeyTable table(L"DEVPARM13_CLASS", L"DP13", keys, RollProfile());
     return &table;
 }
 
@@ -241,7 +235,7 @@ const KeyTable* DEVPARM15_CLASS::Table() const
         ROLL_KEYS_TO_FEED,          KI(bHighSpeed, 0),  ROLL_KEYS_HEATERS, KI(nPrinterTyp, 0), KI(nWhiteOrder, 0),
         KI(nWhiteSplitHeadMode, 0), KI(bDoubleLine, 0), KI(nWave, 0),
     };
-    static const KeyTable table(L"DEVPARM15_CLASS", L"DP15", keys, kRollProfile);
+    static const KeyTable table(L"DEVPARM15_CLASS", L"DP15", keys, RollProfile());
     return &table;
 }
 

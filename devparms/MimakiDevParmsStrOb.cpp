@@ -42,15 +42,11 @@ const KeyTable* DEVPARMJV34_CLASS::Table() const
         ROLL_STANDBY_KEYS,      ROLL_FAN_KEYS,      KB(strPass),          KI(nInkLayers, 1),
         KI(bUseInkLayers, 0),   KI(bAvoidGapBetweenJobs, 1), KI(bDoubleLine, 0),
     };
-    static const KeyTable table(L"DEVPARMJV34_CLASS", L"DP21", keys,
-                                {.cut = Answer::Keys,
-                                 .cutKey = L"bCut",
-                                 .option0 = Answer::One,
-                                 .strObSeq = Answer::One,
-                                 .highSpeed = Answer::One,
-                                 .ink = InkRule::DotIs,
-                                 .inkDot = L"nDotSize",
-                                 .inkValue = 0});
+    static const KeyTable table(L"DEVPARMJV34_CLASS", L"DP21", keys, [] {
+        Profile p = RollProfile();
+        p.highSpeed = Answer::One;
+        return p;
+    }());
     return &table;
 }
 
@@ -87,14 +83,7 @@ const KeyTable* DEVPARM24_CLASS::Table() const
         KI(bUseWhite, 0),       KI(nPrinterTyp, 0),   KI(nWhiteOrder, 0),    KI(nWhiteSplitHeadMode, 0),
         KI(nWave, 0),           KI(bAvoidGapBetweenJobs, 1),
     };
-    static const KeyTable table(L"DEVPARM24_CLASS", L"DP24", keys,
-                                {.cut = Answer::Keys,
-                                 .cutKey = L"bCut",
-                                 .option0 = Answer::One,
-                                 .strObSeq = Answer::One,
-                                 .ink = InkRule::DotIs,
-                                 .inkDot = L"nDotSize",
-                                 .inkValue = 0});
+    static const KeyTable table(L"DEVPARM24_CLASS", L"DP24", keys, RollProfile());
     return &table;
 }
 
@@ -149,16 +138,11 @@ const KeyTable* DEVPARMCJV150_300_CLASS::Table() const
         KI(nPrinterTyp, 0),      KOLD(OldWhite, L"m_nWhiteOrder"), KI(m_nWhiteOrderV2, 0),
         KI(nWhiteSplitHeadMode, 0), KID(nWave, WaveShapeDefault), KI(m_nHeadSelection, 3),
     };
-    static const KeyTable table(L"DEVPARMCJV150_300_CLASS", L"DPCVJ_150_130", keys,
-                                {.cut = Answer::Keys,
-                                 .cutKey = L"bCut",
-                                 .option0 = Answer::One,
-                                 .strObSeq = Answer::One,
-                                 .ink = InkRule::DotIs,
-                                 .inkDot = L"nDotSize",
-                                 .inkValue = 0,
-                                 .colourMap = true,
-                                 .mapAnswers = true,
-                                 .whiteOrderOrMode = L"m_nWhiteOrderV2"});
+    static const KeyTable table(L"DEVPARMCJV150_300_CLASS", L"DPCVJ_150_130", keys, [] {
+        Profile p = RollProfile();
+        p.colourMap = p.mapAnswers = true;
+        p.whiteOrderOrMode = L"m_nWhiteOrderV2";
+        return p;
+    }());
     return &table;
 }

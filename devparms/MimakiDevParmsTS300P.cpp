@@ -17,7 +17,6 @@ namespace {
 #define DRY_TIME_KEYS                                                                                       \
     KI(m_nDryTimeMode, 0), KOLD(OldDryTime, L"m_dDryTimeValue"), KR(m_dDryTimeValue100Msec, L"0.0"),        \
         KI(m_nDryTimeModeJob, 0), KR(m_dDryTimeValueJob, L"0.0")
-#define MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
 // Feed quality: 255 lets the operator's choice stand, 254 leaves it to the printer.
 #define MEDIA_FEED_QUALITY_KEY                                                                              \
     Key{L"m_eMediaFeedQuality", Kind::Int, 0, nullptr, PK_FIELD(m_eMediaFeedQuality),                       \
@@ -26,40 +25,25 @@ namespace {
     KI(m_nPrintHeaterMode, 0), KI(m_nPrintHeaterValue, 0), KI(m_nAfterHeaterMode, 0), KI(m_nAfterHeaterValue, 0)
 
 // Print-condition models with a cutter under the model's "bUseCut".
-constexpr Profile CutterProfile(const wchar_t* inkDot = L"m_nDotSizeV2")
+constexpr Profile CutterProfile()
 {
-    return {.cut = Answer::Keys,
-            .cutKey = L"bUseCut",
-            .cutKey2 = L"bCut",
-            .option0 = Answer::Keys,
-            .option0Key = L"bUseCut",
-            .margins = Answer::Keys,
-            .strObSeq = Answer::One,
-            .ink = InkRule::DotIs,
-            .inkDot = inkDot,
-            .inkValue = 1,
-            .printModeData = L"strPrintModeData",
-            .xDpi = L"nXDpi",
-            .yDpi = L"nYDpi",
-            .colourMap = true,
-            .mapAnswers = true,
-            .idAnswers = true};
+    Profile p = PrintConditionProfile();
+    p.cut = Answer::Keys;
+    p.cutKey = L"bUseCut";
+    p.cutKey2 = L"bCut";
+    p.option0 = Answer::Keys;
+    p.option0Key = L"bUseCut";
+    return p;
 }
 
 // The hybrid MkII models: no cut answers; the current ink set is kept.
-constexpr Profile kMkIIProfile = {.option0 = Answer::Unchanged,
-                                  .margins = Answer::Keys,
-                                  .strObSeq = Answer::One,
-                                  .ink = InkRule::DotIs,
-                                  .inkDot = L"m_nDotSizeV2",
-                                  .inkValue = 1,
-                                  .printModeData = L"strPrintModeData",
-                                  .xDpi = L"nXDpi",
-                                  .yDpi = L"nYDpi",
-                                  .colourMap = true,
-                                  .mapAnswers = true,
-                                  .idAnswers = true,
-                                  .hybrid = true};
+constexpr Profile MkIIProfile()
+{
+    Profile p = PrintConditionProfile();
+    p.option0 = Answer::Unchanged;
+    p.hybrid = true;
+    return p;
+}
 
 } // namespace
 
@@ -71,7 +55,7 @@ const KeyTable* DEVPARMTS300P_CLASS::Table() const
         KI(m_nDotSize, 0), KI(m_nDryingFanHeaterMode, 0), KI(m_nDryingFanHeaterValue, 50),
         KI(m_nPrintHeaterMode, 0), KI(m_nPrintHeaterValue, 50), KI(m_nAfterHeaterMode, 0),
         KI(m_nAfterHeaterValue, 50), KI(m_nDryHeaterMode, 0), KI(m_nDryHeaterValue, 1), MEDIA_FEED_KEYS,
-        DRY_TIME_KEYS, KID(m_nWaveShape, WaveShapeDefault), KI(m_nVacuum, 2), MARGIN_KEYS,
+        DRY_TIME_KEYS, KID(m_nWaveShape, WaveShapeDefault), KI(m_nVacuum, 2), PK_MARGIN_KEYS,
         KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(nBandAdjust, 0),
     };
     static const KeyTable table(L"DEVPARMTS300P_CLASS", L"DP30", keys,
@@ -123,7 +107,7 @@ const KeyTable* DEVPARMTS300P_ADVANCED_CLASS::Table() const
         KI(m_nVacuum, 2),
         MI(bSpecifyMediaFeedQuality, 0),
         MEDIA_FEED_QUALITY_KEY,
-        MARGIN_KEYS,
+        PK_MARGIN_KEYS,
         KI(m_nRefreshLevel, 0),
         KI(bAvoidGapBetweenJobs, 1),
         KI(bCut, 0),
@@ -170,7 +154,7 @@ const KeyTable* DEVPARMTS55_1800_CLASS::Table() const
     static const Key keys[] = {
         MI(bUseCut, 1), MI(bUseVacuum, 0), MI(bUseWaveShape, 1), MSLOTS(SlotsSetting), MI(bIsHybrid, 0),
         KH(strDotVolumesData), PRINT_MODE_KEYS, MEDIA_FEED_KEYS, DRY_TIME_KEYS, KI(m_nWaveShape, 1),
-        KI(m_nVacuum, 2), MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(nBandAdjust, 0),
+        KI(m_nVacuum, 2), PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(nBandAdjust, 0),
         KT(strPrintModeData), KI(nHeadSelection, 3), KI(nPreHeaterMode, 0), KI(nPreHeaterValue, 50),
         KI(nPlatenHeaterMode, 0), KI(nPlatenHeaterValue, 50), KI(nAfterHeaterMode, 0), KI(nAfterHeaterValue, 50),
         KI(nOFFTime, -2),
@@ -185,10 +169,10 @@ const KeyTable* DEVPARMTS300P_MKII_CLASS::Table() const
     static const Key keys[] = {
         MI(bUseVacuum, 0), MI(bUseWaveShape, 1), MI(bSpecifyMediaFeedQuality, 0), MSLOTS(SlotsSetting),
         MI(bIsHybrid, 0), KH(strDotVolumesData), KI(nHQ, 0), PRINT_MODE_KEYS, MEDIA_FEED_KEYS, DRY_TIME_KEYS,
-        KI(m_nWaveShape, 1), KI(m_nVacuum, 2), MEDIA_FEED_QUALITY_KEY, MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
+        KI(m_nWaveShape, 1), KI(m_nVacuum, 2), MEDIA_FEED_QUALITY_KEY, PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
         KI(nBandAdjust, 0), KT(strPrintModeData), HEATERS_AFTER_PRINT_KEYS,
     };
-    static const KeyTable table(L"DEVPARMTS300P_MKII_CLASS", L"DP42", keys, kMkIIProfile);
+    static const KeyTable table(L"DEVPARMTS300P_MKII_CLASS", L"DP42", keys, MkIIProfile());
     return &table;
 }
 
@@ -202,10 +186,10 @@ const KeyTable* DEVPARMTX330_CLASS::Table() const
         KI(nHSpeedMode, 0), KI(nPrintModeId, 0), KI(m_nDirection, 0), PK_INT(L"m_nPass", nPass, 0),
         KOLD(OldDotSize, L"m_nDotSize"), KI(m_nDotSizeV2, 1), MEDIA_FEED_KEYS, KI(nPowerOffMode, -1),
         KI(nPowerOffMinutes, 0), KI(nTopBlower, -1), DRY_TIME_KEYS, KI(m_nWaveShape, 1), KI(m_nVacuum, 2),
-        MEDIA_FEED_QUALITY_KEY, MARGIN_KEYS, KI(nHeadSelection, 0), KI(bAvoidGapBetweenJobs, 1),
+        MEDIA_FEED_QUALITY_KEY, PK_MARGIN_KEYS, KI(nHeadSelection, 0), KI(bAvoidGapBetweenJobs, 1),
         KI(nBandAdjust, 0), KT(strPrintModeData), HEATERS_AFTER_PRINT_KEYS,
     };
-    static const KeyTable table(L"DEVPARMTX330_CLASS", L"DP42", keys, kMkIIProfile);
+    static const KeyTable table(L"DEVPARMTX330_CLASS", L"DP42", keys, MkIIProfile());
     return &table;
 }
 
@@ -213,7 +197,7 @@ const KeyTable* DEVPARMTX330_CLASS::Table() const
 #define JV100_TS100_KEYS                                                                                    \
     MI(bUseCut, 1), MI(bUseVacuum, 0), MI(bUseTopBlower, 0), MI(bUseWaveShape, 1), MSLOTS(SlotsSetting),    \
         MI(bIsHybrid, 0), KH(strDotVolumesData), PRINT_MODE_KEYS, MEDIA_FEED_KEYS, DRY_TIME_KEYS,           \
-        KI(m_nWaveShape, 1), KI(m_nVacuum, 2), KI(m_nTopBlower, -1), MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), \
+        KI(m_nWaveShape, 1), KI(m_nVacuum, 2), KI(m_nTopBlower, -1), PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), \
         KI(bCut, 0), KI(nBandAdjust, 0), KT(strPrintModeData), KI(nHeadSelection, 3)
 
 const KeyTable* DEVPARMJV100_CLASS::Table() const

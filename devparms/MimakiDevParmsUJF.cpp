@@ -15,7 +15,6 @@ namespace {
         PK_INT(L"nLayer3Mode", nLayer3Mode, rest), PK_INT(L"nLayer4Mode", nLayer4Mode, rest),               \
         PK_INT(L"nLayer5Mode", nLayer5Mode, rest)
 #define SWITCH_TO_LOCAL PK_INT(L"bSwitchToLocalBetweenLayers", bSwitchToLocalBetweenLayers, 0)
-#define MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
 // The options of an ink (direction, layers, UV policies, eight UV powers).
 #define INK_OPTION(o)                                                                                       \
     KI(o.nDirection, 0), KI(o.nLayers, 0), KI(o.nUVPolicyLeft, 0), KI(o.nUVPolicyRight, 0), UV8(o)
@@ -127,22 +126,18 @@ namespace {
     KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
         KI(nActionCategorySmall, 0), DPI_KEYS(), KI(nHSpeedMode, 0), KI(nPrintModeId, 0), KI(m_nDirection, 0), \
         PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), \
-        MARGIN_KEYS, KI(m_nRefreshLevel, 0), KT(strPrintModeData), KI(m_nWaveShape, 0)
+        PK_MARGIN_KEYS, KI(m_nRefreshLevel, 0), KT(strPrintModeData), KI(m_nWaveShape, 0)
 
-constexpr Profile kUjf7151Profile = {.margins = Answer::Keys,
-                                     .strObSeq = Answer::One,
-                                     .highSpeed = Answer::Zero,
-                                     .ink = InkRule::DotIs,
-                                     .inkDot = L"m_nDotSize",
-                                     .inkValue = 1,
-                                     .printModeData = L"strPrintModeData",
-                                     .xDpi = L"nXDpi",
-                                     .yDpi = L"nYDpi",
-                                     .colourMap = true,
-                                     .mapAnswers = true,
-                                     .idAnswers = true,
-                                     .conditions = true,
-                                     .layerSchedule = LayerSchedule::KindId};
+// The print-condition flatbeds keep their analysed conditions and name
+// their layers by kind.
+constexpr Profile Ujf7151Profile()
+{
+    Profile p = PrintConditionProfile(L"m_nDotSize");
+    p.highSpeed = Answer::Zero;
+    p.conditions = true;
+    p.layerSchedule = LayerSchedule::KindId;
+    return p;
+}
 
 } // namespace
 
@@ -153,7 +148,7 @@ const KeyTable* DEVPARMUJF_x042MKII_CLASS::Table() const
         UJF7151_MODEL_KEYS, SWITCH_TO_LOCAL, KI(eLogicalSeek, 0), LAYER_MODES(0, -1), LAYER_UV_KEYS,
         UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
     };
-    static const KeyTable table(L"DEVPARMUJF_x042MKII_CLASS", L"DP35", keys, kUjf7151Profile);
+    static const KeyTable table(L"DEVPARMUJF_x042MKII_CLASS", L"DP35", keys, Ujf7151Profile());
     return &table;
 }
 
@@ -165,7 +160,7 @@ const KeyTable* DEVPARMUJF7151_CLASS::Table() const
         KI(m_nAWaveShape1, 0),  KI(m_nAWaveShape2, 0),  KI(m_nAWaveShape3, 0),  KI(m_nAWaveShape4, 0),
         KI(m_nAWaveShape5, 0),  UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
     };
-    static const KeyTable table(L"DEVPARMUJF7151_CLASS", L"DP35", keys, kUjf7151Profile);
+    static const KeyTable table(L"DEVPARMUJF7151_CLASS", L"DP35", keys, Ujf7151Profile());
     return &table;
 }
 
@@ -175,7 +170,7 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
     static const Key keys[] = {
         MI(DpiVert, 600), MI(DpiHorz, 600), MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""),
         KH(strDotVolumesData), KI(nNumberOfLayers, 0), KT(strPrintModeData), KI(nCurFeedType, 0), KI(nFeedVal, 0),
-        KI(nPrintModeSetNumber, 0), DPI_KEYS(), KI(nDotSize, 1), MARGIN_KEYS, KI(nRefreshLevel, 0),
+        KI(nPrintModeSetNumber, 0), DPI_KEYS(), KI(nDotSize, 1), PK_MARGIN_KEYS, KI(nRefreshLevel, 0),
         SWITCH_TO_LOCAL, KI(m_bKebabAvailable, 0), KI(m_nKebabOption, 0),
         // Stored under this spelling by the printer's own software.
         Key{L"L\"dCommandManualVersion\"", Kind::Real, 0, L"0.0", PK_FIELD(dCommandManualVersion)},

@@ -14,7 +14,6 @@ namespace {
         KI(m_nFeedSpeedValue, 100)
 #define SCAN_DRY_TIME_KEYS                                                                                  \
     KI(m_nDryTimeMode, 0), KOLD(OldDryTime, L"m_dDryTimeValue"), KR(m_dDryTimeValue100Msec, L"0.0")
-#define MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
 #define PRINT_MODE_KEYS                                                                                     \
     KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
         KI(nActionCategorySmall, 0), KI(nXDpi, 360), KI(nYDpi, 360), KI(nHSpeedMode, 0), KI(nPrintModeId, 0)
@@ -23,25 +22,16 @@ namespace {
     MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""), PRINT_MODE_KEYS, KI(m_nDirection, 0),               \
         PK_INT(L"m_nPass", nPass, 0), KOLD(OldDotSize, L"m_nDotSize"), KI(m_nDotSizeV2, 1),                 \
         KI(m_nPreHeaterMode, 0), KI(m_nPreHeaterValue, 50), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), \
-        KI(m_nInkLayers, 1), KI(m_nWaveShape, 1), KI(m_nVacuum, 2), MARGIN_KEYS, KI(m_nRefreshLevel, 0)
+        KI(m_nInkLayers, 1), KI(m_nWaveShape, 1), KI(m_nVacuum, 2), PK_MARGIN_KEYS, KI(m_nRefreshLevel, 0)
 
-// The UV roll models: no high-speed feeding, print conditions, colour ids.
+// The UV roll models: no high-speed feeding.
 constexpr Profile UvRollProfile(const wchar_t* whiteOrder = nullptr, const wchar_t* layerOffset = nullptr)
 {
-    return {.margins = Answer::Keys,
-            .strObSeq = Answer::One,
-            .highSpeed = Answer::Zero,
-            .ink = InkRule::DotIs,
-            .inkDot = L"m_nDotSizeV2",
-            .inkValue = 1,
-            .printModeData = L"strPrintModeData",
-            .xDpi = L"nXDpi",
-            .yDpi = L"nYDpi",
-            .colourMap = true,
-            .mapAnswers = true,
-            .idAnswers = true,
-            .layerWhiteOrder = whiteOrder,
-            .layerOffset = layerOffset};
+    Profile p = PrintConditionProfile();
+    p.highSpeed = Answer::Zero;
+    p.layerWhiteOrder = whiteOrder;
+    p.layerOffset = layerOffset;
+    return p;
 }
 
 } // namespace
@@ -55,7 +45,7 @@ const KeyTable* DEVPARMJV300_CLASS::Table() const
         FEED_KEYS, SCAN_DRY_TIME_KEYS, KI(m_nDryTimeModeJob, 0), KR(m_dDryTimeValueJob, L"0.0"), KI(m_nOFFTime, -1),
         KOLD(OldWhite, L"m_nWhiteMode"), KI(m_nWhiteModeV2, 0), KI(m_nWhiteLevel, 0),
         KID(m_nWaveShape, WaveShapeDefault), KI(m_nAbsorbabilityFanStrength, 2), KI(m_nTopBlowerStrength, -1),
-        MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(m_nHeadSelection, 3),
+        PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1), KI(bCut, 0), KI(m_nHeadSelection, 3),
     };
     static const KeyTable table(L"DEVPARMJV300_CLASS", L"DP27", keys,
                                 {.margins = Answer::Keys,
@@ -76,7 +66,7 @@ const KeyTable* DEVPARMJV400_CLASS::Table() const
         KI(m_nDirection, 0), PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS, KI(m_nDryHeaterMode, 0),
         KI(m_nDryHeaterValue, 1), FEED_KEYS, SCAN_DRY_TIME_KEYS, KOLD(OldWhite, L"m_nWhiteMode"),
         KI(m_nWhiteModeV2, 0), KI(m_nWhiteLevel, 0), KI(m_nWaveShape, 0), KI(m_bSetBandsReduction, 0),
-        KI(m_nAbsorbabilityFanStrength, 0), MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
+        KI(m_nAbsorbabilityFanStrength, 0), PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
     };
     static const KeyTable table(L"DEVPARMJV400_CLASS", L"DP22", keys,
                                 {.margins = Answer::Keys,
@@ -115,7 +105,7 @@ const KeyTable* DEVPARMUJV500_CLASS::Table() const
     static const Key keys[] = {
         MI(ModeId, 0), MI(UseWhite, 0), MSLOTS(SlotsSetting), MT(MimakiColorSequence, L""), KI(m_nDirection, 0),
         PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS, FEED_KEYS, SCAN_DRY_TIME_KEYS,
-        KI(m_eWhiteMode, 0), KID(m_nWaveShape, WaveShapeDefault), KI(m_nAbsorbabilityFanStrength, 2), MARGIN_KEYS,
+        KI(m_eWhiteMode, 0), KID(m_nWaveShape, WaveShapeDefault), KI(m_nAbsorbabilityFanStrength, 2), PK_MARGIN_KEYS,
         KI(bAvoidGapBetweenJobs, 1), KI(m_nRefreshLevel, 0), KI(m_eUVPolicyLeft, 0), KI(m_eUVPolicyRight, 0),
         KI(m_nUVPowerLeftOutward, 0), KI(m_nUVPowerLeftReturn, 0), KI(m_nUVPowerRightOutward, 0),
         KI(m_nUVPowerRightReturn, 0), KI(m_bPostCureLamp1On, 0), KI(m_bPostCureLamp2On, 0),
@@ -140,7 +130,7 @@ const KeyTable* DEVPARMUJV100_CLASS::Table() const
     static const Key keys[] = {
         MSLOTS(SlotsSetting), MI(bIsHybrid, 0), KI(m_nPrintingWay, 0), KI(m_nWaveShape, 0), KI(m_nDirection, 0),
         PK_INT(L"m_nPass", nPass, 0), KI(m_nMediaFeedMode, 0), KI(m_nMediaFeedValue, 0), KI(m_nDryTimeMode, 0),
-        KI(m_nDryTimeValue100Msec, 0), KI(m_nDryTimeJobMode, 0), KI(m_nDryTimeJobSec, 0), MARGIN_KEYS,
+        KI(m_nDryTimeValue100Msec, 0), KI(m_nDryTimeJobMode, 0), KI(m_nDryTimeJobSec, 0), PK_MARGIN_KEYS,
         KI(m_nAbsorbabilityFanStrength, -1), KI(m_nTop_Blower, 0), KI(m_nDotSize, 0), KI(m_nCuringMode, 0),
         KI(m_nCuringValue, 0), KI(m_nFeedSpeedMode, 0), KI(m_nFeedSpeedValue, 100), KI(m_bAutoCutting, 0),
         KI(m_nOverPainting, 0), KI(m_bPowerOFF, 0), KI(m_nPowerOFF, 0), KI(m_nHeadSelection, 0),

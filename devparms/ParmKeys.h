@@ -115,6 +115,39 @@ struct Profile {
     std::uint64_t reversedKinds = 0; // IsLayerReversed: bit n set for layer kind n
 };
 
+// The answers shared by the models that work from print conditions: their
+// print-mode data and resolutions, the colour map with both colour answers,
+// margins from their keys, a string-object start, variable dots at code 1.
+constexpr Profile PrintConditionProfile(const wchar_t* inkDot = L"m_nDotSizeV2")
+{
+    Profile p;
+    p.margins = Answer::Keys;
+    p.strObSeq = Answer::One;
+    p.ink = InkRule::DotIs;
+    p.inkDot = inkDot;
+    p.inkValue = 1;
+    p.printModeData = L"strPrintModeData";
+    p.xDpi = L"nXDpi";
+    p.yDpi = L"nYDpi";
+    p.colourMap = p.mapAnswers = p.idAnswers = true;
+    return p;
+}
+
+// The roll models that cut by "bCut" with the job's cut option on by
+// default, start with a string object and have variable dots at size 0.
+constexpr Profile RollProfile()
+{
+    Profile p;
+    p.cut = Answer::Keys;
+    p.cutKey = L"bCut";
+    p.option0 = Answer::One;
+    p.strObSeq = Answer::One;
+    p.ink = InkRule::DotIs;
+    p.inkDot = L"nDotSize";
+    p.inkValue = 0;
+    return p;
+}
+
 // A class's key list with its prefix and profile. Built once per class; the
 // constructor checks the list (every key has its field, old keys are
 // followed by their replacement, profile names exist) and aborts on a
@@ -186,4 +219,6 @@ int WaveShapeDefault(CUnivDevParmsBase&, const CPrintEnv& env);
 #define MT(m, t) mimaki::parms::Key{L"" #m, mimaki::parms::Kind::ModelText, 0, t, PK_FIELD(m)}
 #define KID(m, fn) mimaki::parms::Key{L"" #m, mimaki::parms::Kind::Int, 0, nullptr, PK_FIELD(m), fn}
 #define MSLOTS(m) mimaki::parms::Key{L"" #m, mimaki::parms::Kind::ModelText, 0, nullptr, PK_FIELD(m), nullptr, mimaki::parms::SlotsDefault}
+// The four margin keys of the models that set margins.
+#define PK_MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
 #define KOLD(kind, name) mimaki::parms::Key{name, mimaki::parms::Kind::kind, -1, L"-1", nullptr}
