@@ -13,6 +13,7 @@
 #include "host/Log.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
+#include "host/UnivDevParmsBase.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "entry/ModelTable.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
+#include "host/UnivDevParmsBase.h"
 
 int main(int argc, char** argv)
 {
