@@ -142,7 +142,8 @@ void KeyTable::Load(CUnivDevParmsBase& obj, const CPrintEnv& env) const
             const std::vector<BYTE> bytes = HexStringToBin(env.GetString(name, TextDefault(obj, key, env).c_str()));
             BYTE* table = TableAt(obj, key);
             std::memset(table, 0, kHexTableBytes);
-            std::memcpy(table, bytes.data(), std::min(bytes.size(), kHexTableBytes));
+            if (!bytes.empty())
+                std::memcpy(table, bytes.data(), std::min(bytes.size(), kHexTableBytes));
             break;
         }
         case Kind::OldDotSize: {
