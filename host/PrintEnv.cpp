@@ -161,6 +161,9 @@ bool KeyEqual::operator()(std::wstring_view a, std::wstring_view b) const
 
 void CDeviceEnv::Set(std::wstring_view key, std::wstring value)
 {
+    // No key can be empty: an INI line needs one.
+    if (key.empty())
+        return;
     const auto it = m_index.find(key);
     if (it == m_index.end()) {
         m_index.emplace(std::wstring(key), m_slots.size());
@@ -350,6 +353,8 @@ bool CIniFile::Parse(const std::string& text, const std::string& origin, std::st
             return fail("bad escape sequence");
         if (key.empty())
             return fail("empty key");
+        if (key.find(L'\0') != std::wstring::npos)
+            return fail("NUL character in a key");
         auto& keys = index[currentIndex];
         const auto found = keys.find(std::wstring_view(key));
         if (found != keys.end()) {

@@ -108,6 +108,9 @@ TEST(PrintEnv, EntriesKeepTheOrderOfTheirLastWrite)
     const std::vector<CDeviceEnv::Entry> after = {{L"b", L"5"}, {L"c", L"998"}, {L"a", L"999"}};
     EXPECT_EQ(env.Values(), after);
     EXPECT_EQ(env.GetInt(L"C", 0), 998);
+    // A key must have a name: an empty one is not stored.
+    env.PutInt(L"", 1);
+    EXPECT_EQ(env.Count(), 3u);
 }
 
 TEST(PrintEnv, TextsThatAreNoIntegersAreNotedOnce)
@@ -283,6 +286,7 @@ TEST(PrintEnvIni, MalformedFilesAreReportedAndChangeNothing)
         {"[P\\x]\nk=1\n", 1},
         {"; header comment\nk=1\n[P]\n", 2},
         {"[P]\n=value\n", 2},
+        {"[P]\nok=1\nk\\x00ey=1\n", 3}, // a key the host could not name
     };
     int n = 0;
     for (const auto& c : cases) {
