@@ -111,8 +111,8 @@ int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
     // All three strings belong to the set of this job: a driver may print
     // jobs of different sets one after the other.
     RowHeader.clear();
-    RowTrailer = "\r";
-    BandTrailer = "\n";
+    RowTrailer.assign(1, '\r');
+    BandTrailer.assign(1, '\n');
     auto escP = [&](const char* const* tmpl, std::size_t posA) {
         RowHeader = preProcess(tmpl[comp]);
         RowHeader[posA] = static_cast<char>(densityA & 0xFF);

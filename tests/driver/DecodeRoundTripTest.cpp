@@ -50,9 +50,17 @@ struct Case {
 
 std::string Name(const Case& c)
 {
-    return "set" + std::to_string(c.set) + "_" + std::to_string(c.bits) + "bit" + (c.compress ? "_packbits" : "") +
-           (c.doubleLine ? "_double" : "") + (c.highSpeed ? "_highspeed" : "") +
-           (c.bytesPerRow > 255 ? "_" + std::to_string(c.bytesPerRow) + "bytes" : "");
+    std::string name = "set";
+    name += std::to_string(c.set) + "_" + std::to_string(c.bits) + "bit";
+    name += c.compress ? "_packbits" : "";
+    name += c.doubleLine ? "_double" : "";
+    name += c.highSpeed ? "_highspeed" : "";
+    if (c.bytesPerRow > 255) {
+        name += '_';
+        name += std::to_string(c.bytesPerRow);
+        name += "bytes";
+    }
+    return name;
 }
 
 std::vector<Case> AllCases()

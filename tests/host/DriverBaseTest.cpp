@@ -66,13 +66,17 @@ public:
     }
     int OutputCurrentRow() override
     {
-        std::string ev = "row " + std::to_string(GetScanRow());
+        // Appended piece by piece: GCC 12 at -O3 sees a false overlap in
+        // "literal" + std::string.
+        std::string ev = "row ";
+        ev += std::to_string(GetScanRow());
         for (int c = 0; c < GetCountPrimCols(); ++c) {
             const int n = GetChannelByteCount(c);
-            ev += " " + std::to_string(n);
+            const std::string count = std::to_string(n);
+            ev += ' ';
+            ev += count;
             const BYTE* row = GetRasterPixelBufferByIndex(c)->pReadRow();
-            if (!Output("[" + std::to_string(n) + ":") ||
-                !Output(row, n, 0) || !Output("]"))
+            if (!Output(std::string("[").append(count).append(":")) || !Output(row, n, 0) || !Output("]"))
                 return 0;
         }
         m_events.push_back(ev);

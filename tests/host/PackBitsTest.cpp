@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -70,7 +71,89 @@ std::vector<std::pair<std::string, std::function<BYTE(std::size_t)>>> Shapes()
     };
 }
 
+std::vector<PackBitsPath> Paths()
+{
+    std::vector<PackBitsPath> paths;
+    for (PackBitsPath p : {PackBitsPath::Scalar, PackBitsPath::SSE2, PackBitsPath::AVX2, PackBitsPath::AVX512BW})
+        if (packbits_path_available(p))
+            paths.push_back(p);
+    return paths;
+}
+
+// Rows of the kinds a printer gets, each long enough for several windows of
+// the coder: sparse dots over zero runs of every length, runs crossing the
+// 64-byte windows and the 128-byte block limit, dither patterns, random.
+std::vector<Bytes> PrinterLikeRows()
+{
+    std::mt19937 rng(4242);
+    std::vector<Bytes> rows;
+    for (int kind = 0; kind < 8; ++kind)
+        for (int k = 0; k < 60; ++k) {
+            Bytes r(1 + rng() % 3000);
+            for (std::size_t i = 0; i < r.size(); ++i) {
+                switch (kind) {
+                case 0: r[i] = rng() % 40 == 0 ? static_cast<BYTE>(1 << (rng() % 8)) : 0; break;
+                case 1: r[i] = rng() % 4 == 0 ? static_cast<BYTE>(rng()) : 0; break;
+                case 2: r[i] = rng() % 40 == 0 ? static_cast<BYTE>(rng()) : 0xFF; break;
+                case 3: r[i] = static_cast<BYTE>((i / (1 + k % 7)) % 3 * 0x55); break;
+                case 4: r[i] = static_cast<BYTE>(i % (2 + k % 5) == 0 ? 0x88 : 0x22); break;
+                case 5: r[i] = i > 0 && rng() % (2 + k) != 0 ? r[i - 1] : static_cast<BYTE>(rng() % 3); break;
+                case 6: r[i] = static_cast<BYTE>(rng()); break;
+                default: r[i] = (i / (60 + k)) % 2 ? 0 : static_cast<BYTE>(rng() % 2 ? 0xAA : 0x55); break;
+                }
+            }
+            rows.push_back(r);
+        }
+    rows.push_back(Bytes(23040, 0));
+    rows.push_back(Bytes(23040, 0xFF));
+    return rows;
+}
+
 } // namespace
+
+// Every version the processor has (the portable one always) codes every
+// row to the same bytes as the portable one, with and without a capacity,
+// and the bytes decode to the row.
+TEST(PackBits, EveryVersionCodesLikeThePortableOne)
+{
+    const std::vector<PackBitsPath> paths = Paths();
+    ASSERT_GE(paths.size(), 1u);
+    EXPECT_EQ(paths.front(), PackBitsPath::Scalar);
+    EXPECT_TRUE(std::find(paths.begin(), paths.end(), packbits_active_path()) != paths.end());
+    std::vector<Bytes> rows = PrinterLikeRows();
+    for (const auto& [name, gen] : Shapes())
+        for (std::size_t len : {1u, 2u, 3u, 63u, 64u, 65u, 66u, 127u, 128u, 129u, 130u, 131u, 200u, 1000u}) {
+            Bytes r(len);
+            for (std::size_t i = 0; i < len; ++i)
+                r[i] = gen(i);
+            rows.push_back(r);
+        }
+    for (const Bytes& row : rows) {
+        const int len = static_cast<int>(row.size());
+        Bytes expected(packbits_bound(row.size()));
+        const int n = packbits_compress_with(PackBitsPath::Scalar, expected.data(), row.data(), len);
+        ASSERT_GT(n, 0);
+        expected.resize(static_cast<std::size_t>(n));
+        ASSERT_EQ(Decode(expected, row.size()), row);
+        for (PackBitsPath path : paths) {
+            Bytes got(packbits_bound(row.size()) + 1, 0xEE);
+            ASSERT_EQ(packbits_compress_with(path, got.data(), row.data(), len), n) << packbits_path_name(path);
+            EXPECT_EQ(got.back(), 0xEE) << packbits_path_name(path) << ": wrote past the bound";
+            got.resize(static_cast<std::size_t>(n));
+            ASSERT_EQ(got, expected) << packbits_path_name(path) << ", row of " << len;
+            // With a capacity: exactly enough, and one byte too little.
+            Bytes safe(static_cast<std::size_t>(n) + 1, 0xEE);
+            EXPECT_EQ(packbits_compress_with(path, safe.data(), row.data(), len, n), n);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), safe.begin()));
+            EXPECT_EQ(safe.back(), 0xEE);
+            Bytes tight(static_cast<std::size_t>(n) + 16, 0xEE);
+            EXPECT_EQ(packbits_compress_with(path, tight.data(), row.data(), len, n - 1), -1);
+            for (std::size_t g = static_cast<std::size_t>(n) - 1; g < tight.size(); ++g)
+                ASSERT_EQ(tight[g], 0xEE) << packbits_path_name(path) << ": wrote past the capacity";
+        }
+    }
+    EXPECT_EQ(packbits_compress_with(PackBitsPath::Scalar, nullptr, nullptr, 0), 0);
+}
 
 TEST(PackBits, KnownEncodings)
 {
