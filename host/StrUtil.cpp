@@ -185,7 +185,13 @@ std::wstring ToString(double value)
 
 std::wstring ToString2f(double value)
 {
+    // Large values have hundreds of digits before the point.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", value);
-    return AnsiToWide(buf);
+    const int n = std::snprintf(buf, sizeof buf, "%.2f", value);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf)
+        return AnsiToWide(buf);
+    std::string big(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(big.data(), big.size(), "%.2f", value);
+    big.resize(static_cast<std::size_t>(n));
+    return AnsiToWide(big);
 }

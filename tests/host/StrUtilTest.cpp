@@ -92,6 +92,11 @@ TEST(Numbers, DoublesAndToString)
     EXPECT_EQ(ToString2f(15.0), L"15.00");
     EXPECT_EQ(ToString2f(-1.0), L"-1.00");
     EXPECT_EQ(ToString2f(2.345), L"2.35");
+    // A value with more digits than a short buffer holds is written whole.
+    const std::wstring big = ToString2f(1e100);
+    EXPECT_EQ(big.size(), 104u);
+    EXPECT_EQ(big.substr(big.size() - 3), L".00");
+    EXPECT_EQ(DoubleFromString(big), 1e100);
 }
 
 TEST(TextConversion, Utf8RoundTrip)
