@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
@@ -14,6 +14,7 @@ inline std::uint64_t Load64(const BYTE* p)
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+
 
 // The portable coder: eight bytes at a time in general registers.
 namespace scalar {
@@ -27,30 +28,26 @@ inline std::uint64_t ZeroBytes(std::uint64_t v)
     return ~(((v & kLow7) + kLow7) | v | kLow7);
 }
 
-inline std::uint64_t EqualNext(const BYTE* src, std::size_t p)
+// One flag bit per byte of x that is zero, gathered into the low byte.
+inline std::uint64_t ZeroFlags(std::uint64_t x)
+{
+    return ((ZeroBytes(x) >> 7) * 0x0102040810204080ULL) >> 56;
+}
+
+inline std::uint64_t EqualNext(const BYTE* p)
 {
     std::uint64_t m = 0;
-    for (int q = 0; q < 8; ++q) {
-        const std::uint64_t z = ZeroBytes(Load64(src + p + 8 * q) ^ Load64(src + p + 8 * q + 1)) >> 7;
-        // Gathers the eight flag bits (one per byte) into the low byte.
-        m |= ((z * 0x0102040810204080ULL) >> 56) << (8 * q);
-    }
+    for (int q = 0; q < 8; ++q)
+        m |= ZeroFlags(Load64(p + 8 * q) ^ Load64(p + 8 * q + 1)) << (8 * q);
     return m;
 }
 
-inline std::size_t RunFrom(const BYTE* src, std::size_t j, std::size_t n)
+constexpr std::size_t kRunStep = 8;
+
+inline std::uint64_t EqualTo(const BYTE* p, BYTE v)
 {
-    const std::uint64_t pattern = kOnes * src[j];
-    std::size_t k = j + 1;
-    while (k + 8 <= n) {
-        const std::uint64_t x = Load64(src + k) ^ pattern;
-        if (x)
-            return k + static_cast<std::size_t>(__builtin_ctzll(x) >> 3);
-        k += 8;
-    }
-    while (k < n && src[k] == src[j])
-        ++k;
-    return k;
+    const std::uint64_t x = Load64(p) ^ (kOnes * v);
+    return x ? ZeroFlags(x) : 0xFF; // long runs take the short way
 }
 
 inline void Copy16(BYTE* dst, const BYTE* src)
@@ -67,95 +64,84 @@ inline void Copy64(BYTE* dst, const BYTE* src)
 
 } // namespace scalar
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #define MIMAKI_PACKBITS_X86 1
 
-// Every x86-64 processor has SSE2.
-#pragma GCC push_options
-#pragma GCC target("sse2")
-namespace sse2 {
-
-inline std::uint64_t EqualNext(const BYTE* src, std::size_t p)
-{
-    std::uint64_t m = 0;
-    for (int q = 0; q < 4; ++q) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + p + 16 * q));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + p + 16 * q + 1));
-        m |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)))) << (16 * q);
-    }
-    return m;
-}
-
-inline std::size_t RunFrom(const BYTE* src, std::size_t j, std::size_t n)
-{
-    const __m128i v = _mm_set1_epi8(static_cast<char>(src[j]));
-    std::size_t k = j + 1;
-    while (k + 16 <= n) {
-        const unsigned m = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k)), v)));
-        if (m != 0xFFFF)
-            return k + static_cast<std::size_t>(__builtin_ctz(~m));
-        k += 16;
-    }
-    while (k < n && src[k] == src[j])
-        ++k;
-    return k;
-}
-
-inline void Copy16(BYTE* dst, const BYTE* src)
+// Every x86-64 processor has SSE2: the versions for it and for the wider
+// units share the 16-byte copy.
+inline void Copy16Sse(BYTE* dst, const BYTE* src)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
 }
 
+namespace sse2 {
+
+inline std::uint64_t Equal16(__m128i a, __m128i b)
+{
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+}
+
+inline __m128i Load16(const BYTE* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+inline std::uint64_t EqualNext(const BYTE* p)
+{
+    std::uint64_t m = 0;
+    for (int q = 0; q < 4; ++q)
+        m |= Equal16(Load16(p + 16 * q), Load16(p + 16 * q + 1)) << (16 * q);
+    return m;
+}
+
+constexpr std::size_t kRunStep = 32;
+
+inline std::uint64_t EqualTo(const BYTE* p, BYTE v)
+{
+    const __m128i b = _mm_set1_epi8(static_cast<char>(v));
+    return Equal16(Load16(p + 16), b) << 16 | Equal16(Load16(p), b);
+}
+
+constexpr auto Copy16 = Copy16Sse;
+
 inline void Copy64(BYTE* dst, const BYTE* src)
 {
     for (int q = 0; q < 4; ++q)
-        Copy16(dst + 16 * q, src + 16 * q);
+        Copy16Sse(dst + 16 * q, src + 16 * q);
 }
 
 #include "PackBits.inc"
 
 } // namespace sse2
-#pragma GCC pop_options
 
 #pragma GCC push_options
 #pragma GCC target("avx2,bmi,bmi2")
 namespace avx2 {
 
-inline std::uint64_t EqualNext(const BYTE* src, std::size_t p)
+inline std::uint64_t Equal32(__m256i a, __m256i b)
 {
-    const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + p));
-    const __m256i b0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + p + 1));
-    const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + p + 32));
-    const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + p + 33));
-    const auto lo = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a0, b0)));
-    const auto hi = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a1, b1)));
-    return static_cast<std::uint64_t>(hi) << 32 | lo;
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
 }
 
-inline std::size_t RunFrom(const BYTE* src, std::size_t j, std::size_t n)
+inline __m256i Load32(const BYTE* p)
 {
-    const __m256i v = _mm256_set1_epi8(static_cast<char>(src[j]));
-    std::size_t k = j + 1;
-    while (k + 64 <= n) {
-        const auto* p = reinterpret_cast<const __m256i*>(src + k);
-        const auto lo = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p), v)));
-        const auto hi =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_loadu_si256(p + 1), v)));
-        const std::uint64_t m = static_cast<std::uint64_t>(hi) << 32 | lo;
-        if (~m)
-            return k + static_cast<std::size_t>(__builtin_ctzll(~m));
-        k += 64;
-    }
-    while (k < n && src[k] == src[j])
-        ++k;
-    return k;
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-inline void Copy16(BYTE* dst, const BYTE* src)
+inline std::uint64_t EqualNext(const BYTE* p)
 {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+    return Equal32(Load32(p + 32), Load32(p + 33)) << 32 | Equal32(Load32(p), Load32(p + 1));
 }
+
+constexpr std::size_t kRunStep = 64;
+
+inline std::uint64_t EqualTo(const BYTE* p, BYTE v)
+{
+    const __m256i b = _mm256_set1_epi8(static_cast<char>(v));
+    return Equal32(Load32(p + 32), b) << 32 | Equal32(Load32(p), b);
+}
+
+constexpr auto Copy16 = Copy16Sse;
 
 inline void Copy64(BYTE* dst, const BYTE* src)
 {
@@ -174,30 +160,19 @@ inline void Copy64(BYTE* dst, const BYTE* src)
 #pragma GCC target("avx512f,avx512bw,avx2,bmi,bmi2")
 namespace avx512 {
 
-inline std::uint64_t EqualNext(const BYTE* src, std::size_t p)
+inline std::uint64_t EqualNext(const BYTE* p)
 {
-    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(src + p), _mm512_loadu_si512(src + p + 1));
+    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), _mm512_loadu_si512(p + 1));
 }
 
-inline std::size_t RunFrom(const BYTE* src, std::size_t j, std::size_t n)
+constexpr std::size_t kRunStep = 64;
+
+inline std::uint64_t EqualTo(const BYTE* p, BYTE v)
 {
-    const __m512i v = _mm512_set1_epi8(static_cast<char>(src[j]));
-    std::size_t k = j + 1;
-    while (k + 64 <= n) {
-        const std::uint64_t m = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(src + k), v);
-        if (~m)
-            return k + static_cast<std::size_t>(__builtin_ctzll(~m));
-        k += 64;
-    }
-    while (k < n && src[k] == src[j])
-        ++k;
-    return k;
+    return _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(p), _mm512_set1_epi8(static_cast<char>(v)));
 }
 
-inline void Copy16(BYTE* dst, const BYTE* src)
-{
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
-}
+constexpr auto Copy16 = Copy16Sse;
 
 inline void Copy64(BYTE* dst, const BYTE* src)
 {

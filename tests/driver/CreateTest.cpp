@@ -1,6 +1,5 @@
 // The factory: UID masking, the model table, the white-driver questions and
 // the keys that choose among a row's classes.
-#include <cxxabi.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -18,15 +17,6 @@
 using namespace mimaki;
 
 namespace {
-
-std::string ClassName(const std::type_info& t)
-{
-    int status = 0;
-    char* name = abi::__cxa_demangle(t.name(), nullptr, nullptr, &status);
-    std::string out = status == 0 ? name : t.name();
-    std::free(name);
-    return out;
-}
 
 std::unique_ptr<CPrinterDriverBase> CreateUid(CPrintEnv& env, int uid)
 {

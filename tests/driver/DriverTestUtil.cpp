@@ -1,5 +1,8 @@
 #include "DriverTestUtil.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <cstring>
 
 #include "host/PrinterDriverBase.h"
@@ -42,4 +45,13 @@ std::unique_ptr<CPrinterDriverBase> CreateDriver(CPrintEnv& env)
 {
     IPrinterDriver* d = Create(&env);
     return std::unique_ptr<CPrinterDriverBase>(dynamic_cast<CPrinterDriverBase*>(d));
+}
+
+std::string ClassName(const std::type_info& t)
+{
+    int status = 0;
+    char* name = abi::__cxa_demangle(t.name(), nullptr, nullptr, &status);
+    std::string out = status == 0 ? name : t.name();
+    std::free(name);
+    return out;
 }

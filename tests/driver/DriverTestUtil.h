@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "host/HostJob.h"
@@ -27,3 +28,6 @@ JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const
 
 // A driver made by Create for the settings.
 std::unique_ptr<CPrinterDriverBase> CreateDriver(CPrintEnv& env);
+
+// The class name of a type, as written in the source.
+std::string ClassName(const std::type_info& t);

@@ -5,14 +5,12 @@
 // and leaves no allocation behind.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 
 #include "FailingNew.h"
-#include "host/HostJob.h"
 #include "host/Log.h"
-#include "host/PrintEnv.h"
+#include "tests/driver/DriverTestUtil.h"
 #include "tests/support/TempDir.h"
 
 IPrinterDriver* Create(CPrintEnv* pEnv);
@@ -31,24 +29,19 @@ std::string Job(IPrinterDriver* object)
     auto* driver = dynamic_cast<CPrinterDriverBase*>(object);
     if (!driver)
         return "no driver base";
-    CMemorySink sink;
-    driver->SetOutputSink(&sink);
     CPrintJobOpenContext ctx;
     ctx.pixelWidth = 64;
     ctx.colourCodes = {0, 1};
     ctx.compressMode = 1;
-    bool ok = HostJobBegin(*driver, ctx) != 0;
-    for (int r = 0; ok && r < 3; ++r) {
-        for (int ch = 0; ch < 2; ++ch) {
-            BYTE* row = driver->GetRasterPixelBufferByIndex(ch)->pWriteRow();
-            std::memset(row, 0, 8);
-            row[r + ch] = static_cast<BYTE>(0x81 + r);
-        }
-        ok = driver->OutputOneRow() != 0;
+    std::vector<Row> rows;
+    for (int r = 0; r < 3; ++r) {
+        Row row(2, std::vector<BYTE>(8, 0));
+        for (int ch = 0; ch < 2; ++ch)
+            row[static_cast<std::size_t>(ch)][static_cast<std::size_t>(r + ch)] = static_cast<BYTE>(0x81 + r);
+        rows.push_back(row);
     }
-    ok = HostJobEnd(*driver, ok) != 0 && ok;
-    driver->SetOutputSink(nullptr);
-    return ok ? sink.Data() : "failed";
+    const JobResult job = RunJob(*driver, ctx, rows);
+    return job.ok ? job.bytes : "failed";
 }
 
 } // namespace

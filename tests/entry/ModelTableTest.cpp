@@ -1,6 +1,5 @@
 // The plug-in's model table, row by row, against the printer catalogue kept
 // here as data; and rasterjob's own catalogue against the plug-in.
-#include <cxxabi.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,15 +8,12 @@
 #include <typeinfo>
 
 #include "entry/ModelTable.h"
-#include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
 #include "host/UnivDevParmsBase.h"
-#include "tests/support/LogCapture.h"
+#include "tests/driver/DriverTestUtil.h"
 #ifdef HAVE_RASTERJOB_CATALOGUE
 #include "tools/rasterjob/ModelCatalogue.h"
 #endif
-
-IPrinterDriver* Create(CPrintEnv* pEnv);
 
 using namespace mimaki;
 
@@ -159,24 +155,14 @@ void ExpectRow(const ModelRow& row, const Expected& e, int uid)
     EXPECT_EQ(std::string(row.model), e.model) << "UID " << uid;
 }
 
-std::string ClassName(const std::type_info& t)
-{
-    int status = 0;
-    char* name = abi::__cxa_demangle(t.name(), nullptr, nullptr, &status);
-    std::string out = status == 0 ? name : t.name();
-    std::free(name);
-    return out;
-}
-
 // The classes Create builds for a printer with every key at its default;
 // empty when it builds none (its classes are not in this build yet).
 std::pair<std::string, std::string> Built(int uid)
 {
     CPrintEnv env;
     env.PutInt(PrEnv_UID, uid);
-    testsupport::LogCapture quiet(-1);
-    std::unique_ptr<IPrinterDriver> d(Create(&env));
-    auto* driver = dynamic_cast<CPrinterDriverBase*>(d.get());
+    LogCapture quiet(-1);
+    const std::unique_ptr<CPrinterDriverBase> driver = CreateDriver(env);
     if (!driver)
         return {};
     return {driver->GetDevParms() ? ClassName(typeid(*driver->GetDevParms())) : "-", ClassName(typeid(*driver))};
