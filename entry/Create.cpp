@@ -32,9 +32,7 @@ IPrinterDriver* NewDriver(const DriverClass& cls, CPrintEnv* env, std::unique_pt
 // they are found and answered with null.
 IPrinterDriver* Build(CPrintEnv* pEnv, const ModelRow& row, int uid)
 {
-    const ParmsClass* parmsClass = row.parms;
-    if (row.rule == Rule::UJFMkSeries && pEnv->GetInt(L"UJFMkSeries", 0) != 0)
-        parmsClass = row.parmsAlt;
+    const ParmsClass* parmsClass = SelectParms(row, *pEnv);
     const char* parmsName = parmsClass ? parmsClass->name : "(none)";
     if (!parmsClass || !parmsClass->make) {
         CREATE_FAILED("UID %d: device-parameter class %s is not available in this build", uid, parmsName);
