@@ -6,9 +6,22 @@
 
 #include "HostApi.h"
 
-// Reads a whole file. Answers false with a message naming the file.
+// Reads a whole file. Answers false with a message naming the file; a
+// folder is refused ("is a folder"), not read as an empty file.
 HOST_API bool ReadWholeFile(const std::string& path, std::string& data, std::string& error);
 
-// Writes data to path through a temporary file in the same folder and a
-// rename. Answers false with a message on failure, leaving no temporary.
+// Reads fd to its end (standard input, a pipe). name is used in messages.
+HOST_API bool ReadWholeFd(int fd, const std::string& name, std::string& data, std::string& error);
+
+// Writes data to path through a temporary file and a rename (see
+// OpenReplacement). Answers false with a message on failure, leaving no
+// temporary.
 HOST_API bool WriteFileAtomically(const std::string& path, const std::string& data, std::string& error);
+
+// Starts the atomic replacement of path: follows its symbolic links to the
+// file they lead to (target), and opens a new temporary file beside it
+// (tmpPath) that has that file's permissions, or 0666 less the umask for a
+// new file. The caller writes the temporary file and renames it to target.
+// Refuses a file the user may not write and a folder. Answers the
+// descriptor, or -1 with a message.
+HOST_API int OpenReplacement(const std::string& path, std::string& target, std::string& tmpPath, std::string& error);

@@ -1,16 +1,24 @@
 #include "OutputSink.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
+
+#include "FileIO.h"
 
 IOutputSink::~IOutputSink() = default;
 
@@ -46,17 +54,19 @@ bool CMemorySink::DoWrite(const BYTE* data, std::size_t len)
     return true;
 }
 
-CFdSink::CFdSink(int fd, std::string name, std::size_t bufferSize)
-    : m_fd(fd), m_name(std::move(name)), m_buffer(new BYTE[bufferSize]), m_size(bufferSize)
-{
-}
+namespace {
 
-CFdSink::~CFdSink() = default;
+std::string SecondsText(double s)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", s);
+    return buf;
+}
 
 // write() to a pipe whose reader is gone raises SIGPIPE, which would end the
 // process; as MSG_NOSIGNAL does for sockets, the signal is held back and
 // consumed so that the caller sees EPIPE.
-static ssize_t WriteNoSigPipe(int fd, const BYTE* data, std::size_t len)
+ssize_t WriteNoSigPipe(int fd, const BYTE* data, std::size_t len)
 {
     sigset_t pipeSet, old, pending;
     sigemptyset(&pipeSet);
@@ -76,21 +86,108 @@ static ssize_t WriteNoSigPipe(int fd, const BYTE* data, std::size_t len)
     return n;
 }
 
-static bool WriteAll(int fd, const BYTE* data, std::size_t len, std::string& error, const std::string& name)
+} // namespace
+
+double CFdSink::Now()
 {
-    while (len) {
-        const ssize_t w = ::send(fd, data, len, MSG_NOSIGNAL);
-        ssize_t n = w;
-        if (w < 0 && errno == ENOTSOCK)
-            n = WriteNoSigPipe(fd, data, len);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = name + ": " + std::strerror(errno);
-            return false;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+CFdSink::CFdSink(int fd, std::string name, std::size_t bufferSize)
+    : m_fd(fd), m_name(std::move(name)), m_buffer(new BYTE[bufferSize]), m_size(bufferSize)
+{
+    struct stat st{};
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return;
+    m_isSocket = S_ISSOCK(st.st_mode);
+    // Pipes, sockets and devices (a printer port) can block for as long as
+    // their reader pleases: they are written without blocking. A terminal
+    // is left as it is, as the shell shares it.
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || (S_ISCHR(st.st_mode) && !::isatty(fd))) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0 && !(flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0)
+            m_restoreFlags = flags;
+    }
+}
+
+CFdSink::~CFdSink()
+{
+    if (m_restoreFlags >= 0 && m_fd >= 0)
+        ::fcntl(m_fd, F_SETFL, m_restoreFlags);
+}
+
+std::string CFdSink::WriteError(int err) const
+{
+    return m_name + ": " + std::strerror(err);
+}
+
+int CFdSink::Wait(short events, int timeoutMs, double idleSince)
+{
+    const double start = Now();
+    for (;;) {
+        const double now = Now();
+        if (m_stopDeadline > 0 && now >= m_stopDeadline) {
+            SetError(m_name + ": took no more data in the " + SecondsText(kStopGraceSeconds) +
+                     " s allowed after the stop");
+            return -1;
         }
-        data += n;
-        len -= static_cast<std::size_t>(n);
+        const double idle = now - idleSince;
+        if (m_stallTimeout > 0 && idle >= m_stallTimeout) {
+            m_stalled = true;
+            SetError(m_name + ": took no data for " + SecondsText(m_stallTimeout) + " s");
+            return -1;
+        }
+        const double waited = now - start;
+        if (timeoutMs >= 0 && waited * 1000 >= timeoutMs)
+            return 0;
+        double slice = 0.25;
+        if (m_stopDeadline > 0)
+            slice = std::min(slice, m_stopDeadline - now);
+        if (m_stallTimeout > 0)
+            slice = std::min(slice, m_stallTimeout - idle);
+        if (timeoutMs >= 0)
+            slice = std::min(slice, timeoutMs / 1000.0 - waited);
+        pollfd p[2] = {{m_fd, events, 0}, {m_stopFd, POLLIN, 0}};
+        const bool watchStop = m_stopFd >= 0 && m_stopDeadline == 0;
+        // events 0 still reports errors and hang-ups; -1 watches the clock only.
+        pollfd* set = events >= 0 ? p : p + 1;
+        const nfds_t count = (events >= 0 ? 1 : 0) + (watchStop ? 1 : 0);
+        const int r = ::poll(set, count, static_cast<int>(std::ceil(std::max(slice, 0.0) * 1000)));
+        if (r < 0 && errno != EINTR) {
+            SetError(m_name + ": " + std::strerror(errno));
+            return -1;
+        }
+        if (watchStop && (p[1].revents & POLLIN))
+            m_stopDeadline = Now() + kStopGraceSeconds;
+        if (r > 0 && events >= 0 && p[0].revents)
+            return 1;
+        if (m_onWait && Now() - idleSince >= 1.0)
+            m_onWait(Now() - idleSince);
+    }
+}
+
+bool CFdSink::Send(const BYTE* data, std::size_t len)
+{
+    double idleSince = Now();
+    while (len) {
+        const ssize_t n = m_isSocket ? ::send(m_fd, data, len, MSG_NOSIGNAL | MSG_DONTWAIT)
+                                     : WriteNoSigPipe(m_fd, data, len);
+        if (n > 0) {
+            data += n;
+            len -= static_cast<std::size_t>(n);
+            m_sent += static_cast<std::uint64_t>(n);
+            idleSince = Now();
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (Wait(POLLOUT, -1, idleSince) < 0)
+                return false;
+            continue;
+        }
+        SetError(WriteError(n == 0 ? EIO : errno));
+        return false;
     }
     return true;
 }
@@ -100,14 +197,8 @@ bool CFdSink::DoWrite(const BYTE* data, std::size_t len)
     if (m_used + len > m_size) {
         if (!Flush())
             return false;
-        if (len >= m_size) {
-            std::string error;
-            if (!WriteAll(m_fd, data, len, error, m_name)) {
-                SetError(error);
-                return false;
-            }
-            return true;
-        }
+        if (len >= m_size)
+            return Send(data, len);
     }
     std::memcpy(m_buffer.get() + m_used, data, len);
     m_used += len;
@@ -118,28 +209,22 @@ bool CFdSink::Flush()
 {
     if (!m_used)
         return !Failed();
-    std::string error;
-    const bool ok = WriteAll(m_fd, m_buffer.get(), m_used, error, m_name);
+    const bool ok = Send(m_buffer.get(), m_used);
     m_used = 0;
-    if (!ok)
-        SetError(error);
     return ok;
 }
 
 std::unique_ptr<CFileSink> CFileSink::Create(const std::string& path, std::string& error)
 {
-    std::string tmp = path + ".partXXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0) {
-        error = path + ": cannot create: " + std::strerror(errno);
+    std::string target, tmp;
+    const int fd = OpenReplacement(path, target, tmp, error);
+    if (fd < 0)
         return nullptr;
-    }
-    ::fchmod(fd, 0644);
-    return std::unique_ptr<CFileSink>(new CFileSink(fd, path, tmp));
+    return std::unique_ptr<CFileSink>(new CFileSink(fd, path, target, tmp));
 }
 
-CFileSink::CFileSink(int fd, std::string path, std::string tmpPath)
-    : CFdSink(fd, path), m_path(std::move(path)), m_tmpPath(std::move(tmpPath))
+CFileSink::CFileSink(int fd, std::string path, std::string target, std::string tmpPath)
+    : CFdSink(fd, path), m_path(std::move(path)), m_target(std::move(target)), m_tmpPath(std::move(tmpPath))
 {
 }
 
@@ -166,7 +251,7 @@ bool CFileSink::Commit()
         SetError(m_path + ": " + std::strerror(errno));
         ok = false;
     }
-    if (ok && std::rename(m_tmpPath.c_str(), m_path.c_str()) != 0) {
+    if (ok && std::rename(m_tmpPath.c_str(), m_target.c_str()) != 0) {
         SetError(m_path + ": cannot rename: " + std::strerror(errno));
         ok = false;
     }
@@ -185,7 +270,8 @@ void CFileSink::Discard()
     ::unlink(m_tmpPath.c_str());
 }
 
-std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int port, std::string& error)
+std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int port, std::string& error,
+                                                  double timeoutSeconds, int stopFd)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -198,49 +284,175 @@ std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int p
         error = name + ": " + gai_strerror(rc);
         return nullptr;
     }
+    const double deadline = Now() + timeoutSeconds;
     int fd = -1;
-    int lastErrno = 0;
-    for (addrinfo* ai = res; ai; ai = ai->ai_next) {
-        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+    int lastErrno = ETIMEDOUT;
+    bool stopped = false;
+    for (addrinfo* ai = res; ai && !stopped && Now() < deadline; ai = ai->ai_next) {
+        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
         if (fd < 0) {
             lastErrno = errno;
             continue;
         }
-        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0)
+        int err = ::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 ? 0 : errno;
+        while (err == EINPROGRESS || err == EINTR) {
+            const double left = deadline - Now();
+            if (left <= 0) {
+                err = ETIMEDOUT;
+                break;
+            }
+            pollfd p[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
+            const int r = ::poll(p, stopFd >= 0 ? 2 : 1, static_cast<int>(std::ceil(std::min(left, 0.25) * 1000)));
+            if (stopFd >= 0 && (p[1].revents & POLLIN)) {
+                stopped = true;
+                break;
+            }
+            if (r > 0 && p[0].revents) {
+                socklen_t len = sizeof err;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+                    err = errno;
+            }
+        }
+        if (!stopped && err == 0)
             break;
-        lastErrno = errno;
+        lastErrno = err;
         ::close(fd);
         fd = -1;
     }
     freeaddrinfo(res);
-    if (fd < 0) {
-        error = name + ": " + std::strerror(lastErrno);
+    if (stopped) {
+        error = name + ": stopped while connecting";
         return nullptr;
     }
-    return std::unique_ptr<CSocketSink>(new CSocketSink(fd, name));
+    if (fd < 0) {
+        error = lastErrno == ETIMEDOUT
+                    ? name + ": no answer within " + SecondsText(timeoutSeconds) + " s (" + std::strerror(ETIMEDOUT) + ")"
+                    : name + ": " + std::strerror(lastErrno);
+        return nullptr;
+    }
+    std::unique_ptr<CSocketSink> sink(new CSocketSink(fd, name));
+    sink->SetStopFd(stopFd);
+    return sink;
 }
 
-CSocketSink::CSocketSink(int fd, std::string name) : CFdSink(fd, std::move(name)) {}
+// A small buffer: what is not in the connection yet is still cheap to
+// stop, and the kernel keeps its own.
+CSocketSink::CSocketSink(int fd, std::string name) : CFdSink(fd, std::move(name), 64 * 1024) {}
 
 CSocketSink::~CSocketSink()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    Close();
+}
+
+std::string CSocketSink::WriteError(int err) const
+{
+    if (err == EPIPE || err == ECONNRESET)
+        return m_name + ": the printer closed the connection (" + std::strerror(err) + ")";
+    return CFdSink::WriteError(err);
+}
+
+std::uint64_t CSocketSink::Unacknowledged()
+{
+    if (m_fd < 0)
+        return m_unacked;
+    // The queue's length is counted in sequence numbers, which a reset
+    // leaves as they were.
+    int queued = 0;
+    if (::ioctl(m_fd, SIOCOUTQ, &queued) == 0 && queued >= 0) {
+        // After the shutdown the FIN takes the last place in the queue.
+        std::uint64_t q = static_cast<std::uint64_t>(queued);
+        if (m_finSent && q > 0)
+            --q;
+        m_unacked = std::min(q, m_sent);
+    }
+    return m_unacked;
+}
+
+std::uint64_t CSocketSink::BytesDelivered() const
+{
+    const std::uint64_t unacked = const_cast<CSocketSink*>(this)->Unacknowledged();
+    return m_sent - std::min(unacked, m_sent);
+}
+
+bool CSocketSink::WaitForAcknowledgement()
+{
+    const std::string reset = m_name + ": the printer reset the connection before it took the whole job (";
+    if (::shutdown(m_fd, SHUT_WR) != 0) {
+        // A connection already reset is no longer connected.
+        int err = errno;
+        socklen_t len = sizeof err;
+        if (err == ENOTCONN && (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err == 0))
+            err = ECONNRESET;
+        SetError(err == ECONNRESET || err == EPIPE ? reset + std::strerror(err) + ")" : WriteError(err));
+        return false;
+    }
+    m_finSent = true;
+    double idleSince = Now();
+    std::uint64_t last = Unacknowledged();
+    double closeBy = 0;
+    bool peerClosed = false;
+    for (;;) {
+        int err = 0;
+        socklen_t len = sizeof err;
+        if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err) {
+            SetError(reset + std::strerror(err) + ")");
+            return false;
+        }
+        const std::uint64_t left = Unacknowledged();
+        if (left < last) {
+            last = left;
+            idleSince = Now();
+        }
+        if (left == 0 && peerClosed)
+            return true;
+        if (left == 0 && closeBy == 0)
+            closeBy = Now() + kCloseWaitSeconds;
+        const double now = Now();
+        if (closeBy > 0 && now >= closeBy)
+            return true;
+        // Until every byte is acknowledged the queue is looked at every
+        // 20 ms; then the wait runs to closeBy, which bytes the printer
+        // sends do not move.
+        const int timeoutMs = closeBy > 0 ? static_cast<int>(std::ceil((closeBy - now) * 1000)) : 20;
+        const int r = Wait(peerClosed ? -1 : POLLIN, timeoutMs, closeBy > 0 ? now : idleSince);
+        if (r < 0)
+            return false;
+        if (r == 0)
+            continue;
+        BYTE buf[512];
+        const ssize_t n = ::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR)))
+            continue;
+        if (n == 0) {
+            // The printer closed its side; a half-closed printer may still
+            // be reading what is left.
+            peerClosed = true;
+            continue;
+        }
+        SetError(reset + std::strerror(errno) + ")");
+        return false;
+    }
 }
 
 bool CSocketSink::Commit()
 {
-    const bool ok = !Failed() && Flush();
-    if (m_fd >= 0) {
-        ::shutdown(m_fd, SHUT_WR);
-        // Wait (bounded) for the peer to close, so that every byte was taken.
-        const timeval timeout{30, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        BYTE buf[256];
-        while (::recv(m_fd, buf, sizeof buf, 0) > 0) {
-        }
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    if (m_fd < 0)
+        return false;
+    const bool ok = !Failed() && Flush() && WaitForAcknowledgement();
+    Close();
     return ok;
+}
+
+void CSocketSink::Discard()
+{
+    Close();
+}
+
+void CSocketSink::Close()
+{
+    if (m_fd < 0)
+        return;
+    Unacknowledged();
+    ::close(m_fd);
+    m_fd = -1;
 }

@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <csignal>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/support/Loopback.h"
 #include "tests/support/TempDir.h"
 
 using namespace testsupport;
+using testsupport::ReceiverBehaviour;
+using testsupport::UnansweredPort;
 
 namespace {
 
@@ -229,21 +232,75 @@ TEST(FileSink, FailedJobIsNotCommitted)
     EXPECT_TRUE(dir.List().empty());
 }
 
-TEST(FileSink, RenameFailureAndMissingFolder)
+TEST(FileSink, FolderRenameFailureAndMissingFolder)
 {
     TempDir dir;
     std::string error;
     EXPECT_FALSE(CFileSink::Create(dir / "none/x.prn", error));
-    EXPECT_NE(error.find("none/x.prn"), std::string::npos) << error;
+    EXPECT_NE(error.find("none/x.prn: cannot create: No such file or directory"), std::string::npos) << error;
+    std::filesystem::create_directory(dir / "folder");
+    EXPECT_FALSE(CFileSink::Create(dir / "folder", error));
+    EXPECT_NE(error.find("folder: cannot write: Is a directory"), std::string::npos) << error;
 
+    // A folder that took the file's place while the job ran.
     const std::string target = dir / "target";
-    std::filesystem::create_directory(target);
     auto sink = CFileSink::Create(target, error);
-    ASSERT_TRUE(sink);
+    ASSERT_TRUE(sink) << error;
     ASSERT_TRUE(sink->Write(B("abc"), 3));
+    std::filesystem::create_directory(target);
+    WriteFile(target + "/inside", "x");
     EXPECT_FALSE(sink->Commit());
-    EXPECT_NE(sink->Error().find(target), std::string::npos) << sink->Error();
-    EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
+    EXPECT_NE(sink->Error().find(target + ": cannot rename: "), std::string::npos) << sink->Error();
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"folder", "target"}));
+}
+
+// A replaced file keeps its permissions, a new one gets 0666 less the
+// umask; a symbolic link is written through, and stays a link.
+TEST(FileSink, PermissionsAreKeptAndLinksWrittenThrough)
+{
+    TempDir dir;
+    namespace fs = std::filesystem;
+    auto write = [&](const std::string& path, const char* data) {
+        std::string error;
+        auto sink = CFileSink::Create(path, error);
+        ASSERT_TRUE(sink) << error;
+        ASSERT_TRUE(sink->Write(B(data), std::strlen(data)));
+        ASSERT_TRUE(sink->Commit()) << sink->Error();
+    };
+    auto mode = [](const std::string& path) {
+        struct stat st{};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    WriteFile(dir / "private.prn", "old");
+    ::chmod((dir / "private.prn").c_str(), 0600);
+    write(dir / "private.prn", "new");
+    EXPECT_EQ(mode(dir / "private.prn"), 0600u);
+    WriteFile(dir / "readonly.prn", "old");
+    ::chmod((dir / "readonly.prn").c_str(), 0444);
+    if (::geteuid() == 0) {  // only root may replace it
+        write(dir / "readonly.prn", "new");
+        EXPECT_EQ(ReadFile(dir / "readonly.prn"), "new");
+        EXPECT_EQ(mode(dir / "readonly.prn"), 0444u);
+    }
+    const mode_t mask = ::umask(027);
+    write(dir / "fresh.prn", "new");
+    ::umask(mask);
+    EXPECT_EQ(mode(dir / "fresh.prn"), 0640u);
+
+    const std::string sub = dir.Sub("jobs");
+    WriteFile(sub + "/real.prn", "old");
+    fs::create_symlink("jobs/real.prn", dir / "link.prn");      // relative to the link's folder
+    fs::create_symlink(dir / "link.prn", dir / "chain.prn");    // a link to a link
+    fs::create_symlink("jobs/later.prn", dir / "dangling.prn");
+    write(dir / "chain.prn", "through");
+    write(dir / "dangling.prn", "created");
+    EXPECT_EQ(ReadFile(sub + "/real.prn"), "through");
+    EXPECT_EQ(ReadFile(sub + "/later.prn"), "created");
+    EXPECT_TRUE(fs::is_symlink(dir / "link.prn"));
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.prn"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.prn"));
+    EXPECT_EQ(TempDir::ListOf(sub), (std::vector<std::string>{"later.prn", "real.prn"}));
 }
 
 TEST(SocketSink, SendsEverythingToTheListener)
@@ -293,4 +350,110 @@ TEST(SocketSink, PeerGoneFailsTheWrite)
     EXPECT_TRUE(failed);
     EXPECT_FALSE(sink->Error().empty());
     EXPECT_FALSE(sink->Commit());
+}
+
+// The job counts as delivered only when the printer took every byte: one
+// that reads a little and closes fails the commit, even when the job fitted
+// into the connection's buffers.
+TEST(SocketSink, PrinterThatClosesEarlyFailsTheCommit)
+{
+    for (const std::size_t size : {20000u, 20000000u}) {
+        LoopbackReceiver receiver(ReceiverBehaviour{false, 1000});
+        std::string error;
+        auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+        ASSERT_TRUE(sink) << error;
+        const std::string block(size, 'x');
+        const bool written = sink->Write(B(block.data()), block.size());
+        EXPECT_FALSE(written && sink->Commit()) << size;
+        EXPECT_NE(sink->Error().find("the printer "), std::string::npos) << sink->Error();
+        EXPECT_EQ(receiver.Received().size(), 1000u);
+    }
+}
+
+// Once everything is acknowledged, the wait for the printer to close is
+// short and status bytes it sends do not extend it.
+TEST(SocketSink, StatusBytesDoNotExtendTheCloseWait)
+{
+    LoopbackReceiver receiver(ReceiverBehaviour{false, std::size_t(-1), false, 100});
+    std::string error;
+    auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+    ASSERT_TRUE(sink) << error;
+    ASSERT_TRUE(sink->Write(B("job"), 3));
+    EXPECT_TRUE(sink->Commit()) << sink->Error();
+    EXPECT_EQ(sink->BytesDelivered(), 3u);
+    EXPECT_EQ(receiver.Received(), "job");
+    // The wait lasts a second; 100 bytes are sent over ten.
+    EXPECT_LT(receiver.StatusBytesSent(), 100);
+}
+
+// A printer that takes no data: the stall limit fails the job, and a stop
+// (a signal) ends every wait, connecting included.
+TEST(SocketSink, StallLimitAndStopEndTheWaits)
+{
+    const std::string block(1 << 20, 'x');
+    auto fill = [&](CSocketSink& sink) {
+        for (int i = 0; i < 200; ++i)
+            if (!sink.Write(B(block.data()), block.size()))
+                return false;
+        return sink.Commit();
+    };
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    {
+        LoopbackReceiver receiver(ReceiverBehaviour{false, std::size_t(-1), true});
+        std::string error;
+        auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+        ASSERT_TRUE(sink) << error;
+        sink->SetStallTimeout(1.5);
+        std::vector<double> waits;
+        sink->SetWaitCallback([&](double s) { waits.push_back(s); });
+        EXPECT_FALSE(fill(*sink));
+        EXPECT_NE(sink->Error().find(": took no data for 1.5 s"), std::string::npos) << sink->Error();
+        ASSERT_FALSE(waits.empty());
+        EXPECT_GE(waits.front(), 1.0);
+        EXPECT_TRUE(sink->StallTimedOut());
+        EXPECT_LT(sink->BytesDelivered(), sink->BytesWritten());
+    }
+    ASSERT_EQ(::write(stop[1], "x", 1), 1);
+    {
+        LoopbackReceiver receiver(ReceiverBehaviour{false, std::size_t(-1), true});
+        std::string error;
+        auto sink = CSocketSink::Connect("127.0.0.1", receiver.Port(), error);
+        ASSERT_TRUE(sink) << error;
+        sink->SetStopFd(stop[0]);
+        EXPECT_FALSE(fill(*sink));
+        EXPECT_NE(sink->Error().find(": took no more data in the 2 s allowed after the stop"), std::string::npos)
+            << sink->Error();
+        EXPECT_FALSE(sink->StallTimedOut());
+    }
+    const UnansweredPort silent;
+    std::string error;
+    EXPECT_FALSE(CSocketSink::Connect("127.0.0.1", silent.Port(), error, 30, stop[0]));
+    EXPECT_NE(error.find(": stopped while connecting"), std::string::npos) << error;
+    EXPECT_FALSE(CSocketSink::Connect("127.0.0.1", silent.Port(), error, 0.3));
+    EXPECT_NE(error.find(": no answer within 0.3 s (Connection timed out)"), std::string::npos) << error;
+    ::close(stop[0]);
+    ::close(stop[1]);
+}
+
+// A pipe whose reader stopped reading: written without blocking, so the
+// stop ends the wait as it does for a socket.
+TEST(FdSink, StoppedPipeWaitEnds)
+{
+    int fds[2], stop[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::pipe(stop), 0);
+    ASSERT_EQ(::write(stop[1], "x", 1), 1);
+    {
+        CFdSink sink(fds[1], "pipe", 4096);
+        sink.SetStopFd(stop[0]);
+        const std::string block(1 << 20, 'x');
+        EXPECT_FALSE(sink.Write(B(block.data()), block.size()));
+        EXPECT_NE(sink.Error().find("pipe: took no more data"), std::string::npos) << sink.Error();
+        EXPECT_EQ(sink.BytesDelivered(), 65536u);  // what the pipe holds
+    }
+    // The descriptor's own flags are given back.
+    EXPECT_EQ(::fcntl(fds[1], F_GETFL) & O_NONBLOCK, 0);
+    for (int fd : {fds[0], fds[1], stop[0], stop[1]})
+        ::close(fd);
 }

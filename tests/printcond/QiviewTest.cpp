@@ -10,9 +10,11 @@ using namespace testsupport;
 
 class Qiview : public ::testing::Test {
 protected:
-    RunResult Exec(const std::vector<std::string>& args)
+    RunResult Exec(const std::vector<std::string>& args, const std::string& stdoutPath = "")
     {
-        return testsupport::Run(QIVIEW_PATH, args, {"", {"VO_LOGGING_LEVEL=4", "VO_LOG_FILE="}, 0});
+        RunOptions options{"", {"VO_LOGGING_LEVEL=4", "VO_LOG_FILE="}};
+        options.stdoutPath = stdoutPath;
+        return testsupport::Run(QIVIEW_PATH, args, options);
     }
     std::string Write(const std::string& name, const std::string& content)
     {
@@ -93,9 +95,22 @@ TEST_F(Qiview, BadTextIsReportedWithItsPlace)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("missing.txt: cannot open"), std::string::npos) << r.err;
 
+    r = Exec({m_dir.Path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qiview: " + m_dir.Path() + ": is a folder, not a file (Is a directory)\n");
+
     r = Exec({});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("usage: qiview FILE"), std::string::npos);
+    // Asked for, the usage is the answer: standard output, status 0.
+    r = Exec({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("usage: qiview FILE\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+    // Output that is lost is a failure.
+    r = Exec({"--list-embedded"}, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qiview: standard output: No space left on device\n");
 }
 
 TEST_F(Qiview, EmbeddedEntriesByNameAndAsAList)

@@ -1,6 +1,13 @@
 // rasterjob driven as a user drives it, against the test plug-in.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "Harness.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/Loopback.h"
@@ -89,6 +96,9 @@ TEST(RasterJobCli, UsageErrorsAreOneLineWithStatus2)
         {{"--set", "novalue"}, "expected KEY=VALUE"},
         {{"--quiet=yes"}, "--quiet takes no value"},
         {{"--abort-after", "-1"}, "--abort-after: expected a whole number"},
+        {{"--settings", ""}, "--settings needs a file name"},
+        {{"--device-timeout", "0"}, "--device-timeout: expected seconds"},
+        {{"--decode-limit", "0"}, "--decode-limit: expected a whole number"},
     };
     for (const auto& [args, what] : cases) {
         const RunResult r = RunRasterJob(args, dir.Path());
@@ -127,8 +137,11 @@ TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
         {TestJob({"--input", in.Path()}), "is a folder, not an image"},
         {TestJob({"--input", in / "colour.ppm"}), "colour PPM image"},
         {TestJob({"--input", in / "a.pgm", "--input", in / "b.pgm"}), "images of different sizes"},
-        {TestJob({"--input", in / "short.pgm"}), "short.pgm: data ends early, in row 6 of 10"},
-        {PatternJob({"--set", "PrEnv_UID=99"}), "UID 99: the plug-in makes no driver"},
+        {TestJob({"--input", in / "short.pgm"}), "short.pgm: data ends early: the file holds 5 of its 10 rows"},
+        // What Create logged is the reason, in the one line.
+        {PatternJob({"--set", "PrEnv_UID=99"}),
+         "UID 99: the plug-in makes no driver for printer \"rasterjob\" (Create answered null: UID 99 is not made by "
+         "the test plug-in)"},
         {{"--plugin", kPlugin, "--input", in / "missing.png"}, "missing.png: cannot open"},  // built-in printer
         {PatternJob({"--plugin", in / "missing.so"}), "plug-in does not load"},
         {PatternJob({"--plugin", in / "notalib.so"}), "plug-in does not load"},
@@ -140,12 +153,15 @@ TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
         {PatternJob({"--set", "Test_Fail=OutputExit"}), "did not end the job"},
         {PatternJob({"--set", "Test_Fail=EndString"}), "did not end the job"},
         {PatternJob({"--set", "Test_Fail=JobClose"}), "did not end the job"},
+        // An output that fails is told as such, not as the driver's step
+        // that noticed it.
+        {PatternJob({"-o", "/dev/full"}), "rasterjob: /dev/full: No space left on device: /dev/full received 0 of"},
         {PatternJob({"--device", "socket://127.0.0.1:" + refusedPort}), "Connection refused"},
         {PatternJob({"-o", in / "nofolder/x.prn"}), "cannot create"},
-        {PatternJob({"-o", "/dev/full"}), "No space left on device"},
         {PatternJob({"--save-raster", in / "afile"}), "exists and is no folder"},
         {PatternJob({"--set", "PrEnv_Bogus=1"}), "PrEnv_Bogus is no host entry"},
         {PatternJob({"--settings", in / "none.ini"}), "cannot open"},
+        {PatternJob({"--settings", in.Path()}), "is a folder, not a file"},
         {PatternJob({"--settings", in / "printers.ini"}), "holds 2 printers (A, B): choose one with --printer"},
         {PatternJob({"--settings", in / "printers.ini", "--printer", "C"}), "no printer section [C]"},
     };
@@ -184,11 +200,19 @@ TEST(RasterJobCli, RowsReachTheDriverTrimmedWithBlankRowsAsFeeds)
     // 16 pixels, 1 bit: row 0 F0 0F, row 1 blank, row 2 80 00, row 3 blank.
     WriteFile(dir / "k.pbm", "P4\n16 4\n" + Bytes({0xF0, 0x0F, 0, 0, 0x80, 0, 0, 0}));
     WriteFile(dir / "c.pbm", "P4\n16 4\n" + Bytes({0, 0, 0, 0, 0, 1, 0, 0}));
-    const RunResult r = RunRasterJob({"--plugin", kPlugin, "--set", "PrEnv_UID=0", "--bits", "1", "--input", "k.pbm",
-                                      "--input", "c.pbm", "--channels", "0,5", "-o", "s.prn"},
+    const RunResult r = RunRasterJob({"--plugin", kPlugin, "--set", "PrEnv_UID=0", "--set", "PrEnv_DpiHorz=720dpi",
+                                      "--bits", "1", "--input", "k.pbm", "--input", "c.pbm", "--channels", "0,5", "-o",
+                                      "s.prn"},
                                      dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");  // no note: the printer came from --set
+    // The notes: --set alone leaves the built-in printer, and a value that
+    // is no number was read as its default.
+    EXPECT_EQ(r.ErrLines(),
+              (std::vector<std::string>{
+                  "rasterjob: note: the printer has only the keys given with --set; the built-in default printer (its "
+                  "command set, resolution and ink levels) is used only without --set and --settings",
+                  "rasterjob: note: PrEnv_DpiHorz=720dpi is no whole number, so it was read as its default; give a "
+                  "whole number"}));
     const std::string expected = "<start>" + Bytes({'R', 0, 2, 0, 0xF0, 0x0F, '\n'}) + Bytes({'F', 1, 0, 0, 0}) +
                                  Bytes({'R', 0, 1, 0, 0x80}) + Bytes({'R', 5, 2, 0, 0, 1, '\n'}) +
                                  Bytes({'F', 1, 0, 0, 0}) + "<end>";
@@ -243,17 +267,23 @@ TEST(RasterJobCli, AbortedJobDeliversItsStreamEndingWithTheAbortCommandOnce)
     const RunResult r0 = RunRasterJob(With(job, {"--abort-after", "0", "-o", "b.prn"}), dir.Path());
     EXPECT_EQ(r0.status, 3);
     EXPECT_EQ(ReadFile(dir / "b.prn"), "<start>\x1BZ");
-    // Aborted at the end: every row, then the abort command instead of the end.
-    const RunResult rEnd = RunRasterJob(With(job, {"--abort-after", "40", "-o", "c.prn"}), dir.Path());
+    // Cut at the last row: every row, then the abort command instead of the end.
+    const RunResult rEnd = RunRasterJob(With(job, {"--abort-after", "39", "-o", "c.prn"}), dir.Path());
     EXPECT_EQ(rEnd.status, 3);
     const std::string c = ReadFile(dir / "c.prn");
     EXPECT_EQ(c.substr(c.size() - 2), "\x1BZ");
     EXPECT_EQ(c.find("<end>"), std::string::npos);
-    // Not aborted: no abort command.
-    ASSERT_EQ(RunRasterJob(With(job, {"-o", "d.prn"}), dir.Path()).status, 0);
-    const std::string d = ReadFile(dir / "d.prn");
-    EXPECT_EQ(d.find("\x1BZ"), std::string::npos);
-    EXPECT_EQ(d.substr(d.size() - 5), "<end>");
+    // Not aborted, nor by a limit the job does not reach: no abort command.
+    for (const std::string limit : {"", "40", "1000"}) {
+        const RunResult full = RunRasterJob(
+            With(job, limit.empty() ? std::vector<std::string>{"-o", "d.prn"}
+                                    : std::vector<std::string>{"-o", "d.prn", "--abort-after", limit}),
+            dir.Path());
+        EXPECT_EQ(full.status, 0) << limit << full.err;
+        const std::string d = ReadFile(dir / "d.prn");
+        EXPECT_EQ(d.find("\x1BZ"), std::string::npos) << limit;
+        EXPECT_EQ(d.substr(d.size() - 5), "<end>") << limit;
+    }
 }
 
 TEST(RasterJobCli, JsonNamesTheClassesAndTheCommandSet)
@@ -322,14 +352,178 @@ TEST(RasterJobCli, ListModelsCallsCreateForEveryUid)
               std::string::npos);
 }
 
-TEST(RasterJobCli, InterruptedJobLeavesNothing)
+// Every signal that ends a job cleans up as SIGINT does: no job file, no
+// saved raster, status 128 + the signal.
+TEST(RasterJobCli, InterruptedFileJobLeavesNothing)
+{
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
+        TempDir dir;
+        testsupport::RunOptions run{dir.Path(), {"MIMAKI_PLUGIN"}, 1000, sig, 60000};
+        const RunResult r = testsupport::Run(
+            RASTERJOB_EXE,
+            TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000", "--save-raster", "r"}), run);
+        EXPECT_EQ(r.status, 128 + sig) << r.err;
+        EXPECT_NE(r.err.find("rasterjob: interrupted by SIG"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("rows; nothing was written"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"r"}) << sig;
+        EXPECT_EQ(TempDir::ListOf(dir / "r"), std::vector<std::string>{}) << sig;
+    }
+}
+
+// A job whose stream already reached a printer or a pipe ends as an abort:
+// the abort command once at the end, and the message says what went out.
+TEST(RasterJobCli, InterruptedStreamEndsAsAnAbort)
 {
     TempDir dir;
-    const RunResult r = RunRasterJob(TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000"}),
-                                     dir.Path(), 1500);
+    const auto job = TestJob({"--pattern", "random", "--width", "64", "--height", "100000", "--set",
+                              "Test_RowDelayUs=1000", "--set", "PrEnv_AbortCommand=\\033Z"});
+    const testsupport::RunOptions run{dir.Path(), {"MIMAKI_PLUGIN"}, 1000, SIGINT, 60000};
+    RunResult r = testsupport::Run(RASTERJOB_EXE, With(job, {"-o", "-"}), run);
     EXPECT_EQ(r.status, 130) << r.err;
-    EXPECT_NE(r.err.find("rasterjob: interrupted; nothing was written"), std::string::npos) << r.err;
-    EXPECT_EQ(dir.List(), std::vector<std::string>{});
+    ASSERT_GT(r.out.size(), 100u);
+    EXPECT_EQ(r.out.substr(r.out.size() - 2), "\x1BZ");
+    EXPECT_EQ(r.out.find("\x1BZ"), r.out.size() - 2);
+    const std::string n = std::to_string(r.out.size());
+    EXPECT_NE(r.err.find("; the job was aborted: standard output received " + n + " of " + n + " bytes"),
+              std::string::npos)
+        << r.err;
+
+    LoopbackReceiver printer;
+    r = testsupport::Run(RASTERJOB_EXE, With(job, {"--device", printer.Uri()}), run);
+    const std::string got = printer.Received();
+    EXPECT_EQ(r.status, 130) << r.err;
+    ASSERT_GT(got.size(), 100u);
+    EXPECT_EQ(got.find("\x1BZ"), got.size() - 2);
+    const std::string m = std::to_string(got.size());
+    EXPECT_NE(r.err.find("; the job was aborted: the printer acknowledged " + m + " of " + m + " bytes"),
+              std::string::npos)
+        << r.err;
+}
+
+// Waits that used to block for ever: a FIFO without a writer, a printer
+// that does not answer or does not read. A signal ends each at once, and
+// --device-timeout ends the printer's.
+TEST(RasterJobCli, SignalsAndTimeoutsEndBlockedJobs)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "in.fifo").c_str(), 0600), 0);
+    const auto job = PatternJob({"--width", "20000", "--height", "5000", "--pattern", "random"});
+    const testsupport::RunOptions stop{dir.Path(), {"MIMAKI_PLUGIN"}, 1000, SIGTERM, 60000};
+    const testsupport::RunOptions wait{dir.Path(), {"MIMAKI_PLUGIN"}, 0, SIGINT, 60000};
+
+    RunResult r = testsupport::Run(RASTERJOB_EXE, TestJob({"--input", "in.fifo"}), stop);
+    EXPECT_EQ(r.status, 143) << r.err;
+    EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: interrupted by SIGTERM; nothing was sent"});
+
+    const testsupport::UnansweredPort silent;
+    const std::string silentUri = "socket://127.0.0.1:" + std::to_string(silent.Port());
+    r = testsupport::Run(RASTERJOB_EXE, With(job, {"--device", silentUri}), stop);
+    EXPECT_EQ(r.status, 143) << r.err;
+    EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: interrupted by SIGTERM; nothing was sent"});
+    r = testsupport::Run(RASTERJOB_EXE, With(job, {"--device", silentUri, "--device-timeout", "0.5"}), wait);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(silentUri + ": no answer within 0.5 s"), std::string::npos) << r.err;
+
+    {
+        LoopbackReceiver stalled(testsupport::ReceiverBehaviour{false, std::size_t(-1), true});
+        r = testsupport::Run(RASTERJOB_EXE, With(job, {"--device", stalled.Uri()}), stop);
+        EXPECT_EQ(r.status, 143) << r.err;
+        EXPECT_NE(r.err.find("; the job was cut off (" + stalled.Uri() + ": took no more data in the 2 s allowed after "
+                             "the stop): the printer acknowledged "),
+                  std::string::npos)
+            << r.err;
+    }
+    LoopbackReceiver stalled(testsupport::ReceiverBehaviour{false, std::size_t(-1), true});
+    r = testsupport::Run(RASTERJOB_EXE, With(job, {"--device", stalled.Uri(), "--device-timeout", "1"}), wait);
+    EXPECT_EQ(r.status, 1) << r.err;
+    ASSERT_EQ(r.ErrLines().size(), 1u) << r.err;
+    EXPECT_NE(r.err.find(stalled.Uri() + ": took no data for 1 s (--device-timeout): the printer acknowledged "),
+              std::string::npos)
+        << r.err;
+}
+
+// A job counts as delivered only when the printer took every byte.
+TEST(RasterJobCli, PrinterThatClosesEarlyFailsTheJob)
+{
+    TempDir dir;
+    for (const std::string height : {"12", "3000"}) {  // within the socket's buffers, and beyond
+        LoopbackReceiver printer(testsupport::ReceiverBehaviour{false, 1000});
+        const RunResult r = RunRasterJob(
+            PatternJob({"--pattern", "random", "--width", "2000", "--height", height, "--device", printer.Uri()}),
+            dir.Path());
+        EXPECT_EQ(printer.Received().size(), 1000u);
+        EXPECT_EQ(r.status, 1) << r.err;
+        ASSERT_EQ(r.ErrLines().size(), 1u) << r.err;
+        EXPECT_NE(r.err.find("rasterjob: " + printer.Uri() + ": the printer "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(" the connection "), std::string::npos) << r.err;
+    }
+}
+
+// Once the printer has the job, a lost report or saved raster is status 4,
+// not a failure that would make the user print twice.
+TEST(RasterJobCli, DeliveredJobWithLostExtrasIsStatus4)
+{
+    TempDir dir;
+    testsupport::RunOptions limited{dir.Path(), {"MIMAKI_PLUGIN"}};
+    limited.fileSizeLimit = 100000;
+    // The blank job's stream is a few bytes, its saved rasters 600 kB each.
+    const auto job = PatternJob({"--width", "2000", "--height", "300", "--bits", "2", "--pattern", "blank"});
+    RunResult r = testsupport::Run(RASTERJOB_EXE, With(job, {"--save-raster", "r", "-o", "j.prn"}), limited);
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_NE(r.err.find("rasterjob: the job was delivered to j.prn, but --save-raster failed: "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(std::strerror(EFBIG)), std::string::npos) << r.err;
+    const TestStream t = DecodeTestStream(ReadFile(dir / "j.prn"), {0, 1, 2, 3});
+    EXPECT_TRUE(t.started && t.ended);
+    EXPECT_EQ(TempDir::ListOf(dir / "r"), std::vector<std::string>{});
+
+    testsupport::RunOptions full{dir.Path(), {"MIMAKI_PLUGIN"}};
+    full.stdoutPath = "/dev/full";
+    r = testsupport::Run(RASTERJOB_EXE, With(job, {"--json", "-o", "k.prn"}), full);
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: the job was delivered to k.prn, but its --json "
+                                                     "summary was lost: standard output: No space left on device"});
+    EXPECT_TRUE(DecodeTestStream(ReadFile(dir / "k.prn"), {0, 1, 2, 3}).ended);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, std::vector<std::string>{"--plugin", kPlugin, "--list-models"}}) {
+        r = testsupport::Run(RASTERJOB_EXE, args, full);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: standard output: No space left on device"});
+    }
+}
+
+// -o writes through a symbolic link and keeps the file's permissions; what
+// the user could not overwrite is refused with the reason.
+TEST(RasterJobCli, OutputFilePermissionsAreKept)
+{
+    TempDir dir;
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
+    const std::string ro = dir.Sub("ro");
+    WriteFile(ro + "/mine.prn", "old");
+    WriteFile(dir / "locked.prn", "old");
+    constexpr int kNobody = 65534;
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown((ro + "/mine.prn").c_str(), kNobody, kNobody), 0);
+        ASSERT_EQ(::chown((dir / "locked.prn").c_str(), kNobody, kNobody), 0);
+    }
+    ::chmod((ro + "/mine.prn").c_str(), 0644);
+    ::chmod(ro.c_str(), 0555);
+    ::chmod((dir / "locked.prn").c_str(), 0444);
+    testsupport::RunOptions asUser{dir.Path(), {"MIMAKI_PLUGIN"}};
+    asUser.uid = ::geteuid() == 0 ? kNobody : -1;
+
+    RunResult r = testsupport::Run(RASTERJOB_EXE, PatternJob({"-o", "locked.prn"}), asUser);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: locked.prn: cannot replace it: Permission denied "
+                                                     "(the file is write-protected)"});
+    r = testsupport::Run(RASTERJOB_EXE, PatternJob({"-o", "ro/mine.prn"}), asUser);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.ErrLines(), std::vector<std::string>{"rasterjob: ro/mine.prn: cannot write into its folder ro: "
+                                                     "Permission denied (the file is written there under a temporary "
+                                                     "name and renamed)"});
+    EXPECT_EQ(ReadFile(dir / "locked.prn"), "old");
+    EXPECT_EQ(ReadFile(ro + "/mine.prn"), "old");
+    ::chmod(ro.c_str(), 0755);
 }
 
 #ifdef MIMAKI_PLUGIN_PATH

@@ -1,6 +1,10 @@
 // Image input, screening, packing and saved rasters.
 #include <gtest/gtest.h>
+#include <png.h>
+#include <sys/stat.h>
+#include <thread>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include "Harness.h"
 #include "tools/common/PngWriter.h"
@@ -177,7 +181,9 @@ TEST(RasterJobImages, PnmVariantsReadAlike)
 
     // Broken files say what and where.
     const std::vector<std::pair<std::string, std::string>> bad = {
-        {"P5\n3 2\n255\n\x01\x02\x03\x04", "data ends early, in row 2 of 2"},
+        {"P5\n3 2\n255\n\x01\x02\x03\x04", "data ends early: the file holds 1 of its 2 rows"},
+        {"P5\n100000 100000\n255\n\x01\x02", "data ends early: the file holds 0 of its 100000 rows"},
+        {"P2\n3 3\n255\n1 2 3 4\n", "data ends early: the file's 19 bytes cannot hold a 3x3 image"},
         {"P2\n2 1\n3\n1 4\n", "sample above maxval 3 in row 1 of 1, column 2"},
         {"P5\n0 2\n255\n", "image size 0x2 is outside"},
         {"P5\n2 2\n70000\n", "maxval 70000 is outside 1 to 65535"},
@@ -344,4 +350,216 @@ TEST(RasterJobImages, SavedRasterFedBackGivesTheSameDigests)
     auto part = ImageReader::Open(dir / "part/channel-0-colour-0.pbm", error);
     ASSERT_TRUE(part) << error;
     EXPECT_EQ(part->Height(), 9);
+}
+
+namespace {
+
+// Writes an Adam7-interlaced gray PNG of 1, 8 or 16 bits; sample(x, y)
+// gives 0..255 (a 16-bit sample repeats it in both bytes, a 1-bit one keeps
+// its top bit).
+template <class Sample>
+void WriteInterlacedPng(const std::string& path, int w, int h, int depth, Sample sample)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), depth, PNG_COLOR_TYPE_GRAY,
+                 PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const int passes = png_set_interlace_handling(png);
+    std::vector<png_byte> row(static_cast<std::size_t>(w) * 2);
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < h; ++y) {
+            std::fill(row.begin(), row.end(), 0);
+            for (int x = 0; x < w; ++x) {
+                const int v = sample(x, y);
+                if (depth == 16)
+                    row[2 * x] = row[2 * x + 1] = static_cast<png_byte>(v);
+                else if (depth == 8)
+                    row[x] = static_cast<png_byte>(v);
+                else
+                    row[x / 8] |= static_cast<png_byte>((v >> 7) << (7 - x % 8));
+            }
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+// A tiled gray TIFF of 16 x 16 tiles, 1 to 16 bits; sample(x, y) gives the
+// stored value.
+template <class Sample>
+void WriteTiledTiff(const std::string& path, int w, int h, int bits, Sample sample)
+{
+    TIFF* t = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(t, nullptr);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+    TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    std::vector<std::uint8_t> tile(static_cast<std::size_t>(TIFFTileSize(t)));
+    const int rowBytes = 16 * bits / 8;
+    for (int y0 = 0; y0 < h; y0 += 16)
+        for (int x0 = 0; x0 < w; x0 += 16) {
+            std::fill(tile.begin(), tile.end(), 0);
+            for (int r = 0; r < 16 && y0 + r < h; ++r)
+                for (int c = 0; c < 16 && x0 + c < w; ++c) {
+                    const unsigned v = static_cast<unsigned>(sample(x0 + c, y0 + r));
+                    std::uint8_t* p = tile.data() + r * rowBytes;
+                    if (bits == 16)
+                        reinterpret_cast<std::uint16_t*>(p)[c] = static_cast<std::uint16_t>(v);
+                    else if (bits == 8)
+                        p[c] = static_cast<std::uint8_t>(v);
+                    else
+                        p[c * bits / 8] |= static_cast<std::uint8_t>(v << (8 - bits - (c * bits) % 8));
+                }
+            ASSERT_GE(TIFFWriteEncodedTile(t, TIFFComputeTile(t, static_cast<std::uint32_t>(x0),
+                                                              static_cast<std::uint32_t>(y0), 0, 0),
+                                           tile.data(), static_cast<tmsize_t>(tile.size())),
+                      0);
+        }
+    TIFFClose(t);
+}
+
+std::string PngChunk(const std::string& type, const std::string& data)
+{
+    auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string body = type + data;
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return be32(static_cast<std::uint32_t>(data.size())) + body + be32(crc);
+}
+
+} // namespace
+
+// Interlaced PNG and tiled TIFF arrive out of row order: they are decoded
+// whole into an unlinked temporary file and read back row by row, as the
+// same pixels in any other form read.
+TEST(RasterJobImages, WholeDecodedPicturesReadLikeStripsThroughATemporaryFile)
+{
+    TempDir dir;
+    TempDir temp;
+    ImageLimits limits;
+    limits.tempFolder = temp.Path();
+    auto pixel = [](int x, int y) { return (x * 37 + y * 101 + x * y) % 256; };
+    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {9, 17}, {37, 21}})
+        for (const int depth : {1, 8, 16}) {
+            const std::string name = dir / ("i" + std::to_string(w) + "x" + std::to_string(h) + "d" +
+                                            std::to_string(depth) + ".png");
+            WriteInterlacedPng(name, w, h, depth, pixel);
+            std::string error;
+            auto r = ImageReader::Open(name, error, limits);
+            ASSERT_TRUE(r) << error;
+            EXPECT_EQ(TempDir::ListOf(temp.Path()), std::vector<std::string>{});
+            std::vector<std::uint16_t> expected;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    expected.push_back(static_cast<std::uint16_t>(depth == 1 ? (pixel(x, y) >> 7) * 255 : pixel(x, y)));
+            EXPECT_EQ(ReadAll(*r), expected) << name;
+        }
+    for (const int bits : {1, 4, 8, 16}) {
+        const int top = (1 << bits) - 1;
+        auto sample = [&](int x, int y) { return (x * 7919 + y * 104729) % (top + 1); };
+        const std::string name = dir / ("t" + std::to_string(bits) + ".tif");
+        WriteTiledTiff(name, 37, 21, bits, sample);
+        std::string error;
+        auto r = ImageReader::Open(name, error, limits);
+        ASSERT_TRUE(r) << error;
+        EXPECT_EQ(r->MaxVal(), top);
+        std::vector<std::uint16_t> expected;
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 37; ++x)
+                expected.push_back(static_cast<std::uint16_t>(sample(x, y)));
+        EXPECT_EQ(ReadAll(*r), expected) << bits;
+    }
+
+    // Past the limit they are refused in one line that says what to do.
+    limits.wholeDecodeBytes = 500;
+    std::string error;
+    EXPECT_FALSE(ImageReader::Open(dir / "t8.tif", error, limits));
+    EXPECT_EQ(error, dir / "t8.tif" + ": a tiled TIFF is decoded whole, into 777 bytes of temporary space, more than the "
+                                       "500 bytes allowed (raise --decode-limit, or save it in strips)");
+    EXPECT_FALSE(ImageReader::Open(dir / "i37x21d8.png", error, limits));
+    EXPECT_NE(error.find("i37x21d8.png: an interlaced PNG is decoded whole"), std::string::npos) << error;
+    EXPECT_NE(error.find("or save it without interlacing)"), std::string::npos) << error;
+}
+
+// A file far shorter than the picture it declares is refused at once,
+// before memory, time or temporary space go into it.
+TEST(RasterJobImages, PicturesLargerThanTheirDataAreRefusedAtOnce)
+{
+    TempDir dir;
+    auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string emptyZlib("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
+    for (const int interlace : {0, 1}) {
+        const std::string ihdr = be32(100000) + be32(100000) + std::string{8, 0, 0, 0, static_cast<char>(interlace)};
+        const std::string png =
+            "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", ihdr) + PngChunk("IDAT", emptyZlib) + PngChunk("IEND", "");
+        WriteFile(dir / "huge.png", png);
+        std::string error;
+        EXPECT_FALSE(ImageReader::Open(dir / "huge.png", error));
+        EXPECT_EQ(error, dir / "huge.png" + ": data ends early: the file's " + std::to_string(png.size()) +
+                             " bytes cannot hold a 100000x100000 image");
+    }
+
+    // A 134-byte TIFF declaring one 40000 x 40000 tile of 1.6 GB.
+    auto le16 = [](int v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; };
+    auto le32 = [&](std::uint32_t v) { return le16(static_cast<int>(v & 0xFFFF)) + le16(static_cast<int>(v >> 16)); };
+    auto entry = [&](int tag, int type, std::uint32_t value) {
+        return le16(tag) + le16(type) + le32(1) + (type == 3 ? le16(static_cast<int>(value)) + le16(0) : le32(value));
+    };
+    const std::string tiff = "II" + le16(42) + le32(8) + le16(10) + entry(256, 4, 40000) + entry(257, 4, 40000) +
+                             entry(258, 3, 8) + entry(259, 3, 1) + entry(262, 3, 1) + entry(277, 3, 1) +
+                             entry(322, 4, 40000) + entry(323, 4, 40000) + entry(324, 4, 134) +
+                             entry(325, 4, 1600000000u) + le32(0);
+    ASSERT_EQ(tiff.size(), 134u);
+    WriteFile(dir / "huge.tif", tiff);
+    std::string error;
+    EXPECT_FALSE(ImageReader::Open(dir / "huge.tif", error));
+    EXPECT_EQ(error, dir / "huge.tif" + ": data ends early: tile 1 of 1 lies past the end of the file's 134 bytes");
+}
+
+// A FIFO is read as it comes: its first bytes tell the format and are read
+// again as part of the picture.
+TEST(RasterJobImages, FifoInputIsReadAsItComes)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "in").c_str(), 0600), 0);
+    constexpr int w = 29, h = 7;
+    const auto px = TestPixels(w, h);
+    std::string error;
+    ASSERT_TRUE(WritePng(dir / "g.png", w, h, PngWriter::Kind::Grey, px.data(), error)) << error;
+    const std::string pgm = "P5\n29 7\n255\n" + std::string(px.begin(), px.end());
+    const std::vector<std::pair<std::string, bool>> inputs = {
+        {pgm, false}, {ReadFile(dir / "g.png"), false}, {pgm.substr(0, pgm.size() - 40), true}};
+    for (const auto& [data, cut] : inputs) {
+        std::thread writer([&] { WriteFile(dir / "in", data); });
+        auto r = ImageReader::Open(dir / "in", error);
+        ASSERT_TRUE(r) << error;
+        std::vector<std::uint16_t> all, row(w);
+        std::string rowError;
+        for (int y = 0; y < h && r->ReadRow(row.data(), rowError); ++y)
+            all.insert(all.end(), row.begin(), row.end());
+        writer.join();
+        if (cut) {
+            // Cut short: told at the row, as a pipe cannot be measured first.
+            EXPECT_EQ(rowError, dir / "in" + ": data ends early, in row 6 of 7");
+        } else {
+            EXPECT_EQ(all, std::vector<std::uint16_t>(px.begin(), px.end()));
+        }
+    }
 }

@@ -7,11 +7,14 @@
 // "StartString", "OutputInit", "Row" at row "Test_FailRow", "OutputExit",
 // "EndString", "JobClose"); UID 99 gets no driver, UID 1 a second class.
 // "Test_CopyRows" = 1 makes it copy every row into a new buffer, as a
-// driver that allocates per row would.
+// driver that allocates per row would; "Test_RowDelayUs" slows every row
+// down, as a slow driver would. For UID 99 Create logs its reason.
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "host/Log.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
@@ -41,7 +44,8 @@ class CTestDriver : public CPrinterDriverBase {
 public:
     CTestDriver(CPrintEnv* env, CUnivDevParmsBase* parms)
         : CPrinterDriverBase(env, parms), m_fail(env->GetString(L"Test_Fail", L"")),
-          m_failRow(env->GetInt(L"Test_FailRow", 1)), m_copyRows(env->GetInt(L"Test_CopyRows", 0) != 0)
+          m_failRow(env->GetInt(L"Test_FailRow", 1)), m_copyRows(env->GetInt(L"Test_CopyRows", 0) != 0),
+          m_delayUs(env->GetInt(L"Test_RowDelayUs", 0))
     {
     }
 
@@ -74,6 +78,8 @@ public:
     {
         if (m_fail == L"Row" && ++m_rowsOut >= m_failRow)
             return 0;
+        if (m_delayUs > 0)
+            ::usleep(static_cast<useconds_t>(m_delayUs));
         for (int c = 0; c < GetCountPrimCols(); ++c) {
             const int n = GetChannelByteCount(c);
             if (!n)
@@ -104,6 +110,7 @@ private:
     std::wstring m_fail;
     int m_failRow;
     bool m_copyRows;
+    int m_delayUs;
     int m_rowsOut = 0;
 };
 
@@ -114,8 +121,11 @@ class CTestDriverOther : public CTestDriver {
 __attribute__((visibility("default"))) IPrinterDriver* Create(CPrintEnv* env)
 {
     const int uid = env->GetInt(PrEnv_UID) & 255;
-    if (uid == 99)
+    if (uid == 99) {
+        CVoLog()->ReportStatusPF("***%s#%d: UID %d is not made by the test plug-in\n", 4, __FILE__, __LINE__, "Create",
+                                 __LINE__, uid);
         return nullptr;
+    }
     auto* parms = new CTestDevParms(env->GetString(L"Test_Fail", L""));
     if (uid == 1)
         return new CTestDriverOther(env, parms);

@@ -20,7 +20,10 @@ protected:
         WriteFile(m_dir / name, bytes);
         return m_dir / name;
     }
-    RunResult Exec(const std::vector<std::string>& args) { return testsupport::Run(STREAMDUMP_EXE, args); }
+    RunResult Exec(const std::vector<std::string>& args, const RunOptions& options = {})
+    {
+        return testsupport::Run(STREAMDUMP_EXE, args, options);
+    }
 
     TempDir m_dir;
 };
@@ -66,7 +69,7 @@ TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
 
     const RunResult unknown = Exec({Write("so.prn", "SO\x01\x02")});
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(Exec({"--command", "SO=2", Write("so2.prn", "SO\x01\x02")}).status, 0);
+    EXPECT_EQ(Exec({"--command", "SO=2", Write("so2.prn", "SO\x01\x02\x0c")}).status, 0);
 
     EXPECT_EQ(Exec({m_dir / "missing.prn"}).status, 2);
     const RunResult usage = Exec({"--frobnicate", "x"});
@@ -78,6 +81,38 @@ TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
     // A preview folder that cannot be made.
     Write("plain", "x");
     EXPECT_EQ(Exec({"--png-dir", m_dir / "plain/sub", Write("g.prn", kGood)}).status, 2);
+}
+
+// Input that is not a whole job is not clean: an empty file, a stream
+// without its job end. Input that cannot be read is an input failure.
+TEST_F(StreamdumpCli, IncompleteOrUnreadableInputIsNotClean)
+{
+    RunResult r = Exec({"--json", Write("cut.prn", kGood.substr(0, kGood.size() - 2))});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\"ok\": false"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("offset 0x26: the stream ends without its job end (QE or FF): the job is incomplete"),
+              std::string::npos)
+        << r.err;
+    r = Exec({Write("empty.prn", "")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("offset 0x0: empty stream: no job in it"), std::string::npos) << r.err;
+    RunOptions stdinFile;
+    stdinFile.stdinPath = Write("in.prn", kGood);
+    EXPECT_EQ(Exec({"-"}, stdinFile).status, 0);
+
+    r = Exec({m_dir.Path()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "streamdump: " + m_dir.Path() + ": is a folder, not a file (Is a directory)\n");
+    RunOptions closed;
+    closed.closeStdin = true;
+    r = Exec({"-"}, closed);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "streamdump: standard input: cannot read: Bad file descriptor\n");
+    RunOptions full;
+    full.stdoutPath = "/dev/full";
+    r = Exec({"--json", Write("g.prn", kGood)}, full);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "streamdump: standard output: No space left on device\n");
 }
 
 } // namespace

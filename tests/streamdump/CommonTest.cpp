@@ -48,7 +48,9 @@ TEST(Sha256, MillionAInUnevenPiecesAndReuseAfterFinal)
     EXPECT_EQ(Sha256::ToHex(h.Final()), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
-TEST(RasterDigest, HashesTrimmedRowsUpToTheLastInkedRow)
+// Per inked row: its number (8 bytes LE), its trimmed length (4 bytes LE),
+// the bytes. Blank rows add nothing.
+TEST(RasterDigest, HashesTheInkedRowsWithTheirNumbers)
 {
     RasterDigest d;
     d.AddRow("\x00\x00"s);          // row 0: blank
@@ -57,21 +59,19 @@ TEST(RasterDigest, HashesTrimmedRowsUpToTheLastInkedRow)
     d.AddRow("\xff"s);              // row 4
     d.AddRow("\x00\x00\x00"s);      // row 5: blank, after the last ink
     d.AddBlankRows(7);
-    const std::string preimage = "\x00\x00\x00\x00"s                        // row 0
-                                 "\x03\x00\x00\x00\x81\x00\x07"s            // row 1
-                                 "\x00\x00\x00\x00\x00\x00\x00\x00"s        // rows 2, 3
-                                 "\x01\x00\x00\x00\xff"s;                   // row 4
+    const std::string preimage = "\x01\x00\x00\x00\x00\x00\x00\x00" "\x03\x00\x00\x00" "\x81\x00\x07"s  // row 1
+                                 "\x04\x00\x00\x00\x00\x00\x00\x00" "\x01\x00\x00\x00" "\xff"s;         // row 4
     EXPECT_EQ(d.Hex(), Hex(preimage));
     EXPECT_EQ(d.FirstInkRow(), 1);
     EXPECT_EQ(d.LastInkRow(), 4);
     EXPECT_EQ(d.Rows(), 13u);
     // Digest may be asked in the middle; feeding goes on.
     d.AddRow("\x02"s);
-    EXPECT_EQ(d.Hex(), Hex(preimage + "\x00\x00\x00\x00"s + std::string(7 * 4, '\0') + "\x01\x00\x00\x00\x02"s));
+    EXPECT_EQ(d.Hex(), Hex(preimage + "\x0d\x00\x00\x00\x00\x00\x00\x00" "\x01\x00\x00\x00" "\x02"s));
     EXPECT_EQ(d.LastInkRow(), 13);
 }
 
-TEST(RasterDigest, BlankPlaneIsTheEmptyMessageAndLengthIsLittleEndian)
+TEST(RasterDigest, BlankPlaneIsTheEmptyMessageAndNumbersAreLittleEndian)
 {
     RasterDigest blank;
     blank.AddRow("\x00"s);
@@ -79,11 +79,13 @@ TEST(RasterDigest, BlankPlaneIsTheEmptyMessageAndLengthIsLittleEndian)
     EXPECT_EQ(blank.Hex(), Hex(""));
     EXPECT_EQ(blank.FirstInkRow(), -1);
 
+    // A row far down costs its bytes, not the blank rows above it.
     RasterDigest wide;
+    wide.AddBlankRows(0x0102030405ULL);
     std::string row(0x1234 + 5, '\0');
     row[0x1233] = 9;
     wide.AddRow(row);
-    EXPECT_EQ(wide.Hex(), Hex("\x34\x12\x00\x00"s + row.substr(0, 0x1234)));
+    EXPECT_EQ(wide.Hex(), Hex("\x05\x04\x03\x02\x01\x00\x00\x00" "\x34\x12\x00\x00"s + row.substr(0, 0x1234)));
 }
 
 TEST(Json, EscapesControlQuotesAndInvalidUtf8)

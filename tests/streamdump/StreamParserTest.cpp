@@ -9,6 +9,7 @@
 
 #include "tests/support/Bytes.h"
 #include "tools/common/RasterDigest.h"
+#include "tools/common/Sha256.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace streamparse;
@@ -573,6 +574,70 @@ TEST(StreamParserErrors, LimitsAgainstDamagedStreams)
     EXPECT_EQ(r.errors[3].offset, 12u);
     EXPECT_EQ(r.errors[3].message, "too many errors; parsing stopped");
     EXPECT_TRUE(r.errors[3].fatal);
+}
+
+// A stream meant to hold a whole job: at least one byte, the last layer
+// ended by QE or FF (job end bytes may follow).
+TEST(StreamParserErrors, IncompleteJobsWhenTheJobEndIsExpected)
+{
+    ParseOptions job;
+    job.expectJobEnd = true;
+    const std::string row = kQR0 + B({'Q', 'D', 7, 0, 0, 1, 1, 0, 1, 0, 0x80}) + kQR1;
+    const std::string layer = B({'Q', '@', 0}) + row + B({'Q', 'E', 0});
+    EXPECT_CLEAN(ParseStream(layer + layer, job));
+    EXPECT_CLEAN(ParseStream(B({ESC, 'r', 0, ESC, '.', 0, 5, 5, 1, 8, 0, 0x80, CR, LF, FF, 0xFF, 0}), job));
+    EXPECT_CLEAN(ParseStream(row, {}));  // not asked for
+    ExpectOneError(ParseStream(row, job), row.size(), "the stream ends without its job end (QE or FF)", false);
+    const std::string cut = layer + B({'Q', '@', 0}) + row;
+    ExpectOneError(ParseStream(cut, job), cut.size(), "the stream ends in layer 1 without its end (QE or FF)", false);
+    ExpectOneError(ParseStream("", job), 0, "empty stream: no job in it", false);
+}
+
+// What a damaged stream claims costs nothing: feeds to the deepest row and
+// records of thousands of empty lines are bookkeeping, and records of one
+// colour at one position stop at the limit instead of searching ever more
+// planes.
+TEST(StreamParserErrors, CostFollowsTheBytesNotTheRowsClaimed)
+{
+    ParseOptions options;
+    options.maxRows = std::int64_t(1) << 24;
+    constexpr int kLayers = 300;
+    std::string s;
+    const std::uint32_t deep = (1u << 24) - 2;
+    for (int i = 0; i < kLayers; ++i) {
+        s += B({'Q', '@', 0, 'Q', 'X', 5, 1}) + B({int(deep & 0xFF), int(deep >> 8 & 0xFF), int(deep >> 16), 0});
+        s += kQR0 + B({'Q', 'D', 7, 4, 0, 1, 1, 0, 1, 0, 0xAB});           // row 2^24 - 2
+        s += kQR0 + B({'Q', 'D', 7, 5, 0, 1, 0, 0, 0xFF, 0xFF}) + B({'Q', 'E', 0});  // 65535 empty lines
+    }
+    const ParseResult r = ParseStream(s, options);
+    ASSERT_EQ(r.errors.size(), 1u) << ErrorText(r);  // the lines reach past the deepest row
+    EXPECT_NE(r.errors[0].message.find("is deeper than a layer may go"), std::string::npos);
+    // Row 2^24 - 2 (8 bytes), length 1 (4 bytes), AB.
+    const std::string expect = B({0xFE, 0xFF, 0xFF, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0xAB});
+    const Plane* yellow = r.FindPlane(0, 4);
+    ASSERT_TRUE(yellow);
+    EXPECT_EQ(yellow->digest, Sha256::ToHex(Sha256::Hash(expect)));
+    EXPECT_EQ(yellow->rows, deep + 1);
+
+    std::string lines;
+    for (int i = 0; i < 200; ++i)
+        lines += kQR0 + B({'Q', 'D', 7, 5, 0, 1, 0, 0, 0xFF, 0xFF, 'Q', 'X', 5, 1, 0xFF, 0xFF, 0, 0});
+    const ParseResult empty = ParseStream(lines + B({'Q', 'E', 0}));
+    EXPECT_CLEAN(empty);
+    ASSERT_EQ(empty.planes.size(), 1u);
+    EXPECT_EQ(empty.planes[0].rows, 200 * 65535);
+    EXPECT_EQ(empty.planes[0].records, 200u * 65535u);
+    EXPECT_TRUE(empty.planes[0].rowData.empty());
+    EXPECT_EQ(empty.planes[0].digest, Sha256::ToHex(Sha256::Hash("")));
+
+    std::string slots = kQR0;
+    for (int i = 0; i < 65; ++i)
+        slots += B({'Q', 'D', 7, 2, 0, 1, 1, 0, 1, 0, i});
+    const ParseResult many = ParseStream(slots + kQR1);
+    ExpectOneError(many, kQR0.size() + 64 * 11, "QD: more than 64 records of layer 0 colour 2 at row 0; record skipped",
+                   false);
+    EXPECT_EQ(many.planes.size(), 64u);
+    EXPECT_EQ(*many.FindPlane(PlaneKey{0, 2, -1, -1, 63})->RowAt(0), V({63}));
 }
 
 } // namespace

@@ -4,8 +4,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
+#include <chrono>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -70,21 +73,43 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args, 
     const int out = ::memfd_create("stdout", MFD_CLOEXEC), err = ::memfd_create("stderr", MFD_CLOEXEC);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        if (in < 0 || out < 0 || err < 0 || (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0))
+        const int in = ::open(options.stdinPath.empty() ? "/dev/null" : options.stdinPath.c_str(), O_RDONLY);
+        const int toOut = options.stdoutPath.empty() ? out : ::open(options.stdoutPath.c_str(), O_WRONLY);
+        if (in < 0 || toOut < 0 || out < 0 || err < 0 || (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0))
             ::_exit(127);
         ::dup2(in, 0);
-        ::dup2(out, 1);
+        ::dup2(toOut, 1);
         ::dup2(err, 2);
+        if (options.closeStdin)
+            ::close(0);
+        if (options.fileSizeLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (options.uid >= 0 && ::geteuid() == 0 &&
+            (::setgid(static_cast<gid_t>(options.uid)) != 0 || ::setuid(static_cast<uid_t>(options.uid)) != 0))
+            ::_exit(127);
         ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
-    if (options.signalAfterMs > 0) {
-        ::usleep(static_cast<useconds_t>(options.signalAfterMs) * 1000);
-        ::kill(pid, SIGINT);
-    }
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsedMs = [&] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+    bool signalled = options.signalAfterMs <= 0;
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (!signalled && elapsedMs() >= options.signalAfterMs) {
+            ::kill(pid, options.signal);
+            signalled = true;
+        }
+        if (options.killAfterMs > 0 && elapsedMs() >= options.killAfterMs)
+            ::kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     RunResult r;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     r.out = ReadAll(out);

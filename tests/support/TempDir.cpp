@@ -37,9 +37,15 @@ std::string TempDir::Sub(const std::string& name) const
 
 std::vector<std::string> TempDir::List() const
 {
+    return ListOf(m_path);
+}
+
+std::vector<std::string> TempDir::ListOf(const std::string& folder)
+{
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(m_path))
-        names.push_back(e.path().filename().string());
+    std::error_code ec;
+    for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        names.push_back(it->path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -18,6 +18,8 @@ public:
     std::string operator/(const std::string& name) const { return m_path + "/" + name; }
     std::string Sub(const std::string& name) const;  // makes a subfolder
     std::vector<std::string> List() const;           // names in it, sorted
+    // Names in any folder, sorted; none when it does not exist.
+    static std::vector<std::string> ListOf(const std::string& folder);
 
 private:
     std::string m_path;

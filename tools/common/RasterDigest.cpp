@@ -14,18 +14,13 @@ void RasterDigest::AddRow(const std::uint8_t* row, std::size_t len)
         AddBlankRows(1);
         return;
     }
-    static const std::uint8_t kZeros[256] = {};
-    // A blank row is a zero length: four zero bytes each.
-    for (std::uint64_t left = m_pendingBlank * 4; left > 0;) {
-        const std::size_t take = left < sizeof kZeros ? static_cast<std::size_t>(left) : sizeof kZeros;
-        m_hash.Update(kZeros, take);
-        left -= take;
-    }
-    m_pendingBlank = 0;
+    std::uint8_t prefix[12];
+    for (int i = 0; i < 8; ++i)
+        prefix[i] = static_cast<std::uint8_t>(m_rows >> (8 * i));
     const std::uint32_t n32 = static_cast<std::uint32_t>(n);
-    const std::uint8_t prefix[4] = {static_cast<std::uint8_t>(n32), static_cast<std::uint8_t>(n32 >> 8),
-                                    static_cast<std::uint8_t>(n32 >> 16), static_cast<std::uint8_t>(n32 >> 24)};
-    m_hash.Update(prefix, 4);
+    for (int i = 0; i < 4; ++i)
+        prefix[8 + i] = static_cast<std::uint8_t>(n32 >> (8 * i));
+    m_hash.Update(prefix, sizeof prefix);
     m_hash.Update(row, n);
     if (m_firstInk < 0)
         m_firstInk = static_cast<std::int64_t>(m_rows);

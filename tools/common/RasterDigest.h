@@ -2,13 +2,13 @@
 // (from the rows it decodes) and by the job runner (from the rows it feeds),
 // so that the two can be compared.
 //
-// Rule: SHA-256 over the rows of the plane from row 0 to the last row that
-// holds a non-zero byte. Each row contributes its length after trailing
-// zero bytes are cut, as 4 bytes little-endian, followed by those bytes.
-// Rows after the last inked row do not count, so a plane that ends in blank
-// rows, or whose rows were cut short of their trailing zeros, digests the
-// same as one that does not; a plane without ink digests as the empty
-// message.
+// Rule: SHA-256 over the rows of the plane that hold a non-zero byte, in
+// order. Each contributes its row number (8 bytes little-endian), its length
+// after trailing zero bytes are cut (4 bytes little-endian), and those
+// bytes. Blank rows contribute nothing, so a plane that ends in blank rows,
+// or whose rows were cut short of their trailing zeros, digests the same as
+// one that does not; a plane without ink digests as the empty message; and
+// the cost follows the ink, not the rows a stream claims.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,7 @@ public:
     void AddRow(const std::uint8_t* row, std::size_t len);
     void AddRow(std::string_view row) { AddRow(reinterpret_cast<const std::uint8_t*>(row.data()), row.size()); }
     // Feeds n rows without ink (a feed, or rows a plane did not receive).
-    void AddBlankRows(std::uint64_t n) { m_rows += n; m_pendingBlank += n; }
+    void AddBlankRows(std::uint64_t n) { m_rows += n; }
 
     std::uint64_t Rows() const { return m_rows; }
     // Index of the first and the last row with a non-zero byte, -1 if none.
@@ -41,7 +41,6 @@ public:
 private:
     Sha256 m_hash;
     std::uint64_t m_rows = 0;
-    std::uint64_t m_pendingBlank = 0;  // blank rows not hashed until ink follows
     std::int64_t m_firstInk = -1;
     std::int64_t m_lastInk = -1;
 };

@@ -7,8 +7,8 @@
 //   qiview --list-embedded    one line per embedded entry
 //
 // Conditions and the result go to standard output, the analysis log to
-// standard error. Exit status: 0 for a valid block, 1 for invalid data or an
-// unreadable file, 2 for a usage error.
+// standard error. Exit status: 0 for a valid block, 1 for invalid data, an
+// unreadable file or lost output, 2 for a usage error.
 
 #include <cstdio>
 #include <cstring>
@@ -16,22 +16,20 @@
 #include <sstream>
 #include <string>
 
-#include "host/PrintEnv.h"
+#include "host/FileIO.h"
 #include "host/Log.h"
 #include "host/StrUtil.h"
 #include "printcond/AnalyzeQI.h"
 #include "printcond/MimakiPrintModeDataTables.h"
+#include "tools/common/Stdout.h"
 
 namespace {
 
-int Usage()
-{
-    std::fputs("usage: qiview FILE\n"
-               "       qiview --embedded NAME\n"
-               "       qiview --list-embedded\n",
-               stderr);
-    return 2;
-}
+const char kUsage[] = "usage: qiview FILE\n"
+                      "       qiview --embedded NAME\n"
+                      "       qiview --list-embedded\n"
+                      "FILE holds a print-condition block as hex text; blanks, line breaks and\n"
+                      "lines starting with '#' are ignored.\n";
 
 bool IsHexDigit(char c)
 {
@@ -120,10 +118,12 @@ int ListEmbedded()
     return bad ? 1 : 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--list-embedded") == 0)
         return ListEmbedded();
     if (argc == 3 && std::strcmp(argv[1], "--embedded") == 0) {
@@ -134,8 +134,10 @@ int main(int argc, char** argv)
         }
         return Show(EmbeddedPrintModeText(*entry));
     }
-    if (argc != 2 || argv[1][0] == '-')
-        return Usage();
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     std::wstring hex;
     std::string error;
     if (!ReadHexFile(argv[1], hex, error)) {
@@ -143,4 +145,17 @@ int main(int argc, char** argv)
         return 1;
     }
     return Show(hex);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int status = Run(argc, argv);
+    std::string error;
+    if (!FlushStdout(error)) {
+        std::fprintf(stderr, "qiview: %s\n", error.c_str());
+        return status == 2 ? 2 : 1;
+    }
+    return status;
 }

@@ -14,12 +14,23 @@ namespace rasterjob {
 
 enum class ImageFormat { Png, Tiff, Pgm, Pbm };
 
+struct ImageLimits {
+    // Pictures that must be decoded whole before their first row
+    // (interlaced PNG, tiled TIFF) are decoded into a temporary file, never
+    // into memory; past this many decoded bytes they are refused.
+    std::uint64_t wholeDecodeBytes = std::uint64_t(2048) << 20;
+    std::string tempFolder;  // empty: $TMPDIR, else /tmp
+};
+
 class ImageReader {
 public:
     virtual ~ImageReader() = default;
     // Detects the format from the file's first bytes. Null with a message
-    // naming the file when it cannot be read or is no grayscale image.
-    static std::unique_ptr<ImageReader> Open(const std::string& path, std::string& error);
+    // naming the file when it cannot be read, is no grayscale image, or is
+    // too short for the size it declares. A pipe or FIFO is read as it
+    // comes; its reads end when a signal arrives (see interrupt::WakeFd).
+    static std::unique_ptr<ImageReader> Open(const std::string& path, std::string& error,
+                                             const ImageLimits& limits = {});
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -47,7 +58,8 @@ protected:
 
 // Writes packed dot rows as a binary PBM (1 bit: a dot is black) or a PGM
 // with maxval 3 (2 bits: gray = 3 - dot level), under a temporary name that
-// Finish renames. A writer destroyed unfinished removes its file.
+// Finish renames. A writer destroyed unfinished removes its file. A write
+// that fails is remembered and told by Finish; later rows are dropped.
 class RasterWriter {
 public:
     static std::unique_ptr<RasterWriter> Create(const std::string& path, int width, int height, int bits,
@@ -65,7 +77,7 @@ private:
     std::FILE* m_file = nullptr;
     int m_width = 0, m_height = 0, m_bits = 1;
     std::vector<BYTE> m_gray;
-    bool m_failed = false;
+    int m_errno = 0;  // of the first failed write
 };
 
 } // namespace rasterjob

@@ -24,6 +24,8 @@ Raster:
   --pattern NAME         bars (default), gradient, blank, random, tile
   --seed N               seed of the random pattern (default 1)
   --input FILE           grayscale PNG, TIFF, PGM or PBM, once per channel (dark is ink)
+  --decode-limit MIB     temporary space for an interlaced PNG or tiled TIFF, which
+                         are decoded whole (default 2048)
   --screen KIND          diffusion (default) or ordered, for grayscale input
   --width PX, --height ROWS   raster size (patterns; default 2880 x 1440)
   --dpi H[xV]            resolution (default: the printer's, else 720)
@@ -33,13 +35,17 @@ Raster:
 Output:
   -o FILE                stream file (default job.prn); "-" for standard output
   --device socket://HOST:PORT   send the stream to a printer port
-  --abort-after N        abort the job after N rows (exit status 3)
+  --device-timeout SECONDS   fail when the printer takes no data for that long
+                         (default: wait, as a busy printer is normal)
+  --abort-after N        abort the job after N of its rows (exit status 3)
   --save-raster DIR      write each channel as fed (PBM for 1 bit, PGM maxval 3 for 2 bits)
   --json                 print a summary as JSON on standard output
   --stats                print time, raster MB/s and peak memory on standard error
   --quiet                no progress bar or notes
   -h, --help             this text
-Exit status: 0 done, 1 failed, 2 usage error, 3 job aborted.
+Exit status: 0 done, 1 failed (the printer did not get the whole job), 2 usage
+error, 3 job aborted, 4 job delivered but --json or --save-raster output failed,
+128+N ended by signal N (130 for Ctrl-C).
 )";
 
 namespace {
@@ -131,10 +137,18 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else if (arg == "--settings") {
             if (!needValue())
                 return false;
+            if (value.empty()) {
+                error = "--settings needs a file name";
+                return false;
+            }
             o.settingsFile = value;
         } else if (arg == "--printer") {
             if (!needValue())
                 return false;
+            if (value.empty()) {
+                error = "--printer needs a section name";
+                return false;
+            }
             o.printer = value;
         } else if (arg == "--set") {
             if (!needValue())
@@ -249,6 +263,22 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             if (!ParseDeviceUri(value, host, port, error))
                 return false;
             o.device = value;
+        } else if (arg == "--device-timeout") {
+            if (!needValue())
+                return false;
+            char* end = nullptr;
+            errno = 0;
+            const double v = std::strtod(value.c_str(), &end);
+            if (value.empty() || !(value[0] >= '0' && value[0] <= '9') || errno || *end || !std::isfinite(v) ||
+                v <= 0 || v > 86400) {
+                error = "--device-timeout: expected seconds (more than 0, up to 86400), got \"" + value + "\"";
+                return false;
+            }
+            o.deviceTimeout = v;
+        } else if (arg == "--decode-limit") {
+            if (!number(1, 1 << 24, n))
+                return false;
+            o.decodeLimitMiB = static_cast<std::uint64_t>(n);
         } else if (arg == "--abort-after") {
             if (!number(0, INT32_MAX, n))
                 return false;

@@ -33,6 +33,8 @@ struct Options {
     std::string output = "job.prn";                          // "-" is standard output
     bool outputGiven = false;
     std::string device;                                      // socket://HOST:PORT
+    double deviceTimeout = 0;                                // seconds without progress; 0 waits
+    std::uint64_t decodeLimitMiB = 2048;                     // pictures decoded whole
 
     long long abortAfter = -1;                               // rows, -1: never
     std::string saveRaster;                                  // folder

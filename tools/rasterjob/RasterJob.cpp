@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <strings.h>
 #include <exception>
 #include <memory>
@@ -14,14 +16,17 @@
 #include <unistd.h>
 #include <vector>
 
+#include "host/FileIO.h"
 #include "host/Log.h"
 #include "host/OutputSink.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
 #include "host/UnivDevParmsBase.h"
+#include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
 #include "tools/common/RasterDigest.h"
+#include "tools/common/Stdout.h"
 #include "tools/rasterjob/EmbeddedPrinter.h"
 #include "tools/rasterjob/ImageIO.h"
 #include "tools/rasterjob/ImageSource.h"
@@ -43,16 +48,25 @@ constexpr double kDefaultDpi = 720;
 // yellow, light cyan, light magenta.
 constexpr int kDefaultChannels[] = {0, 1, 2, 3, 8, 9};
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
+// How long a printer may take to answer a connection when no
+// --device-timeout is given.
+constexpr double kConnectSeconds = 30;
 
 void Fail(const std::string& message)
 {
     std::fprintf(stderr, "rasterjob: %s\n", message.c_str());
+}
+
+void Note(const std::string& message)
+{
+    std::fprintf(stderr, "rasterjob: note: %s\n", message.c_str());
+}
+
+// A signal ended the run before a job could start.
+int Interrupted()
+{
+    Fail(std::string("interrupted by ") + interrupt::Name(interrupt::Signal()) + "; nothing was sent");
+    return 128 + interrupt::Signal();
 }
 
 // The host's section entries, so that --set can catch a misspelt one.
@@ -181,15 +195,45 @@ double PeakRssMiB()
     return static_cast<double>(ru.ru_maxrss) / 1024.0;
 }
 
-// A device or pipe given as -o (/dev/null, a FIFO): written in place, since
-// there is no file to write beside it and rename.
+// A device or FIFO given as -o (/dev/null, a printer port): written in
+// place, since there is no file to write beside it and rename.
 class DeviceSink : public CFdSink {
 public:
     DeviceSink(int fd, const std::string& path) : CFdSink(fd, path) {}
-    ~DeviceSink() override { ::close(m_fd); }
+    ~DeviceSink() override
+    {
+        ::close(m_fd);
+        m_fd = -1;
+    }
 };
 
-std::unique_ptr<IOutputSink> OpenFileSink(const std::string& path, std::string& error)
+// A FIFO opens only once a program reads it: until then the open is
+// retried, so that a signal or --device-timeout can end the wait.
+int OpenDevice(const std::string& path, double timeout, std::string& error)
+{
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd >= 0)
+            return fd;
+        if (errno != ENXIO) {
+            error = path + ": cannot open: " + std::strerror(errno);
+            return -1;
+        }
+        const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (timeout > 0 && waited >= timeout) {
+            error = path + ": no program reads this FIFO";
+            return -1;
+        }
+        pollfd p{interrupt::WakeFd(), POLLIN, 0};
+        if (::poll(&p, p.fd >= 0 ? 1 : 0, 100) > 0) {
+            error = path + ": stopped while waiting for a reader";
+            return -1;
+        }
+    }
+}
+
+std::unique_ptr<IOutputSink> OpenFileSink(const std::string& path, double timeout, std::string& error)
 {
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
@@ -197,11 +241,9 @@ std::unique_ptr<IOutputSink> OpenFileSink(const std::string& path, std::string& 
             error = path + ": is a folder";
             return nullptr;
         }
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) {
-            error = path + ": cannot open: " + std::strerror(errno);
+        const int fd = OpenDevice(path, timeout, error);
+        if (fd < 0)
             return nullptr;
-        }
         return std::make_unique<DeviceSink>(fd, path);
     }
     return CFileSink::Create(path, error);
@@ -309,6 +351,37 @@ int ListModels(const Options& o)
     return kExitOk;
 }
 
+// Calls Create with the log kept off standard error, so that a printer the
+// plug-in does not make fails in one line that gives its reason. What it
+// logged on success is passed on as it would have appeared.
+IPrinterDriver* CreateDriver(Plugin& plugin, CPrintEnv& env, std::string& reason)
+{
+    std::vector<std::pair<int, std::string>> logged;
+    const char* logFile = std::getenv("VO_LOG_FILE");
+    const bool toStderr = !logFile || !*logFile;
+    if (toStderr)
+        CVoLogReporter::SetLogFile("/dev/null");
+    CVoLogReporter::SetCapture([&](int level, const std::string& text) { logged.emplace_back(level, text); });
+    IPrinterDriver* object = plugin.Create(&env);
+    CVoLogReporter::SetCapture(nullptr);
+    if (toStderr)
+        CVoLogReporter::SetLogFile("");
+    for (const auto& [level, text] : logged) {
+        if (!object && reason.empty() && level <= 4) {
+            // "***Create#17: why" -> "why"
+            reason = text;
+            const std::size_t colon = reason.rfind("***", 0) == 0 ? reason.find(": ") : std::string::npos;
+            if (colon != std::string::npos)
+                reason = reason.substr(colon + 2);
+            while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
+                reason.pop_back();
+        }
+        if (object && toStderr)
+            std::fprintf(stderr, "%s%s", text.c_str(), !text.empty() && text.back() == '\n' ? "" : "\n");
+    }
+    return object;
+}
+
 int RunJob(const Options& o)
 {
     std::string error;
@@ -344,9 +417,13 @@ int RunJob(const Options& o)
     int height = o.height ? o.height : kDefaultHeight;
     std::vector<std::unique_ptr<IRowSource>> sources;
     if (!o.inputs.empty()) {
+        ImageLimits limits;
+        limits.wholeDecodeBytes = o.decodeLimitMiB << 20;
         std::vector<std::unique_ptr<ImageReader>> images;
         for (const std::string& path : o.inputs) {
-            auto image = ImageReader::Open(path, error);
+            auto image = ImageReader::Open(path, error, limits);
+            if (interrupt::Signal())
+                return Interrupted();
             if (!image) {
                 Fail(error);
                 return kExitFailed;
@@ -377,10 +454,11 @@ int RunJob(const Options& o)
         return kExitFailed;
     }
     const int uid = env.GetInt(PrEnv_UID) & 255;
-    holder.object = holder.plugin->Create(&env);
+    std::string reason;
+    holder.object = CreateDriver(*holder.plugin, env, reason);
     if (!holder.object) {
         Fail("UID " + std::to_string(uid) + ": the plug-in makes no driver for printer \"" + printerName +
-             "\" (Create answered null)");
+             "\" (Create answered null" + (reason.empty() ? "" : ": " + reason) + ")");
         return kExitFailed;
     }
     auto* driver = dynamic_cast<CPrinterDriverBase*>(holder.object);
@@ -388,6 +466,8 @@ int RunJob(const Options& o)
         Fail("the plug-in's driver " + ClassName(holder.object) + " is no CPrinterDriverBase");
         return kExitFailed;
     }
+    if (interrupt::Signal())
+        return Interrupted();
 
     // Where the stream goes.
     std::string destination;
@@ -395,18 +475,30 @@ int RunJob(const Options& o)
         std::string host;
         int port = 0;
         ParseDeviceUri(o.device, host, port, error);
-        sink = CSocketSink::Connect(host, port, error);
+        sink = CSocketSink::Connect(host, port, error, o.deviceTimeout > 0 ? o.deviceTimeout : kConnectSeconds,
+                                    interrupt::WakeFd());
         destination = o.device;
     } else if (o.output == "-") {
         sink = std::make_unique<CFdSink>(1, "standard output");
-        destination = "-";
+        destination = "standard output";
     } else {
-        sink = OpenFileSink(o.output, error);
+        sink = OpenFileSink(o.output, o.deviceTimeout, error);
         destination = o.output;
     }
+    if (interrupt::Signal())
+        return Interrupted();
     if (!sink) {
         Fail(error);
         return kExitFailed;
+    }
+    // A file is renamed into place only when the job succeeds; anything
+    // else gets its bytes as they come and cannot be taken back.
+    const bool irrevocable = dynamic_cast<CFileSink*>(sink.get()) == nullptr;
+    ProgressLine progress(!o.quiet, height, static_cast<std::size_t>(bytesPerRow) * channels.size());
+    if (auto* fd = dynamic_cast<CFdSink*>(sink.get())) {
+        fd->SetStopFd(interrupt::WakeFd());
+        fd->SetStallTimeout(o.deviceTimeout);
+        fd->SetWaitCallback([&progress](double seconds) { progress.Waiting(seconds); });
     }
 
     // Saved rasters and digests, per channel.
@@ -447,31 +539,65 @@ int RunJob(const Options& o)
     feed.abortAfter = o.abortAfter;
     feed.digests = o.json ? &digests : nullptr;
     feed.writers = writers.empty() ? nullptr : &writers;
-    feed.progress = !o.quiet;
-    feed.interrupted = &g_interrupted;
+    feed.progress = &progress;
+    feed.interrupted = interrupt::Flag();
+    feed.abortOnStop = irrevocable;
     const JobResult job = RunDriverJob(*driver, context, sources, feed);
     const int rows = job.rows;
     const bool aborted = job.outcome == JobOutcome::Aborted;
 
-    auto failJob = [&](const std::string& message) {
-        Fail(message);
+    // The stream first: whether the printer got the job decides the exit
+    // status. A file stays unwritten when a signal came before its rename.
+    const int signal = interrupt::Signal();
+    const bool stopped = job.outcome == JobOutcome::Failed || job.outcome == JobOutcome::Interrupted ||
+                         (signal && !irrevocable);
+    bool delivered = false;
+    if (!stopped)
+        delivered = sink->Commit();
+    else if (irrevocable && job.endedAsAbort)
+        sink->Commit();  // the abort command, then the connection closed
+    else
+        sink->Discard();
+    progress.Finish();
+    auto* fdSink = dynamic_cast<CFdSink*>(sink.get());
+    const std::string sinkError = (sink->Error().empty() ? destination + ": cannot deliver the stream" : sink->Error()) +
+                                  (fdSink && fdSink->StallTimedOut() ? " (--device-timeout)" : "");
+    // What a socket's printer acknowledged; a reset drops what it had not
+    // read yet.
+    const std::string received = (o.device.empty() ? destination + " received " : std::string("the printer acknowledged ")) +
+                                 std::to_string(sink->BytesDelivered()) + " of " +
+                                 std::to_string(sink->BytesWritten()) + " bytes";
+
+    if (!delivered) {
         for (auto& w : writers)
             w->Discard();
-        sink->Discard();
-        return kExitFailed;
-    };
-    if (job.outcome == JobOutcome::Interrupted) {
-        failJob("interrupted; nothing was written");
-        return kExitInterrupted;
+        std::string line;
+        if (signal)
+            line = std::string("interrupted by ") + interrupt::Name(signal) + " after " + std::to_string(rows) +
+                   " of " + std::to_string(height) + " rows";
+        else
+            line = job.outcome == JobOutcome::Failed && job.error != sink->Error() ? job.error : sinkError;
+        if (!irrevocable)
+            line += "; nothing was written";
+        else if (job.endedAsAbort && !sink->Failed())
+            line += "; the job was aborted: " + received;
+        else if (job.endedAsAbort)
+            line += "; the abort command could not be sent (" + sinkError + "): " + received;
+        else if (signal)
+            line += "; the job was cut off (" + sinkError + "): " + received;
+        else
+            line += ": " + received;
+        Fail(line);
+        return signal ? 128 + signal : kExitFailed;
     }
-    if (job.outcome == JobOutcome::Failed)
-        return failJob(job.error);
-    if (!sink->Commit())
-        return failJob(sink->Error().empty() ? destination + ": cannot deliver the stream" : sink->Error());
+
+    // The job is delivered: from here on a failure is told with status 4,
+    // so that nobody prints it again.
+    bool extraFailed = false;
     for (auto& w : writers)
         if (!w->Finish(rows, error)) {
-            Fail(error);
-            return kExitFailed;
+            Fail("the job was delivered to " + destination + ", but --save-raster failed: " + error);
+            extraFailed = true;
         }
     const double seconds = job.seconds;
 
@@ -501,7 +627,7 @@ int RunJob(const Options& o)
         out += std::string("  \"compress\": ") + (compress ? "true" : "false") + ",\n";
         out += "  \"rowsFed\": " + std::to_string(rows) + ",\n";
         out += std::string("  \"aborted\": ") + (aborted ? "true" : "false") + ",\n";
-        out += "  \"output\": " + JsonString(destination) + ",\n";
+        out += "  \"output\": " + JsonString(o.device.empty() ? o.output : o.device) + ",\n";
         out += "  \"bytesWritten\": " + std::to_string(sink->BytesWritten()) + ",\n";
         out += "  \"channels\": [\n";
         for (std::size_t c = 0; c < channels.size(); ++c) {
@@ -513,19 +639,33 @@ int RunJob(const Options& o)
         }
         out += "  ]\n}\n";
         std::fputs(out.c_str(), stdout);
-        std::fflush(stdout);
+        if (!FlushStdout(error)) {
+            Fail("the job was delivered to " + destination + ", but its --json summary was lost: " + error);
+            extraFailed = true;
+        }
     }
 
     // Said once the job went through, so that a failure stays one line.
-    if (embedded && !o.quiet)
-        std::fprintf(stderr, "rasterjob: printer: %s (built-in default)\n", printerName.c_str());
+    if (!o.quiet) {
+        if (embedded)
+            std::fprintf(stderr, "rasterjob: printer: %s (built-in default)\n", printerName.c_str());
+        else if (o.settingsFile.empty())
+            Note("the printer has only the keys given with --set; the built-in default printer (" +
+                 std::string("its command set, resolution and ink levels") +
+                 ") is used only without --set and --settings");
+        for (const CPrintEnv::BadValue& bad : env.BadValues())
+            Note(WideToUtf8(bad.key) + "=" + WideToUtf8(bad.text) +
+                 " is no whole number, so it was read as its default; give a whole number");
+        if (signal)
+            Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
+    }
     if (aborted) {
         if (!o.quiet)
-            std::fprintf(stderr, "rasterjob: job aborted after %d rows; %s got the stream as the printer would\n",
-                         rows, destination == "-" ? "standard output" : destination.c_str());
+            std::fprintf(stderr, "rasterjob: job aborted after %d of %d rows; %s got the stream as the printer would\n",
+                         rows, height, destination.c_str());
         return kExitAborted;
     }
-    return kExitOk;
+    return extraFailed ? kExitDeliveredButReportFailed : kExitOk;
 }
 
 } // namespace
@@ -538,19 +678,29 @@ int RasterJobMain(int argc, const char* const* argv)
         std::fprintf(stderr, "rasterjob: %s (see rasterjob --help)\n", error.c_str());
         return kExitUsage;
     }
-    if (o.help) {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
-    }
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    interrupt::Install();
+    int status;
     try {
-        return o.listModels ? ListModels(o) : RunJob(o);
+        if (o.help) {
+            std::fputs(kUsage, stdout);
+            status = kExitOk;
+        } else {
+            status = o.listModels ? ListModels(o) : RunJob(o);
+        }
+    } catch (const std::bad_alloc&) {
+        Fail("not enough memory");
+        return kExitFailed;
     } catch (const std::exception& e) {
         Fail(std::string("unexpected failure: ") + e.what());
         return kExitFailed;
     }
+    if (!FlushStdout(error) && status != kExitDeliveredButReportFailed) {
+        Fail(error);
+        if (status == kExitOk && !o.help && !o.listModels)
+            return kExitDeliveredButReportFailed;
+        return status == kExitOk ? kExitFailed : status;
+    }
+    return status;
 }
 
 } // namespace rasterjob

@@ -148,14 +148,18 @@ bool WritePreviews(const ParseResult& result, const std::string& dir, const Prev
         error = dir + ": " + ec.message();
         return false;
     }
+    // The planes come ordered by layer: each layer takes the next run.
+    std::size_t next = 0;
+    std::uint64_t pixels = 0;
     for (const Layer& layer : result.layers) {
         std::vector<const Plane*> planes;
         int width = 0;
-        for (const Plane& plane : result.planes)
-            if (plane.key.layer == layer.index) {
-                planes.push_back(&plane);
-                width = std::max(width, PixelsPerRow(plane));
-            }
+        while (next < result.planes.size() && result.planes[next].key.layer < layer.index)
+            ++next;
+        for (; next < result.planes.size() && result.planes[next].key.layer == layer.index; ++next) {
+            planes.push_back(&result.planes[next]);
+            width = std::max(width, PixelsPerRow(result.planes[next]));
+        }
         const std::int64_t height = layer.rows;
         if (planes.empty() || width == 0 || height == 0)
             continue;
@@ -167,6 +171,12 @@ bool WritePreviews(const ParseResult& result, const std::string& dir, const Prev
         }
         const auto outW = static_cast<std::uint32_t>((width + scale - 1) / scale);
         const auto outH = static_cast<std::uint32_t>((height + scale - 1) / scale);
+        pixels += std::uint64_t(outW) * outH * (planes.size() + 1);
+        if (pixels > options.maxPixels) {
+            error = "previews stopped before layer " + std::to_string(layer.index) + ": they would take more than " +
+                    std::to_string(options.maxPixels) + " preview pixels (a larger --png-scale makes them smaller)";
+            return false;
+        }
 
         std::vector<CoverageReader> readers;
         std::vector<PngWriter> writers(planes.size());

@@ -3,6 +3,7 @@
 // The planes must carry their rows (ParseOptions::keepRows).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct PreviewOptions {
     // 0 picks the smallest factor that keeps both sides within maxSide.
     int scale = 0;
     int maxSide = 4096;
+    // Preview pixels written in all, so that a stream of many deep layers
+    // cannot keep the writer busy for hours; past it the previews stop with
+    // an error. streamdump allows more for longer streams.
+    std::uint64_t maxPixels = std::uint64_t(1) << 28;
 };
 
 // "layer0_colour4.png", "layer1_colour254_density0_sub2_occ1.png", ...

@@ -202,7 +202,7 @@ private:
     void LayerStart(std::size_t start, const char* by);
     void LayerEnd(std::size_t end, const char* by);
     bool MoveDown(std::size_t start, std::uint64_t rows, const char* what);
-    void Place(const Record& rec, std::size_t line, const std::uint8_t* bytes, std::size_t len);
+    void Place(const Record& rec, const std::uint8_t* data);
 
     // Commands
     void ParseEsc(std::size_t start);
@@ -235,6 +235,8 @@ private:
     RasterFormat m_escFormat = RasterFormat::Set0;
 
     std::map<PlaneKey, PlaneState> m_planes;
+    // Per key with occurrence 0: the planes of occurrence 0, 1, ...
+    std::map<PlaneKey, std::vector<PlaneState*>> m_slots;
     std::vector<std::uint8_t> m_scratch;
 };
 
@@ -341,31 +343,41 @@ bool Parser::MoveDown(std::size_t start, std::uint64_t rows, const char* what)
     return true;
 }
 
-void Parser::Place(const Record& rec, std::size_t line, const std::uint8_t* bytes, std::size_t len)
+// Puts the record's lines at the current row position and below.
+void Parser::Place(const Record& rec, const std::uint8_t* data)
 {
-    const std::int64_t y = m_y + std::int64_t(line);
-    if (y >= m_opt.maxRows) {
-        Fatal(rec.start, Fmt("row %lld is deeper than a layer may go", static_cast<long long>(y)));
+    const std::int64_t y = m_y;
+    const auto lines = static_cast<std::int64_t>(rec.lines);
+    if (lines == 0)
+        return;
+    if (y + lines > m_opt.maxRows) {
+        Fatal(rec.start, Fmt("row %lld is deeper than a layer may go", static_cast<long long>(std::max(y, m_opt.maxRows))));
         return;
     }
-    PlaneKey key{m_layer, rec.colour, rec.density, rec.sublayer, 0};
+    // A plane holds one row per position; a second record for the same
+    // position in one band is another ink slot of the same colour.
+    const PlaneKey base{m_layer, rec.colour, rec.density, rec.sublayer, 0};
+    std::vector<PlaneState*>& slots = m_slots[base];
     PlaneState* state = nullptr;
-    for (;; ++key.occurrence) {
-        const auto it = m_planes.find(key);
-        if (it == m_planes.end()) {
-            state = &m_planes[key];
-            state->plane.key = key;
-            state->plane.format = rec.format;
-            state->plane.bitsPerPixel = rec.bitsPerPixel;
-            state->plane.firstOffset = rec.start;
+    for (PlaneState* slot : slots)
+        if (slot->plane.rows <= y) {
+            state = slot;
             break;
         }
-        // A plane holds one row per position; a second record for the same
-        // position in one band is another ink slot of the same colour.
-        if (it->second.plane.rows <= y) {
-            state = &it->second;
-            break;
+    if (!state) {
+        if (slots.size() >= m_opt.maxOccurrences) {
+            Error(rec.start, Fmt("%s: more than %zu records of layer %d colour %d at row %lld; record skipped", rec.name,
+                                 m_opt.maxOccurrences, base.layer, base.colour, static_cast<long long>(y)));
+            return;
         }
+        PlaneKey key = base;
+        key.occurrence = static_cast<int>(slots.size());
+        state = &m_planes[key];
+        state->plane.key = key;
+        state->plane.format = rec.format;
+        state->plane.bitsPerPixel = rec.bitsPerPixel;
+        state->plane.firstOffset = rec.start;
+        slots.push_back(state);
     }
     Plane& plane = state->plane;
     if (plane.format != rec.format)
@@ -373,19 +385,26 @@ void Parser::Place(const Record& rec, std::size_t line, const std::uint8_t* byte
     if (plane.bitsPerPixel != rec.bitsPerPixel && !state->bppReported) {
         state->bppReported = true;
         Error(rec.start, Fmt("%s: %d bits per pixel in a plane (layer %d colour %d) that had %d", rec.name,
-                             rec.bitsPerPixel, key.layer, key.colour, plane.bitsPerPixel));
+                             rec.bitsPerPixel, base.layer, base.colour, plane.bitsPerPixel));
     }
     state->digest.AddBlankRows(std::uint64_t(y - plane.rows));
-    state->digest.AddRow(bytes, len);
-    plane.rows = y + 1;
-    plane.bytesPerRow = std::max(plane.bytesPerRow, static_cast<int>(len));
-    ++plane.records;
+    if (rec.count == 0) {
+        state->digest.AddBlankRows(std::uint64_t(lines));
+    } else {
+        for (std::int64_t line = 0; line < lines; ++line) {
+            const std::uint8_t* bytes = data + std::size_t(line) * rec.count;
+            state->digest.AddRow(bytes, rec.count);
+            if (m_opt.keepRows)
+                plane.rowData.push_back(Row{y + line, std::vector<std::uint8_t>(bytes, bytes + rec.count)});
+        }
+    }
+    plane.rows = y + lines;
+    plane.bytesPerRow = std::max(plane.bytesPerRow, static_cast<int>(rec.count));
+    plane.records += std::size_t(lines);
     if (rec.compression == 1)
-        ++plane.compressedRecords;
-    if (m_opt.keepRows)
-        plane.rowData.push_back(Row{y, std::vector<std::uint8_t>(bytes, bytes + len)});
+        plane.compressedRecords += std::size_t(lines);
     Layer& layer = m_res.layers.back();
-    layer.rows = std::max(layer.rows, y + 1);
+    layer.rows = std::max(layer.rows, plane.rows);
 }
 
 const FixedCommand* Parser::FindFixed(std::uint8_t a, std::uint8_t b, int& params) const
@@ -462,6 +481,14 @@ ParseResult Parser::Run()
     }
     m_res.bytesParsed = m_understood;
 
+    if (m_opt.expectJobEnd && !m_stop) {
+        if (m_size == 0)
+            Error(0, "empty stream: no job in it");
+        else if (!m_layerClosed)
+            Error(m_size, m_res.layers.size() > 1
+                              ? Fmt("the stream ends in layer %d without its end (QE or FF): the job is incomplete", m_layer)
+                              : std::string("the stream ends without its job end (QE or FF): the job is incomplete"));
+    }
     if (!m_layerClosed) {
         Layer& layer = m_res.layers.back();
         layer.endOffset = m_understood;
@@ -801,8 +828,7 @@ void Parser::ParseRecordData(Record& rec, std::string_view name, std::string fie
 
     m_layerHasContent = true;
     SawFormat(rec.format);
-    for (std::size_t line = 0; line < rec.lines && !m_stop; ++line)
-        Place(rec, line, m_scratch.data() + line * rec.count, rec.count);
+    Place(rec, m_scratch.data());
 
     // ESC/P rows end with CR; anything else means the data was not as long
     // as the header said.

@@ -56,6 +56,9 @@
 // sub-layer (two ink slots carrying the same colour), the second goes to the
 // plane with occurrence 1, and so on.
 //
+// Cost follows the bytes read: a feed or a record of empty lines costs the
+// same whatever row count it claims.
+//
 // Errors never stop the caller: the result lists each with its byte offset.
 // Parsing ends at the first error after which the stream cannot be followed
 // (unknown command, truncated command, undecodable row); other errors
@@ -107,14 +110,14 @@ struct Plane {
     int bitsPerPixel = 0;
     std::int64_t rows = 0;          // up to and including its last record
     int bytesPerRow = 0;            // largest uncompressed count of a record
-    std::size_t records = 0;        // channel records received
+    std::size_t records = 0;        // rows received in channel records
     std::size_t compressedRecords = 0;
     std::int64_t firstInkRow = -1;  // rows holding a non-zero byte, -1 if none
     std::int64_t lastInkRow = -1;
     std::size_t firstOffset = 0;    // stream offset of the first record
     std::string digest;             // hex SHA-256 by RasterDigest's rule
     // Rows that received a record, in row order (ParseOptions::keepRows);
-    // rows missing here are blank.
+    // rows missing here are blank (records of zero bytes keep none).
     std::vector<Row> rowData;
 
     // The decoded row at index, or null when the plane has none there.
@@ -153,6 +156,15 @@ struct ParseOptions {
     std::int64_t maxRows = std::int64_t(1) << 24;
     // Uncompressed bytes one record may decode to.
     std::size_t maxRecordBytes = std::size_t(1) << 24;
+    // Records of one layer, colour, density and sub-layer at one row
+    // position (ink slots carrying the same colour); past this a record is
+    // refused, so that a damaged stream cannot make each record search
+    // ever more planes.
+    std::size_t maxOccurrences = 64;
+    // The stream must hold a whole job: at least one byte, and its last
+    // layer ended by "QE" or FF. Otherwise an error at its end says it is
+    // incomplete.
+    bool expectJobEnd = false;
     // Further two-letter commands with a fixed parameter count, beyond the
     // early job commands listed above (for example {"SO", 2}).
     std::map<std::string, int, std::less<>> extraCommands;

@@ -4,20 +4,20 @@
 //   streamdump [--trace] [--json] [--png-dir DIR] [--png-scale N]
 //              [--command NAME=COUNT]... [--max-errors N] FILE|-
 //
-// Exit status: 0 for a clean stream, 1 when the stream has errors, 2 for a
-// usage, input or output failure.
+// Exit status: 0 for a clean stream that holds a whole job, 1 when the
+// stream has errors or is incomplete (empty, or without its job end), 2 for
+// a usage, input or output failure.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
-#include "host/PrintEnv.h"
+#include "host/FileIO.h"
 #include "tools/common/Json.h"
+#include "tools/common/Stdout.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -35,7 +35,10 @@ const char kUsage[] =
     "  --png-dir DIR       one PNG per plane and a composite per layer\n"
     "  --png-scale N       stream pixels per preview pixel (default: fit 4096)\n"
     "  --command NAME=N    a further two-letter job command with N parameter bytes\n"
-    "  --max-errors N      stop after N errors (default 100)\n";
+    "  --max-errors N      stop after N errors (default 100)\n"
+    "A stream without its job end (QE or FF) is reported as incomplete.\n"
+    "Exit status: 0 clean and complete, 1 errors or incomplete, 2 usage, input\n"
+    "or output failure.\n";
 
 struct Args {
     bool trace = false;
@@ -128,14 +131,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
 
 bool ReadInput(const std::string& file, std::string& bytes, std::string& error)
 {
-    if (file == "-") {
-        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        if (std::cin.bad()) {
-            error = "cannot read standard input";
-            return false;
-        }
-        return true;
-    }
+    if (file == "-")
+        return ReadWholeFd(0, "standard input", bytes, error);
     return ReadWholeFile(file, bytes, error);
 }
 
@@ -258,6 +255,7 @@ int main(int argc, char** argv)
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
     args.options.keepRows = !args.pngDir.empty();
+    args.options.expectJobEnd = true;
     const ParseResult result = ParseStream(bytes, args.options);
 
     for (const ParseError& e : result.errors)
@@ -269,6 +267,7 @@ int main(int argc, char** argv)
     if (!args.pngDir.empty()) {
         PreviewOptions preview;
         preview.scale = args.pngScale;
+        preview.maxPixels = std::max<std::uint64_t>(preview.maxPixels, 256 * std::uint64_t(bytes.size()));
         if (!WritePreviews(result, args.pngDir, preview, pngs, error)) {
             std::fprintf(stderr, "streamdump: %s\n", error.c_str());
             outputOk = false;
@@ -278,8 +277,8 @@ int main(int argc, char** argv)
         std::fputs(ToJson(args, bytes.size(), result, pngs).c_str(), stdout);
     else
         PrintSummary(args, bytes.size(), result, stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "streamdump: cannot write the output\n");
+    if (!FlushStdout(error)) {
+        std::fprintf(stderr, "streamdump: %s\n", error.c_str());
         return 2;
     }
     if (!outputOk)
