@@ -7,6 +7,7 @@ set(MIMAKI_PLUGIN_SOURCES
   driver/MimakiMRLIIIDriver.cpp
   devparms/MimakiDevParms.cpp
   devparms/ParmKeys.cpp
+  devparms/MimakiCommands.cpp
   devparms/MimakiDevParmsEarly.cpp
   devparms/MimakiDevParmsStrOb.cpp
   devparms/MimakiDevParmsTS300P.cpp

@@ -1,10 +1,18 @@
 #include "devparms/MimakiDevParmsEarly.h"
 
+#include "devparms/MimakiCommands.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/StrUtil.h"
 
 using namespace mimaki::parms;
 
+namespace cmd = mimaki::cmd;
+
 namespace {
+
+constexpr const wchar_t* kDevParmSet1 = L"MP\\%03o\\%03o\\%03o\\%03o\\%03o\\%03o\\%03o\\%03o\\%03o";
 
 // Shared answers of the "M" models: cut from "AutoCut", the job's cut
 // option defaulting to "SendAutoCut".
@@ -33,6 +41,91 @@ const KeyTable* DEVPARM1_CLASS::Table() const
     static const KeyTable table(L"DEVPARM1_CLASS", L"DP1", keys,
                                 {.cut = Answer::Keys, .cutKey = L"AutomaticCut", .option0 = Answer::One});
     return &table;
+}
+
+// Reset, the unit of 1/3600 inch, then the print mode of the settings'
+// template "DevParmSet1" (nine bytes) unless the operator turned it off.
+std::string DEVPARM1_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    const cmd::Job job = cmd::JobOf(pDriver);
+    const int unit = job.dpiHorz > 0 ? 3600 / job.dpiHorz : 0;
+    std::string text = FormatTemplate("\\033@\\033(U\\001\\000\\%03o", {unit});
+    if (!DontSendSet1) {
+        const std::wstring set = job.env ? job.env->GetString(L"DevParmSet1", kDevParmSet1) : kDevParmSet1;
+        const bool deviceScan = UseDeviceDryTimeScan, deviceEnd = UseDeviceDryTimeEnd;
+        text += FormatTemplate(WideToAnsi(set), {Banding, Unidir, UseDeviceOverPrintings ? cmd::kKeep : OverPrintings,
+                                                 job.cutOption == 0 ? 0 : AutomaticCut,
+                                                 deviceScan ? cmd::kKeep : DryTimeScan,
+                                                 deviceScan ? cmd::kKeep : DryTimeScan >> 8,
+                                                 deviceEnd ? cmd::kKeep : DryTimeEnd, deviceEnd ? cmd::kKeep : DryTimeEnd >> 8,
+                                                 cmd::kKeep});
+    }
+    return preProcess(text);
+}
+
+namespace {
+
+// Passes by vertical resolution (360, 540, 720) and quality (0..2).
+int PassesOf(int dpi, int quality)
+{
+    static constexpr int kPasses[3][3] = {{2, 4, 8}, {3, 6, 12}, {4, 8, 16}};
+    const int row = dpi == 360 ? 0 : dpi == 540 ? 1 : dpi == 720 ? 2 : -1;
+    return row < 0 ? cmd::kKeep : kPasses[row][quality];
+}
+
+int Clamp(int& value, int low, int high)
+{
+    value = value < low ? low : value > high ? high : value;
+    return value;
+}
+
+} // namespace
+
+// The "M" commands: resolutions, print mode, dot size, double density,
+// ink set, feed correction and refresh, each sent on the operator's request.
+std::string DEVPARM2_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    const cmd::Job job = cmd::JobOf(pDriver);
+    const int v = job.dpiVert, h = job.dpiHorz;
+    cmd::Text t;
+    t.Raw("\\033@MD").Word(v).Word(h);
+
+    // The print method's "$Parms$" entry; its sixth item is the double-density flag.
+    int dd = 0;
+    if (job.env) {
+        const std::wstring method = job.env->GetString(PrEnv_PrintMethod);
+        const std::vector<std::wstring> parms = Split(job.env->GetString((L"$Parms$" + method).c_str(), L""), L',', 1);
+        if (parms.size() > 5)
+            dd = IntFromString(parms[5]);
+    }
+    const int v2 = dd == 1 ? 2 * v : v;
+
+    if (SendPrintMode || SendAutoCut || SendOverprint || SendDryTimeScan || SendDryTimeEnd) {
+        int passes = cmd::kKeep;
+        if (SendPrintMode) {
+            Clamp(Quality, 0, 2);
+            passes = PassesOf(v2, Quality);
+            if (HiSpeed)
+                passes |= 0x80;
+        }
+        t.Raw("MP").Byte(passes).ByteIf(SendPrintMode, PrintDir).ByteIf(SendOverprint, Overprint);
+        t.ByteIf(HasAutoCut && SendAutoCut, job.cutOption == 2 ? AutoCut : job.cutOption);
+        t.WordIf(SendDryTimeScan, DryTimeScan).WordIf(SendDryTimeEnd, DryTimeEnd).Byte(cmd::kKeep);
+        if (SendPrintMode) {
+            static constexpr int kLow[] = {1, 0x22, 0x21, 0x20, 0x10};
+            static constexpr int kHigh[] = {2, 0x32, 0x31, 0x30, 0x11};
+            const int dot = Clamp(DotSize, 0, 4);
+            t.Raw("MC").Byte(h < 720 || v2 < 720 ? kLow[dot] : kHigh[dot]);
+        }
+    }
+    t.Raw("ME\\000").Byte(dd == 1 ? 1 : 0).Raw("\\000").Raw("MB").Byte(0);
+    if (SendInkSet)
+        t.Raw("MY").Byte(InkSet);
+    if (SendFeedCorr)
+        t.Raw("MA").Byte(cmd::kKeep).Byte(cmd::kKeep).Byte(FeedCorr < 0 ? 1 : 0).Byte(FeedCorr);
+    if (SendRefresh)
+        t.Raw("MF").Byte(Refresh);
+    return t.Bytes();
 }
 
 // Models 2, 10 and 12 send print mode, ink set and refresh on request.

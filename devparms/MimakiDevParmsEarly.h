@@ -9,6 +9,7 @@ class DEVPARM1_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM1_CLASS(int nSize = sizeof(DEVPARM1_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 
     int Unidir = 0, Banding = 0, OverPrintings = 0, AutomaticCut = 0, DryTimeScan = 0, DryTimeEnd = 0;
     int UseDeviceOverPrintings = 0, UseDeviceDryTimeScan = 0, UseDeviceDryTimeEnd = 0, DontSendSet1 = 0;
@@ -27,6 +28,7 @@ public:
     explicit DEVPARM2_CLASS(int nSize = sizeof(DEVPARM2_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 };
 
 class DEVPARM3_CLASS : public CMimakiDevParmsBase {

@@ -1,0 +1,156 @@
+// Job start and end strings, byte for byte as worked out from the command
+// descriptions.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "DevParmsTestUtil.h"
+#include "devparms/MimakiDevParmsEarly.h"
+#include "driver/MimakiBaseDriver.h"
+#include "host/PrinterDriverBase.h"
+
+using namespace devparmstest;
+
+namespace {
+
+// A legacy driver over the parameters, with a job opened at the given
+// resolutions and cut option.
+struct JobFixture {
+    CPrintEnv env;
+    CPrintJobOpenContext ctx;
+    CMimakiDevParmsBase* parms = nullptr; // owned by the driver
+    std::unique_ptr<CMimakiLegacyBasePrinterDriver> driver;
+
+    template <class C>
+    C& Open(double h, double v, int cut = 0)
+    {
+        auto* p = new C();
+        parms = p;
+        p->Load(&env);
+        driver = std::make_unique<CMimakiLegacyBasePrinterDriver>(&env, p);
+        ctx.dpiFirst = h;
+        ctx.dpiSecond = v;
+        ctx.cutOption = cut;
+        ctx.pixelWidth = 16;
+        ctx.colourCodes = {0};
+        EXPECT_EQ(driver->JobOpen(&ctx), 1);
+        return *p;
+    }
+};
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+} // namespace
+
+// Escape "@", escape "(U" 1 0 unit, then "MP" and nine bytes.
+TEST(StartDP1, ResetUnitAndPrintMode)
+{
+    JobFixture f;
+    // By default the print mode is not sent: reset and unit only.
+    auto& off = f.Open<DEVPARM1_CLASS>(720, 720);
+    EXPECT_EQ(Hex(off.GetStartString(f.driver.get())), "1b40" "1b2855" "01" "00" "05");
+    f.env.PutInt(L"DP1_DontSendSet1", 0);
+    auto& p = f.Open<DEVPARM1_CLASS>(720, 720);
+    // Defaults: banding 4, unidirectional 1, overprint 1, no cut, dry times 0.
+    EXPECT_EQ(Hex(p.GetStartString(f.driver.get())),
+              "1b40" "1b2855" "01" "00" "05" "4d50" "04" "01" "01" "00" "0000" "0000" "ff");
+
+    f.env.PutInt(L"DP1_UseDeviceOverPrintings", 1);
+    f.env.PutInt(L"DP1_UseDeviceDryTimeScan", 1);
+    f.env.PutInt(L"DP1_DryTimeEnd", 0x1234);
+    f.env.PutInt(L"DP1_AutomaticCut", 1);
+    f.env.PutInt(L"DP1_Banding", 300); // masked to a byte
+    auto& q = f.Open<DEVPARM1_CLASS>(360, 720, 1);
+    EXPECT_EQ(Hex(q.GetStartString(f.driver.get())),
+              "1b40" "1b2855" "01" "00" "0a" "4d50" "2c" "01" "ff" "01" "ffff" "3412" "ff");
+    // Cut option 0 sends no cut whatever the setting.
+    auto& r = f.Open<DEVPARM1_CLASS>(1440, 720, 0);
+    // 3600 / 1440 is 2.5: the unit byte is 2.
+    EXPECT_EQ(Hex(r.GetStartString(f.driver.get())),
+              "1b40" "1b2855" "01" "00" "02" "4d50" "2c" "01" "ff" "00" "ffff" "3412" "ff");
+}
+
+TEST(StartDP1, UnitTemplateAndTurnedOff)
+{
+    JobFixture f;
+    f.env.PutInt(L"DP1_DontSendSet1", 0);
+    // A template of the operator's: its own command around the nine bytes;
+    // placeholders past the nine read 0, other '%' stay as they are.
+    f.env.PutString(L"DevParmSet1", L"XY\\%03o-\\x%02x%d\\%03o");
+    auto& p = f.Open<DEVPARM1_CLASS>(1440, 720, 1);
+    EXPECT_EQ(Hex(p.GetStartString(f.driver.get())), "1b40" "1b2855" "01" "00" "02" "5859" "04" "2d" "01" "2564" "01");
+    f.env.PutInt(L"DP1_DontSendSet1", 1);
+    auto& q = f.Open<DEVPARM1_CLASS>(720, 720);
+    EXPECT_EQ(Hex(q.GetStartString(f.driver.get())), "1b40" "1b2855" "01" "00" "05");
+}
+
+TEST(StartDP2, EverySendFlag)
+{
+    JobFixture f;
+    // All send flags off: "MD", "ME" 0 D 0, "MB" 0 and nothing else.
+    auto& none = f.Open<DEVPARM2_CLASS>(720, 360);
+    EXPECT_EQ(Hex(none.GetStartString(f.driver.get())), "1b40" "4d44" "6801" "d002" "4d45" "000000" "4d42" "00");
+
+    for (const wchar_t* key : {L"DP2_SendPrintMode", L"DP2_SendAutoCut", L"DP2_SendOverprint", L"DP2_SendDryTimeScan",
+                               L"DP2_SendDryTimeEnd", L"DP2_SendInkSet", L"DP2_SendFeedCorr", L"DP2_SendRefresh",
+                               L"HasAutoCut", L"DP2_HiSpeed"})
+        f.env.PutInt(key, 1);
+    f.env.PutInt(L"DP2_Quality", 1);
+    f.env.PutInt(L"DP2_PrintDir", 2);
+    f.env.PutInt(L"DP2_Overprint", 3);
+    f.env.PutInt(L"DP2_AutoCut", 1);
+    f.env.PutInt(L"DP2_DryTimeScan", 300);
+    f.env.PutInt(L"DP2_DryTimeEnd", 5);
+    f.env.PutInt(L"DP2_InkSet", 7);
+    f.env.PutInt(L"DP2_FeedCorr", -3);
+    f.env.PutInt(L"DP2_Refresh", 9);
+    // 720 x 720, quality 1, high speed, dot size 0: passes 8 | 0x80, dot code 2.
+    auto& all = f.Open<DEVPARM2_CLASS>(720, 720, 2);
+    EXPECT_EQ(Hex(all.GetStartString(f.driver.get())),
+              "1b40" "4d44" "d002" "d002"
+              "4d50" "88" "02" "03" "01" "2c01" "0500" "ff"
+              "4d43" "02"
+              "4d45" "000000" "4d42" "00"
+              "4d59" "07" "4d41" "ffff" "01" "fd" "4d46" "09");
+
+    // 360 dpi, cut option 1, no high speed, dot size 4 below 720: code 0x10.
+    f.env.PutInt(L"DP2_HiSpeed", 0);
+    f.env.PutInt(L"DP2_DotSize", 4);
+    f.env.PutInt(L"DP2_Quality", 2);
+    auto& low = f.Open<DEVPARM2_CLASS>(360, 360, 1);
+    EXPECT_EQ(Hex(low.GetStartString(f.driver.get())),
+              "1b40" "4d44" "6801" "6801" "4d50" "08" "02" "03" "01" "2c01" "0500" "ff" "4d43" "10"
+              "4d45" "000000" "4d42" "00" "4d59" "07" "4d41" "ffff" "01" "fd" "4d46" "09");
+}
+
+TEST(StartDP2, ClampingDoubleDensityAndNoAutoCut)
+{
+    JobFixture f;
+    f.env.PutInt(L"DP2_SendPrintMode", 1);
+    f.env.PutInt(L"DP2_SendAutoCut", 1); // but the model has no automatic cut
+    f.env.PutInt(L"DP2_Quality", 7);
+    f.env.PutInt(L"DP2_DotSize", -2);
+    f.env.PutString(PrEnv_PrintMethod, L"Fine");
+    f.env.PutString(L"$Parms$Fine", L"a,b,c,d,e,1");
+    // V 360 doubled to 720; quality clamped to 2: 16 passes; dot 0 at 720 x 720: 2.
+    auto& p = f.Open<DEVPARM2_CLASS>(720, 360, 1);
+    EXPECT_EQ(Hex(p.GetStartString(f.driver.get())),
+              "1b40" "4d44" "6801" "d002" "4d50" "10" "00" "ff" "ff" "ffff" "ffff" "ff" "4d43" "02"
+              "4d45" "000100" "4d42" "00");
+    EXPECT_EQ(p.Quality, 2);
+    EXPECT_EQ(p.DotSize, 0);
+    // A resolution the pass table does not know: the printer's setting.
+    auto& odd = f.Open<DEVPARM2_CLASS>(600, 600, 1);
+    const std::string oddHex = Hex(odd.GetStartString(f.driver.get()));
+    EXPECT_EQ(oddHex.substr(16, 4), "4d50");
+    EXPECT_EQ(oddHex.substr(20, 2), "ff");
+}
