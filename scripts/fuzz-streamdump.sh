@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Fuzzes the printer-stream parser with libFuzzer for a bounded time
 # (FUZZ_SECONDS, default 300) and fails when it finds a crash, a sanitizer
-# report or a broken invariant. Reproduce a finding with
+# report or a broken invariant, or a run slower than 10 s. Reproduce a
+# finding with
 #   build-fuzz-streamdump/fuzz/streamdump/fuzz_streamdump <artifact>
+# (BUILD_DIR chooses another build folder).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=build-fuzz-streamdump
+dir=${BUILD_DIR:-build-fuzz-streamdump}
 seconds=${FUZZ_SECONDS:-300}
 
 if [ ! -f "$dir/build.ninja" ]; then

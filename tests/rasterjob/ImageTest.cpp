@@ -38,16 +38,25 @@ std::vector<std::uint8_t> TestPixels(int w, int h)
     return px;
 }
 
-void WriteTiff(const std::string& path, int w, int h, int bits, bool minIsWhite, const std::vector<std::uint8_t>& px)
+// A new one-sample gray TIFF, its layout still to be set.
+TIFF* CreateGrayTiff(const std::string& path, int w, int h, int bits, bool minIsWhite)
 {
     TIFF* t = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(t, nullptr);
+    if (!t)
+        return nullptr;
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
     TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
     TIFFSetField(t, TIFFTAG_PHOTOMETRIC, minIsWhite ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
     TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    return t;
+}
+
+void WriteTiff(const std::string& path, int w, int h, int bits, bool minIsWhite, const std::vector<std::uint8_t>& px)
+{
+    TIFF* t = CreateGrayTiff(path, w, h, bits, minIsWhite);
+    ASSERT_NE(t, nullptr);
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 3);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     std::vector<std::uint8_t> line(static_cast<std::size_t>((w * bits + 7) / 8));
@@ -394,14 +403,8 @@ void WriteInterlacedPng(const std::string& path, int w, int h, int depth, Sample
 template <class Sample>
 void WriteTiledTiff(const std::string& path, int w, int h, int bits, Sample sample)
 {
-    TIFF* t = TIFFOpen(path.c_str(), "w");
+    TIFF* t = CreateGrayTiff(path, w, h, bits, false);
     ASSERT_NE(t, nullptr);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
     TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
     TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/Bytes.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/common/RasterDigest.h"
@@ -113,6 +114,27 @@ TEST_F(StreamdumpCli, IncompleteOrUnreadableInputIsNotClean)
     r = Exec({"--json", Write("g.prn", kGood)}, full);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "streamdump: standard output: No space left on device\n");
+}
+
+// A signal while previews are written leaves no partial file behind.
+TEST_F(StreamdumpCli, InterruptedPreviewsLeaveNoPartialFile)
+{
+    // A 30000-pixel row, a feed of 15000 rows and another row, at full
+    // scale: seconds of preview writing. The NUL bytes raise the budget.
+    std::string row = Bytes({'Q', 'R', 1, 0, 'Q', 'D', 7, 0, 1, 1, 0xA6, 0x0E, 1, 0});  // 3750 bytes, one line
+    for (int i = 0; i < 29; ++i)
+        row += Bytes({0x81, 0xFF});
+    row += Bytes({0xDB, 0xFF});  // 29 x 128 bytes, and the last 38
+    const std::string band = Bytes({'Q', 'R', 1, 1});
+    const std::string stream = row + band + Bytes({'Q', 'X', 5, 1, 0x98, 0x3A, 0, 0}) + row + band +
+                               std::string(4 << 20, '\0') + Bytes({'Q', 'E', 0});
+    const std::string file = Write("big.prn", stream);
+    RunOptions run{"", {}, 500, 2, 60000};
+    const RunResult r = Exec({"--png-dir", m_dir / "png", "--png-scale", "1", file}, run);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_NE(r.err.find("streamdump: interrupted; the previews of layer 0 were not written"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(TempDir::ListOf(m_dir / "png"), std::vector<std::string>{});
 }
 
 } // namespace

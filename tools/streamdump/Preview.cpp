@@ -198,6 +198,10 @@ bool WritePreviews(const ParseResult& result, const std::string& dir, const Prev
         std::vector<float> rgb(std::size_t(outW) * 3);
         std::vector<std::uint8_t> rgbBytes(std::size_t(outW) * 3);
         for (std::uint32_t y = 0; y < outH; ++y) {
+            if (options.stop && *options.stop) {
+                error = "interrupted; the previews of layer " + std::to_string(layer.index) + " were not written";
+                return false;
+            }
             std::fill(rgb.begin(), rgb.end(), 1.f);
             for (std::size_t i = 0; i < planes.size(); ++i) {
                 const std::vector<float>& cover = readers[i].Read(y);

@@ -3,6 +3,7 @@
 // The planes must carry their rows (ParseOptions::keepRows).
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct PreviewOptions {
     // cannot keep the writer busy for hours; past it the previews stop with
     // an error. streamdump allows more for longer streams.
     std::uint64_t maxPixels = std::uint64_t(1) << 28;
+    // Writing stops, leaving no file, when this turns non-zero (a signal).
+    const volatile std::sig_atomic_t* stop = nullptr;
 };
 
 // "layer0_colour4.png", "layer1_colour254_density0_sub2_occ1.png", ...

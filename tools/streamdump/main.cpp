@@ -16,6 +16,7 @@
 #include <string>
 
 #include "host/FileIO.h"
+#include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
 #include "tools/common/Stdout.h"
 #include "tools/streamdump/Preview.h"
@@ -265,11 +266,17 @@ int main(int argc, char** argv)
     std::vector<std::string> pngs;
     bool outputOk = true;
     if (!args.pngDir.empty()) {
+        // From here files are written: a signal ends the writing and leaves
+        // no partial file.
+        interrupt::Install();
         PreviewOptions preview;
         preview.scale = args.pngScale;
+        preview.stop = interrupt::Flag();
         preview.maxPixels = std::max<std::uint64_t>(preview.maxPixels, 256 * std::uint64_t(bytes.size()));
         if (!WritePreviews(result, args.pngDir, preview, pngs, error)) {
             std::fprintf(stderr, "streamdump: %s\n", error.c_str());
+            if (interrupt::Signal())
+                return 128 + interrupt::Signal();
             outputOk = false;
         }
     }
