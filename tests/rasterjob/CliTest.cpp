@@ -358,7 +358,8 @@ TEST(RasterJobCli, InterruptedFileJobLeavesNothing)
 {
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
         TempDir dir;
-        testsupport::RunOptions run{dir.Path(), {"MIMAKI_PLUGIN"}, 1000, sig, 60000};
+        testsupport::RunOptions run{dir.Path(), {"MIMAKI_PLUGIN"}, 300, sig, 60000};
+        run.signalWhenPath = "r";
         const RunResult r = testsupport::Run(
             RASTERJOB_EXE,
             TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000", "--save-raster", "r"}), run);

@@ -129,7 +129,8 @@ TEST_F(StreamdumpCli, InterruptedPreviewsLeaveNoPartialFile)
     const std::string stream = row + band + Bytes({'Q', 'X', 5, 1, 0x98, 0x3A, 0, 0}) + row + band +
                                std::string(4 << 20, '\0') + Bytes({'Q', 'E', 0});
     const std::string file = Write("big.prn", stream);
-    RunOptions run{"", {}, 500, 2, 60000};
+    RunOptions run{"", {}, 300, 2, 60000};
+    run.signalWhenPath = m_dir / "png";
     const RunResult r = Exec({"--png-dir", m_dir / "png", "--png-scale", "1", file}, run);
     EXPECT_EQ(r.status, 130) << r.err;
     EXPECT_NE(r.err.find("streamdump: interrupted; the previews of layer 0 were not written"), std::string::npos)

@@ -97,12 +97,16 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args, 
         return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     };
     bool signalled = options.signalAfterMs <= 0;
+    const std::string waitFor = options.signalWhenPath.empty() || options.signalWhenPath[0] == '/' || options.cwd.empty()
+                                    ? options.signalWhenPath
+                                    : options.cwd + "/" + options.signalWhenPath;
     int status = 0;
     for (;;) {
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid)
             break;
-        if (!signalled && elapsedMs() >= options.signalAfterMs) {
+        if (!signalled && elapsedMs() >= options.signalAfterMs &&
+            (waitFor.empty() || ::access(waitFor.c_str(), F_OK) == 0)) {
             ::kill(pid, options.signal);
             signalled = true;
         }

@@ -25,6 +25,9 @@ struct RunOptions {
     std::vector<std::string> env;  // "KEY=VALUE" sets, "KEY" removes
     int signalAfterMs = 0;         // > 0: the signal after that time
     int signal = 2;                // SIGINT
+    // With signalAfterMs: not before this path (relative to cwd) exists,
+    // so that the signal finds the program at work.
+    std::string signalWhenPath;
     // > 0: SIGKILL when still running that long after the start, so that a
     // program that hangs fails its test (status 137) instead of stalling it.
     int killAfterMs = 0;
