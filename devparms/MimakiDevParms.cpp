@@ -108,23 +108,43 @@ int CMimakiDevParmsBase::bStrObSeq()
     }
 }
 
+std::string CMimakiDevParmsBase::GetStartString(CPrinterDriverBase* pDriver)
+{
+    // Layered models start each layer section instead.
+    const mimaki::parms::KeyTable* table = Table();
+    if (table && table->GetProfile().layered)
+        return {};
+    return CUnivDevParmsBase::GetStartString(pDriver);
+}
+
 std::string CMimakiDevParmsBase::GetEndString(CPrinterDriverBase* pDriver)
 {
+    const mimaki::parms::KeyTable* table = Table();
+    const mimaki::parms::EndString end = table ? table->GetProfile().end : mimaki::parms::EndString::Base;
+    if (end == mimaki::parms::EndString::Empty)
+        return {};
+    if (end == mimaki::parms::EndString::JobEnd)
+        return preProcess("QE\\000");
+    if (end == mimaki::parms::EndString::BaseUnlessCut && pDriver && pDriver->GetJobEndAction() == L"EndeCutAfter")
+        return {};
     auto* driver = dynamic_cast<CMimakiLegacyBasePrinterDriver*>(pDriver);
     const int commandSet = driver ? driver->GetCommandSet() : pDriver->GetFunctMode();
     if (commandSet == 4)
         return preProcess("QE\\000");
-    std::string end;
+    std::string result;
     const int spaceMm = pDriver->GetPrintEnv() ? pDriver->GetPrintEnv()->GetInt(L"SpaceBetweenJobs", 5) : 5;
     if (spaceMm != 0 && driver)
-        end = driver->GetFeedCommand(static_cast<int>(spaceMm / 25.4 * pDriver->dpiVertDevice()));
-    end += '\x0C';
-    end += '\xFF';
-    return end;
+        result = driver->GetFeedCommand(static_cast<int>(spaceMm / 25.4 * pDriver->dpiVertDevice()));
+    result += '\x0C';
+    result += '\xFF';
+    return result;
 }
 
 int CMimakiDevParmsBase::OutputStartString(CPrinterDriverBase* pDriver)
 {
+    const mimaki::parms::KeyTable* table = Table();
+    if (table && table->GetProfile().layered)
+        return 1;
     if (UsesWhiteDriver())
         return OutputLayeredStart(pDriver);
     return CUnivDevParmsBase::OutputStartString(pDriver);
@@ -132,6 +152,9 @@ int CMimakiDevParmsBase::OutputStartString(CPrinterDriverBase* pDriver)
 
 int CMimakiDevParmsBase::OutputEndString(CPrinterDriverBase* pDriver)
 {
+    const mimaki::parms::KeyTable* table = Table();
+    if (table && table->GetProfile().layered)
+        return 1;
     if (UsesWhiteDriver())
         return OutputLayeredEnd(pDriver);
     return CUnivDevParmsBase::OutputEndString(pDriver);

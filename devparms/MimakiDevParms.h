@@ -34,6 +34,7 @@ public:
     int GetMediaCut() override;
     int bStrObSeq() override;
 
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     int OutputStartString(CPrinterDriverBase* pDriver) override;
     int OutputEndString(CPrinterDriverBase* pDriver) override;

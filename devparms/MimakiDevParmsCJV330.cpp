@@ -1,6 +1,10 @@
 #include "devparms/MimakiDevParmsCJV330.h"
 
+#include "devparms/MimakiCommands.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
 
 using namespace mimaki::parms;
 
@@ -38,7 +42,12 @@ const KeyTable* DEVPARMCJV300_PLUS_CLASS::Table() const
         KI(m_nFeedSpeed, 0), KI(m_bCutMedia, 0), KI(bPowerOff, 0), KI(nPowerOff, 0), KI(bHeaterPowerOff, -1),
         KI(nHeaterPowerOffValue, 0), KH(strDotVolumesData),
     };
-    static const KeyTable table(L"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS", keys, CjvProfile(Answer::Zero));
+    static const KeyTable table(L"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS", keys, [] {
+        Profile p = CjvProfile(Answer::Zero);
+        p.end = EndString::Own;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -50,6 +59,33 @@ const KeyTable* DEVPARMJV330_CLASS::Table() const
         KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0),
         PK_INT(L"m_bHighSpeed", bHighSpeed, 0), KT(strPrintModeData), KI(m_bCanDoQJCommand, 0),
     };
-    static const KeyTable table(L"DEVPARMJV330_CLASS", L"DPCVJ_330", keys, CjvProfile(Answer::One));
+    static const KeyTable table(L"DEVPARMJV330_CLASS", L"DPCVJ_330", keys, [] {
+        Profile p = CjvProfile(Answer::One);
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
+}
+
+// Back to the origin between layers (1) or after every layer (2).
+std::string DEVPARMCJV300_PLUS_CLASS::GetLayerEndString(CPrinterDriverBase*, int nLayer, int)
+{
+    const bool last = nLayer >= nNumberOfLayers - 1;
+    if (m_nBackToOrigin == 2 || (m_nBackToOrigin == 1 && !last))
+        return preProcess("PH\\002\\xFF\\xFF");
+    return {};
+}
+
+// Job end and the last layer's end; the first of the two CJV300 PLUS
+// models also puts the medium out ("GT"). A cut after the job ends it.
+std::string DEVPARMCJV300_PLUS_CLASS::GetEndString(CPrinterDriverBase* pDriver)
+{
+    const mimaki::cmd::Job job = mimaki::cmd::JobOf(pDriver);
+    std::string end = job.cutAfterEnd ? std::string() : preProcess("QE\\000");
+    end += GetLayerEndString(pDriver, nNumberOfLayers > 0 ? nNumberOfLayers - 1 : 0, 1);
+    const int uid = job.env ? job.env->GetInt(PrEnv_UID) & 255 : 0;
+    if (uid == 43 && !job.cutAfterEnd)
+        end += preProcess("GT\\x01\\x00");
+    return end;
 }

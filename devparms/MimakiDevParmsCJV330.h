@@ -20,6 +20,8 @@ class DEVPARMCJV300_PLUS_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMCJV300_PLUS_CLASS(int nSize = sizeof(DEVPARMCJV300_PLUS_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetEndString(CPrinterDriverBase* pDriver) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     int GetWhiteOrderOrMode() override { return nWhiteOrder; }
     // Variable dots (dot size 1) take two bits per pixel.
     virtual int GetBitsPerPixel() { return m_nDotSize == 1 ? 2 : 1; }

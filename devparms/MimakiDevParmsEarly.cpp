@@ -328,7 +328,11 @@ const KeyTable* DEVPARM15_CLASS::Table() const
         ROLL_KEYS_TO_FEED,          KI(bHighSpeed, 0),  ROLL_KEYS_HEATERS, KI(nPrinterTyp, 0), KI(nWhiteOrder, 0),
         KI(nWhiteSplitHeadMode, 0), KI(bDoubleLine, 0), KI(nWave, 0),
     };
-    static const KeyTable table(L"DEVPARM15_CLASS", L"DP15", keys, RollProfile());
+    static const KeyTable table(L"DEVPARM15_CLASS", L"DP15", keys, [] {
+        Profile p = RollProfile();
+        p.end = EndString::BaseUnlessCut;
+        return p;
+    }());
     return &table;
 }
 

@@ -1,6 +1,10 @@
 #include "devparms/MimakiDevParmsStrOb.h"
 
+#include "devparms/MimakiCommands.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
 
 using namespace mimaki::parms;
 
@@ -45,6 +49,7 @@ const KeyTable* DEVPARMJV34_CLASS::Table() const
     static const KeyTable table(L"DEVPARMJV34_CLASS", L"DP21", keys, [] {
         Profile p = RollProfile();
         p.highSpeed = Answer::One;
+        p.end = EndString::BaseUnlessCut;
         return p;
     }());
     return &table;
@@ -83,7 +88,11 @@ const KeyTable* DEVPARM24_CLASS::Table() const
         KI(bUseWhite, 0),       KI(nPrinterTyp, 0),   KI(nWhiteOrder, 0),    KI(nWhiteSplitHeadMode, 0),
         KI(nWave, 0),           KI(bAvoidGapBetweenJobs, 1),
     };
-    static const KeyTable table(L"DEVPARM24_CLASS", L"DP24", keys, RollProfile());
+    static const KeyTable table(L"DEVPARM24_CLASS", L"DP24", keys, [] {
+        Profile p = RollProfile();
+        p.end = EndString::BaseUnlessCut;
+        return p;
+    }());
     return &table;
 }
 
@@ -95,12 +104,15 @@ const KeyTable* DEVPARMSWJ320_CLASS::Table() const
         ROLL_DRY_FEED_KEYS,     KI(nWave, 0),   KI(bAvoidGapBetweenJobs, 1), KI(bFeedSpeedMode, 0),
         KI(nFeedSpeedValue, 10),
     };
-    static const KeyTable table(L"DEVPARMSWJ320_CLASS", L"DP26", keys,
-                                {.option0 = Answer::One,
+    static const KeyTable table(L"DEVPARMSWJ320_CLASS", L"DP26", keys, [] {
+        Profile p = Profile{.option0 = Answer::One,
                                  .strObSeq = Answer::One,
                                  .ink = InkRule::DotIs,
                                  .inkDot = L"nDotSize",
-                                 .inkValue = 0});
+                                 .inkValue = 0};
+        p.end = EndString::BaseUnlessCut;
+        return p;
+    }());
     return &table;
 }
 
@@ -117,13 +129,16 @@ const KeyTable* DEVPARMSWJ_320AE_CLASS::Table() const
         KI(nWaveShape, 1), KI(nDotSize, 1), KI(bAvoidGapBetweenJobs, 0), KI(nVacuum, 2), KI(nRefreshLevel, 1),
         KI(nMediaID, 0), KI(nPassAndSpeed, 0), KI(nBandAdjust, 0), KT(strOverPrintList), MSLOTS(SlotsSetting),
     };
-    static const KeyTable table(L"DEVPARMSWJ_320AE_CLASS", L"SWJ320EA", keys,
-                                {.option0 = Answer::One,
+    static const KeyTable table(L"DEVPARMSWJ_320AE_CLASS", L"SWJ320EA", keys, [] {
+        Profile p = Profile{.option0 = Answer::One,
                                  .strObSeq = Answer::One,
                                  .printModeData = L"strPrintModeData",
                                  .xDpi = L"nXDpi",
                                  .yDpi = L"nYDpi",
-                                 .colourMap = true});
+                                 .colourMap = true};
+        p.end = EndString::BaseUnlessCut;
+        return p;
+    }());
     return &table;
 }
 
@@ -142,7 +157,15 @@ const KeyTable* DEVPARMCJV150_300_CLASS::Table() const
         Profile p = RollProfile();
         p.colourMap = p.mapAnswers = true;
         p.whiteOrderOrMode = L"m_nWhiteOrderV2";
+        p.end = EndString::Own;
         return p;
     }());
     return &table;
+}
+
+std::string DEVPARMCJV150_300_CLASS::GetEndString(CPrinterDriverBase* pDriver)
+{
+    if (mimaki::cmd::JobOf(pDriver).cutAfterEnd)
+        return {};
+    return preProcess("QE\\x00GT\\x01\\x00");
 }

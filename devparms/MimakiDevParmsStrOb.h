@@ -81,6 +81,7 @@ class DEVPARMCJV150_300_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMCJV150_300_CLASS(int nSize = sizeof(DEVPARMCJV150_300_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetEndString(CPrinterDriverBase* pDriver) override;
 
     MIMAKI_ROLL_FIELDS;
     int m_nInkType = 0, nFeedSpeedMode = 0, nFeedSpeedValue = 0, bTopBlower = 0, nTopBlowerLevel = 0;

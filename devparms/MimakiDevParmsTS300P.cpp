@@ -1,6 +1,10 @@
 #include "devparms/MimakiDevParmsTS300P.h"
 
+#include "devparms/MimakiCommands.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
 
 using namespace mimaki::parms;
 
@@ -134,6 +138,7 @@ const KeyTable* DEVPARMTS300P_ADVANCED_CLASS::Table() const
         p.highSpeedKey = L"bUseHighSpeedTransfer";
         p.highSpeedKey2 = L"m_bHighSpeedTransfer";
         p.hybrid = true;
+        p.end = EndString::Own;
         return p;
     }());
     return &table;
@@ -159,7 +164,11 @@ const KeyTable* DEVPARMTS55_1800_CLASS::Table() const
         KI(nPlatenHeaterMode, 0), KI(nPlatenHeaterValue, 50), KI(nAfterHeaterMode, 0), KI(nAfterHeaterValue, 50),
         KI(nOFFTime, -2),
     };
-    static const KeyTable table(L"DEVPARMTS55_1800_CLASS", L"DP30", keys, CutterProfile());
+    static const KeyTable table(L"DEVPARMTS55_1800_CLASS", L"DP30", keys, [] {
+        Profile p = CutterProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
 }
 
@@ -172,7 +181,11 @@ const KeyTable* DEVPARMTS300P_MKII_CLASS::Table() const
         KI(m_nWaveShape, 1), KI(m_nVacuum, 2), MEDIA_FEED_QUALITY_KEY, PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
         KI(nBandAdjust, 0), KT(strPrintModeData), HEATERS_AFTER_PRINT_KEYS,
     };
-    static const KeyTable table(L"DEVPARMTS300P_MKII_CLASS", L"DP42", keys, MkIIProfile());
+    static const KeyTable table(L"DEVPARMTS300P_MKII_CLASS", L"DP42", keys, [] {
+        Profile p = MkIIProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
 }
 
@@ -189,7 +202,11 @@ const KeyTable* DEVPARMTX330_CLASS::Table() const
         MEDIA_FEED_QUALITY_KEY, PK_MARGIN_KEYS, KI(nHeadSelection, 0), KI(bAvoidGapBetweenJobs, 1),
         KI(nBandAdjust, 0), KT(strPrintModeData), HEATERS_AFTER_PRINT_KEYS,
     };
-    static const KeyTable table(L"DEVPARMTX330_CLASS", L"DP42", keys, MkIIProfile());
+    static const KeyTable table(L"DEVPARMTX330_CLASS", L"DP42", keys, [] {
+        Profile p = MkIIProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
 }
 
@@ -207,7 +224,11 @@ const KeyTable* DEVPARMJV100_CLASS::Table() const
         JV100_TS100_KEYS,        KI(nPreHeaterMode, 0),   KI(nPreHeaterValue, 50), KI(nPlatenHeaterMode, 0),
         KI(nPlatenHeaterValue, 50), KI(nAfterHeaterMode, 0), KI(nAfterHeaterValue, 50), KI(nOFFTime, -2),
     };
-    static const KeyTable table(L"DEVPARMJV100_CLASS", L"JV100", keys, CutterProfile());
+    static const KeyTable table(L"DEVPARMJV100_CLASS", L"JV100", keys, [] {
+        Profile p = CutterProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
 }
 
@@ -215,7 +236,11 @@ const KeyTable* DEVPARMTS100_1600_CLASS::Table() const
 {
     using Self = DEVPARMTS100_1600_CLASS;
     static const Key keys[] = {JV100_TS100_KEYS};
-    static const KeyTable table(L"DEVPARMTS100_1600_CLASS", L"TS100", keys, CutterProfile());
+    static const KeyTable table(L"DEVPARMTS100_1600_CLASS", L"TS100", keys, [] {
+        Profile p = CutterProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
 }
 
@@ -228,6 +253,18 @@ const KeyTable* DEVPARMTS330_1600_CLASS::Table() const
         KI(bPowerOff, 0),          KI(nPowerOff, 0),         KR(m_dCommandManualVersion, L"0.0"),
         KI(m_bCanDoQJCommand, 0),
     };
-    static const KeyTable table(L"DEVPARMTS330_1600_CLASS", L"TS330", keys, CutterProfile());
+    static const KeyTable table(L"DEVPARMTS330_1600_CLASS", L"TS330", keys, [] {
+        Profile p = CutterProfile();
+        p.end = EndString::JobEnd;
+        return p;
+    }());
     return &table;
+}
+
+// The job ends with a head cleaning when the operator chose it and the
+// driver has not turned it off for this job.
+std::string DEVPARMTS300P_ADVANCED_CLASS::GetEndString(CPrinterDriverBase* pDriver)
+{
+    const bool disabled = pDriver && pDriver->GetDriverInfo(L"HeadCleaningDisabled") == L"1";
+    return preProcess(IsHeadCleaningEnabled() && !disabled ? "PS\\x01\\x01\\QE\\000" : "QE\\000");
 }

@@ -47,6 +47,7 @@ public:
     {
     }
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetEndString(CPrinterDriverBase* pDriver) override;
     int IsHeadCleaningEnabled() override;
     void GetHeadCleaningDistances(double& dNonBlankMm, double& dBlankMm) override;
     MIMAKI_TS_FIELDS;

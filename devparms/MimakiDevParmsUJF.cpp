@@ -82,11 +82,15 @@ const KeyTable* DEVPARMUJF3042_CLASS::Table() const
         KI(nLayerOptPrimer.nDirection, 0), KI(nLayerOptPrimer.nLayers, 0), UV8(nLayerOptPrimer),
         KI(nLayerOptPrimer.bParameterSet, 0), KI(nLastLayerOption, 0), KI(nLayerOption, 0),
     };
-    static const KeyTable table(L"DEVPARMUJF3042_CLASS", L"DP19", keys,
-                                {.ink = InkRule::DotBelow,
+    static const KeyTable table(L"DEVPARMUJF3042_CLASS", L"DP19", keys, [] {
+        Profile p = Profile{.ink = InkRule::DotBelow,
                                  .inkDot = L"nDotSize",
                                  .inkValue = 2,
-                                 .layerSchedule = LayerSchedule::UjfMode});
+                                 .layerSchedule = LayerSchedule::UjfMode};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -103,11 +107,14 @@ const KeyTable* DEVPARMUJF706_CLASS::Table() const
         UV4(nLayerOptVarnish, 0), KI(nLayerOptVarnish.bParameterSet, 0), KI(nLayerOptColor.nUVPower, 0),
         KI(nLayerOptWhite.nUVPower, 0), KI(nLayerOptVarnish.nUVPower, 0),
     };
-    static const KeyTable table(L"DEVPARMUJF706_CLASS", L"DP20", keys,
-                                {.ink = InkRule::DotBelow,
+    static const KeyTable table(L"DEVPARMUJF706_CLASS", L"DP20", keys, [] {
+        Profile p = Profile{.ink = InkRule::DotBelow,
                                  .inkDot = L"nDotSize",
                                  .inkValue = 2,
-                                 .layerSchedule = LayerSchedule::UjfMode});
+                                 .layerSchedule = LayerSchedule::UjfMode};
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -148,7 +155,12 @@ const KeyTable* DEVPARMUJF_x042MKII_CLASS::Table() const
         UJF7151_MODEL_KEYS, SWITCH_TO_LOCAL, KI(eLogicalSeek, 0), LAYER_MODES(0, -1), LAYER_UV_KEYS,
         UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
     };
-    static const KeyTable table(L"DEVPARMUJF_x042MKII_CLASS", L"DP35", keys, Ujf7151Profile());
+    static const KeyTable table(L"DEVPARMUJF_x042MKII_CLASS", L"DP35", keys, [] {
+        Profile p = Ujf7151Profile();
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -160,7 +172,12 @@ const KeyTable* DEVPARMUJF7151_CLASS::Table() const
         KI(m_nAWaveShape1, 0),  KI(m_nAWaveShape2, 0),  KI(m_nAWaveShape3, 0),  KI(m_nAWaveShape4, 0),
         KI(m_nAWaveShape5, 0),  UJF7151_PRINT_MODE_KEYS, LAYER_PARM_KEYS,
     };
-    static const KeyTable table(L"DEVPARMUJF7151_CLASS", L"DP35", keys, Ujf7151Profile());
+    static const KeyTable table(L"DEVPARMUJF7151_CLASS", L"DP35", keys, [] {
+        Profile p = Ujf7151Profile();
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -175,13 +192,17 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
         // Stored under this spelling by the printer's own software.
         Key{L"L\"dCommandManualVersion\"", Kind::Real, 0, L"0.0", PK_FIELD(dCommandManualVersion)},
     };
-    static const KeyTable table(L"DEVPARMUJF7151plusII_CLASS", L"DP53", keys,
-                                {.printModeData = L"strPrintModeData",
+    static const KeyTable table(L"DEVPARMUJF7151plusII_CLASS", L"DP53", keys, [] {
+        Profile p = Profile{.printModeData = L"strPrintModeData",
                                  .xDpi = L"nXDpi",
                                  .yDpi = L"nYDpi",
                                  .colourMap = true,
                                  .mapAnswers = true,
-                                 .conditions = true});
+                                 .conditions = true};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -196,11 +217,15 @@ const KeyTable* DEVPARMJFXMKSERIES_CLASS::Table() const
         INK_OPTION(nLayerOptVarnish), KI(nLayerOptVarnish.bParameterSet, 0), INK_OPTION(nLayerOptPrimer),
         KI(nLayerOptPrimer.bParameterSet, 0), KI(nLastLayerOption, 0), KI(nLayerOption, 0), KI(nTypeMedia, 0),
     };
-    static const KeyTable table(L"DEVPARMJFXMKSERIES_CLASS", L"DPMK", keys,
-                                {.ink = InkRule::Jfx,
+    static const KeyTable table(L"DEVPARMJFXMKSERIES_CLASS", L"DPMK", keys, [] {
+        Profile p = Profile{.ink = InkRule::Jfx,
                                  .inkDot = L"nDotSize",
                                  .layerSchedule = LayerSchedule::KindId,
-                                 .reversedKinds = kJfx500Underprints});
+                                 .reversedKinds = kJfx500Underprints};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -233,12 +258,16 @@ const KeyTable* DEVPARMJFX500_v2_CLASS::Table() const
         FIVE(nUVPolicySpotColor, 0), FIVE(nUVPower1, 0), FIVE(nUVPower2, 0), FIVE(nUVPower3, 0), FIVE(nUVPower4, 0),
         FIVE(nUVPower5, 0), FIVE(nUVPower6, 0), FIVE(nUVPower7, 0), FIVE(nUVPower8, 0), FIVE(bParameterSet, 1),
     };
-    static const KeyTable table(L"DEVPARMJFX500_v2_CLASS", L"DP25", keys,
-                                {.ink = InkRule::DotIs,
+    static const KeyTable table(L"DEVPARMJFX500_v2_CLASS", L"DP25", keys, [] {
+        Profile p = Profile{.ink = InkRule::DotIs,
                                  .inkDot = L"nDotSize",
                                  .inkValue = 1,
                                  .layerSchedule = LayerSchedule::KindId,
-                                 .reversedKinds = kJfx500Underprints});
+                                 .reversedKinds = kJfx500Underprints};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -267,12 +296,16 @@ const KeyTable* DEVPARMJFX200_CLASS::Table() const
         JFX200_LAYER(nLayerOpt3, KI(nLayerOpt3.nPass, 0)), JFX200_LAYER(nLayerOpt4, KI(nLayerOpt4.nPass, 0)),
         JFX200_LAYER(nLayerOpt5, KI(nLayerOpt5.nPass, 0)), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0),
     };
-    static const KeyTable table(L"DEVPARMJFX200_CLASS", L"DP28", keys,
-                                {.ink = InkRule::Jfx,
+    static const KeyTable table(L"DEVPARMJFX200_CLASS", L"DP28", keys, [] {
+        Profile p = Profile{.ink = InkRule::Jfx,
                                  .inkDot = L"nDotSize",
                                  .splitPrintArea = L"bSplitPrintArea",
                                  .layerSchedule = LayerSchedule::KindId,
-                                 .reversedKinds = kJfx200Underprints});
+                                 .reversedKinds = kJfx200Underprints};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }
 
@@ -296,10 +329,14 @@ const KeyTable* DEVPARMS_JFX200EX_CLASS::Table() const
         KI(nNumberOfLayers, 0), KI(nDotSize, 0), KI(nRefreshLevel, 0), KI(nMediaCorrection, 0),
         KI(nMediaCorrectionValue, 0), SWITCH_TO_LOCAL, KI(bPowerOff, 0), KI(nPowerOff, 0),
     };
-    static const KeyTable table(L"DEVPARMS_JFX200EX_CLASS", L"DP46", keys,
-                                {.ink = InkRule::Jfx,
+    static const KeyTable table(L"DEVPARMS_JFX200EX_CLASS", L"DP46", keys, [] {
+        Profile p = Profile{.ink = InkRule::Jfx,
                                  .inkDot = L"nDotSize",
                                  .layerSchedule = LayerSchedule::KindId,
-                                 .reversedKinds = kJfx200Underprints});
+                                 .reversedKinds = kJfx200Underprints};
+        p.end = EndString::Empty;
+        p.layered = true;
+        return p;
+    }());
     return &table;
 }

@@ -1,6 +1,10 @@
 #include "devparms/MimakiDevParmsUJV.h"
 
+#include "devparms/MimakiCommands.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
 
 using namespace mimaki::parms;
 
@@ -137,8 +141,8 @@ const KeyTable* DEVPARMUJV100_CLASS::Table() const
         KT(strPrintModeData), KI(MediaID, 0), KI(m_bBack2Origin, 0), KI(m_bMediaLoosening, 0),
         KH0(strDotVolumesData),
     };
-    static const KeyTable table(L"DEVPARMUJV100_CLASS", L"DP47", keys,
-                                {.margins = Answer::Keys,
+    static const KeyTable table(L"DEVPARMUJV100_CLASS", L"DP47", keys, [] {
+        Profile p = Profile{.margins = Answer::Keys,
                                  .strObSeq = Answer::One,
                                  .ink = InkRule::DotIs,
                                  .inkDot = L"m_nDotSize",
@@ -146,7 +150,10 @@ const KeyTable* DEVPARMUJV100_CLASS::Table() const
                                  .printModeData = L"strPrintModeData",
                                  .colourMap = true,
                                  .mapAnswers = true,
-                                 .whiteOrderOrMode = L"m_nPrintingWay"});
+                                 .whiteOrderOrMode = L"m_nPrintingWay"};
+        p.end = EndString::Own;
+        return p;
+    }());
     return &table;
 }
 
@@ -176,7 +183,30 @@ const KeyTable* DEVPARMUCJV300_CLASS::Table() const
         p.option0 = Answer::One;
         p.margins = Answer::Zero;
         p.inkDot = L"nDotSize";
+        p.end = EndString::Own;
         return p;
     }());
     return &table;
+}
+
+// Job end, then back to the origin when the operator asked for it.
+std::string DEVPARMUJV100_CLASS::GetEndString(CPrinterDriverBase*)
+{
+    mimaki::cmd::Text t;
+    t.Raw("QE\\000");
+    if (m_bBack2Origin) {
+        t.Raw("PH").Byte(0x16);
+        for (int i = 0; i < 23; ++i)
+            t.Byte(0);
+    }
+    return t.Bytes();
+}
+
+// Nothing when the medium is cut after the job; else job end, back to the
+// origin when asked, and the medium out ("GT").
+std::string DEVPARMUCJV300_CLASS::GetEndString(CPrinterDriverBase* pDriver)
+{
+    if (mimaki::cmd::JobOf(pDriver).cutAfterEnd)
+        return {};
+    return preProcess(PrEnv_Back2Origin ? "QE\\000\\PH\\002\\xFF\\xFF\\GT\\001\\000" : "QE\\000\\GT\\001\\000");
 }

@@ -68,6 +68,7 @@ class DEVPARMUJV100_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJV100_CLASS(int nSize = sizeof(DEVPARMUJV100_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetEndString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
     int m_nPrintingWay = 0, m_nDryTimeValue100Msec = 0, m_nDryTimeJobMode = 0, m_nDryTimeJobSec = 0;
     int m_nTop_Blower = 0, m_nCuringMode = 0, m_nCuringValue = 0, m_bAutoCutting = 0, m_nOverPainting = 0;
@@ -78,6 +79,7 @@ class DEVPARMUCJV300_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUCJV300_CLASS(int nSize = sizeof(DEVPARMUCJV300_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetEndString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
     int bSendFeedSpeed = 0, nFeedSpeedValue = 0, bSendDryTimeScan = 0, nDryTimeScan = 0, bSendDryTimeEnd = 0;
     int nDryTimeEnd = 0, bSendFeedCorrection = 0, nFeedCorrection = 0, eWhiteOrder = 0, nUVMode = 0;

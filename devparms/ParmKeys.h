@@ -82,8 +82,19 @@ enum class LayerSchedule : std::uint8_t {
     UjfMode, // the number plus 1 is one of the five layer modes
 };
 
+// The job end a class sends (GetEndString).
+enum class EndString : std::uint8_t {
+    Base,          // the medium feed and form feed, or "QE\000" in command set 4
+    Empty,         // the layer sections carry the end
+    JobEnd,        // "QE\000"
+    BaseUnlessCut, // nothing when the job ends with "EndeCutAfter", else Base
+    Own,           // the class's own
+};
+
 // Key names below are member parts of the class's keys, or model keys.
 struct Profile {
+    EndString end = EndString::Base;
+    bool layered = false; // the start and end are written per layer section
     Answer cut = Answer::Host;
     const wchar_t* cutKey = nullptr;
     const wchar_t* cutKey2 = nullptr;

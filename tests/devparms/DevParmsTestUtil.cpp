@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "entry/ModelTable.h"
+#include "host/Log.h"
 
 namespace devparmstest {
+
+namespace {
+// Empty stores have no colour slots; the tests that look at the log turn it on.
+const bool kQuiet = (CVoLogReporter::SetLoggingLevel(0), true);
+} // namespace
 
 std::unique_ptr<CUnivDevParmsBase> MakeClass(const std::string& className)
 {

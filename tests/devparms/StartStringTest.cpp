@@ -2,10 +2,17 @@
 // descriptions.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "DevParmsTestUtil.h"
+#include "devparms/MimakiDevParmsCJV330.h"
 #include "devparms/MimakiDevParmsEarly.h"
+#include "devparms/MimakiDevParmsStrOb.h"
+#include "devparms/MimakiDevParmsTS300P.h"
+#include "devparms/MimakiDevParmsUJF.h"
+#include "devparms/MimakiDevParmsUJV.h"
+#include "host/OutputSink.h"
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrinterDriverBase.h"
 
@@ -22,8 +29,9 @@ struct JobFixture {
     std::unique_ptr<CMimakiLegacyBasePrinterDriver> driver;
 
     template <class C>
-    C& Open(double h, double v, int cut = 0)
+    C& Open(double h, double v, int cut = 0, const wchar_t* endAction = L"")
     {
+        ctx.jobEndAction = endAction;
         auto* p = new C();
         parms = p;
         p->Load(&env);
@@ -153,4 +161,81 @@ TEST(StartDP2, ClampingDoubleDensityAndNoAutoCut)
     const std::string oddHex = Hex(odd.GetStartString(f.driver.get()));
     EXPECT_EQ(oddHex.substr(16, 4), "4d50");
     EXPECT_EQ(oddHex.substr(20, 2), "ff");
+}
+
+// The job ends the catalogue fixes, by class, job-end action and command set.
+TEST(EndStrings, OfEveryKind)
+{
+    const std::string qe = "514500";
+    const std::string feed0 = "0cff";
+    struct Case {
+        std::string name;
+        std::function<std::string(JobFixture&, const wchar_t*)> end;
+        std::vector<std::pair<const wchar_t*, int>> settings;
+        const wchar_t* action;
+        std::string expected;
+    };
+    auto of = [](auto tag) {
+        using C = decltype(tag);
+        return [](JobFixture& f, const wchar_t* action) {
+            return Hex(f.Open<C>(720, 720, 0, action).GetEndString(f.driver.get()));
+        };
+    };
+    const Case cases[] = {
+        {"model 15, cut after", of(DEVPARM15_CLASS()), {{L"SpaceBetweenJobs", 0}}, L"EndeCutAfter", ""},
+        {"model 15", of(DEVPARM15_CLASS()), {{L"SpaceBetweenJobs", 0}}, L"", feed0},
+        {"model 15, MRL III set", of(DEVPARM15_CLASS()), {{L"nFunctModeId", 4}}, L"", qe},
+        {"SWJ320EA, cut after", of(DEVPARMSWJ_320AE_CLASS()), {}, L"EndeCutAfter", ""},
+        {"model 14 keeps the base end", of(DEVPARM14_CLASS()), {{L"SpaceBetweenJobs", 0}}, L"EndeCutAfter", feed0},
+        {"JV100", of(DEVPARMJV100_CLASS()), {{L"SpaceBetweenJobs", 0}}, L"EndeCutAfter", qe},
+        {"TX330", of(DEVPARMTX330_CLASS()), {}, L"", qe},
+        {"TS300P advanced", of(DEVPARMTS300P_ADVANCED_CLASS()), {{L"DP30_m_bHeadCleaning", 1}}, L"", qe},
+        {"TS300P advanced, head cleaning", of(DEVPARMTS300P_ADVANCED_CLASS()),
+         {{L"DP30_m_bHeadCleaning", 1}, {L"bUseHeadCleaning", 1}}, L"", "50530101" + qe},
+        {"UCJV300, cut after", of(DEVPARMUCJV300_CLASS()), {{L"DP35_PrEnv_Back2Origin", 1}}, L"EndeCutAfter", ""},
+        {"UCJV300", of(DEVPARMUCJV300_CLASS()), {}, L"", qe + "47540100"},
+        {"UCJV300, back to origin", of(DEVPARMUCJV300_CLASS()), {{L"DP35_PrEnv_Back2Origin", 1}}, L"",
+         qe + "504802ffff" + "47540100"},
+        {"UJV100", of(DEVPARMUJV100_CLASS()), {}, L"EndeCutAfter", qe},
+        {"UJV100, back to origin", of(DEVPARMUJV100_CLASS()), {{L"DP47_m_bBack2Origin", 1}}, L"",
+         qe + "504816" + std::string(46, '0')},
+        {"CJV150", of(DEVPARMCJV150_300_CLASS()), {}, L"", qe + "47540100"},
+        {"CJV150, cut after", of(DEVPARMCJV150_300_CLASS()), {}, L"EndeCutAfter", ""},
+        {"CJV300 PLUS, UID 43, back to origin after every layer", of(DEVPARMCJV300_PLUS_CLASS()),
+         {{L"PrEnv_UID", 43}, {L"DPCVJ_300_PLUS_nNumberOfLayers", 2}, {L"DPCVJ_300_PLUS_m_nBackToOrigin", 2}}, L"",
+         qe + "504802ffff" + "47540100"},
+        {"CJV300 PLUS, UID 44, back to origin between layers", of(DEVPARMCJV300_PLUS_CLASS()),
+         {{L"PrEnv_UID", 44}, {L"DPCVJ_300_PLUS_nNumberOfLayers", 2}, {L"DPCVJ_300_PLUS_m_nBackToOrigin", 1}}, L"", qe},
+        {"CJV300 PLUS, UID 43, cut after", of(DEVPARMCJV300_PLUS_CLASS()), {{L"PrEnv_UID", 43}}, L"EndeCutAfter", ""},
+        {"JFX500 (layered)", of(DEVPARMJFX500_v2_CLASS()), {}, L"", ""},
+        {"UJF706 keeps the base end", of(DEVPARMUJF706_CLASS()), {{L"SpaceBetweenJobs", 0}}, L"", feed0},
+        {"CJV330 (layered)", of(DEVPARMCJV330_CLASS()), {}, L"", ""},
+    };
+    for (const Case& c : cases) {
+        JobFixture f;
+        for (const auto& [key, value] : c.settings)
+            f.env.PutInt(key, value);
+        EXPECT_EQ(c.end(f, c.action), c.expected) << c.name;
+    }
+    // A driver that turned head cleaning off for the job gets the plain end.
+    JobFixture f;
+    f.env.PutInt(L"DP30_m_bHeadCleaning", 1);
+    f.env.PutInt(L"bUseHeadCleaning", 1);
+    auto& adv = f.Open<DEVPARMTS300P_ADVANCED_CLASS>(720, 720);
+    f.driver->SetDriverInfo(L"HeadCleaningDisabled", L"1");
+    EXPECT_EQ(Hex(adv.GetEndString(f.driver.get())), qe);
+}
+
+// The layered models write nothing at the job's start and end: their
+// layer sections carry it.
+TEST(EndStrings, LayeredModelsWriteNothingThemselves)
+{
+    JobFixture f;
+    CMemorySink sink;
+    auto& p = f.Open<DEVPARMUJF_x042MKII_CLASS>(720, 720);
+    f.driver->SetOutputSink(&sink);
+    EXPECT_EQ(p.OutputStartString(f.driver.get()), 1);
+    EXPECT_EQ(p.OutputEndString(f.driver.get()), 1);
+    EXPECT_EQ(sink.Data(), "");
+    EXPECT_EQ(p.GetStartString(f.driver.get()), "");
 }
