@@ -1,7 +1,10 @@
 // Image input, screening, packing and saved rasters.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <png.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 #include <tiffio.h>
 #include <zlib.h>
@@ -10,6 +13,7 @@
 #include "tools/common/PngWriter.h"
 #include "tools/rasterjob/ImageIO.h"
 #include "tools/rasterjob/ImageSource.h"
+#include "tools/rasterjob/JobRunner.h"
 #include "tools/rasterjob/Options.h"
 #include "tools/rasterjob/Screen.h"
 
@@ -565,4 +569,36 @@ TEST(RasterJobImages, FifoInputIsReadAsItComes)
             EXPECT_EQ(all, std::vector<std::uint16_t>(px.begin(), px.end()));
         }
     }
+}
+
+// On a terminal, a destination that takes no data is shown as waiting, with
+// the time it has waited.
+TEST(RasterJobProgress, WaitingIsShownWithItsTime)
+{
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(slave, 2);
+    {
+        ProgressLine progress(true, 200, 100);
+        progress.Rows(50);  // drawn only once the job has run a second
+        progress.Waiting(12.4);
+        progress.Finish();
+    }
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(slave);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    char buf[512];
+    for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;)
+        shown.append(buf, static_cast<std::size_t>(n));
+    ::close(master);
+    EXPECT_NE(shown.find("\r[#######.......................]  25%  50/200 rows  waiting for the printer to take data: "
+                         "12 s "),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(shown.back(), '\n');
 }
