@@ -65,67 +65,121 @@ std::string DEVPARM1_CLASS::GetStartString(CPrinterDriverBase* pDriver)
 
 namespace {
 
-// Passes by vertical resolution (360, 540, 720) and quality (0..2).
-int PassesOf(int dpi, int quality)
-{
-    static constexpr int kPasses[3][3] = {{2, 4, 8}, {3, 6, 12}, {4, 8, 16}};
-    const int row = dpi == 360 ? 0 : dpi == 540 ? 1 : dpi == 720 ? 2 : -1;
-    return row < 0 ? cmd::kKeep : kPasses[row][quality];
-}
-
 int Clamp(int& value, int low, int high)
 {
     value = value < low ? low : value > high ? high : value;
     return value;
 }
 
+// The "M" commands of one job, in the order a class writes them. Parameter
+// bytes not sent are 0xFF: the printer keeps its own setting.
+class MCommands {
+public:
+    // Reset and resolutions ("MD"); the print method's "$Parms$" entry gives
+    // the double-density flag (its sixth item).
+    explicit MCommands(CPrinterDriverBase* driver) : m_job(cmd::JobOf(driver))
+    {
+        m_t.Raw("\\033@MD").Word(m_job.dpiVert).Word(m_job.dpiHorz);
+        if (m_job.env) {
+            const std::wstring method = m_job.env->GetString(PrEnv_PrintMethod);
+            const std::vector<std::wstring> parms =
+                Split(m_job.env->GetString((L"$Parms$" + method).c_str(), L""), L',', 1);
+            if (parms.size() > 5)
+                m_dd = IntFromString(parms[5]);
+        }
+        m_v2 = m_dd == 1 ? 2 * m_job.dpiVert : m_job.dpiVert;
+    }
+
+    const cmd::Job& Job() const { return m_job; }
+
+    // Passes of the pass table for the effective vertical resolution and the
+    // quality (clamped to 0..2 in the record), 0x80 added for high speed.
+    int Passes(int& quality, bool hiSpeed) const
+    {
+        static constexpr int kPasses[3][3] = {{2, 4, 8}, {3, 6, 12}, {4, 8, 16}};
+        const int row = m_v2 == 360 ? 0 : m_v2 == 540 ? 1 : m_v2 == 720 ? 2 : -1;
+        const int q = Clamp(quality, 0, 2);
+        return (row < 0 ? cmd::kKeep : kPasses[row][q]) | (hiSpeed ? 0x80 : 0);
+    }
+    // The cut byte: the job's option, 2 meaning the operator's setting.
+    int Cut(int deviceCut) const { return m_job.cutOption == 2 ? deviceCut : m_job.cutOption; }
+
+    // Print mode: passes, direction, overprint, cut, scan and end dry times.
+    MCommands& MP(int passes, int direction, int overprint, int cut, bool sendScan, int scan, bool sendEnd, int end)
+    {
+        m_t.Raw("MP").Byte(passes).Byte(direction).Byte(overprint).Byte(cut);
+        m_t.WordIf(sendScan, scan).WordIf(sendEnd, end).Byte(cmd::kKeep);
+        return *this;
+    }
+    // Dot code of the dot size (clamped to 0..4 in the record), by resolution.
+    MCommands& MC(int& dotSize)
+    {
+        static constexpr int kLow[] = {1, 0x22, 0x21, 0x20, 0x10};
+        static constexpr int kHigh[] = {2, 0x32, 0x31, 0x30, 0x11};
+        const int dot = Clamp(dotSize, 0, 4);
+        m_t.Raw("MC").Byte(m_job.dpiHorz < 720 || m_v2 < 720 ? kLow[dot] : kHigh[dot]);
+        return *this;
+    }
+    MCommands& ME()
+    {
+        m_t.Raw("ME\\000").Byte(m_dd == 1 ? 1 : 0).Raw("\\000");
+        return *this;
+    }
+    // A command with one parameter byte ("MB", "MY", "MF", "Mn", "WC", "MX").
+    MCommands& One(const char* name, int value)
+    {
+        m_t.Raw(name).Byte(value);
+        return *this;
+    }
+    // Feed correction: printer's two bytes, sign, two's-complement low byte.
+    MCommands& MA(int feed)
+    {
+        m_t.Raw("MA").Byte(cmd::kKeep).Byte(cmd::kKeep).Byte(feed < 0 ? 1 : 0).Byte(feed);
+        return *this;
+    }
+    MCommands& Raw(const std::string& text)
+    {
+        m_t.Raw(text);
+        return *this;
+    }
+    std::string Bytes() const { return m_t.Bytes(); }
+
+private:
+    cmd::Job m_job;
+    int m_dd = 0;
+    int m_v2 = 0;
+    cmd::Text m_t;
+};
+
+// The heaters: "MK", 0, the first and the second temperature (0 when that
+// heater is off), 0, 0.
+std::string HeaterCommand(bool first, int temp1, bool second, int temp2)
+{
+    cmd::Text t;
+    t.Raw("MK\\000").Byte(first ? temp1 : 0).Byte(second ? temp2 : 0).Raw("\\000\\000");
+    return t.Template();
+}
+
 } // namespace
 
-// The "M" commands: resolutions, print mode, dot size, double density,
-// ink set, feed correction and refresh, each sent on the operator's request.
 std::string DEVPARM2_CLASS::GetStartString(CPrinterDriverBase* pDriver)
 {
-    const cmd::Job job = cmd::JobOf(pDriver);
-    const int v = job.dpiVert, h = job.dpiHorz;
-    cmd::Text t;
-    t.Raw("\\033@MD").Word(v).Word(h);
-
-    // The print method's "$Parms$" entry; its sixth item is the double-density flag.
-    int dd = 0;
-    if (job.env) {
-        const std::wstring method = job.env->GetString(PrEnv_PrintMethod);
-        const std::vector<std::wstring> parms = Split(job.env->GetString((L"$Parms$" + method).c_str(), L""), L',', 1);
-        if (parms.size() > 5)
-            dd = IntFromString(parms[5]);
-    }
-    const int v2 = dd == 1 ? 2 * v : v;
-
+    MCommands m(pDriver);
     if (SendPrintMode || SendAutoCut || SendOverprint || SendDryTimeScan || SendDryTimeEnd) {
-        int passes = cmd::kKeep;
-        if (SendPrintMode) {
-            Clamp(Quality, 0, 2);
-            passes = PassesOf(v2, Quality);
-            if (HiSpeed)
-                passes |= 0x80;
-        }
-        t.Raw("MP").Byte(passes).ByteIf(SendPrintMode, PrintDir).ByteIf(SendOverprint, Overprint);
-        t.ByteIf(HasAutoCut && SendAutoCut, job.cutOption == 2 ? AutoCut : job.cutOption);
-        t.WordIf(SendDryTimeScan, DryTimeScan).WordIf(SendDryTimeEnd, DryTimeEnd).Byte(cmd::kKeep);
-        if (SendPrintMode) {
-            static constexpr int kLow[] = {1, 0x22, 0x21, 0x20, 0x10};
-            static constexpr int kHigh[] = {2, 0x32, 0x31, 0x30, 0x11};
-            const int dot = Clamp(DotSize, 0, 4);
-            t.Raw("MC").Byte(h < 720 || v2 < 720 ? kLow[dot] : kHigh[dot]);
-        }
+        m.MP(SendPrintMode ? m.Passes(Quality, HiSpeed) : cmd::kKeep, SendPrintMode ? PrintDir : cmd::kKeep,
+             SendOverprint ? Overprint : cmd::kKeep, HasAutoCut && SendAutoCut ? m.Cut(AutoCut) : cmd::kKeep,
+             SendDryTimeScan, DryTimeScan, SendDryTimeEnd, DryTimeEnd);
+        if (SendPrintMode)
+            m.MC(DotSize);
     }
-    t.Raw("ME\\000").Byte(dd == 1 ? 1 : 0).Raw("\\000").Raw("MB").Byte(0);
+    m.ME().One("MB", 0);
     if (SendInkSet)
-        t.Raw("MY").Byte(InkSet);
+        m.One("MY", InkSet);
     if (SendFeedCorr)
-        t.Raw("MA").Byte(cmd::kKeep).Byte(cmd::kKeep).Byte(FeedCorr < 0 ? 1 : 0).Byte(FeedCorr);
+        m.MA(FeedCorr);
     if (SendRefresh)
-        t.Raw("MF").Byte(Refresh);
-    return t.Bytes();
+        m.One("MF", Refresh);
+    return m.Bytes();
 }
 
 // Models 2, 10 and 12 send print mode, ink set and refresh on request.
@@ -410,4 +464,325 @@ void DEVPARM17_CLASS::OnLoaded(const CPrintEnv&)
 {
     nPrintCountColor = pParam_Color.m_nLayers;
     nPrintCountWhite = pParam_White.m_nLayers;
+}
+
+// The "M" models below write the commands the catalogue lists for them, in
+// that order; a model without a "Send" flag for a setting always sends it.
+
+namespace {
+
+// Print mode of the models that send it whenever they send "MP".
+void PrintMode(MCommands& m, int& quality, int direction, bool sendOverprint, int overprint, bool sendCut,
+               int deviceCut, bool sendScan, int scan, bool sendEnd, int end, bool hiSpeed = false)
+{
+    m.MP(m.Passes(quality, hiSpeed), direction, sendOverprint ? overprint : cmd::kKeep,
+         sendCut ? m.Cut(deviceCut) : cmd::kKeep, sendScan, scan, sendEnd, end);
+}
+
+// White options ("SO"): mode, dry time (16 bits), split-head mode and print mode.
+std::string WhiteOptions(bool white, int mode, int dryTime, int splitHead, int printMode)
+{
+    cmd::Text t;
+    t.Raw("SO").Byte(white ? 1 : 0).Byte(mode).Word(dryTime).Byte(splitHead).Byte(printMode);
+    return t.Template();
+}
+
+// Layer prefix of the early white models: layer mode on ("Mn" 1), the
+// layer's white flag ("WC") unless the printer prints white and colour in
+// one layer (type 1), and the heaters when they are sent.
+std::string WhitePrefix(int printerType, int whiteFlag, bool sendHeater, const std::string& heater)
+{
+    cmd::Text t;
+    t.Raw("Mn").Byte(1);
+    if (printerType != 1)
+        t.Raw("WC").Byte(whiteFlag);
+    if (sendHeater)
+        t.Raw(heater);
+    return t.Bytes();
+}
+
+} // namespace
+
+std::string DEVPARM4_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    PrintMode(m, Quality, PrintDir, SendOverprint, Overprint, SendAutoCut, AutoCut, SendDryTimeScan, DryTimeScan,
+              SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize).ME();
+    if (UseHeater)
+        m.Raw(HeaterCommand(UsePreHeater, PreHeaterTemp, UsePrintHeater, PrintHeaterTemp));
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    return m.Bytes();
+}
+
+std::string DEVPARM5_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    PrintMode(m, Quality, PrintDir, SendOverprint, Overprint, SendAutoCut, AutoCut, SendDryTimeScan, DryTimeScan,
+              SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize).One("MB", 0);
+    if (bInkSet)
+        m.One("MY", nInkSet);
+    if (UseHeater)
+        m.Raw(HeaterCommand(UsePreHeater, PreHeaterTemp, UsePrintHeater, PrintHeaterTemp));
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    m.Raw(WhiteOptions(bWhite, nWhiteMode, nWhiteDrytime, nWhiteSplitHeadMode, nWhitePrintMode));
+    return m.Bytes();
+}
+
+// The colour layer of a white job prints no white.
+std::string DEVPARM5_CLASS::GetColorLayerStartString(CPrinterDriverBase* pDriver)
+{
+    const int white = bWhite;
+    bWhite = 0;
+    std::string start = GetColorLayerCommands(0) + GetStartString(pDriver);
+    bWhite = white;
+    return start;
+}
+
+std::string DEVPARM7_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    PrintMode(m, Quality, PrintDir, SendOverprint, Overprint, false, 0, SendDryTimeScan, DryTimeScan, SendDryTimeEnd,
+              DryTimeEnd);
+    m.MC(DotSize).One("MB", 0);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    if (SendHeater)
+        m.Raw(HeaterCommand(bUseHeater == 1, HeaterTemp, bUseHeater2 == 1, HeaterTemp2));
+    return m.Bytes();
+}
+
+// Printer type 1 always sends its heaters with the layer; the others when asked.
+std::string DEVPARM7_CLASS::GetWhiteLayerCommands(int)
+{
+    return WhitePrefix(nPrinterTyp, 1, nPrinterTyp == 1 || SendHeater,
+                       HeaterCommand(bUseHeater == 1, HeaterTemp, bUseHeater2 == 1, HeaterTemp2));
+}
+
+std::string DEVPARM7_CLASS::GetColorLayerCommands(int)
+{
+    return WhitePrefix(nPrinterTyp, nWhiteOrder == 0 ? 1 : 0, nPrinterTyp == 1 || SendHeater,
+                       HeaterCommand(bUseHeater == 1, HeaterTemp, bUseHeater2 == 1, HeaterTemp2));
+}
+
+std::string DEVPARM8_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    m.MP(Pass, cmd::kKeep, cmd::kKeep, cmd::kKeep, false, 0, false, 0);
+    m.MC(DotSize).One("MX", FixDotSize);
+    return m.Bytes();
+}
+
+std::string DEVPARM8_CLASS::GetWhiteLayerCommands(int) { return WhitePrefix(0, 1, false, {}); }
+std::string DEVPARM8_CLASS::GetColorLayerCommands(int) { return WhitePrefix(0, 0, false, {}); }
+
+std::string DEVPARM9_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    PrintMode(m, Quality, PrintDir, SendOverprint, Overprint, SendAutoCut, AutoCut, SendDryTimeScan, DryTimeScan,
+              SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize).One("MB", 0);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    return m.Bytes();
+}
+
+// Model 10 as model 2; it has no cut setting of its own, so the job's
+// option 2 leaves the cut to the printer.
+std::string DEVPARM10_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    if (SendPrintMode || SendOverprint || SendDryTimeScan || SendDryTimeEnd) {
+        const int cut = m.Job().cutOption == 2 ? cmd::kKeep : m.Job().cutOption;
+        m.MP(SendPrintMode ? m.Passes(Quality, HiSpeed) : cmd::kKeep, SendPrintMode ? PrintDir : cmd::kKeep,
+             SendOverprint ? Overprint : cmd::kKeep, HasAutoCut ? cut : cmd::kKeep, SendDryTimeScan, DryTimeScan,
+             SendDryTimeEnd, DryTimeEnd);
+        if (SendPrintMode)
+            m.MC(DotSize);
+    }
+    m.ME().One("MB", 0);
+    if (SendInkSet)
+        m.One("MY", InkSet);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    if (SendRefresh)
+        m.One("MF", Refresh);
+    return m.Bytes();
+}
+
+std::string DEVPARM11_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    PrintMode(m, Quality, PrintDir, SendOverprint, Overprint, false, 0, SendDryTimeScan, DryTimeScan, SendDryTimeEnd,
+              DryTimeEnd);
+    m.MC(DotSize).One("Mn", bWhite ? 1 : 0);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    m.Raw(WhiteOptions(bWhite, nWhiteMode, cmd::kKeep | cmd::kKeep << 8, cmd::kKeep, nPrinterTyp));
+    return m.Bytes();
+}
+
+std::string DEVPARM12_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    const int cut = m.Job().cutOption == 2 ? cmd::kKeep : m.Job().cutOption;
+    m.MP(SendPrintMode ? m.Passes(Quality, HiSpeed) : cmd::kKeep, SendPrintMode ? PrintDir : cmd::kKeep,
+         SendOverprint ? Overprint : cmd::kKeep, HasAutoCut ? cut : cmd::kKeep, SendDryTimeScan, DryTimeScan,
+         SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize).One("MB", 0);
+    if (SendInkSet)
+        m.One("MY", InkSet);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    if (SendRefresh)
+        m.One("MF", Refresh);
+    return m.Bytes();
+}
+
+namespace {
+
+// Dot sizes ("SD": big, medium, small; the printer's own with the default)
+// and UV light ("SU": illumination, irradiation).
+std::string DotsAndLight(bool useDefault, int big, int medium, int small, int illumination, int irradiation)
+{
+    cmd::Text t;
+    t.Raw("SD").ByteIf(!useDefault, big).ByteIf(!useDefault, medium).ByteIf(!useDefault, small);
+    t.Raw("SU").Byte(illumination).Byte(irradiation);
+    return t.Template();
+}
+
+// Layer prefix of the UV models 14 and 16: layer mode on and the layer
+// (0 colour, 1 white, 2 clear coat).
+std::string LayerPrefix(int layer)
+{
+    cmd::Text t;
+    t.Raw("Mn").Byte(1).Raw("WC").Byte(layer);
+    return t.Template();
+}
+
+} // namespace
+
+std::string DEVPARM14_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    m.MP(Pass, nDirection, nInkLayer, cmd::kKeep, false, 0, false, 0);
+    m.MC(DotSize);
+    m.Raw(DotsAndLight(bUseDefaultDotsize, DotSizeBig, DotSizeMedium, DotSizeSmall, nColorIllumination,
+                       nColorIrradiation));
+    return m.Bytes();
+}
+
+std::string DEVPARM14_CLASS::GetColorLayerCommands(int)
+{
+    cmd::Text t;
+    t.Raw(LayerPrefix(0)).Raw("SU").Byte(nColorIllumination).Byte(nColorIrradiation);
+    return t.Bytes();
+}
+
+std::string DEVPARM14_CLASS::GetWhiteLayerCommands(int)
+{
+    cmd::Text t;
+    t.Raw(LayerPrefix(1)).Raw("SU").Byte(nWhiteIllumination).Byte(nWhiteIrradiation);
+    return t.Bytes();
+}
+
+// A repeated clear coat (irradiation 3) cures without printing again.
+std::string DEVPARM14_CLASS::GetClearCoatLayerCommands(int bRepeat)
+{
+    cmd::Text t;
+    t.Raw(LayerPrefix(2)).Raw("SU").Byte(nClearCoatIllumination).Byte(bRepeat ? 3 : nClearCoatIrradiation);
+    return t.Bytes();
+}
+
+std::string CMimakiLayerParm16::Commands() const
+{
+    cmd::Text t;
+    t.Raw("SA").Byte(bWeavingEnabled).Word(nSawToothHeight).Byte(nPassIndex);
+    t.Raw(DotsAndLight(bUseDefault, nDotSizeBig, nDotSizeMedium, nDotSizeSmall, nIllumination, nIrradiation));
+    return t.Template();
+}
+
+std::string DEVPARM16_CLASS::GetStartString(CPrinterDriverBase* pDriver) { return LayerStart(pDriver, ColorParam, 0); }
+
+// Each layer prints with its own parameter set.
+std::string DEVPARM16_CLASS::LayerStart(CPrinterDriverBase* pDriver, const CMimakiLayerParm16& layer, int)
+{
+    MCommands m(pDriver);
+    m.MP(layer.nPass, layer.nDirection, layer.nInkLayer, cmd::kKeep, false, 0, false, 0);
+    m.MC(nDotSize).Raw(layer.Commands());
+    return m.Bytes();
+}
+
+std::string DEVPARM16_CLASS::GetColorLayerCommands(int) { return cmd::Text().Raw(LayerPrefix(0)).Bytes(); }
+std::string DEVPARM16_CLASS::GetWhiteLayerCommands(int) { return cmd::Text().Raw(LayerPrefix(1)).Bytes(); }
+
+std::string DEVPARM16_CLASS::GetClearCoatLayerCommands(int bRepeat)
+{
+    cmd::Text t;
+    t.Raw(LayerPrefix(2));
+    if (bRepeat)
+        t.Raw("SU").Byte(ClearParam.nIllumination).Byte(3);
+    return t.Bytes();
+}
+
+std::string DEVPARM16_CLASS::GetColorLayerStartString(CPrinterDriverBase* pDriver)
+{
+    return GetColorLayerCommands(0) + LayerStart(pDriver, ColorParam, 0);
+}
+
+std::string DEVPARM16_CLASS::GetWhiteLayerStartString(CPrinterDriverBase* pDriver)
+{
+    if (!bWhite)
+        return {};
+    return GetWhiteLayerCommands(0) + LayerStart(pDriver, WhiteParam, 1);
+}
+
+std::string DEVPARM16_CLASS::GetClearCoatLayerStartString(CPrinterDriverBase* pDriver)
+{
+    if (!bClearCoat)
+        return {};
+    return LayerStart(pDriver, ClearParam, 2);
+}
+
+std::string CMimakiLayerParm17::PrintMode() const
+{
+    cmd::Text t;
+    t.Raw("MP").Byte(m_nQuality).Byte(m_nPrintDirection).ByteIf(m_bSendPassLayer, m_nPassLayer).Byte(cmd::kKeep);
+    t.WordIf(m_bSendDryTimeScan, m_nDryTimeScan).Byte(cmd::kKeep).Byte(cmd::kKeep).Byte(cmd::kKeep);
+    return t.Template();
+}
+
+// The job starts as its colour layer.
+std::string DEVPARM17_CLASS::GetStartString(CPrinterDriverBase* pDriver) { return LayerStart(pDriver, pParam_Color, 0); }
+
+std::string DEVPARM17_CLASS::LayerStart(CPrinterDriverBase* pDriver, const CMimakiLayerParm17& layer, int white)
+{
+    cmd::Text t;
+    const cmd::Job job = cmd::JobOf(pDriver);
+    t.Raw("\\033@MD").Word(job.dpiVert).Word(job.dpiHorz).Raw(layer.PrintMode());
+    int dot = nDotSize < 0 ? 0 : nDotSize > 4 ? 4 : nDotSize;
+    static constexpr int kCodes[] = {1, 0x22, 0x21, 0x20, 0x10};
+    t.Raw("MC").Byte(kCodes[dot]);
+    if (bSendFeedCorrection)
+        t.Raw("MA").Byte(cmd::kKeep).Byte(cmd::kKeep).Byte(nFeedCorrection < 0 ? 1 : 0).Byte(nFeedCorrection);
+    t.Raw("Mn").Byte(white);
+    if (bSendHeater)
+        t.Raw(HeaterCommand(bUseHeater, nHeaterTemp, bUseHeater2, nHeaterTemp2));
+    return t.Bytes();
+}
+
+std::string DEVPARM17_CLASS::GetWhiteLayerCommands(int) { return {}; }
+std::string DEVPARM17_CLASS::GetColorLayerCommands(int) { return {}; }
+
+std::string DEVPARM17_CLASS::GetWhiteLayerStartString(CPrinterDriverBase* pDriver)
+{
+    return LayerStart(pDriver, pParam_White, 1);
+}
+
+std::string DEVPARM17_CLASS::GetColorLayerStartString(CPrinterDriverBase* pDriver)
+{
+    return LayerStart(pDriver, pParam_Color, 0);
 }

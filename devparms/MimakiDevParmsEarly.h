@@ -45,6 +45,7 @@ public:
     explicit DEVPARM4_CLASS(int nSize = sizeof(DEVPARM4_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 };
 
 class DEVPARM5_CLASS : public CMimakiDevParmsBase {
@@ -52,6 +53,8 @@ public:
     explicit DEVPARM5_CLASS(int nSize = sizeof(DEVPARM5_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetColorLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int UsesJV3WhiteDriver() override { return bWhite; }
 
     int bInkSet = 0, nInkSet = 0, nWhiteDrytime = 0, nWhiteSplitHeadMode = 0, nWhitePrintMode = 0;
@@ -69,6 +72,9 @@ public:
     explicit DEVPARM7_CLASS(int nSize = sizeof(DEVPARM7_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetColorLayerCommands(int bRepeat) override;
+    std::string GetWhiteLayerCommands(int bRepeat) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int IsWhiteLayerActive() override;
     int IsColorLayerSeparate() override;
 
@@ -79,6 +85,9 @@ class DEVPARM8_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM8_CLASS(int nSize = sizeof(DEVPARM8_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetColorLayerCommands(int bRepeat) override;
+    std::string GetWhiteLayerCommands(int bRepeat) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int IsWhiteLayerActive() override;
     int IsColorLayerSeparate() override;
 
@@ -90,6 +99,7 @@ public:
     explicit DEVPARM9_CLASS(int nSize = sizeof(DEVPARM9_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 };
 
 class DEVPARM10_CLASS : public CMimakiDevParmsBase {
@@ -97,6 +107,7 @@ public:
     explicit DEVPARM10_CLASS(int nSize = sizeof(DEVPARM10_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 };
 
 class DEVPARM11_CLASS : public CMimakiDevParmsBase {
@@ -104,6 +115,7 @@ public:
     explicit DEVPARM11_CLASS(int nSize = sizeof(DEVPARM11_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 
     int nPrinterTyp = 0;
 };
@@ -113,6 +125,7 @@ public:
     explicit DEVPARM12_CLASS(int nSize = sizeof(DEVPARM12_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
 };
 
 // Fields of the roll models with heaters (13, 15 and the string-object
@@ -139,6 +152,10 @@ class DEVPARM14_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM14_CLASS(int nSize = sizeof(DEVPARM14_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetColorLayerCommands(int bRepeat) override;
+    std::string GetWhiteLayerCommands(int bRepeat) override;
+    std::string GetClearCoatLayerCommands(int bRepeat) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int IsWhiteLayerActive() override;
     int IsColorLayerSeparate() override;
 
@@ -159,6 +176,9 @@ public:
 
 // One parameter set of a layer of model 16.
 struct CMimakiLayerParm16 {
+    // "SA" weaving, "SD" dot sizes and "SU" UV light of this layer.
+    std::string Commands() const;
+
     int bValuesChanged = 0, bUseDefault = 0, nDotSizeBig = 0, nDotSizeMedium = 0, nDotSizeSmall = 0;
     int nIllumination = 0, nIrradiation = 0, nInkLayer = 0, nDirection = 0, nPass = 0, nPassIndex = 0;
     int bWeavingEnabled = 0, nSawToothHeight = 0;
@@ -168,16 +188,29 @@ class DEVPARM16_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM16_CLASS(int nSize = sizeof(DEVPARM16_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetWhiteLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetColorLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetClearCoatLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetColorLayerCommands(int bRepeat) override;
+    std::string GetWhiteLayerCommands(int bRepeat) override;
+    std::string GetClearCoatLayerCommands(int bRepeat) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int IsWhiteLayerActive() override;
     int IsColorLayerSeparate() override;
 
     int nDotSize = 0, nPrinterType = 0, nPrintMode = 0;
     CMimakiLayerParm16 ColorParam, WhiteParam, ClearParam;
     int HeadVertResolutionOneColor = 0, HeadNozzlesNumberOneColor = 0;
+
+private:
+    std::string LayerStart(CPrinterDriverBase* pDriver, const CMimakiLayerParm16& layer, int layerCode);
 };
 
 // One parameter set of a layer of model 17.
 struct CMimakiLayerParm17 {
+    // Print mode of this layer.
+    std::string PrintMode() const;
+
     int bValuesChanged = 0, bUseDefault = 0, m_nPrintDirection = 0, m_nQuality = 0, m_nPassLayer = 0;
     int m_bSendPassLayer = 0, m_nDryTimeScan = 0, m_bSendDryTimeScan = 0, m_nLayers = 0;
 };
@@ -186,6 +219,11 @@ class DEVPARM17_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM17_CLASS(int nSize = sizeof(DEVPARM17_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetWhiteLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetColorLayerStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetColorLayerCommands(int bRepeat) override;
+    std::string GetWhiteLayerCommands(int bRepeat) override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     int Uses604SpecialDriver() override { return 1; }
     int IsWhiteLayerActive() override;
     int IsColorLayerSeparate() override;
@@ -196,4 +234,7 @@ public:
 
 protected:
     void OnLoaded(const CPrintEnv& env) override;
+
+private:
+    std::string LayerStart(CPrinterDriverBase* pDriver, const CMimakiLayerParm17& layer, int white);
 };
