@@ -114,8 +114,13 @@ inline void Copy64(BYTE* dst, const BYTE* src)
 
 } // namespace sse2
 
+// Clang takes the target as a function attribute, GCC as a pragma.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,bmi,bmi2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,bmi,bmi2")
+#endif
 namespace avx2 {
 
 inline std::uint64_t Equal32(__m256i a, __m256i b)
@@ -154,10 +159,19 @@ inline void Copy64(BYTE* dst, const BYTE* src)
 #include "PackBits.inc"
 
 } // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
+// Clang takes the target as a function attribute, GCC as a pragma.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx2,bmi,bmi2")
+#endif
 namespace avx512 {
 
 inline std::uint64_t EqualNext(const BYTE* p)
@@ -182,7 +196,11 @@ inline void Copy64(BYTE* dst, const BYTE* src)
 #include "PackBits.inc"
 
 } // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #endif
 
 using EncodeFn = int (*)(BYTE*, const BYTE*, std::size_t, std::size_t);
