@@ -1,5 +1,7 @@
 #include "devparms/MimakiDevParms.h"
 
+#include <climits>
+
 #include "devparms/ParmKeys.h"
 #include "driver/MimakiBaseDriver.h"
 #include "host/Log.h"
@@ -133,8 +135,11 @@ std::string CMimakiDevParmsBase::GetEndString(CPrinterDriverBase* pDriver)
         return preProcess("QE\\000");
     std::string result;
     const int spaceMm = pDriver->GetPrintEnv() ? pDriver->GetPrintEnv()->GetInt(L"SpaceBetweenJobs", 5) : 5;
-    if (spaceMm != 0 && driver)
-        result = driver->GetFeedCommand(static_cast<int>(spaceMm / 25.4 * pDriver->dpiVertDevice()));
+    if (spaceMm != 0 && driver) {
+        // A gap beyond any medium is cut to the largest row count.
+        const double rows = spaceMm / 25.4 * pDriver->dpiVertDevice();
+        result = driver->GetFeedCommand(rows >= INT_MAX ? INT_MAX : rows <= INT_MIN ? INT_MIN : static_cast<int>(rows));
+    }
     result += '\x0C';
     result += '\xFF';
     return result;

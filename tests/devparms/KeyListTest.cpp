@@ -156,6 +156,15 @@ std::string DotVolumesPrefix()
     return hex;
 }
 
+// A text in double quotes, as the lists write text defaults.
+std::string Quoted(const wchar_t* text)
+{
+    std::string quoted(1, '"');
+    quoted += WideToUtf8(text);
+    quoted += '"';
+    return quoted;
+}
+
 // The value Save writes for a key not in the store.
 std::string ExpectedDefault(const ListedKey& key, const std::string& member)
 {
@@ -263,7 +272,7 @@ TEST(KeyLists, ModelKeysAreReadWithTheirDefaultsAndNeverWritten)
             if (key.kind == Kind::ModelInt) {
                 EXPECT_EQ(std::to_string(key.def), def) << name;
             } else {
-                EXPECT_EQ("\"" + WideToUtf8(key.text) + "\"", def) << name;
+                EXPECT_EQ(Quoted(key.text), def) << name;
             }
         }
         // The hybrid ink set is read with the print-condition data.
@@ -321,7 +330,7 @@ TEST(KeyLists, Ts300pAdvancedReadsItsWholeTableInOrder)
                 EXPECT_EQ(std::to_string(key.def), def) << rows[i].first;
             }
         } else if (def.front() == '"') {
-            EXPECT_EQ("\"" + WideToUtf8(key.text) + "\"", def) << rows[i].first;
+            EXPECT_EQ(Quoted(key.text), def) << rows[i].first;
         }
     }
 }

@@ -217,6 +217,14 @@ TEST(EndStrings, OfEveryKind)
             f.env.PutInt(key, value);
         EXPECT_EQ(c.end(f, c.action), c.expected) << c.name;
     }
+    // A gap too long for any count is cut to the largest, not wrapped.
+    {
+        JobFixture huge;
+        huge.env.PutInt(L"SpaceBetweenJobs", 2000000000);
+        const std::string end = huge.Open<DEVPARM14_CLASS>(720, 1440).GetEndString(huge.driver.get());
+        ASSERT_GT(end.size(), 2u);
+        EXPECT_EQ(Hex(end.substr(end.size() - 2)), feed0);
+    }
     // A driver that turned head cleaning off for the job gets the plain end.
     JobFixture f;
     f.env.PutInt(L"DP30_m_bHeadCleaning", 1);

@@ -122,8 +122,11 @@ CPrintEnv LoadStore(const Options& o)
                 throw Failure{error};
             if (ini.sections.size() != 1) {
                 std::string names;
-                for (const auto& s : ini.sections)
-                    names += (names.empty() ? "" : ", ") + ("[" + WideToUtf8(s.name) + "]");
+                for (const auto& s : ini.sections) {
+                    names += names.empty() ? "[" : ", [";
+                    names += WideToUtf8(s.name);
+                    names += ']';
+                }
                 throw Failure{o.settings + ": " + std::to_string(ini.sections.size()) +
                               " printer sections (" + (names.empty() ? "none" : names) + "); name one with --printer"};
             }
