@@ -68,9 +68,9 @@ TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
     EXPECT_NE(r.out.find("{\"offset\": 26, \"message\": \"truncated ESC . row"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("offset 0x1a: truncated ESC . row"), std::string::npos) << r.err;
 
-    const RunResult unknown = Exec({Write("so.prn", "SO\x01\x02")});
+    const RunResult unknown = Exec({Write("xz.prn", "XZ\x01\x02")});
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(Exec({"--command", "SO=2", Write("so2.prn", "SO\x01\x02\x0c")}).status, 0);
+    EXPECT_EQ(Exec({"--command", "XZ=2", Write("xz2.prn", "XZ\x01\x02\x0c")}).status, 0);
 
     EXPECT_EQ(Exec({m_dir / "missing.prn"}).status, 2);
     const RunResult usage = Exec({"--frobnicate", "x"});

@@ -75,6 +75,11 @@ constexpr FixedCommand kFixedCommands[] = {
     {"MK", 5, "heaters"},
     {"Mn", 1, "layer mode"},
     {"WC", 1, "white/colour layer"},
+    {"MX", 1, "fixed dot size"},
+    {"SO", 6, "white options"},
+    {"SA", 4, "weaving"},
+    {"SD", 3, "dot sizes"},
+    {"SU", 2, "UV light"},
 };
 
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));

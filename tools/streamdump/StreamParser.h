@@ -24,7 +24,8 @@
 //     NUL                            ignored
 //   Early job commands: two letters and a fixed number of parameter bytes,
 //     "MD" 4, "MP" 9, "MC" 1, "ME" 3, "MB" 1, "MY" 1, "MA" 4, "MF" 1,
-//     "MK" 5, "Mn" 1, "WC" 1, plus ParseOptions::extraCommands.
+//     "MK" 5, "Mn" 1, "WC" 1, "MX" 1, "SO" 6, "SA" 4, "SD" 3, "SU" 2,
+//     plus ParseOptions::extraCommands.
 //   MRL III blocks (command set 4 and the layered drivers): "Q", "P" or "G",
 //   a command letter, a length byte L and L parameter bytes:
 //     "Q@"                           layer (job) start; a new layer after raster

@@ -106,7 +106,7 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
             const std::string spec = v;
             int n = 0;
             if (spec.size() < 4 || spec[2] != '=' || !ParseInt(spec.c_str() + 3, n) || n > 255) {
-                error = "--command needs two letters, '=' and a parameter count (0 to 255), such as SO=2";
+                error = "--command needs two letters, '=' and a parameter count (0 to 255), such as XZ=2";
                 return false;
             }
             args.options.extraCommands[spec.substr(0, 2)] = n;
