@@ -1,10 +1,14 @@
 #include "PrinterDriverBase.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
+#include "Log.h"
 #include "PackBits.h"
 #include "PrintEnv.h"
+#include "StrOb.h"
 #include "UnivDevParmsBase.h"
 
 namespace {
@@ -80,6 +84,8 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
         m_nError = 1;
         return 0;
     }
+    m_pMirror.reset(); // a mirror a failed job left open is not this job's
+    m_bMirrorOnly = false;
     m_dDpiFirst = pContext->dpiFirst;
     m_dDpiSecond = pContext->dpiSecond;
     m_nBitsPerPixel = pContext->bitsPerPixel;
@@ -106,9 +112,17 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
 
 int CPrinterDriverBase::JobClose()
 {
-    if (m_pSink && !m_pSink->Flush())
+    // The mirror of the job is complete now: it takes its name.
+    std::unique_ptr<IOutputSink> mirror = std::move(m_pMirror);
+    const bool mirrored = !mirror || mirror->Commit();
+    if (!mirrored) {
+        CVoLog log;
+        log->ReportStatusPF("***%s#%d: the job's mirror file could not be written: %s\n", 4, __FILE__, __LINE__,
+                            "CPrinterDriverBase::JobClose", __LINE__, mirror->Error().c_str());
+    }
+    if (m_pSink && !m_bMirrorOnly && !m_pSink->Flush())
         return 0;
-    return 1;
+    return mirrored ? 1 : 0;
 }
 
 void CPrinterDriverBase::SetPrintPages(int) {}
@@ -238,7 +252,7 @@ void CPrinterDriverBase::SetMediaSizeMm(double, double) {}
 void CPrinterDriverBase::SetIccProfileName(const std::wstring&) {}
 void CPrinterDriverBase::SetInkControl(CInkControl*) {}
 int CPrinterDriverBase::NewSpoolSection(CSpoolData*, int) { return 1; }
-void CPrinterDriverBase::SetRepeatHeight(int) {}
+void CPrinterDriverBase::SetRepeatHeight(int nHeight) { m_nRepeatHeight = nHeight; }
 
 std::wstring CPrinterDriverBase::RetrieveOrChangeSpecialDriverSettings(const std::wstring& settings)
 {
@@ -304,18 +318,41 @@ int CPrinterDriverBase::Output(CMemFile& file)
 
 int CPrinterDriverBase::Output(const BYTE* data, long length, int)
 {
-    if (!m_pSink || length < 0 || Aborted())
+    if (Aborted())
         return 0;
-    if (length == 0)
-        return 1;
-    return m_pSink->Write(data, static_cast<std::size_t>(length)) ? 1 : 0;
+    return OutputForce(data, length);
 }
 
 int CPrinterDriverBase::OutputForce(const BYTE* data, long length)
 {
-    if (!m_pSink || length < 0)
+    if ((!m_pSink && !m_bMirrorOnly) || length < 0)
         return 0;
-    return length == 0 || m_pSink->Write(data, static_cast<std::size_t>(length)) ? 1 : 0;
+    if (length == 0)
+        return 1;
+    const auto n = static_cast<std::size_t>(length);
+    if (m_pMirror && !m_pMirror->Write(data, n))
+        return 0;
+    return m_bMirrorOnly || m_pSink->Write(data, n) ? 1 : 0;
+}
+
+int CPrinterDriverBase::operator<<(CStrOb& strOb)
+{
+    if (!JobSection(nullptr, 1))
+        return 0;
+    if (strOb.m_nWaitSecondsBeforeJob > 0)
+        std::this_thread::sleep_for(std::chrono::seconds(strOb.m_nWaitSecondsBeforeJob));
+    if ((strOb.m_nRedirectMode == 1 || strOb.m_nRedirectMode == 2) && !strOb.m_strMirrorPath.empty() && !m_pMirror) {
+        std::string error;
+        m_pMirror = CFileSink::Create(strOb.m_strMirrorPath, error);
+        if (!m_pMirror) {
+            CVoLog log;
+            log->ReportStatusPF("***%s#%d: %s\n", 4, __FILE__, __LINE__, "CPrinterDriverBase::operator<<", __LINE__,
+                                error.c_str());
+            return 0;
+        }
+        m_bMirrorOnly = strOb.m_nRedirectMode == 2;
+    }
+    return Output(strOb.Bytes());
 }
 
 int CPrinterDriverBase::JobSection(const void*, int)

@@ -80,6 +80,8 @@ public:
 // then fails). If the driver's memory cannot even be had, the constructor is
 // never entered and the parameters go with the hand-off. So there is exactly
 // one owner at every moment, whatever fails.
+class CStrOb;
+
 class HOST_API CDevParmsHandOff {
 public:
     explicit CDevParmsHandOff(std::unique_ptr<CUnivDevParmsBase> parms) noexcept;
@@ -205,6 +207,14 @@ public:
     int OutputForce(const BYTE* data, long length);
     // Section boundary: 0 after a finished band, 1 before a string object.
     int JobSection(const void* pData, int nFlag);
+    // Sends a string object: a section boundary, the wait it asks for, then
+    // its bytes. Redirect mode 1 or 2 opens its mirror file: from then on
+    // the job's bytes also go there (mode 1) or only there (mode 2); the
+    // file is written under a temporary name and renamed when the job is
+    // closed. 0 on failure.
+    int operator<<(CStrOb& strOb);
+    // Rows of one copy: the repeat height the host set, else the job's rows.
+    int GetOneCopyPixelHeight() const { return m_nRepeatHeight > 0 ? m_nRepeatHeight : m_nJobRows; }
 
     // Host-side configuration (set by the host application before a job).
     void SetOutputSink(IOutputSink* pSink) { m_pSink = pSink; }
@@ -247,6 +257,10 @@ protected:
 
     CPrintEnv* m_pPrintEnv;
     CUnivDevParmsBase* m_pDevParms;
+    int m_nRepeatHeight = 0;
+    // The job's mirror file and whether the printer gets the bytes too.
+    std::unique_ptr<IOutputSink> m_pMirror;
+    bool m_bMirrorOnly = false;
     int m_nUID = 0;
     double m_dDpiFirst = 720;
     double m_dDpiSecond = 720;
