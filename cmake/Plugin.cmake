@@ -8,6 +8,7 @@ set(MIMAKI_PLUGIN_SOURCES
   devparms/MimakiDevParms.cpp
   devparms/ParmKeys.cpp
   devparms/MimakiCommands.cpp
+  devparms/MimakiMrlStart.cpp
   devparms/MimakiDevParmsEarly.cpp
   devparms/MimakiDevParmsStrOb.cpp
   devparms/MimakiDevParmsTS300P.cpp

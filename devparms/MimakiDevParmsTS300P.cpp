@@ -1,10 +1,12 @@
 #include "devparms/MimakiDevParmsTS300P.h"
 
 #include "devparms/MimakiCommands.h"
+#include "devparms/MimakiMrlStart.h"
 #include "devparms/ParmKeys.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
+#include "host/StrOb.h"
 
 using namespace mimaki::parms;
 
@@ -267,4 +269,172 @@ std::string DEVPARMTS300P_ADVANCED_CLASS::GetEndString(CPrinterDriverBase* pDriv
 {
     const bool disabled = pDriver && pDriver->GetDriverInfo(L"HeadCleaningDisabled") == L"1";
     return preProcess(IsHeadCleaningEnabled() && !disabled ? "PS\\x01\\x01\\QE\\000" : "QE\\000");
+}
+
+// ---------------------------------------------------------------- job start
+
+namespace {
+
+namespace mrl = mimaki::mrl;
+using mrl::Cmd;
+
+// What the family's records share: dry times, margins, feed, print mode,
+// feed speed. Features the model may lack are set by each class.
+template <class C>
+mrl::Values Common(C& p, CPrinterDriverBase* driver, bool hasCutter)
+{
+    mrl::Values v;
+    v.cut = mrl::CutByte(hasCutter, p.bCut, driver);
+    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : mrl::kKeep;
+    v.sendJobDry = p.m_nDryTimeModeJob == 1;
+    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
+    v.vacuum = p.bUseVacuum ? p.m_nVacuum : mrl::kKeep;
+    v.setLeft = p.m_bSetLeftMargin;
+    v.left = p.m_nLeftMargin;
+    v.setRight = p.m_bSetRightMargin;
+    v.right = p.m_nRightMargin;
+    v.feedMode = p.m_nMediaFeedMode;
+    v.feedValue = p.m_nMediaFeedValue;
+    v.dotCode = p.m_nDotSizeV2;
+    v.pass = p.nPass;
+    v.hSpeedMode = p.nHSpeedMode;
+    v.direction = p.m_nDirection;
+    v.inkLayers = p.m_nInkLayers;
+    v.sendWaveShape = p.bUseWaveShape;
+    v.waveShape = p.m_nWaveShape;
+    v.bandAdjust = p.nBandAdjust;
+    v.printModeSet = p.nPrintModeSetNumber;
+    v.feedSpeedMode = p.m_nFeedSpeedMode;
+    v.feedSpeedValue = p.m_nFeedSpeedValue;
+    v.avoidGap = p.bAvoidGapBetweenJobs;
+    const CPrintEnv* env = driver ? driver->GetPrintEnv() : nullptr;
+    v.headsSelectable = env && env->GetInt(L"HeadSelectionEnable", 0) != 0;
+    v.headSelection = p.nHeadSelection;
+    v.colourIds = &p.MimakiColorIDList;
+    return v;
+}
+
+// Pre, platen and after heaters with the off time (JV100, TS55).
+template <class C>
+void PlatenHeaters(mrl::Values& v, const C& p)
+{
+    v.heaters[0] = {p.nPreHeaterMode, p.nPreHeaterValue};
+    v.heaters[1] = {p.nPlatenHeaterMode, p.nPlatenHeaterValue};
+    v.heaters[2] = {p.nAfterHeaterMode, p.nAfterHeaterValue};
+    v.offTime = p.nOFFTime;
+}
+
+} // namespace
+
+// The sequence of the JV100; the other classes follow it with their own
+// commands.
+int DEVPARMJV100_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, bUseCut);
+    v.topBlower = bUseTopBlower ? m_nTopBlower : mrl::kKeep;
+    PlatenHeaters(v, *this);
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QB, Cmd::QP, Cmd::QK, Cmd::QS, Cmd::QH, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTS100_1600_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, bUseCut);
+    v.topBlower = bUseTopBlower ? m_nTopBlower : mrl::kKeep;
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QS, Cmd::PP, Cmd::QH}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTS330_1600_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, bUseCut);
+    v.topBlower = bUseTopBlower ? m_nTopBlower : mrl::kKeep;
+    v.heaters[1] = {m_nPrintHeaterMode, m_nPrintHeaterValue};
+    v.heaters[2] = {nPostHeater < 0 ? 0 : 2, nPostHeater};
+    v.offTime = nOFFTime < 0 ? -2 : nOFFTime;
+    v.powerOff = bPowerOff ? 1 : 0;
+    v.powerOffMinutes = nPowerOff;
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QS, Cmd::PB, Cmd::PO, Cmd::PP, Cmd::QH},
+                                   v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTS55_1800_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, bUseCut);
+    PlatenHeaters(v, *this);
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QH, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+// The plain TS300P has a cutter and vacuum without model keys for them; its
+// dot size is the plain setting.
+int DEVPARMTS300P_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, true);
+    v.vacuum = m_nVacuum;
+    v.dotCode = m_nDotSize;
+    v.sendWaveShape = true;
+    v.heaters[0] = {m_nDryingFanHeaterMode, m_nDryingFanHeaterValue};
+    v.heaters[1] = {m_nPrintHeaterMode, m_nPrintHeaterValue};
+    v.heaters[2] = {m_nAfterHeaterMode, m_nAfterHeaterValue};
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+// Six heaters in two "QK" forms (none when the model has none), the
+// high-quality mode where the model supports it, head cleaning off until
+// the job's end.
+int DEVPARMTS300P_ADVANCED_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
+    mrl::Values v = Common(*this, pDriver, bUseCut);
+    v.heaters[0] = {m_nDryingFanHeaterMode, m_nDryingFanHeaterValue};
+    v.heaters[1] = {m_nPrintHeaterModeV2, m_nPrintHeaterValueV2};
+    v.heaters[2] = {m_nPost1HeaterMode, m_nPost1HeaterValue};
+    v.moreHeaters[0] = {m_nPost2HeaterMode, m_nPost2HeaterValue};
+    v.moreHeaters[1] = {m_nPost3HeaterMode, m_nPost3HeaterValue};
+    v.moreHeaters[2] = {m_nPost4HeaterMode, m_nPost4HeaterValue};
+    v.moreHeaters[3] = {m_nDryHeaterMode, m_nDryHeaterValue};
+    // Left and right post heaters work as one pair: post 2 follows post 1.
+    if (env && env->GetInt(L"bUsePost1And2LeftAndRightHeater", 0))
+        v.moreHeaters[0] = v.heaters[2];
+    v.noHeaters = env && env->GetInt(L"bDontUseAnyKindOfHeaters", 0) != 0;
+    v.hq = env && env->GetInt(L"bHQSupported", 0) ? nHQ : mrl::kKeep;
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QK2, Cmd::QS, Cmd::PB, Cmd::PS, Cmd::PP},
+                                   v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTS300P_MKII_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, false);
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTX330_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Common(*this, pDriver, false);
+    v.topBlower = nTopBlower;
+    v.heaters[1] = {m_nPrintHeaterMode, m_nPrintHeaterValue};
+    v.heaters[2] = {m_nAfterHeaterMode, m_nAfterHeaterValue};
+    v.hq = nHQ;
+    v.powerOff = nPowerOffMode;
+    v.powerOffMinutes = nPowerOffMinutes;
+    v.headsSelectable = HeadSelectionEnable != 0;
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QS, Cmd::PP, Cmd::PB, Cmd::PO, Cmd::QH},
+                                   v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
 }

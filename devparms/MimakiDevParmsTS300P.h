@@ -37,6 +37,7 @@ class DEVPARMTS300P_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS300P_CLASS(int nSize = sizeof(DEVPARMTS300P_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -47,6 +48,7 @@ public:
     {
     }
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     int IsHeadCleaningEnabled() override;
     void GetHeadCleaningDistances(double& dNonBlankMm, double& dBlankMm) override;
@@ -57,6 +59,7 @@ class DEVPARMTS55_1800_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS55_1800_CLASS(int nSize = sizeof(DEVPARMTS55_1800_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -64,6 +67,7 @@ class DEVPARMTS300P_MKII_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS300P_MKII_CLASS(int nSize = sizeof(DEVPARMTS300P_MKII_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -71,6 +75,7 @@ class DEVPARMTX330_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTX330_CLASS(int nSize = sizeof(DEVPARMTX330_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -78,6 +83,7 @@ class DEVPARMJV100_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJV100_CLASS(int nSize = sizeof(DEVPARMJV100_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -85,6 +91,7 @@ class DEVPARMTS100_1600_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS100_1600_CLASS(int nSize = sizeof(DEVPARMTS100_1600_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };
 
@@ -92,5 +99,6 @@ class DEVPARMTS330_1600_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS330_1600_CLASS(int nSize = sizeof(DEVPARMTS330_1600_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_TS_FIELDS;
 };

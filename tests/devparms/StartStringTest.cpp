@@ -247,3 +247,56 @@ TEST(EndStrings, LayeredModelsWriteNothingThemselves)
     EXPECT_EQ(sink.Data(), "");
     EXPECT_EQ(p.GetStartString(f.driver.get()), "");
 }
+
+// The MRL III sequence of the JV100, sent as a string object.
+TEST(StartJV100, DefaultsAndChangedValues)
+{
+    auto start = [](JobFixture& f, double h, double v, int cut) {
+        CMemorySink sink;
+        f.ctx.rowCount = 100;
+        auto& p = f.Open<DEVPARMJV100_CLASS>(h, v, cut);
+        f.driver->SetOutputSink(&sink);
+        EXPECT_EQ(p.OutputStartString(f.driver.get()), 1);
+        return Hex(sink.Data());
+    };
+    JobFixture defaults;
+    EXPECT_EQ(start(defaults, 720, 720, 0),
+              "514000"
+              "5143" "0c" "00" "00" "ff" "ffff" "ff" "ff" "ff00" "ff00" "ff"
+              "5142" "00"
+              "5150" "12" "01" "d002" "d002" "00" "00" "00" "01" "ff" "01" "00" "ff" "0000" "00" "00" "00"
+              "514b" "09" "ff" "ff" "ff" "ff" "ff" "ff" "ff" "ff" "ff"
+              "5153" "08" "64000000" "10000000"
+              "5050" "04" "ff" "ff" "ff" "ff");
+
+    JobFixture f;
+    const std::pair<const wchar_t*, int> settings[] = {
+        {L"JV100_m_bSetLeftMargin", 1}, {L"JV100_m_nLeftMargin", -5}, {L"bUseVacuum", 1}, {L"JV100_m_nVacuum", 3},
+        {L"JV100_m_nDryTimeMode", 1}, {L"JV100_m_nDryTimeModeJob", 1}, {L"JV100_bCut", 1},
+        {L"JV100_m_nMediaFeedMode", 1}, {L"JV100_m_nMediaFeedValue", -300}, {L"JV100_m_nDirection", 2},
+        {L"JV100_m_nInkLayers", 0}, {L"JV100_nBandAdjust", -3}, {L"JV100_nPrintModeSetNumber", 5},
+        {L"bUseWaveShape", 0}, {L"JV100_nPreHeaterMode", 1}, {L"JV100_nPlatenHeaterMode", 2},
+        {L"JV100_nPlatenHeaterValue", 40}, {L"JV100_nOFFTime", 0}, {L"HeadSelectionEnable", 1},
+        {L"JV100_nHeadSelection", 3}, {L"JV100_m_nFeedSpeedMode", 1}, {L"JV100_m_nFeedSpeedValue", 80},
+        {L"JV100_bAvoidGapBetweenJobs", 0}, {L"JV100_nHSpeedMode", 2}, {L"JV100_m_nPass", 8},
+        {L"JV100_m_nDotSizeV2", 0x11}};
+    for (const auto& [key, value] : settings)
+        f.env.PutInt(key, value);
+    f.env.PutString(L"JV100_m_dDryTimeValue100Msec", L"15");
+    f.env.PutString(L"JV100_m_dDryTimeValueJob", L"300.7");
+    f.env.PutString(L"SlotsSetting", L"0`1`2`3");
+    f.env.PutString(L"MimakiColorSequence", L"11,12,13,14");
+    EXPECT_EQ(start(f, 720, 1440, 2),
+              "514000"
+              "5143" "0c" "00" "01" "0f" "2c01" "ff" "03" "0105" "ff00" "ff"
+              "5141" "03" "01" "2c01"
+              "5142" "04" "0b0c0d0e"
+              "5150" "12" "11" "a005" "d002" "08" "02" "01" "ff" "ff" "00" "00" "ff" "0103" "05" "00" "00"
+              "514b" "09" "00" "28" "ff" "ff" "ff" "00" "00" "ff" "ff"
+              "5148" "01" "03"
+              "5050" "04" "ff" "ff" "50" "ff");
+    // Without the colour-id command.
+    JobFixture noQB;
+    noQB.env.PutInt(L"bUseQBCommand", 0);
+    EXPECT_EQ(start(noQB, 720, 720, 0).find("5142"), std::string::npos);
+}

@@ -1,0 +1,81 @@
+// The MRL III start sequence of the string-object models: each class fills
+// the values below from its record and names its commands in order; one
+// builder writes them. Parameter bytes a class does not set keep the
+// printer's own setting (0xFF).
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+class CPrinterDriverBase;
+class CStrOb;
+class CMimakiDevParmsBase;
+
+namespace mimaki::mrl {
+
+constexpr int kKeep = 0xFF;
+
+// A heater: mode 0 keeps the printer's setting, 1 turns it off, any other
+// mode sets the temperature.
+struct Heater {
+    int mode = 0;
+    int value = 0;
+};
+
+struct Values {
+    // "QC": cut, dry times, vacuum, margins, top blower.
+    int cut = kKeep;
+    int scanDry = kKeep;        // tenths of a second, low byte
+    bool sendJobDry = false;    // job-end dry time in seconds (16 bits)
+    int jobDry = 0;
+    int vacuum = kKeep;
+    bool setLeft = false, setRight = false;
+    int left = 0, right = 0;    // millimetres, signed
+    int topBlower = kKeep;
+    // "QA": media feed correction when the mode is 1.
+    int feedMode = 0, feedValue = 0;
+    // "QB": the colour id of each slot, unless "bUseQBCommand" is 0.
+    const std::vector<int>* colourIds = nullptr;
+    // "QP": the print mode.
+    int dotCode = kKeep, pass = 0, hSpeedMode = 0, direction = 0, inkLayers = 0;
+    bool sendWaveShape = false;
+    int waveShape = 0, bandAdjust = 0, printModeSet = 0;
+    // "QK": pre, platen (print) and after heaters; off time (-2 keeps it).
+    Heater heaters[3];
+    int offTime = -2;
+    // Second "QK" form (model with four post heaters): post 2 to 4, dry heater.
+    Heater moreHeaters[4];
+    bool noHeaters = false; // the model has no heaters at all
+    // "QH": head selection, when the model offers it.
+    bool headsSelectable = false;
+    int headSelection = 0;
+    // "PP": feed speed when its mode is set.
+    int feedSpeedMode = 0, feedSpeedValue = 0;
+    // "PB": high-quality printing.
+    int hq = kKeep;
+    // "QV": UV light, "PL": white and layer settings, then the operator's
+    // layer-offset command text; "PO": power off; "PF": media loosening.
+    std::vector<int> uv, layer;
+    std::string offsetCommand;
+    int powerOff = kKeep, powerOffMinutes = 0;
+    int loosening = 0, looseningValue = 0;
+    // "QS": the job-size template for the host (no gap between jobs).
+    bool avoidGap = false;
+};
+
+enum class Cmd { QC, QA, QB, QP, QK, QK2, PS, QS, QH, PP, PB, QV, PL, PO, PF };
+
+// "Q@" 0 and the named commands, in the escaped template notation.
+std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinterDriverBase* driver);
+
+// Fills the string object's job values from the driver and the settings
+// ("nWaitSecondsBeforeJob", "nRedirectMode" with its mirror file), sends it
+// with the driver's operator<< and answers its result.
+int Send(CStrOb& strOb, const std::string& commands, bool avoidGap, CPrinterDriverBase* driver);
+
+// The cut byte: 0xFF without a cutter, else the job's option with 2
+// replaced by the operator's cut setting.
+int CutByte(bool hasCutter, int deviceCut, CPrinterDriverBase* driver);
+
+} // namespace mimaki::mrl
