@@ -1,10 +1,13 @@
 #include "devparms/MimakiDevParmsUJV.h"
 
 #include "devparms/MimakiCommands.h"
+#include "devparms/MimakiMrlStart.h"
 #include "devparms/ParmKeys.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
+#include "host/StrOb.h"
+#include "host/StrUtil.h"
 
 using namespace mimaki::parms;
 
@@ -209,4 +212,192 @@ std::string DEVPARMUCJV300_CLASS::GetEndString(CPrinterDriverBase* pDriver)
     if (mimaki::cmd::JobOf(pDriver).cutAfterEnd)
         return {};
     return preProcess(PrEnv_Back2Origin ? "QE\\000\\PH\\002\\xFF\\xFF\\GT\\001\\000" : "QE\\000\\GT\\001\\000");
+}
+
+// ---------------------------------------------------------------- job start
+
+namespace {
+
+namespace mrl = mimaki::mrl;
+using mrl::Cmd;
+
+// The roll models' shared settings: dry time, margins, feed, print mode.
+template <class C>
+mrl::Values Roll(C& p, CPrinterDriverBase* driver)
+{
+    mrl::Values v;
+    v.cut = mrl::CutByte(true, p.bCut, driver);
+    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : mrl::kKeep;
+    v.sendJobDry = p.m_nDryTimeModeJob == 1;
+    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
+    v.setLeft = p.m_bSetLeftMargin;
+    v.left = p.m_nLeftMargin;
+    v.setRight = p.m_bSetRightMargin;
+    v.right = p.m_nRightMargin;
+    v.feedMode = p.m_nMediaFeedMode;
+    v.feedValue = p.m_nMediaFeedValue;
+    v.dotCode = p.m_nDotSize;
+    v.pass = p.nPass;
+    v.direction = p.m_nDirection;
+    v.inkLayers = p.m_nInkLayers;
+    v.sendWaveShape = true;
+    v.waveShape = p.m_nWaveShape;
+    v.feedSpeedMode = p.m_nFeedSpeedMode;
+    v.feedSpeedValue = p.m_nFeedSpeedValue;
+    v.avoidGap = p.bAvoidGapBetweenJobs;
+    v.heaters[0] = {p.m_nPreHeaterMode, p.m_nPreHeaterValue};
+    v.heaters[1] = {p.m_nPrintHeaterMode, p.m_nPrintHeaterValue};
+    v.heaters[2] = {p.m_nAfterHeaterMode, p.m_nAfterHeaterValue};
+    v.colourIds = &p.MimakiColorIDList;
+    v.offsetCommand = WideToAnsi(p.strOffsetCommand);
+    return v;
+}
+
+// The print-condition UV roll models (SIJ320UV, UJV55).
+template <class C>
+mrl::Values UvRoll(C& p, CPrinterDriverBase* driver)
+{
+    mrl::Values v = Roll(p, driver);
+    v.cut = mrl::kKeep; // no cutter
+    v.vacuum = p.m_nVacuum;
+    v.dotCode = p.m_nDotSizeV2;
+    v.hSpeedMode = p.nHSpeedMode;
+    v.bandAdjust = p.nBandAdjust;
+    v.printModeSet = p.nPrintModeSetNumber;
+    v.heaters[1] = v.heaters[2] = {};
+    return v;
+}
+
+} // namespace
+
+int DEVPARMJV300_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Roll(*this, pDriver);
+    v.headsSelectable = true;
+    v.headSelection = m_nHeadSelection;
+    v.topBlower = m_nTopBlowerStrength < 0 ? mrl::kKeep : m_nTopBlowerStrength;
+    v.offTime = m_nOFFTime < 0 ? -2 : m_nOFFTime;
+    // White: mode, level and whether the printer carries white at all.
+    v.layer = {m_nWhiteModeV2, m_nWhiteLevel, JV300UseWhite ? 1 : 0};
+    CStrObMimakiJV300 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QH, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+// The JV400 returns its start as a plain string; the host's job-size
+// values are filled in here.
+std::string DEVPARMJV400_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Roll(*this, pDriver);
+    v.cut = mrl::kKeep;
+    v.sendJobDry = false;
+    v.layer = {m_nWhiteModeV2, m_nWhiteLevel, m_bSetBandsReduction};
+    v.heaters[0] = {m_nPreHeaterMode, m_nPreHeaterValue};
+    CStrOb ob;
+    ob.m_strCommands =
+        mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::QS, Cmd::PP}, v, pDriver);
+    if (pDriver) {
+        ob.m_nOneCopyPixelHeight = pDriver->GetOneCopyPixelHeight();
+        ob.m_nOutputPixelWidth = pDriver->GetOutputPixelWidth();
+    }
+    return ob.Bytes();
+}
+
+int DEVPARMSIJ320UV_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = UvRoll(*this, pDriver);
+    v.uv = {m_nUVLightStrengthMode, m_nUVLightStrengthValue};
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QS, Cmd::QV}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMUJV55_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = UvRoll(*this, pDriver);
+    v.layer = {m_eWhiteMode, nLayerOffset & 0xFF, nLayerOffset >> 8 & 0xFF, m_bHighDensity};
+    CStrObMimakiTS300P ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QP, Cmd::QA, Cmd::QC, Cmd::QK, Cmd::PL, Cmd::QS}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMUJV500_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Roll(*this, pDriver);
+    v.cut = mrl::kKeep;
+    v.layer = {m_eWhiteMode, nLayerOffset & 0xFF, nLayerOffset >> 8 & 0xFF, UseWhite ? 1 : 0};
+    // UV: policy and the outward and return powers of both lamps, the post-cure lamps.
+    v.uv = {m_eUVPolicyLeft,       m_eUVPolicyRight,      m_nUVPowerLeftOutward, m_nUVPowerLeftReturn,
+            m_nUVPowerRightOutward, m_nUVPowerRightReturn, m_bPostCureLamp1On,    m_bPostCureLamp2On,
+            m_bPostCureLamp3On,     m_eUVPolicyPostCureUnitLamps};
+    CStrObMimakiJV300 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::PP, Cmd::QV}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMUJV100_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = Roll(*this, pDriver);
+    v.cut = mrl::CutByte(true, m_bAutoCutting, pDriver);
+    v.scanDry = m_nDryTimeMode == 1 ? m_nDryTimeValue100Msec : mrl::kKeep;
+    v.sendJobDry = m_nDryTimeJobMode == 1;
+    v.jobDry = m_nDryTimeJobSec;
+    v.topBlower = m_nTop_Blower;
+    v.inkLayers = m_nOverPainting;
+    v.avoidGap = false;
+    v.uv = {m_nCuringMode, m_nCuringValue};
+    v.layer = {m_nPrintingWay};
+    v.powerOff = m_bPowerOFF ? 1 : 0;
+    v.powerOffMinutes = m_nPowerOFF;
+    v.headsSelectable = true;
+    v.headSelection = m_nHeadSelection;
+    const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
+    v.loosening = m_bMediaLoosening;
+    v.looseningValue = env ? env->GetInt(L"MediaLoosening", 0) : 0;
+    CStrObMimakiUJV100 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QV, Cmd::PL, Cmd::PP, Cmd::PO, Cmd::QH, Cmd::PF},
+                                   v, pDriver),
+                     false, pDriver);
+}
+
+int DEVPARMUCJV300_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v;
+    v.cut = mrl::CutByte(true, bCut, pDriver);
+    v.scanDry = bSendDryTimeScan ? nDryTimeScan : mrl::kKeep;
+    v.sendJobDry = bSendDryTimeEnd;
+    v.jobDry = nDryTimeEnd;
+    v.vacuum = nVacuum;
+    v.feedMode = bSendFeedCorrection ? 1 : 0;
+    v.feedValue = nFeedCorrection;
+    v.dotCode = nDotSize;
+    v.pass = nPass;
+    v.hSpeedMode = nHSpeedMode;
+    v.direction = nDirection;
+    v.inkLayers = nInkLayers;
+    v.sendWaveShape = true;
+    v.waveShape = nWaveShape;
+    v.bandAdjust = nBandAdjust;
+    v.printModeSet = nPrintModeSetNumber;
+    v.feedSpeedMode = bSendFeedSpeed;
+    v.feedSpeedValue = nFeedSpeedValue;
+    v.avoidGap = bAvoidGapBetweenJobs;
+    v.headsSelectable = true;
+    v.headSelection = m_nHeadSelection;
+    v.hq = nHQ;
+    v.layer = {eWhiteOrder, nLayerOffset & 0xFF, nLayerOffset >> 8 & 0xFF, m_nLayerSelected,
+               m_eLayer1,   m_eLayer2,           m_eLayer3,                m_eLayer4,
+               m_eLayer5,   WideSandwichMode};
+    v.offsetCommand = WideToAnsi(strOffsetCommand);
+    // Heaters switched off after the set time ("PO").
+    v.powerOff = bHeaterPowerOff ? 1 : 0;
+    v.powerOffMinutes = nHeaterPowerOffValue;
+    CStrObMimakiUCJV300 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QP, Cmd::QS, Cmd::QH, Cmd::QA, Cmd::QC, Cmd::PB, Cmd::PL, Cmd::PO, Cmd::PP},
+                                   v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
 }

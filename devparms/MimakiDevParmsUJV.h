@@ -30,6 +30,7 @@ class DEVPARMJV300_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJV300_CLASS(int nSize = sizeof(DEVPARMJV300_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
 };
 
@@ -37,6 +38,7 @@ class DEVPARMJV400_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJV400_CLASS(int nSize = sizeof(DEVPARMJV400_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
 };
 
@@ -44,6 +46,7 @@ class DEVPARMSIJ320UV_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMSIJ320UV_CLASS(int nSize = sizeof(DEVPARMSIJ320UV_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
 };
 
@@ -51,6 +54,7 @@ class DEVPARMUJV55_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJV55_CLASS(int nSize = sizeof(DEVPARMUJV55_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
 };
 
@@ -58,6 +62,7 @@ class DEVPARMUJV500_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJV500_CLASS(int nSize = sizeof(DEVPARMUJV500_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
     int m_eUVPolicyLeft = 0, m_eUVPolicyRight = 0, m_nUVPowerLeftOutward = 0, m_nUVPowerLeftReturn = 0;
     int m_nUVPowerRightOutward = 0, m_nUVPowerRightReturn = 0, m_bPostCureLamp1On = 0, m_bPostCureLamp2On = 0;
@@ -68,6 +73,7 @@ class DEVPARMUJV100_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJV100_CLASS(int nSize = sizeof(DEVPARMUJV100_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
     int m_nPrintingWay = 0, m_nDryTimeValue100Msec = 0, m_nDryTimeJobMode = 0, m_nDryTimeJobSec = 0;
@@ -79,6 +85,7 @@ class DEVPARMUCJV300_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUCJV300_CLASS(int nSize = sizeof(DEVPARMUCJV300_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
     int bSendFeedSpeed = 0, nFeedSpeedValue = 0, bSendDryTimeScan = 0, nDryTimeScan = 0, bSendDryTimeEnd = 0;
