@@ -1,8 +1,11 @@
 #include "devparms/MimakiDevParmsEarly.h"
 
 #include "devparms/MimakiCommands.h"
+#include "devparms/MimakiMrlStart.h"
 #include "devparms/ParmKeys.h"
 #include "host/PreProcess.h"
+#include "host/PrinterDriverBase.h"
+#include "host/StrOb.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
 
@@ -143,6 +146,7 @@ public:
         return *this;
     }
     std::string Bytes() const { return m_t.Bytes(); }
+    const std::string& Template() const { return m_t.Template(); }
 
 private:
     cmd::Job m_job;
@@ -785,4 +789,73 @@ std::string DEVPARM17_CLASS::GetWhiteLayerStartString(CPrinterDriverBase* pDrive
 std::string DEVPARM17_CLASS::GetColorLayerStartString(CPrinterDriverBase* pDriver)
 {
     return LayerStart(pDriver, pParam_Color, 0);
+}
+
+// ---------------------------------------------------------------- string objects
+
+namespace {
+
+namespace mrl = mimaki::mrl;
+using mrl::Cmd;
+
+// Sends "M" commands as the host's string object of the model.
+int SendM(CStrOb& ob, const MCommands& m, CPrinterDriverBase* driver)
+{
+    return mrl::Send(ob, m.Template(), false, driver);
+}
+
+} // namespace
+
+// Model 3 (a JV4): the "M" commands of model 2 without "Send" flags for
+// the print mode, which it always sends.
+int DEVPARM3_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    m.MP(m.Passes(Quality, HiSpeed), PrintDir, SendOverprint ? Overprint : cmd::kKeep,
+         SendAutoCut ? m.Cut(AutoCut) : cmd::kKeep, SendDryTimeScan, DryTimeScan, SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize).ME();
+    if (SendInkSet)
+        m.One("MY", InkSet);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    CStrObMimakiJV4 ob;
+    return SendM(ob, m, pDriver);
+}
+
+// Model 6 (a JV22): reset and resolutions, then its print mode.
+int DEVPARM6_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    MCommands m(pDriver);
+    m.MP(m.Passes(Quality, bHighSpeed), PrintDir, SendOverprint ? Overprint : cmd::kKeep,
+         SendAutoCut ? m.Cut(AutoCut) : cmd::kKeep, SendDryTimeScan, DryTimeScan, SendDryTimeEnd, DryTimeEnd);
+    m.MC(DotSize);
+    if (SendFeedCorr)
+        m.MA(FeedCorr);
+    CStrObMimakiJV22 ob;
+    return SendM(ob, m, pDriver);
+}
+
+
+int DEVPARM13_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = mrl::RollValues(*this, pDriver, cmd::kKeep);
+    v.avoidGap = bSendMediaSize;
+    v.layer = {bUseWhite, bWhiteFirst, nWhiteMode, nWhiteLayerMode};
+    CStrObMimakiJV5 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::QS, Cmd::PPMachine}, v, pDriver),
+                     bSendMediaSize, pDriver);
+}
+
+int DEVPARM15_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = mrl::RollValues(*this, pDriver, cmd::kKeep);
+    v.avoidGap = true;
+    v.waveShape = nWave;
+    v.sendWaveShape = true;
+    v.layer = {bUseWhite, nWhiteSplitHeadMode};
+    CStrObMimakiJV33 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::QS, Cmd::PPMachine}, v, pDriver),
+                     true, pDriver);
 }

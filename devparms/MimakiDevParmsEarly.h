@@ -36,6 +36,7 @@ public:
     explicit DEVPARM3_CLASS(int nSize = sizeof(DEVPARM3_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int SwapLCMOG = 0;
 };
@@ -65,6 +66,7 @@ public:
     explicit DEVPARM6_CLASS(int nSize = sizeof(DEVPARM6_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_M_COMMAND_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 };
 
 class DEVPARM7_CLASS : public CMimakiDevParmsBase {
@@ -144,6 +146,7 @@ public:
     explicit DEVPARM13_CLASS(int nSize = sizeof(DEVPARM13_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_ROLL_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int bWhiteFirst = 0, nWhiteLayerMode = 0, bSendMediaSize = 0;
 };
@@ -170,6 +173,7 @@ public:
     explicit DEVPARM15_CLASS(int nSize = sizeof(DEVPARM15_CLASS)) : CMimakiDevParmsBase(nSize) {}
     MIMAKI_ROLL_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int nWhiteSplitHeadMode = 0, nWave = 0;
 };

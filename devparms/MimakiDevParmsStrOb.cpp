@@ -1,10 +1,13 @@
 #include "devparms/MimakiDevParmsStrOb.h"
 
 #include "devparms/MimakiCommands.h"
+#include "devparms/MimakiMrlStart.h"
 #include "devparms/ParmKeys.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
+#include "host/StrOb.h"
+#include "host/StrUtil.h"
 
 using namespace mimaki::parms;
 
@@ -168,4 +171,168 @@ std::string DEVPARMCJV150_300_CLASS::GetEndString(CPrinterDriverBase* pDriver)
     if (mimaki::cmd::JobOf(pDriver).cutAfterEnd)
         return {};
     return preProcess("QE\\x00GT\\x01\\x00");
+}
+
+// ---------------------------------------------------------------- job start
+
+namespace {
+
+namespace mrl = mimaki::mrl;
+using mrl::Cmd;
+
+const CPrintEnv* EnvOf(CPrinterDriverBase* driver) { return driver ? driver->GetPrintEnv() : nullptr; }
+
+// Passes from the settings' pass lists: the value listed for the pass name
+// the operator chose, for the chosen quality ("PassNameList<q>",
+// "PassValueList<q>"); the printer's setting when the name is not listed.
+int ListedPasses(const CPrintEnv* env, int quality, const std::string& name)
+{
+    if (!env)
+        return mrl::kKeep;
+    const std::wstring q = std::to_wstring(quality);
+    const std::vector<std::wstring> names = Split(env->GetString((L"PassNameList" + q).c_str(), L""), L',', 1);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (WideToAnsi(names[i]) == name)
+            return mrl::ListValue(env, L"PassValueList" + q, static_cast<int>(i), mrl::kKeep);
+    return mrl::kKeep;
+}
+
+} // namespace
+
+int DEVPARMTX400_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v;
+    v.dotCode = nDotSize;
+    v.pass = nPass;
+    v.direction = nDirection;
+    v.inkLayers = nLayers;
+    v.feedMode = bCompensation ? 1 : 0;
+    v.feedValue = nCompensation;
+    v.avoidGap = bAvoidGapBetweenJobs;
+    // Pre-feed, pre-feed speed, dry time and refresh; the pass list text.
+    v.machine = {nPreFeed, nPreSpeed, nDryTime, nRefresh};
+    CStrObMimakiTX400 ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QA, Cmd::QP, Cmd::PPMachine, Cmd::QS}, v, pDriver), bAvoidGapBetweenJobs,
+                     pDriver);
+}
+
+int DEVPARMJV34_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v = mrl::RollValues(*this, pDriver, ListedPasses(EnvOf(pDriver), nQuality, strPass));
+    v.inkLayers = bUseInkLayers ? nInkLayers : 0;
+    v.avoidGap = bAvoidGapBetweenJobs;
+    CStrObMimakiJV34 ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PPMachine, Cmd::QS}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMTS500_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v;
+    v.scanDry = m_nDryTimeMode == 1 ? static_cast<int>(m_dDryTimeValue * 10) : mrl::kKeep;
+    v.feedMode = m_nMediaFeedMode;
+    v.feedValue = m_nMediaFeedValue;
+    v.dotCode = m_nDotSize;
+    // The pass count is an index into the quality's pass list, else itself.
+    v.pass = mrl::ListValue(EnvOf(pDriver), L"PassValueList" + std::to_wstring(m_nQuality), m_nPasses, m_nPasses);
+    v.direction = m_nDirection;
+    v.inkLayers = m_nInkLayers;
+    v.feedSpeedMode = m_nFeedSpeedMode;
+    v.feedSpeedValue = m_nFeedSpeedValue;
+    v.heaters[0] = {m_nPrintHeaterMode, m_nPrintHeaterValue};
+    v.heaters[1] = {m_nPost1HeaterMode, m_nPost1HeaterValue};
+    v.heaters[2] = {m_nPost2HeaterMode, m_nPost2HeaterValue};
+    v.machine = {m_nRefreshLevel};
+    v.avoidGap = bAvoidGapBetweenJobs;
+    CStrObMimakiTS500 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PPMachine, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+// Passes as an index into the settings' "$PassesValues$" list.
+int DEVPARM24_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    const CPrintEnv* env = EnvOf(pDriver);
+    mrl::Values v = mrl::RollValues(*this, pDriver, mrl::ListValue(env, L"$PassesValues$", nPasses, mrl::kKeep));
+    v.sendWaveShape = true;
+    v.waveShape = nWave;
+    v.avoidGap = bAvoidGapBetweenJobs;
+    // A model without heaters keeps the printer's.
+    if (env && env->GetInt(L"bDontUseAnyKindOfHeaters", 0))
+        v.noHeaters = true;
+    v.layer = {bUseWhite, nWhiteOrder, nWhiteSplitHeadMode};
+    CStrObMimakiTS3 ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PL, Cmd::PPMachine, Cmd::QS}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMSWJ320_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    mrl::Values v;
+    v.scanDry = bSendDryTimeScan ? nDryTimeScan : mrl::kKeep;
+    v.sendJobDry = bSendDryTimeEnd;
+    v.jobDry = nDryTimeEnd;
+    v.feedMode = bSendFeedCorrection ? 1 : 0;
+    v.feedValue = nFeedCorrection;
+    v.dotCode = nDotSize;
+    v.pass = mrl::ListValue(EnvOf(pDriver), L"$PassesValues$", nPasses, mrl::kKeep);
+    v.direction = nPrintDirection;
+    v.inkLayers = bSendOverprint ? nOverprint : 0;
+    v.sendWaveShape = true;
+    v.waveShape = nWave;
+    v.feedSpeedMode = bFeedSpeedMode;
+    v.feedSpeedValue = nFeedSpeedValue;
+    v.avoidGap = bAvoidGapBetweenJobs;
+    CStrObMimakiSWJ320 ob;
+    return mrl::Send(ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QS, Cmd::PP}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+// Heater temperatures are kept within the model's limits.
+int DEVPARMSWJ_320AE_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    auto limit = [](int t, int low, int high) { return t < low ? low : t > high ? high : t; };
+    mrl::Values v;
+    v.feedMode = bSendFeedCorrection ? 1 : 0;
+    v.feedValue = nFeedCorrection;
+    v.dotCode = nDotSize;
+    v.pass = nPassAndSpeed;
+    v.direction = nDirection;
+    v.inkLayers = nInkLayers;
+    v.sendWaveShape = true;
+    v.waveShape = nWaveShape;
+    v.bandAdjust = nBandAdjust;
+    v.printModeSet = nPrintModeSetNumber;
+    v.vacuum = nVacuum;
+    v.heaters[0] = {nPreHeaterMode, limit(nPreHeaterValue, nMinPreHeaterTemp, nMaxPreHeaterTemp)};
+    v.heaters[1] = {nPrintHeaterMode, limit(nPrintHeaterValue, nMinPrintHeaterTemp, nMaxPrintHeaterTemp)};
+    v.heaters[2] = {nPostHeaterMode, limit(nPostHeaterValue, nMinPostHeaterTemp, nMaxPostHeaterTemp)};
+    v.machine = {nRefreshLevel, nMediaID};
+    v.avoidGap = bAvoidGapBetweenJobs;
+    CStrObMimakiSWJ320EA ob;
+    return mrl::Send(ob,
+                     mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::PPMachine, Cmd::QS}, v, pDriver),
+                     bAvoidGapBetweenJobs, pDriver);
+}
+
+int DEVPARMCJV150_300_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    const CPrintEnv* env = EnvOf(pDriver);
+    mrl::Values v = mrl::RollValues(*this, pDriver, mrl::ListValue(env, L"$PassesValues$", nPass, mrl::kKeep));
+    v.sendWaveShape = true;
+    v.waveShape = nWave;
+    v.topBlower = bTopBlower ? nTopBlowerLevel : mrl::kKeep;
+    v.offTime = m_nOFFTime < 0 ? -2 : m_nOFFTime;
+    v.feedSpeedMode = nFeedSpeedMode;
+    v.feedSpeedValue = nFeedSpeedValue;
+    v.headsSelectable = true;
+    v.headSelection = m_nHeadSelection;
+    v.layer = {bUseWhite, m_nWhiteOrderV2, nWhiteSplitHeadMode, m_nInkType};
+    v.avoidGap = true;
+    CStrObMimakiCJV150300 ob;
+    return mrl::Send(
+        ob, mrl::Commands({Cmd::QC, Cmd::QA, Cmd::QP, Cmd::QK, Cmd::QH, Cmd::PL, Cmd::PPMachine, Cmd::QS, Cmd::PP}, v, pDriver),
+        true, pDriver);
 }

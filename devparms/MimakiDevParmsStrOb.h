@@ -12,6 +12,7 @@ class DEVPARMTX400_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTX400_CLASS(int nSize = sizeof(DEVPARMTX400_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int nDirection = 0, nDotSize = 0, nRefresh = 0, nLayers = 0, nPreFeed = 0, nPreSpeed = 0, nDryTime = 0;
     int bCompensation = 0, nCompensation = 0, bAvoidGapBetweenJobs = 0;
@@ -22,6 +23,7 @@ class DEVPARMJV34_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJV34_CLASS(int nSize = sizeof(DEVPARMJV34_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     MIMAKI_ROLL_FIELDS;
     int nInkLayers = 0, bUseInkLayers = 0, bAvoidGapBetweenJobs = 0;
@@ -32,6 +34,7 @@ class DEVPARMTS500_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMTS500_CLASS(int nSize = sizeof(DEVPARMTS500_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int m_nQuality = 0, m_nPasses = 0, m_nDotSize = 0, m_nDirection = 0, m_nMediaFeedMode = 0;
     int m_nMediaFeedValue = 0, m_nInkLayers = 0, m_nFeedSpeedMode = 0, m_nFeedSpeedValue = 0, m_nDryTimeMode = 0;
@@ -44,6 +47,7 @@ class DEVPARM24_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARM24_CLASS(int nSize = sizeof(DEVPARM24_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     MIMAKI_ROLL_FIELDS;
     int nPasses = 0, nWhiteSplitHeadMode = 0, nWave = 0, bAvoidGapBetweenJobs = 0;
@@ -53,6 +57,7 @@ class DEVPARMSWJ320_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMSWJ320_CLASS(int nSize = sizeof(DEVPARMSWJ320_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     int nPrintDirection = 0, nPasses = 0, nDotSize = 0, bSendOverprint = 0, nOverprint = 0;
     int bSendDryTimeScan = 0, nDryTimeScan = 0, bSendDryTimeEnd = 0, nDryTimeEnd = 0, bSendFeedCorrection = 0;
@@ -63,6 +68,7 @@ class DEVPARMSWJ_320AE_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMSWJ_320AE_CLASS(int nSize = sizeof(DEVPARMSWJ_320AE_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
 
     std::wstring strPrintModeData;
     int nPrintModeId = 0;
@@ -81,6 +87,7 @@ class DEVPARMCJV150_300_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMCJV150_300_CLASS(int nSize = sizeof(DEVPARMCJV150_300_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    int OutputStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
 
     MIMAKI_ROLL_FIELDS;

@@ -93,6 +93,11 @@ void Write(cmd::Text& t, Cmd c, const Values& v, const cmd::Job& job, const CPri
     case Cmd::PO:
         t.Raw("PO").Byte(3).Byte(v.powerOff).Word(v.powerOffMinutes);
         break;
+    case Cmd::PPMachine:
+        t.Raw("PP").Byte(static_cast<int>(v.machine.size()));
+        for (const int b : v.machine)
+            t.Byte(b);
+        break;
     case Cmd::PF:
         t.Raw(FormatTemplate("PF\\x7\\x%02x\\xFF\\xFF\\x%02x\\x%02x\\x%02x\\x%02x",
                              {v.loosening, v.looseningValue, v.looseningValue >> 8, v.looseningValue >> 16,
@@ -111,6 +116,15 @@ std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinter
     for (const Cmd c : order)
         Write(t, c, v, job, job.env);
     return t.Template();
+}
+
+int ListValue(const CPrintEnv* env, const std::wstring& key, int index, int fallback)
+{
+    if (!env || index < 0)
+        return fallback;
+    const std::vector<std::wstring> items = Split(env->GetString(key.c_str(), L""), L',', 1);
+    return static_cast<std::size_t>(index) < items.size() ? IntFromString(items[static_cast<std::size_t>(index)])
+                                                           : fallback;
 }
 
 int CutByte(bool hasCutter, int deviceCut, CPrinterDriverBase* driver)

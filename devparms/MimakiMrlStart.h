@@ -9,6 +9,7 @@
 #include <vector>
 
 class CPrinterDriverBase;
+class CPrintEnv;
 class CStrOb;
 class CMimakiDevParmsBase;
 
@@ -60,11 +61,13 @@ struct Values {
     std::string offsetCommand;
     int powerOff = kKeep, powerOffMinutes = 0;
     int loosening = 0, looseningValue = 0;
+    // "PP" of the early string-object models: fan, standby time, colour pattern.
+    std::vector<int> machine;
     // "QS": the job-size template for the host (no gap between jobs).
     bool avoidGap = false;
 };
 
-enum class Cmd { QC, QA, QB, QP, QK, QK2, PS, QS, QH, PP, PB, QV, PL, PO, PF };
+enum class Cmd { QC, QA, QB, QP, QK, QK2, PS, QS, QH, PP, PB, QV, PL, PO, PF, PPMachine };
 
 // "Q@" 0 and the named commands, in the escaped template notation.
 std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinterDriverBase* driver);
@@ -74,8 +77,41 @@ std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinter
 // with the driver's operator<< and answers its result.
 int Send(CStrOb& strOb, const std::string& commands, bool avoidGap, CPrinterDriverBase* driver);
 
+// Item index (from 0) of the comma-separated settings list key as an
+// integer, or fallback when the list has no such item.
+int ListValue(const CPrintEnv* env, const std::wstring& key, int index, int fallback);
+
 // The cut byte: 0xFF without a cutter, else the job's option with 2
 // replaced by the operator's cut setting.
 int CutByte(bool hasCutter, int deviceCut, CPrinterDriverBase* driver);
+
+// The roll models with heaters (13, 15 and the string-object models with
+// their fields): cut, dry times, feed correction, print mode, heaters, off
+// time, fan, standby time and colour pattern.
+template <class C>
+Values RollValues(C& p, CPrinterDriverBase* driver, int passes)
+{
+    Values v;
+    v.cut = CutByte(true, p.bCut, driver);
+    v.scanDry = p.bSendDryTimeScan ? p.nDryTimeScan : kKeep;
+    v.sendJobDry = p.bSendDryTimeEnd;
+    v.jobDry = p.nDryTimeEnd;
+    v.feedMode = p.bSendFeedCorrection ? 1 : 0;
+    v.feedValue = p.nFeedCorrection;
+    v.dotCode = p.nDotSize;
+    v.pass = passes;
+    v.direction = p.nPrintDirection;
+    v.inkLayers = p.bSendOverprint ? p.nOverprint : 0;
+    // Heaters: the global switch off keeps the printer's settings; a heater
+    // not used is turned off.
+    const int on = p.bUseHeaterGlobal ? 2 : 0;
+    v.heaters[0] = {p.bUseHeaterGlobal && !p.bUsePreHeater ? 1 : on, p.nPreHeaterTemp};
+    v.heaters[1] = {p.bUseHeaterGlobal && !p.bUsePrintHeater ? 1 : on, p.nPrintHeaterTemp};
+    v.heaters[2] = {p.bUseHeaterGlobal && !p.bUseAfterHeater ? 1 : on, p.nAfterHeaterTemp};
+    v.offTime = p.bOFFTime ? p.nOFFTime : -2;
+    v.machine = {p.bAbsorbationFan ? p.nAbsorbationFanLevel : kKeep, p.bStandByTime ? p.nStandByTime : kKeep,
+                 p.bColorPattern};
+    return v;
+}
 
 } // namespace mimaki::mrl
