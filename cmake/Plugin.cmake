@@ -9,6 +9,7 @@ set(MIMAKI_PLUGIN_SOURCES
   devparms/ParmKeys.cpp
   devparms/MimakiCommands.cpp
   devparms/MimakiMrlStart.cpp
+  devparms/MimakiLayerStart.cpp
   devparms/MimakiDevParmsEarly.cpp
   devparms/MimakiDevParmsStrOb.cpp
   devparms/MimakiDevParmsTS300P.cpp

@@ -1,6 +1,7 @@
 #include "devparms/MimakiDevParmsCJV330.h"
 
 #include "devparms/MimakiCommands.h"
+#include "devparms/MimakiLayerStart.h"
 #include "devparms/ParmKeys.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
@@ -88,4 +89,70 @@ std::string DEVPARMCJV300_PLUS_CLASS::GetEndString(CPrinterDriverBase* pDriver)
     if (uid == 43 && !job.cutAfterEnd)
         end += preProcess("GT\\x01\\x00");
     return end;
+}
+
+// ---------------------------------------------------------------- layer starts
+
+namespace {
+
+namespace ly = mimaki::layer;
+using ly::Cmd;
+
+// The roll settings of the layered roll models: heaters, cut, vacuum, top
+// blower, feed correction and speed.
+template <class C>
+ly::Values Roll(C& p, CPrinterDriverBase* driver, int bReversed, int nPosKind)
+{
+    ly::Values v;
+    v.dotSize = p.m_nDotSize;
+    v.reversed = bReversed;
+    v.positionKind = nPosKind;
+    v.head = p.m_nHeadsSelection;
+    v.mediaCorrection = p.m_bFeedCorrection ? 1 : 0;
+    v.mediaCorrectionValue = p.m_nFeedCorrection;
+    mimaki::mrl::Values& r = v.roll;
+    r.cut = mimaki::mrl::CutByte(true, p.m_bCutMedia, driver);
+    r.vacuum = p.m_bVacuumStrength ? p.m_nVacuumStrength : ly::kKeep;
+    r.topBlower = p.m_bTopBlowerStrength ? p.m_nTopBlowerStrength : ly::kKeep;
+    r.heaters[0] = {p.m_bPreHeatersOn ? 2 : 1, p.m_nPreHeatersOn};
+    r.heaters[1] = {p.m_bPrintHeatersOn ? 2 : 1, p.m_nPrintHeatersOn};
+    r.heaters[2] = {p.m_bAfterHeatersOn ? 2 : 1, p.m_nAfterHeatersOn};
+    r.feedSpeedMode = p.m_bFeedSpeed;
+    r.feedSpeedValue = p.m_nFeedSpeed;
+    return v;
+}
+
+} // namespace
+
+std::string DEVPARMCJV300_PLUS_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+                                                          int nPosKind, int)
+{
+    ly::Values v = Roll(*this, pDriver, bReversed, nPosKind);
+    v.powerOff = bPowerOff ? 1 : 0;
+    v.powerOffMinutes = nPowerOff;
+    return ly::Start({Cmd::GR, Cmd::RollQK},
+                     {Cmd::QP, Cmd::RollQC, Cmd::QA, Cmd::QH, Cmd::RollPP, Cmd::PO}, v, pDriver);
+}
+
+// The job starts as its first layer.
+std::string DEVPARMCJV300_PLUS_CLASS::GetStartString(CPrinterDriverBase* pDriver)
+{
+    return GetLayerStartString(pDriver, 0, 0, 0, 0);
+}
+
+std::string DEVPARMJV330_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed, int nPosKind, int)
+{
+    ly::Values v = Roll(*this, pDriver, bReversed, nPosKind);
+    v.band = 1;
+    v.powerOff = m_bPowerOff ? 1 : 0;
+    v.powerOffMinutes = m_nPowerOff < 0 ? 0 : m_nPowerOff;
+    v.roll.setLeft = m_bSetLeftMargin;
+    v.roll.left = m_nLeftMargin;
+    v.roll.setRight = m_bSetRightMargin;
+    v.roll.right = m_nRightMargin;
+    const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
+    v.modelType = env ? env->GetInt(L"ModelType", ly::kKeep) : ly::kKeep;
+    return ly::Start({Cmd::GR, Cmd::RollQK},
+                     {Cmd::QP, Cmd::RollQC, Cmd::PX, Cmd::QA, Cmd::PB, Cmd::QH, Cmd::RollPP, Cmd::PO, Cmd::PL}, v,
+                     pDriver);
 }

@@ -20,6 +20,9 @@ class DEVPARMCJV300_PLUS_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMCJV300_PLUS_CLASS(int nSize = sizeof(DEVPARMCJV300_PLUS_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetStartString(CPrinterDriverBase* pDriver) override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     int GetWhiteOrderOrMode() override { return nWhiteOrder; }
@@ -34,6 +37,8 @@ class DEVPARMJV330_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJV330_CLASS(int nSize = sizeof(DEVPARMJV330_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
     int GetWhiteOrderOrMode() override { return nWhiteOrder; }
     // A fixed dot size (above 0) takes one bit per pixel.
     virtual int GetBitsPerPixel() { return m_nDotSize > 0 ? 1 : 2; }

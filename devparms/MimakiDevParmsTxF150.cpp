@@ -1,7 +1,9 @@
 #include "devparms/MimakiDevParmsTxF150.h"
 
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
 #include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
 
 using namespace mimaki::parms;
 
@@ -60,3 +62,44 @@ int CDevParmsTxF150::JobPrintOptionAvailable(CJobPrintOptionQuery& query)
 }
 
 int CDevParmsTxF150::GetMediaCut() { return m_bAutoCutting ? 1 : 0; }
+
+namespace {
+
+void LeWord(std::string& out, int v)
+{
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>(v >> 8 & 0xFF);
+}
+
+void LeDword(std::string& out, int v)
+{
+    LeWord(out, v);
+    LeWord(out, v >> 16);
+}
+
+} // namespace
+
+int CDevParmsTxF150::OutputStartString(CPrinterDriverBase* pDriver)
+{
+    if (!pDriver)
+        return 0;
+    std::string start = "Q@";
+    LeWord(start, m_nMediaFeedMode);
+    LeDword(start, m_nMediaFeedValue);
+    for (const int v : {m_nFeedSpeedMode, m_nFeedSpeedValue, m_bAutoCutting && pDriver->GetCutOption() != 0 ? 1 : 0,
+                        m_nDryTimeScan, m_nDryTimeJob, m_nDryTimeScanValue, m_nDryTimeJobValue,
+                        m_nAbsorbabilityFanStrength, m_nTopBlower, m_bSetLeftMargin})
+        LeWord(start, v);
+    LeDword(start, m_nLeftMargin);
+    LeWord(start, m_bSetRightMargin);
+    LeDword(start, m_nRightMargin);
+    for (const int v : {m_nPreHeaterMode, m_nPreHeaterValue, m_nPrintHeaterMode, m_nPrintHeaterValue,
+                        m_nAfterHeaterMode, m_nAfterHeaterValue, m_nOFFTime, m_nBandDivision, m_nOverPrint,
+                        m_nDotSize, m_bPrintLayers, m_nLayerMode, m_nPrintOrder, m_nScanSpeed, WaveForm,
+                        PrintDirection})
+        LeWord(start, v);
+    start.append(reinterpret_cast<const char*>(strDotVolumesData), sizeof strDotVolumesData);
+    return pDriver->Output(start);
+}
+
+std::string CDevParmsTxF150::GetEndString(CPrinterDriverBase*) { return preProcess("QE\\000"); }

@@ -1,6 +1,10 @@
 #include "devparms/MimakiDevParmsUJF.h"
 
+#include "devparms/MimakiCommands.h"
+#include "devparms/MimakiLayerStart.h"
 #include "devparms/ParmKeys.h"
+#include "host/PreProcess.h"
+#include "host/PrinterDriverBase.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
 
@@ -340,3 +344,258 @@ const KeyTable* DEVPARMS_JFX200EX_CLASS::Table() const
     }());
     return &table;
 }
+
+// ---------------------------------------------------------------- layer starts
+
+namespace {
+
+namespace ly = mimaki::layer;
+using ly::Cmd;
+
+// The UV options of a position or an ink.
+void Uv(ly::Values& v, const CMimakiLayerOption& o, int powers)
+{
+    v.uvLeft = o.nUVPolicyLeft;
+    v.uvRight = o.nUVPolicyRight;
+    v.uvSpot = o.nUVPolicySpotColor;
+    const int all[] = {o.nUVPower1, o.nUVPower2, o.nUVPower3, o.nUVPower4,
+                       o.nUVPower5, o.nUVPower6, o.nUVPower7, o.nUVPower8};
+    v.uvPowers.assign(all, all + powers);
+}
+
+// What every flatbed layer start carries.
+template <class C>
+ly::Values Flatbed(const C& p, int bReversed, int nPosKind)
+{
+    ly::Values v;
+    v.dotSize = p.nDotSize;
+    v.pass = p.nPass;
+    v.waveShape = p.nWaveShape;
+    v.mediaCorrection = p.nMediaCorrection;
+    v.mediaCorrectionValue = p.nMediaCorrectionValue;
+    v.refresh = p.nRefreshLevel;
+    v.reversed = bReversed;
+    v.positionKind = nPosKind;
+    return v;
+}
+
+const CMimakiLayerOption& PositionOption(const CMimakiLayerOption (&opts)[5], int index)
+{
+    return opts[index < 0 ? 0 : index > 4 ? 4 : index];
+}
+
+} // namespace
+
+// Per-ink options where the ink's own set is chosen, else the position's.
+std::string DEVPARMJFX500_v2_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
+                                                        int nPosKind, int nPosIndex)
+{
+    const CMimakiLayerOption opts[5] = {nLayerOpt1, nLayerOpt2, nLayerOpt3, nLayerOpt4, nLayerOpt5};
+    const CMimakiLayerOption& pos = PositionOption(opts, nPosIndex);
+    const CMimakiLayerOption* inks[] = {&nLayerOptColor, &m_nLayerOptWhite, &m_nLayerOptVarnish, &m_nLayerOptPrimer};
+    const CMimakiLayerOption& ink = *inks[ly::InkOfKind(nLayer)];
+    ly::Values v = Flatbed(*this, bReversed, nPosKind);
+    v.pass = pos.nPass;
+    v.waveShape = pos.nWaveShape;
+    v.direction = pos.nDirection;
+    v.layers = pos.nLayers;
+    Uv(v, ink.bParameterSet ? ink : pos, 8);
+    return ly::Start({}, {Cmd::QP, Cmd::QA, Cmd::QC, Cmd::QH, Cmd::PB, Cmd::PO, Cmd::QT, Cmd::PI, Cmd::QX}, v, pDriver);
+}
+
+std::string DEVPARMJFX500_v2_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
+
+std::string DEVPARMJFXMKSERIES_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
+                                                          int nPosKind, int)
+{
+    const CMimakiLayerOption* inks[] = {&nLayerOptColor, &nLayerOptWhite, &nLayerOptVarnish, &nLayerOptPrimer};
+    const CMimakiLayerOption& ink = *inks[ly::InkOfKind(nLayer)];
+    ly::Values v = Flatbed(*this, bReversed, nPosKind);
+    v.direction = ink.nDirection;
+    v.layers = ink.nLayers;
+    Uv(v, ink, 8);
+    return ly::Start({}, {Cmd::QP, Cmd::QA, Cmd::QC, Cmd::QT, Cmd::PI, Cmd::QX}, v, pDriver);
+}
+
+std::string DEVPARMJFXMKSERIES_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag)
+{
+    return ly::End(nFlag);
+}
+
+std::string DEVPARMJFX200_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
+                                                     int nPosKind, int nPosIndex)
+{
+    const CMimakiLayerOption opts[5] = {nLayerOpt1, nLayerOpt2, nLayerOpt3, nLayerOpt4, nLayerOpt5};
+    const CMimakiLayerOption& pos = PositionOption(opts, nPosIndex);
+    const CMimakiLayerOption* inks[] = {&nLayerOptColor, &nLayerOptWhite, &nLayerOptVarnish, &nLayerOptPrimer};
+    const CMimakiLayerOption& ink = *inks[ly::InkOfKind(nLayer)];
+    ly::Values v = Flatbed(*this, bReversed, nPosKind);
+    v.pass = pos.nPass;
+    v.waveShape = pos.nWaveShape;
+    v.direction = pos.nDirection;
+    v.layers = pos.nLayers;
+    Uv(v, pos, 4);
+    // The ink's spot-colour policy applies to the ink it prints.
+    if (ly::InkOfKind(nLayer) != ly::kColour)
+        v.uvSpot = ink.nUVPolicySpotColor;
+    v.band = IsSplitPrintArea() ? 1 : 0;
+    return ly::Start({}, {Cmd::QP, Cmd::QC, Cmd::QH, Cmd::PB, Cmd::PO, Cmd::QT, Cmd::PI, Cmd::QV}, v, pDriver);
+}
+
+std::string DEVPARMJFX200_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
+
+std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+                                                         int nPosKind, int nPosIndex)
+{
+    ly::Values v;
+    v.dotSize = nDotSize;
+    v.refresh = nRefreshLevel;
+    v.mediaCorrection = nMediaCorrection;
+    v.mediaCorrectionValue = nMediaCorrectionValue;
+    v.reversed = bReversed;
+    v.positionKind = nPosKind;
+    v.layerCount = nNumberOfLayers;
+    v.position = nPosIndex;
+    v.powerOff = bPowerOff ? 1 : 0;
+    v.powerOffMinutes = nPowerOff;
+    v.colourIds = &MimakiColorIDList;
+    v.jobSize = true;
+    return ly::Start({}, {Cmd::QP, Cmd::QT, Cmd::QB, Cmd::QC, Cmd::QS, Cmd::PI, Cmd::PO, Cmd::QV}, v, pDriver);
+}
+
+std::string DEVPARMS_JFX200EX_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
+
+// Position N's UV mode and value, over-paint count, mirror flag and wave
+// shape, and its six layer parameters.
+std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+                                                           int nPosKind, int nPosIndex)
+{
+    const int i = nPosIndex < 0 ? 0 : nPosIndex > 4 ? 4 : nPosIndex;
+    const int uv[] = {m_nLayer1UV, m_nLayer2UV, m_nLayer3UV, m_nLayer4UV, m_nLayer5UV};
+    const int uvValue[] = {m_nLayerUV1Val, m_nLayerUV2Val, m_nLayerUV3Val, m_nLayerUV4Val, m_nLayerUV5Val};
+    const int overPaint[] = {m_nLayerOverPaint1, m_nLayerOverPaint2, m_nLayerOverPaint3, m_nLayerOverPaint4,
+                             m_nLayerOverPaint5};
+    const int mirror[] = {m_nMirror1, m_nMirror2, m_nMirror3, m_nMirror4, m_nMirror5};
+    const int wave[] = {m_nAWaveShape1, m_nAWaveShape2, m_nAWaveShape3, m_nAWaveShape4, m_nAWaveShape5};
+    ly::Values v;
+    v.dotSize = m_nDotSize;
+    v.pass = nPass;
+    v.direction = m_nDirection;
+    v.layers = overPaint[i];
+    v.waveShape = wave[i] ? wave[i] : m_nWaveShape;
+    v.mediaCorrection = m_nMediaFeedMode;
+    v.mediaCorrectionValue = m_nMediaFeedValue;
+    v.refresh = m_nRefreshLevel;
+    v.reversed = bReversed || mirror[i];
+    v.positionKind = nPosKind;
+    v.uvLeft = v.uvRight = uv[i];
+    v.uvPowers = {uvValue[i]};
+    // Panel settings may keep the printer's UV.
+    if (bSkipUVCommandWhenPanelSettings && uv[i] == 0)
+        v.uvLeft = v.uvRight = ly::kKeep;
+    return ly::Start({}, {Cmd::QP, Cmd::QA, Cmd::QC, Cmd::QT, Cmd::QV, Cmd::PI}, v, pDriver);
+}
+
+std::string DEVPARMUJF_x042MKII_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag)
+{
+    return ly::End(nFlag);
+}
+
+std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+                                                            int nPosKind, int nPosIndex)
+{
+    ly::Values v;
+    v.dotSize = nDotSize;
+    v.mediaCorrection = nCurFeedType;
+    v.mediaCorrectionValue = nFeedVal;
+    v.refresh = nRefreshLevel;
+    v.reversed = bReversed;
+    v.positionKind = nPosKind;
+    v.commandVersion = static_cast<int>(dCommandManualVersion * 100 + 0.5);
+    v.layerCount = nNumberOfLayers;
+    v.position = nPosIndex;
+    const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
+    v.jobSize = !env || env->GetInt(L"bUseQSCommand", 1) != 0;
+    return ly::Start({Cmd::QM}, {Cmd::QP, Cmd::QA, Cmd::QS, Cmd::QC, Cmd::QT, Cmd::QV, Cmd::PI, Cmd::QX}, v, pDriver);
+}
+
+std::string DEVPARMUJF7151plusII_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag)
+{
+    return ly::End(nFlag);
+}
+
+// ---------------------------------------------------------------- UJF models
+
+namespace {
+
+// The ink each layer of an ink configuration prints besides colour, and
+// whether it goes over the colour: WW, VV, WV, PP, WP, VP, WVP.
+struct UjfLayer {
+    ly::Ink ink;
+    bool over;
+};
+constexpr ly::Ink C = ly::kColour, W = ly::kWhite, V = ly::kVarnish, P = ly::kPrimer;
+const std::vector<std::vector<UjfLayer>> kUjfLayers = {
+    {{C, 0}, {W, 0}, {W, 0}, {W, 1}, {C, 0}, {W, 0}},
+    {{C, 0}, {V, 0}, {V, 1}, {V, 0}, {V, 0}},
+    {{C, 0}, {W, 0}, {W, 0}, {W, 1}, {V, 0}, {V, 1}, {V, 0}, {V, 0}, {C, 0}, {W, 0}},
+    {{C, 0}, {P, 0}, {P, 0}},
+    {{C, 0}, {W, 0}, {W, 0}, {W, 1}, {P, 0}, {P, 0}, {W, 0}, {C, 0}},
+    {{C, 0}, {V, 0}, {V, 1}, {V, 0}, {V, 0}, {P, 0}, {P, 0}},
+    {{C, 0}, {W, 0}, {P, 0}, {W, 0}, {W, 1}, {V, 0}, {V, 1}, {P, 0}, {V, 0}, {V, 0}, {C, 0}, {W, 0}},
+};
+
+UjfLayer UjfLayerOf(int typ, int layer)
+{
+    if (typ < 0 || typ >= static_cast<int>(kUjfLayers.size()) || layer < 0 ||
+        layer >= static_cast<int>(kUjfLayers[static_cast<std::size_t>(typ)].size()))
+        return {C, false};
+    return kUjfLayers[static_cast<std::size_t>(typ)][static_cast<std::size_t>(layer)];
+}
+
+// The start of a UJF layer: the ink's options, the pass list item, and the
+// arrangement as the underprint flag (1 under, 2 over colour).
+template <class C>
+std::string UjfStart(const C& p, CPrinterDriverBase* driver, int layer, int nPosKind, int arrangement, int powers)
+{
+    const CMimakiLayerOption* inks[] = {&p.nLayerOptColor, &p.nLayerOptWhite, &p.nLayerOptVarnish, &p.nLayerOptPrimer};
+    const CMimakiLayerOption& ink = *inks[UjfLayerOf(p.UJFPrinterTyp, layer).ink];
+    ly::Values v = Flatbed(p, arrangement, nPosKind);
+    v.direction = ink.nDirection;
+    v.layers = ink.nLayers;
+    Uv(v, ink, powers);
+    v.uvLeft = v.uvRight = ly::kKeep;
+    v.passItem = p.nPass;
+    return ly::Start({}, {Cmd::QA, Cmd::QC, Cmd::QP, Cmd::QT, Cmd::QV, Cmd::PD}, v, driver);
+}
+
+// Before a layer: the layer number; after it: back to the layer's start.
+std::string UjfLayerCommands(int layer)
+{
+    mimaki::cmd::Text t;
+    t.Raw("PI\\001").Byte(layer);
+    return t.Bytes();
+}
+
+} // namespace
+
+std::string CMimaki_UJF_Base_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
+                                                        int nPosKind, int)
+{
+    if (bReversed)
+        return BuildUnderprintStart(pDriver, nLayer, nPosKind);
+    const int typ = pDriver && pDriver->GetPrintEnv() ? pDriver->GetPrintEnv()->GetInt(L"UJFPrinterTyp", 0) : 0;
+    if (UjfLayerOf(typ, nLayer).over)
+        return BuildOverprintStart(pDriver, nLayer, nPosKind);
+    return BuildSingleLayerStart(pDriver, nLayer, nPosKind);
+}
+
+#define UJF_OPERATIONS(cls, powers)                                                                             \
+    std::string cls::GetLayerCommands(int nLayer) { return UjfLayerCommands(nLayer); }                          \
+    std::string cls::GetLayerEndCommands(int) { return preProcess("QX\\005\\001\\000\\000\\000\\000"); }        \
+    std::string cls::BuildSingleLayerStart(CPrinterDriverBase* d, int l, int k) { return UjfStart(*this, d, l, k, 0, powers); } \
+    std::string cls::BuildUnderprintStart(CPrinterDriverBase* d, int l, int k) { return UjfStart(*this, d, l, k, 1, powers); } \
+    std::string cls::BuildOverprintStart(CPrinterDriverBase* d, int l, int k) { return UjfStart(*this, d, l, k, 2, powers); }
+UJF_OPERATIONS(DEVPARMUJF3042_CLASS, 8)
+UJF_OPERATIONS(DEVPARMUJF706_CLASS, 4)
+#undef UJF_OPERATIONS

@@ -26,6 +26,18 @@ class CMimaki_UJF_Base_CLASS : public CMimakiDevParmsBase {
 public:
     explicit CMimaki_UJF_Base_CLASS(int nSize) : CMimakiDevParmsBase(nSize) {}
 
+    // Commands the UJF layer drivers send before and after a layer's data.
+    virtual std::string GetLayerCommands(int nLayer) = 0;
+    virtual std::string GetLayerEndCommands(int nLayer) = 0;
+    // The start of a layer printed alone, under colour, and over colour.
+    virtual std::string BuildSingleLayerStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) = 0;
+    virtual std::string BuildUnderprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) = 0;
+    virtual std::string BuildOverprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) = 0;
+
+    // The arrangement of the layer picks its start builder.
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+
     // The pass list of the UJF models ("DP19_strPass", "DP20_strPass").
     std::string strPass;
 
@@ -39,6 +51,11 @@ class DEVPARMUJF3042_CLASS : public CMimaki_UJF_Base_CLASS {
 public:
     explicit DEVPARMUJF3042_CLASS(int nSize = sizeof(DEVPARMUJF3042_CLASS)) : CMimaki_UJF_Base_CLASS(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerCommands(int nLayer) override;
+    std::string GetLayerEndCommands(int nLayer) override;
+    std::string BuildSingleLayerStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
+    std::string BuildUnderprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
+    std::string BuildOverprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
     int IsLayerReversed(int nLayer) override { return UnderprintLayer(nLayer, UJFPrinterTyp, 6); }
     MIMAKI_UJF_FIELDS;
 };
@@ -47,6 +64,11 @@ class DEVPARMUJF706_CLASS : public CMimaki_UJF_Base_CLASS {
 public:
     explicit DEVPARMUJF706_CLASS(int nSize = sizeof(DEVPARMUJF706_CLASS)) : CMimaki_UJF_Base_CLASS(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerCommands(int nLayer) override;
+    std::string GetLayerEndCommands(int nLayer) override;
+    std::string BuildSingleLayerStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
+    std::string BuildUnderprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
+    std::string BuildOverprintStart(CPrinterDriverBase* pDriver, int nLayer, int nPosKind) override;
     int IsLayerReversed(int nLayer) override { return UnderprintLayer(nLayer, UJFPrinterTyp, 2); }
     MIMAKI_UJF_FIELDS;
     int bDotSizeUseDefault = 0, nDotSizeBig = 0, nDotSizeMedium = 0, nDotSizeSmall = 0;
@@ -74,6 +96,9 @@ class DEVPARMUJF_x042MKII_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJF_x042MKII_CLASS(int nSize = sizeof(DEVPARMUJF_x042MKII_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     MIMAKI_UJF7151_FIELDS;
 };
 
@@ -89,6 +114,9 @@ public:
     {
     }
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
 
     BYTE strDotVolumesData[360] = {};
     std::wstring strPrintModeData, SlotsSetting, MimakiColorSequence;
@@ -112,12 +140,18 @@ class DEVPARMJFXMKSERIES_CLASS : public DEVPARMJFX500_CLASS {
 public:
     explicit DEVPARMJFXMKSERIES_CLASS(int nSize = sizeof(DEVPARMJFXMKSERIES_CLASS)) : DEVPARMJFX500_CLASS(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
 };
 
 class DEVPARMJFX500_v2_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJFX500_v2_CLASS(int nSize = sizeof(DEVPARMJFX500_v2_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     MIMAKI_UJF_FIELDS;
     CMimakiLayerOption m_nLayerOptWhite, m_nLayerOptVarnish, m_nLayerOptPrimer;
     CMimakiLayerOption nLayerOpt1, nLayerOpt2, nLayerOpt3, nLayerOpt4, nLayerOpt5;
@@ -127,6 +161,9 @@ class DEVPARMJFX200_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMJFX200_CLASS(int nSize = sizeof(DEVPARMJFX200_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     int Save(CPrintEnv* pEnv) override;
     MIMAKI_UJF_FIELDS;
     int bSplitPrintArea = 0;
@@ -138,6 +175,9 @@ class DEVPARMS_JFX200EX_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMS_JFX200EX_CLASS(int nSize = sizeof(DEVPARMS_JFX200EX_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
+                                    int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     int nPrnEnvVersion = 0, nNumberOfLayers = 0, nDotSize = 0, nRefreshLevel = 0, nMediaCorrection = 0;
     int nMediaCorrectionValue = 0, bPowerOff = 0, nPowerOff = 0;
 };

@@ -108,6 +108,14 @@ void Write(cmd::Text& t, Cmd c, const Values& v, const cmd::Job& job, const CPri
 
 } // namespace
 
+std::string Command(Cmd c, const Values& v, CPrinterDriverBase* driver)
+{
+    const cmd::Job job = cmd::JobOf(driver);
+    cmd::Text t;
+    Write(t, c, v, job, job.env);
+    return t.Template();
+}
+
 std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinterDriverBase* driver)
 {
     const cmd::Job job = cmd::JobOf(driver);

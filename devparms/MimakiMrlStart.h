@@ -69,6 +69,10 @@ struct Values {
 
 enum class Cmd { QC, QA, QB, QP, QK, QK2, PS, QS, QH, PP, PB, QV, PL, PO, PF, PPMachine };
 
+// One command in the escaped template notation (empty when the values do
+// not ask for it).
+std::string Command(Cmd c, const Values& v, CPrinterDriverBase* driver);
+
 // "Q@" 0 and the named commands, in the escaped template notation.
 std::string Commands(std::initializer_list<Cmd> order, const Values& v, CPrinterDriverBase* driver);
 
