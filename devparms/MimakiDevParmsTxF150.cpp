@@ -83,7 +83,7 @@ int CDevParmsTxF150::OutputStartString(CPrinterDriverBase* pDriver)
 {
     if (!pDriver)
         return 0;
-    std::string start = "Q@";
+    std::string start;
     LeWord(start, m_nMediaFeedMode);
     LeDword(start, m_nMediaFeedValue);
     for (const int v : {m_nFeedSpeedMode, m_nFeedSpeedValue, m_bAutoCutting && pDriver->GetCutOption() != 0 ? 1 : 0,
@@ -98,8 +98,8 @@ int CDevParmsTxF150::OutputStartString(CPrinterDriverBase* pDriver)
                         m_nDotSize, m_bPrintLayers, m_nLayerMode, m_nPrintOrder, m_nScanSpeed, WaveForm,
                         PrintDirection})
         LeWord(start, v);
-    start.append(reinterpret_cast<const char*>(strDotVolumesData), sizeof strDotVolumesData);
-    return pDriver->Output(start);
+    // One block: "Q@", its length, the fields.
+    return pDriver->Output("Q@" + std::string(1, static_cast<char>(start.size())) + start);
 }
 
 std::string CDevParmsTxF150::GetEndString(CPrinterDriverBase*) { return preProcess("QE\\000"); }

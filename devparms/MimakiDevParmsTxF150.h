@@ -20,8 +20,8 @@ public:
     CDRc MediaSizeGetNpMargin(CQueryNpMargin& query) override;
     int JobPrintOptionAvailable(CJobPrintOptionQuery& query) override;
     int GetMediaCut() override;
-    // "Q@", the job settings (16-bit values, 32-bit for the signed feed and
-    // margins, low byte first) and the dot-volume table.
+    // One "Q@" block of the job settings: 16-bit values, 32-bit for the
+    // signed feed and margins, low byte first.
     int OutputStartString(CPrinterDriverBase* pDriver) override;
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
 

@@ -1,6 +1,7 @@
 #include "tools/parmtool/ParmTool.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -9,10 +10,14 @@
 #include "devparms/MimakiDevParms.h"
 #include "devparms/MimakiDevParmsCJV330.h"
 #include "devparms/ParmKeys.h"
+#include "driver/MimakiBaseDriver.h"
 #include "entry/ModelTable.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
+#include "host/OutputSink.h"
+#include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
+#include "tools/streamdump/StreamParser.h"
 #include "tools/common/Json.h"
 
 namespace parmtool {
@@ -27,6 +32,8 @@ constexpr const char* kUsage =
     "usage: parmtool keys --uid N [--json]\n"
     "       parmtool save [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json] [-o FILE.ini]\n"
     "       parmtool show [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json]\n"
+    "       parmtool start [--uid N] [--settings ...] [--set ...] [--dpi H[xV]] [--cut C] [--command-set S]\n"
+    "                      [--job-name T] [--json]\n"
     "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
     "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
     "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
@@ -47,6 +54,11 @@ struct Options {
     std::vector<std::pair<std::wstring, std::wstring>> sets;
     bool json = false;
     std::string output;
+    // start: the job's data.
+    double dpiH = 720, dpiV = 720;
+    int cut = -1; // -1: the class's default for the job's cut option
+    int commandSet = -1;
+    std::wstring jobName = L"job";
 };
 
 int ParseUid(const std::string& text)
@@ -68,7 +80,7 @@ Options ParseArgs(const std::vector<std::string>& args)
     o.command = args[0];
     if (o.command == "--help" || o.command == "-h")
         return o;
-    if (o.command != "keys" && o.command != "save" && o.command != "show")
+    if (o.command != "keys" && o.command != "save" && o.command != "show" && o.command != "start")
         throw Usage{"unknown command '" + o.command + "'"};
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -94,6 +106,25 @@ Options ParseArgs(const std::vector<std::string>& args)
             o.sets.emplace_back(Utf8ToWide(kv.substr(0, eq)), Utf8ToWide(kv.substr(eq + 1)));
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--dpi" && o.command == "start") {
+            const std::string& d = value();
+            char* end = nullptr;
+            o.dpiH = std::strtod(d.c_str(), &end);
+            o.dpiV = *end == 'x' ? std::strtod(end + 1, &end) : o.dpiH;
+            if (*end || !(o.dpiH >= 1 && o.dpiH <= 100000) || !(o.dpiV >= 1 && o.dpiV <= 100000))
+                throw Usage{"--dpi expects H or HxV in dots per inch, got '" + d + "'"};
+        } else if (a == "--cut" && o.command == "start") {
+            const std::string& c = value();
+            if (c != "0" && c != "1" && c != "2")
+                throw Usage{"--cut expects 0 (no cut), 1 (cut) or 2 (the printer's setting), got '" + c + "'"};
+            o.cut = c[0] - '0';
+        } else if (a == "--command-set" && o.command == "start") {
+            const std::string& c = value();
+            if (c.size() != 1 || c[0] < '0' || c[0] > '4')
+                throw Usage{"--command-set expects 0 to 4, got '" + c + "'"};
+            o.commandSet = c[0] - '0';
+        } else if (a == "--job-name" && o.command == "start") {
+            o.jobName = Utf8ToWide(value());
         } else if (a == "-o" && o.command == "save") {
             o.output = value();
         } else if (a == "--help" || a == "-h") {
@@ -429,6 +460,103 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
     return 0;
 }
 
+// The job's start and end as the model's driver (or the legacy driver
+// while the model's is not built) sends them, decoded command by command.
+int Start(const Options& o, std::ostream& out, std::ostream& err)
+{
+    CPrintEnv env = LoadStore(o);
+    const int uid = UidOf(o, env);
+    env.PutInt(PrEnv_UID.pszKey, uid);
+    if (o.commandSet >= 0)
+        env.PutInt(L"nFunctModeId", o.commandSet);
+    env.ClearBadValues();
+    std::unique_ptr<CPrinterDriverBase> driver(
+        dynamic_cast<CPrinterDriverBase*>(mimaki::CreateForRow(&env, mimaki::FindModel(uid), uid)));
+    std::string driverName = "the model's driver";
+    if (!driver) {
+        Model m = Build(uid, env);
+        m.parms->Load(&env);
+        driver = std::make_unique<CMimakiLegacyBasePrinterDriver>(&env, m.parms.release());
+        driverName = "CMimakiLegacyBasePrinterDriver (the model's driver is not built)";
+    }
+    Warn(env, err);
+    CUnivDevParmsBase* parms = driver->GetDevParms();
+
+    CPrintJobOpenContext ctx;
+    ctx.dpiFirst = o.dpiH;
+    ctx.dpiSecond = o.dpiV;
+    ctx.pixelWidth = 1000;
+    ctx.rowCount = 1000;
+    ctx.colourCodes = {0, 1, 2, 3};
+    ctx.functMode = o.commandSet >= 0 ? o.commandSet : 0;
+    ctx.jobName = o.jobName;
+    if (o.cut >= 0) {
+        ctx.cutOption = o.cut;
+    } else {
+        CJobPrintOptionQuery query{0, 0};
+        parms->JobPrintOptionAvailable(query);
+        ctx.cutOption = query.value;
+    }
+    CMemorySink sink;
+    driver->SetOutputSink(&sink);
+    if (!driver->JobOpen(&ctx))
+        throw Failure{"the driver refused the job"};
+    const auto* mimakiParms = dynamic_cast<CMimakiDevParmsBase*>(parms);
+    const mimaki::parms::KeyTable* table = mimaki::KeyTableOf(parms);
+    const bool layered = table && table->GetProfile().layered;
+    std::string start, end;
+    if (layered && mimakiParms) {
+        // The first layer section as the layer drivers start it.
+        auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
+        start = p->GetLayerStartString(driver.get(), 0, 0, 0, 0);
+        end = p->GetLayerEndString(driver.get(), 0, 1) + parms->GetEndString(driver.get());
+    } else {
+        if (!parms->OutputStartString(driver.get()))
+            throw Failure{"the start string could not be made"};
+        start = sink.Data();
+        sink.Clear();
+        if (!parms->OutputEndString(driver.get()))
+            throw Failure{"the end string could not be made"};
+        end = sink.Data();
+    }
+
+    std::vector<streamparse::Command> commands;
+    streamparse::ParseOptions options;
+    options.onCommand = [&commands](const streamparse::Command& c) { commands.push_back(c); };
+    const streamparse::ParseResult parsed = streamparse::ParseStream(start + end, options);
+    auto hex = [](const std::string& bytes) {
+        static const char digits[] = "0123456789abcdef";
+        std::string h;
+        for (const unsigned char c : bytes) {
+            h += digits[c >> 4];
+            h += digits[c & 15];
+        }
+        return h;
+    };
+    if (o.json) {
+        out << "{\"uid\": " << uid << ", \"start\": \"" << hex(start) << "\", \"end\": \"" << hex(end)
+            << "\", \"commands\": [";
+        for (std::size_t i = 0; i < commands.size(); ++i)
+            out << (i ? ", " : "") << "{\"offset\": " << commands[i].offset << ", \"part\": \""
+                << (commands[i].offset < start.size() ? "start" : "end") << "\", \"name\": "
+                << JsonString(commands[i].name) << ", \"fields\": " << JsonString(commands[i].fields) << "}";
+        out << "], \"errors\": [";
+        for (std::size_t i = 0; i < parsed.errors.size(); ++i)
+            out << (i ? ", " : "") << "{\"offset\": " << parsed.errors[i].offset
+                << ", \"message\": " << JsonString(parsed.errors[i].message) << "}";
+        out << "]}\n";
+    } else {
+        out << "UID " << uid << ", " << driverName << ": start " << start.size() << " bytes, end " << end.size()
+            << " bytes\n";
+        for (const auto& c : commands)
+            out << (c.offset < start.size() ? "start " : "end   ") << c.offset << "  " << c.name
+                << (c.fields.empty() ? "" : "  " + c.fields) << "\n";
+        for (const auto& e : parsed.errors)
+            out << "error at " << e.offset << ": " << e.message << "\n";
+    }
+    return parsed.errors.empty() ? 0 : 1;
+}
+
 } // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -447,6 +575,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return Keys(o, out);
         if (o.command == "save")
             return Save(o, out, err);
+        if (o.command == "start")
+            return Start(o, out, err);
         return Show(o, out, err);
     } catch (const Usage& u) {
         err << "parmtool: " << u.message << " (parmtool --help shows the usage)\n";
