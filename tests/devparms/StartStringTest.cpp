@@ -101,6 +101,23 @@ TEST(StartDP1, UnitTemplateAndTurnedOff)
     EXPECT_EQ(Hex(q.GetStartString(f.driver.get())), "1b40" "1b2855" "01" "00" "05");
 }
 
+// A stored template with more placeholders than the nine values, bad
+// escapes and a trailing backslash: extra placeholders read 0, "\\x" without
+// digits is 'x', "\\9" is '9', the trailing backslash gives nothing.
+TEST(StartDP1, MalformedStoredTemplate)
+{
+    JobFixture f;
+    f.env.PutInt(L"DP1_DontSendSet1", 0);
+    std::wstring tmpl = L"MP";
+    for (int i = 0; i < 12; ++i)
+        tmpl += L"\\%03o";
+    tmpl += L"\\x\\9\\";
+    f.env.PutString(L"DevParmSet1", tmpl);
+    auto& p = f.Open<DEVPARM1_CLASS>(720, 720);
+    EXPECT_EQ(Hex(p.GetStartString(f.driver.get())),
+              "1b40" "1b2855" "01" "00" "05" "4d50" "04" "01" "01" "00" "0000" "0000" "ff" "000000" "78" "39");
+}
+
 TEST(StartDP2, EverySendFlag)
 {
     JobFixture f;
