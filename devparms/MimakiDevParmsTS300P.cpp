@@ -283,34 +283,16 @@ using mrl::Cmd;
 template <class C>
 mrl::Values Common(C& p, CPrinterDriverBase* driver, bool hasCutter)
 {
-    mrl::Values v;
-    v.cut = mrl::CutByte(hasCutter, p.bCut, driver);
-    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : mrl::kKeep;
-    v.sendJobDry = p.m_nDryTimeModeJob == 1;
-    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
+    mrl::Values v = mrl::RecordValues(p, driver, hasCutter);
     v.vacuum = p.bUseVacuum ? p.m_nVacuum : mrl::kKeep;
-    v.setLeft = p.m_bSetLeftMargin;
-    v.left = p.m_nLeftMargin;
-    v.setRight = p.m_bSetRightMargin;
-    v.right = p.m_nRightMargin;
-    v.feedMode = p.m_nMediaFeedMode;
-    v.feedValue = p.m_nMediaFeedValue;
     v.dotCode = p.m_nDotSizeV2;
-    v.pass = p.nPass;
     v.hSpeedMode = p.nHSpeedMode;
-    v.direction = p.m_nDirection;
-    v.inkLayers = p.m_nInkLayers;
     v.sendWaveShape = p.bUseWaveShape;
-    v.waveShape = p.m_nWaveShape;
     v.bandAdjust = p.nBandAdjust;
     v.printModeSet = p.nPrintModeSetNumber;
-    v.feedSpeedMode = p.m_nFeedSpeedMode;
-    v.feedSpeedValue = p.m_nFeedSpeedValue;
-    v.avoidGap = p.bAvoidGapBetweenJobs;
     const CPrintEnv* env = driver ? driver->GetPrintEnv() : nullptr;
     v.headsSelectable = env && env->GetInt(L"HeadSelectionEnable", 0) != 0;
     v.headSelection = p.nHeadSelection;
-    v.colourIds = &p.MimakiColorIDList;
     return v;
 }
 

@@ -225,30 +225,12 @@ using mrl::Cmd;
 template <class C>
 mrl::Values Roll(C& p, CPrinterDriverBase* driver)
 {
-    mrl::Values v;
-    v.cut = mrl::CutByte(true, p.bCut, driver);
-    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : mrl::kKeep;
-    v.sendJobDry = p.m_nDryTimeModeJob == 1;
-    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
-    v.setLeft = p.m_bSetLeftMargin;
-    v.left = p.m_nLeftMargin;
-    v.setRight = p.m_bSetRightMargin;
-    v.right = p.m_nRightMargin;
-    v.feedMode = p.m_nMediaFeedMode;
-    v.feedValue = p.m_nMediaFeedValue;
+    mrl::Values v = mrl::RecordValues(p, driver, true);
     v.dotCode = p.m_nDotSize;
-    v.pass = p.nPass;
-    v.direction = p.m_nDirection;
-    v.inkLayers = p.m_nInkLayers;
     v.sendWaveShape = true;
-    v.waveShape = p.m_nWaveShape;
-    v.feedSpeedMode = p.m_nFeedSpeedMode;
-    v.feedSpeedValue = p.m_nFeedSpeedValue;
-    v.avoidGap = p.bAvoidGapBetweenJobs;
     v.heaters[0] = {p.m_nPreHeaterMode, p.m_nPreHeaterValue};
     v.heaters[1] = {p.m_nPrintHeaterMode, p.m_nPrintHeaterValue};
     v.heaters[2] = {p.m_nAfterHeaterMode, p.m_nAfterHeaterValue};
-    v.colourIds = &p.MimakiColorIDList;
     v.offsetCommand = WideToAnsi(p.strOffsetCommand);
     return v;
 }

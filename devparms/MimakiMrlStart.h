@@ -89,6 +89,34 @@ int ListValue(const CPrintEnv* env, const std::wstring& key, int index, int fall
 // replaced by the operator's cut setting.
 int CutByte(bool hasCutter, int deviceCut, CPrinterDriverBase* driver);
 
+// What the MRL III roll records share under one naming (the TS300P and the
+// JV300/UJV families): cut, dry times, margins, media feed, print mode,
+// feed speed, gap between jobs, colour ids.
+template <class C>
+Values RecordValues(C& p, CPrinterDriverBase* driver, bool hasCutter)
+{
+    Values v;
+    v.cut = CutByte(hasCutter, p.bCut, driver);
+    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : kKeep;
+    v.sendJobDry = p.m_nDryTimeModeJob == 1;
+    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
+    v.setLeft = p.m_bSetLeftMargin;
+    v.left = p.m_nLeftMargin;
+    v.setRight = p.m_bSetRightMargin;
+    v.right = p.m_nRightMargin;
+    v.feedMode = p.m_nMediaFeedMode;
+    v.feedValue = p.m_nMediaFeedValue;
+    v.pass = p.nPass;
+    v.direction = p.m_nDirection;
+    v.inkLayers = p.m_nInkLayers;
+    v.waveShape = p.m_nWaveShape;
+    v.feedSpeedMode = p.m_nFeedSpeedMode;
+    v.feedSpeedValue = p.m_nFeedSpeedValue;
+    v.avoidGap = p.bAvoidGapBetweenJobs;
+    v.colourIds = &p.MimakiColorIDList;
+    return v;
+}
+
 // The roll models with heaters (13, 15 and the string-object models with
 // their fields): cut, dry times, feed correction, print mode, heaters, off
 // time, fan, standby time and colour pattern.
