@@ -58,6 +58,36 @@ TEST_F(StreamdumpCli, JsonSummaryCarriesTheDigestAndPreviewsAreWritten)
     EXPECT_NE(trace.out.find("sha256 " + expect.Hex()), std::string::npos) << trace.out;
 }
 
+// The job commands with their named parameters; a setting left to the
+// printer is null.
+TEST_F(StreamdumpCli, JobCommandsAreListedWithTheirParameters)
+{
+    const std::string stream = kGood.substr(0, 8) + Bytes({'M', 'P', 4, 1, 0xFF, 1, 0, 0, 0xFF, 0xFF, 0xFF}) +
+                               kGood.substr(8) + Bytes({'Q', 'Z', 0});
+    const std::string file = Write("job.prn", stream);
+    const RunResult r = Exec({"--json", file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("{\"offset\": 8, \"name\": \"MP\", \"meaning\": \"print mode\", \"bytes\": "
+                         "\"4d500401ff010000ffffff\", \"params\": {\"banding\": 4, \"unidirectional\": 1, "
+                         "\"overprint\": null, \"cut\": 1, \"dryTimeScan\": 0, \"dryTimeEnd\": null, "
+                         "\"byte9\": null}}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("{\"offset\": 2, \"name\": \"ESC (U\", \"meaning\": \"unit\", \"bytes\": "
+                         "\"1b2855010005\", \"params\": {\"unit\": 5}}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("\"ESC .\", \"meaning\""), std::string::npos) << "raster records are no job commands";
+    EXPECT_NE(r.err.find("offset 0x33: unknown MRL III block QZ with 0 parameter bytes; skipped"), std::string::npos)
+        << r.err;
+
+    const RunResult trace = Exec({"--trace", file});
+    EXPECT_NE(trace.out.find("00000008     11  MP       print mode: banding=4 unidirectional=1 overprint=printer cut=1 "
+                             "dryTimeScan=0 dryTimeEnd=printer byte9=printer\n"),
+              std::string::npos)
+        << trace.out;
+}
+
 TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
 {
     // The second row's PackBits data is one byte short.

@@ -316,7 +316,8 @@ TEST(StreamParserMrl3, TwoRecordsOfOneColourInABandGoToTwoPlanes)
 TEST(StreamParserLayers, EachStartToEndIsALayerWithRowsFromZero)
 {
     auto row = [](int colour, int data) { return kQY + kQR0 + B({'Q', 'D', 7, colour, 0, 1, 1, 0, 1, 0, data}); };
-    const std::string layer0 = B({'Q', '@', 0, 'Q', 'P', 2, 0xAA, 0xBB}) + row(0, 0x80) + kQR1 + B({'Q', 'E', 0});
+    const std::string layer0 =
+        B({'Q', '@', 0, 'Q', 'P', 9, 1, 0xD0, 2, 0xD0, 2, 8, 1, 1, 0}) + row(0, 0x80) + kQR1 + B({'Q', 'E', 0});
     const std::string layer1 = B({'Q', '@', 0}) + row(254, 0xC0) + kQR1 + row(254, 0x40) + kQR1 + B({'Q', 'E', 0});
     const std::string s = layer0 + layer1;
     const ParseResult r = ParseStream(s);

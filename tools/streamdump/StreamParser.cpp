@@ -56,32 +56,6 @@ namespace {
 
 constexpr std::uint8_t kEsc = 0x1B;
 
-// Early job commands: two letters and a fixed parameter count.
-struct FixedCommand {
-    const char* name;
-    int params;
-    const char* meaning;
-};
-
-constexpr FixedCommand kFixedCommands[] = {
-    {"MD", 4, "resolution"},
-    {"MP", 9, "print mode"},
-    {"MC", 1, "dot code"},
-    {"ME", 3, "density mode"},
-    {"MB", 1, "MB"},
-    {"MY", 1, "ink set"},
-    {"MA", 4, "feed correction"},
-    {"MF", 1, "refresh"},
-    {"MK", 5, "heaters"},
-    {"Mn", 1, "layer mode"},
-    {"WC", 1, "white/colour layer"},
-    {"MX", 1, "fixed dot size"},
-    {"SO", 6, "white options"},
-    {"SA", 4, "weaving"},
-    {"SD", 3, "dot sizes"},
-    {"SU", 2, "UV light"},
-};
-
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 std::string Fmt(const char* format, ...)
@@ -198,7 +172,14 @@ private:
 
     // Bookkeeping
     void Count(std::string_view name);
+    // Counts a command read in full (ending at m_pos).
+    void Note(std::size_t start, std::string_view name);
     void Trace(std::size_t start, std::string_view name, const std::string& fields);
+    // A job command with its meaning and named parameters (extra is added
+    // to the trace text).
+    void TraceJob(std::size_t start, std::string_view name, const DecodedCommand& command,
+                  const std::string& extra = {});
+    bool KeepsJobCommands() const { return Tracing() || m_opt.keepJobCommands; }
     bool Tracing() const { return static_cast<bool>(m_opt.onCommand); }
     void SawFormat(RasterFormat format);
 
@@ -214,9 +195,11 @@ private:
     void ParseEscParen(std::size_t start);
     void ParseMrl(std::size_t start);
     void ParseQd(std::size_t start, const std::uint8_t* params, std::size_t len);
-    void ParseFixed(std::size_t start, std::string_view name, int params, const char* meaning);
+    void ParseFixed(std::size_t start, std::string_view name, int params, bool extra);
     void ParseRecordData(Record& rec, std::string_view name, std::string fields);
-    const FixedCommand* FindFixed(std::uint8_t a, std::uint8_t b, int& params) const;
+    // Parameter count of a fixed-length command, -1 when a b is none;
+    // extra tells one of ParseOptions::extraCommands.
+    int FindFixed(std::uint8_t a, std::uint8_t b, bool& extra) const;
 
     const std::uint8_t* m_data;
     std::size_t m_size;
@@ -233,6 +216,9 @@ private:
     bool m_layerClosed = false;
     std::size_t m_nextLayerStart = SIZE_MAX;
     std::size_t m_closeEnd = 0;
+
+    // Which layouts apply where a command has two of one length.
+    CommandContext m_context;
 
     // ESC/P colour state
     int m_escColour = 0;
@@ -276,7 +262,7 @@ void Parser::Count(std::string_view name)
         m_res.commandCounts.emplace(std::string(name), 1);
 }
 
-void Parser::Trace(std::size_t start, std::string_view name, const std::string& fields)
+void Parser::Note(std::size_t start, std::string_view name)
 {
     Count(name);
     m_understood = m_pos;
@@ -284,8 +270,31 @@ void Parser::Trace(std::size_t start, std::string_view name, const std::string& 
     // next layer, should one follow.
     if (m_layerClosed && m_nextLayerStart == SIZE_MAX && start >= m_closeEnd && name != "0xFF" && name != "NUL")
         m_nextLayerStart = start;
+}
+
+void Parser::Trace(std::size_t start, std::string_view name, const std::string& fields)
+{
+    Note(start, name);
     if (Tracing())
-        m_opt.onCommand(Command{start, m_pos - start, std::string(name), fields});
+        m_opt.onCommand(Command{start, m_pos - start, std::string(name), fields, false, {}, {}});
+}
+
+void Parser::TraceJob(std::size_t start, std::string_view name, const DecodedCommand& command,
+                      const std::string& extra)
+{
+    if (!KeepsJobCommands()) {
+        Trace(start, name, {});
+        return;
+    }
+    Note(start, name);
+    Command c{start, m_pos - start, std::string(name), command.meaning, true, command.meaning, command.params};
+    if (!command.params.empty())
+        c.fields += ": " + ParamsText(command.params);
+    c.fields += extra;
+    if (Tracing())
+        m_opt.onCommand(c);
+    if (m_opt.keepJobCommands)
+        m_res.jobCommands.push_back(std::move(c));
 }
 
 void Parser::SawFormat(RasterFormat format)
@@ -412,21 +421,12 @@ void Parser::Place(const Record& rec, const std::uint8_t* data)
     layer.rows = std::max(layer.rows, plane.rows);
 }
 
-const FixedCommand* Parser::FindFixed(std::uint8_t a, std::uint8_t b, int& params) const
+int Parser::FindFixed(std::uint8_t a, std::uint8_t b, bool& extra) const
 {
-    const char name[3] = {static_cast<char>(a), static_cast<char>(b), 0};
-    const auto extra = m_opt.extraCommands.find(std::string_view(name, 2));
-    if (extra != m_opt.extraCommands.end()) {
-        static constexpr FixedCommand kExtra = {"", 0, "command"};
-        params = extra->second;
-        return &kExtra;
-    }
-    for (const FixedCommand& c : kFixedCommands)
-        if (c.name[0] == name[0] && c.name[1] == name[1]) {
-            params = c.params;
-            return &c;
-        }
-    return nullptr;
+    const char name[2] = {static_cast<char>(a), static_cast<char>(b)};
+    const auto it = m_opt.extraCommands.find(std::string_view(name, 2));
+    extra = it != m_opt.extraCommands.end();
+    return extra ? it->second : FixedCommandLength(a, b);
 }
 
 ParseResult Parser::Run()
@@ -447,16 +447,22 @@ ParseResult Parser::Run()
             if (MoveDown(start, 1, "band end"))
                 Trace(start, "LF", Tracing() ? Fmt("band end, next row %lld", static_cast<long long>(m_y)) : "");
             continue;
-        case 0x0C:
+        case 0x0C: {
             ++m_pos;
             Touch(start);
             LayerEnd(m_pos, "FF");
-            Trace(start, "FF", Fmt("page end (layer %d)", m_layer));
+            DecodedCommand d;
+            d.meaning = "page end";
+            TraceJob(start, "FF", d, Tracing() ? Fmt(" (layer %d)", m_layer) : std::string());
             continue;
-        case 0xFF:
+        }
+        case 0xFF: {
             ++m_pos;
-            Trace(start, "0xFF", "job end");
+            DecodedCommand d;
+            d.meaning = "job end";
+            TraceJob(start, "0xFF", d);
             continue;
+        }
         case 0x00:
             ++m_pos;
             Trace(start, "NUL", "ignored");
@@ -465,10 +471,10 @@ ParseResult Parser::Run()
             break;
         }
         if (m_pos + 1 < m_size) {
-            int params = 0;
-            if (const FixedCommand* fixed = FindFixed(c, m_data[m_pos + 1], params)) {
-                ParseFixed(start, std::string_view(reinterpret_cast<const char*>(m_data + start), 2), params,
-                           fixed->meaning);
+            bool extra = false;
+            const int params = FindFixed(c, m_data[m_pos + 1], extra);
+            if (params >= 0) {
+                ParseFixed(start, std::string_view(reinterpret_cast<const char*>(m_data + start), 2), params, extra);
                 continue;
             }
             if ((c == 'Q' || c == 'P' || c == 'G') && IsCommandLetter(m_data[m_pos + 1])) {
@@ -511,20 +517,24 @@ ParseResult Parser::Run()
     return std::move(m_res);
 }
 
-void Parser::ParseFixed(std::size_t start, std::string_view name, int params, const char* meaning)
+void Parser::ParseFixed(std::size_t start, std::string_view name, int params, bool extra)
 {
     if (!Need(start, 2 + std::size_t(params), std::string(name).c_str()))
         return;
     const std::uint8_t* p = m_data + start + 2;
     m_pos = start + 2 + std::size_t(params);
-    std::string fields;
-    if (Tracing()) {
-        if (name == "MD")
-            fields = Fmt("resolution V=%u H=%u", Le16(p), Le16(p + 2));
-        else
-            fields = std::string(meaning) + (params ? ": " + Hex(p, std::size_t(params)) : "");
+    if (extra) {
+        DecodedCommand d;
+        d.meaning = "command";
+        TraceJob(start, name, d, Tracing() && params ? ": " + Hex(p, std::size_t(params)) : std::string());
+        return;
     }
-    Trace(start, name, fields);
+    if (name == "MD")
+        m_context.firstFamily = false;
+    const DecodedCommand d = DecodeJobCommand(name, p, std::size_t(params), m_context);
+    if (!d.error.empty())
+        Error(start, d.error);
+    TraceJob(start, name, d, d.params.empty() && Tracing() ? ": " + Hex(p, std::size_t(params)) : std::string());
 }
 
 void Parser::ParseEsc(std::size_t start)
@@ -533,14 +543,17 @@ void Parser::ParseEsc(std::size_t start)
         return;
     const std::uint8_t cmd = m_data[start + 1];
     switch (cmd) {
-    case '@':
+    case '@': {
         m_pos = start + 2;
         LayerStart(start, "ESC @");
         m_escColour = 0;
         m_escDensity = -1;
         m_escFormat = RasterFormat::Set0;
-        Trace(start, "ESC @", "reset");
+        DecodedCommand d;
+        d.meaning = "reset";
+        TraceJob(start, "ESC @", d);
         return;
+    }
     case '(':
         ParseEscParen(start);
         return;
@@ -634,15 +647,27 @@ void Parser::ParseEscParen(std::size_t start)
         if (MoveDown(start, Le16(p), "feed"))
             Trace(start, name, Tracing() ? Fmt("feed %u rows, next row %lld", Le16(p), static_cast<long long>(m_y)) : "");
         return;
-    case 'U':
-        if (n == 1 && p[0] != 0)
-            Trace(start, name, Fmt("unit %d/3600 inch (%d dpi)", p[0], 3600 / p[0]));
-        else
-            Trace(start, name, Hex(p, n));
+    case 'U': {
+        // The first command family sets its unit before its print mode.
+        m_context.firstFamily = true;
+        DecodedCommand d;
+        d.meaning = "unit";
+        if (n == 1 && p[0] != 0) {
+            d.params.push_back(Param{"unit", p[0], false, false});
+            TraceJob(start, name, d, Tracing() ? Fmt(" (1/3600 inch: %d dpi)", 3600 / p[0]) : std::string());
+        } else {
+            Error(start, n == 1 ? std::string("ESC (U with unit 0") : Fmt("ESC (U with %zu parameter bytes, 1 expected", n));
+            TraceJob(start, name, d, Tracing() ? ": " + Hex(p, n) : std::string());
+        }
         return;
-    default:
-        Trace(start, name, Tracing() ? Hex(p, n) : "");
+    }
+    default: {
+        Error(start, "unknown command " + name + Fmt(" with %zu parameter bytes; skipped", n));
+        DecodedCommand d;
+        d.meaning = "unknown";
+        TraceJob(start, name, d, Tracing() ? ": " + Hex(p, n) : std::string());
         return;
+    }
     }
 }
 
@@ -663,7 +688,10 @@ void Parser::ParseMrl(std::size_t start)
     }
     if (name == "Q@") {
         LayerStart(start, "Q@");
-        Trace(start, name, Fmt("layer start (layer %d)", m_layer));
+        const DecodedCommand d = DecodeJobCommand(name, p, len);
+        if (!d.error.empty())
+            Error(start, d.error);
+        TraceJob(start, name, d, Tracing() ? Fmt(" (layer %d)", m_layer) + (d.params.empty() && len ? ": " + Hex(p, len) : "") : "");
         return;
     }
     if (name == "QE") {
@@ -671,7 +699,9 @@ void Parser::ParseMrl(std::size_t start)
         LayerEnd(m_pos, "QE");
         if (len != 0)
             Error(start, Fmt("QE with %zu parameter bytes, 0 expected", len));
-        Trace(start, name, Fmt("layer end (layer %d)", m_layer));
+        DecodedCommand d;
+        d.meaning = "job or layer end";
+        TraceJob(start, name, d, Tracing() ? Fmt(" (layer %d)", m_layer) : std::string());
         return;
     }
     if (name == "QR") {
@@ -703,7 +733,26 @@ void Parser::ParseMrl(std::size_t start)
         Trace(start, name, Tracing() ? "row header " + Hex(p, len) : "");
         return;
     }
-    Trace(start, name, Tracing() ? Hex(p, len) : "");
+    // The print mode tells a layer section (short form) from a job start.
+    if (name == "QP" && (len == 9 || len == 18))
+        m_context.layerSection = len == 9;
+    DecodedCommand d = DecodeJobCommand(name, p, len, m_context);
+    std::string extra;
+    if (!d.known) {
+        d.meaning = "unknown";
+        Error(start, Fmt("unknown MRL III block %s with %zu parameter bytes; skipped", name.c_str(), len));
+    } else if (!d.error.empty()) {
+        Error(start, d.error);
+    }
+    // The UJV100 sends its long back-to-origin block with one zero byte
+    // more than its length byte says.
+    if (name == "PH" && len == 22 && m_pos < m_size && m_data[m_pos] == 0) {
+        ++m_pos;
+        extra = " (and one zero byte past its length)";
+    }
+    if (Tracing() && d.params.empty() && len)
+        extra = ": " + Hex(p, len) + extra;
+    TraceJob(start, name, d, extra);
 }
 
 void Parser::ParseQd(std::size_t start, const std::uint8_t* p, std::size_t len)

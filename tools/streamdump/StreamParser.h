@@ -25,7 +25,8 @@
 //   Early job commands: two letters and a fixed number of parameter bytes,
 //     "MD" 4, "MP" 9, "MC" 1, "ME" 3, "MB" 1, "MY" 1, "MA" 4, "MF" 1,
 //     "MK" 5, "Mn" 1, "WC" 1, "MX" 1, "SO" 6, "SA" 4, "SD" 3, "SU" 2,
-//     plus ParseOptions::extraCommands.
+//     plus ParseOptions::extraCommands. Their parameters are named as
+//     JobCommands.h says; "MP" after ESC "(U" is the first command family's.
 //   MRL III blocks (command set 4 and the layered drivers): "Q", "P" or "G",
 //   a command letter, a length byte L and L parameter bytes:
 //     "Q@"                           layer (job) start; a new layer after raster
@@ -36,7 +37,12 @@
 //     "QD" 7  col c b rawL rawH 1 0                  raster row (descriptor)
 //     "QD" 9  ... as 7, storedL storedH              with the stored length
 //     "QD" 10 ... as 9, sub                          and a sub-layer byte
-//     any other block                counted, parameters skipped
+//     the job and layer commands of JobCommands.h ("QC", "QP", "PL", ...),
+//                                    parameters named; a length no layout
+//                                    of the command has is an error
+//     "PH" 22 and one zero byte more (as the UJV100 sends it) is one command
+//     any other block                an error ("unknown MRL III block"),
+//                                    skipped by its length byte
 //
 // The raster bytes follow their header directly. With compression 1 they are
 // PackBits-coded; the header carries the uncompressed count, and the coded
@@ -74,6 +80,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tools/streamdump/JobCommands.h"
 
 namespace streamparse {
 
@@ -147,6 +155,11 @@ struct Command {
     std::size_t length = 0;  // header, parameters and raster data
     std::string name;        // "ESC .", "QD", "LF", "MP", ...
     std::string fields;      // decoded fields, human-readable
+    // Job commands (all but raster records, row and band framing, feeds
+    // and NUL): what the command does and its named parameters.
+    bool job = false;
+    std::string meaning;
+    std::vector<Param> params;
 };
 
 struct ParseOptions {
@@ -171,6 +184,8 @@ struct ParseOptions {
     std::map<std::string, int, std::less<>> extraCommands;
     // Called for every command when set (for --trace); costs the formatting.
     std::function<void(const Command&)> onCommand;
+    // Fill ParseResult::jobCommands.
+    bool keepJobCommands = false;
 };
 
 struct ParseResult {
@@ -180,6 +195,7 @@ struct ParseResult {
     std::vector<Plane> planes;          // ordered by key
     std::vector<ParseError> errors;
     std::size_t bytesParsed = 0;        // end of the last command read in full
+    std::vector<Command> jobCommands;   // ParseOptions::keepJobCommands
 
     bool ok() const { return errors.empty(); }
     std::size_t Count(std::string_view command) const;

@@ -31,7 +31,8 @@ const char kUsage[] =
     "                  [--command NAME=COUNT]... [--max-errors N] FILE|-\n"
     "  --trace             every command with its offset and decoded fields\n"
     "                      (to standard error when --json is given)\n"
-    "  --json              summary as JSON: formats, command counts, layers,\n"
+    "  --json              summary as JSON: formats, command counts, the job\n"
+    "                      commands with their named parameters, layers,\n"
     "                      planes with their raster digests, errors\n"
     "  --png-dir DIR       one PNG per plane and a composite per layer\n"
     "  --png-scale N       stream pixels per preview pixel (default: fit 4096)\n"
@@ -184,8 +185,28 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
     std::fprintf(out, "%zu error%s\n", r.errors.size(), r.errors.size() == 1 ? "" : "s");
 }
 
-std::string ToJson(const Args& args, std::size_t size, const ParseResult& r, const std::vector<std::string>& pngs)
+// A job command: its bytes in lower-case hex and its parameters by name
+// (null for a setting left to the printer).
+std::string CommandJson(const Command& c, const std::string& bytes)
 {
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (std::size_t i = c.offset; i < c.offset + c.length && i < bytes.size(); ++i) {
+        hex += kHex[static_cast<unsigned char>(bytes[i]) >> 4];
+        hex += kHex[static_cast<unsigned char>(bytes[i]) & 15];
+    }
+    std::string j = "{\"offset\": " + std::to_string(c.offset) + ", \"name\": " + JsonString(c.name) +
+                    ", \"meaning\": " + JsonString(c.meaning) + ", \"bytes\": \"" + hex + "\", \"params\": {";
+    for (std::size_t i = 0; i < c.params.size(); ++i)
+        j += (i ? ", " : "") + JsonString(c.params[i].name) + ": " +
+             (c.params[i].printers ? std::string("null") : std::to_string(c.params[i].value));
+    return j + "}}";
+}
+
+std::string ToJson(const Args& args, const std::string& bytes, const ParseResult& r,
+                   const std::vector<std::string>& pngs)
+{
+    const std::size_t size = bytes.size();
     std::ostringstream j;
     j << "{\n  \"file\": " << JsonString(args.file) << ",\n  \"size\": " << size
       << ",\n  \"bytesParsed\": " << r.bytesParsed << ",\n  \"ok\": " << (r.ok() ? "true" : "false")
@@ -198,7 +219,10 @@ std::string ToJson(const Args& args, std::size_t size, const ParseResult& r, con
         j << (first ? "" : ", ") << JsonString(name) << ": " << count;
         first = false;
     }
-    j << "},\n  \"layers\": [";
+    j << "},\n  \"jobCommands\": [";
+    for (std::size_t i = 0; i < r.jobCommands.size(); ++i)
+        j << (i ? "," : "") << "\n    " << CommandJson(r.jobCommands[i], bytes);
+    j << (r.jobCommands.empty() ? "]" : "\n  ]") << ",\n  \"layers\": [";
     for (std::size_t i = 0; i < r.layers.size(); ++i) {
         const Layer& l = r.layers[i];
         j << (i ? "," : "") << "\n    {\"index\": " << l.index << ", \"rows\": " << l.rows
@@ -256,6 +280,7 @@ int main(int argc, char** argv)
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
     args.options.keepRows = !args.pngDir.empty();
+    args.options.keepJobCommands = args.json;
     args.options.expectJobEnd = true;
     const ParseResult result = ParseStream(bytes, args.options);
 
@@ -281,7 +306,7 @@ int main(int argc, char** argv)
         }
     }
     if (args.json)
-        std::fputs(ToJson(args, bytes.size(), result, pngs).c_str(), stdout);
+        std::fputs(ToJson(args, bytes, result, pngs).c_str(), stdout);
     else
         PrintSummary(args, bytes.size(), result, stdout);
     if (!FlushStdout(error)) {
