@@ -107,6 +107,7 @@ TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("unknown option --frobnicate"), std::string::npos);
     EXPECT_EQ(Exec({"--command", "S=2", "x"}).status, 2);
+    EXPECT_EQ(Exec({"--uid", "256", "x"}).status, 2);
     EXPECT_EQ(Exec({}).status, 2);
 
     // A preview folder that cannot be made.

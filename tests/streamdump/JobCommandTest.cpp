@@ -21,10 +21,11 @@ struct Decoded {
     std::vector<Command> commands;  // job commands, in order
 };
 
-Decoded Decode(const std::string& s)
+Decoded Decode(const std::string& s, int uid = -1)
 {
     ParseOptions options;
     options.keepJobCommands = true;
+    options.uid = uid;
     Decoded d{ParseStream(s, options), {}};
     d.commands = d.result.jobCommands;
     return d;
@@ -156,12 +157,63 @@ TEST(JobCommands, StringObjectStartAndEnds)
                             "PF media loosening: loosening=1 byte2=printer byte3=printer value=10000",
                             "QV UV light: uvMode=1 uvValue=80",
                             "PL layer settings: printingWay=2",
-                            "PL layer settings: whiteMode=1 layerOffset=300 highDensityOrUseWhite=1",
+                            "PL layer settings: value1=1 value2=44 value3=1 value4=1",
                             "QE job or layer end",
                             "PH back to origin: byte1=printer byte2=printer",
                             "GT medium out: value=0",
                             "PS head cleaning: headCleaning=1",
                         }));
+}
+
+// White and layer settings ("PL") and machine settings ("PP") are the
+// model's own: named as the model sends them when its UID is known, else
+// by position; a model that sends none of them leaves them by position too.
+TEST(JobCommands, ModelLayoutsByUid)
+{
+    const std::string pl4 = B({'P', 'L', 4, 1, 0x2C, 0x01, 1});
+    const std::string pl3 = B({'P', 'L', 3, 1, 2, 0});
+    const std::string pp4 = B({'P', 'P', 4, 10, 20, 30, 2});
+    auto line = [](const std::string& s, int uid) {
+        const Decoded d = Decode(s, uid);
+        EXPECT_TRUE(d.result.ok()) << Errors(d.result);
+        return d.commands.size() == 1 ? d.commands[0].meaning + ": " + ParamsText(d.commands[0].params) : "?";
+    };
+    EXPECT_EQ(line(pl4, 34), "layer settings: whiteMode=1 layerOffset=300 highDensity=1");
+    EXPECT_EQ(line(pl4, 37), "layer settings: whiteMode=1 layerOffset=300 useWhite=1");
+    EXPECT_EQ(line(pl4, 13), "layer settings: white=1 whiteFirst=44 whiteMode=1 whiteLayerMode=1");
+    EXPECT_EQ(line(pl4, 29), "layer settings: white=1 whiteOrder=44 splitHeadMode=1 inkType=1");
+    EXPECT_EQ(line(pl4, 256 + 34), "layer settings: whiteMode=1 layerOffset=300 highDensity=1");
+    EXPECT_EQ(line(pl4, 2), "layer settings: value1=1 value2=44 value3=1 value4=1");
+    EXPECT_EQ(line(pl3, 27), "layer settings: whiteMode=1 whiteLevel=2 useWhite=0");
+    EXPECT_EQ(line(pl3, 22), "layer settings: whiteMode=1 whiteLevel=2 bandsReduction=0");
+    EXPECT_EQ(line(pl3, 24), "layer settings: white=1 whiteOrder=2 splitHeadMode=0");
+    EXPECT_EQ(line(pl3, -1), "layer settings: value1=1 value2=2 value3=0");
+    EXPECT_EQ(line(pp4, 18), "machine settings: preFeed=10 preFeedSpeed=20 dryTime=30 refresh=2");
+    EXPECT_EQ(line(pp4, -1), "feed speed: byte1=10 byte2=20 feedSpeed=30 byte4=2");
+}
+
+// The DTF printer's job start: one "Q@" block of 16- and 32-bit fields,
+// two's complement where negative (no top blower -1, left margin -7 mm,
+// off time -2).
+TEST(JobCommands, DtfJobStartFields)
+{
+    std::string fields = B({0, 0, 1, 0, 0, 0});  // media feed mode 0, value 1
+    for (int v : {1, 100, 1, 0, 0, 5, 10, 2, 0xFFFF, 1})
+        fields += B({v & 0xFF, v >> 8});
+    fields += B({0xF9, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0});  // left -7, right margin unset and 0
+    for (int v : {2, 45, 0, 50, 1, 50, 0xFFFE, 0, 0, 1, 0, 0xFFFF, 0xFFFF, 0, 3, 0xFFFF})
+        fields += B({v & 0xFF, v >> 8});
+    ASSERT_EQ(fields.size(), 68u);
+    const Decoded d = Decode(B({'Q', '@', 68}) + fields + B({'Q', 'E', 0}));
+    EXPECT_TRUE(d.result.ok()) << Errors(d.result);
+    ASSERT_EQ(d.commands.size(), 2u);
+    EXPECT_EQ(d.commands[0].meaning, "job start");
+    EXPECT_EQ(ParamsText(d.commands[0].params),
+              "mediaFeedMode=0 mediaFeedValue=1 feedSpeedMode=1 feedSpeedValue=100 autoCut=1 dryTimeScanMode=0 "
+              "dryTimeJobMode=0 dryTimeScan=5 dryTimeJob=10 fanStrength=2 topBlower=-1 setLeftMargin=1 "
+              "leftMargin=-7 setRightMargin=0 rightMargin=0 preHeaterMode=2 preHeater=45 printHeaterMode=0 "
+              "printHeater=50 afterHeaterMode=1 afterHeater=50 offTime=-2 bandDivision=0 overprint=0 dotSize=1 "
+              "printLayers=0 layerMode=-1 printOrder=-1 scanSpeed=0 waveForm=3 printDirection=-1");
 }
 
 // The UJV100 ends with its long back-to-origin block and one zero byte more
@@ -256,7 +308,7 @@ TEST(JobCommands, WrongLengthsUnknownBlocksAndBadValues)
     one(B({'Q', '@', 0, 'Q', 'C', 5, 1, 2, 3, 4, 5}) + qe, 3, "QC with 5 parameter bytes (2 or 12 expected)", false);
     one(B({'Q', '@', 0, 'Q', 'K', 3, 1, 2, 3}) + qe, 3, "QK with 3 parameter bytes (9 or 5 expected)", false);
     one(B({'Q', '@', 0, 'Q', 'Z', 2, 1, 2}) + qe, 3, "unknown MRL III block QZ with 2 parameter bytes", false);
-    one(B({'Q', '@', 1, 7}) + qe, 0, "Q@ with 1 parameter bytes (0 expected)", false);
+    one(B({'Q', '@', 1, 7}) + qe, 0, "Q@ with 1 parameter bytes (0 or 68 expected)", false);
     one(B({'Q', 'C', 12, 0, 1, 5, 0, 0, 0xFF, 2, 7, 5, 0xFF, 0, 3}) + qe, 0, "QC leftMargin: sign byte 7", false);
     one(B({'M', 'A', 0xFF, 0xFF, 2, 5, 0x0C}), 0, "MA feedCorrection: sign byte 2", false);
     one(B({ESC, '(', 'U', 1, 0, 0, 0x0C}), 0, "ESC (U with unit 0", false);

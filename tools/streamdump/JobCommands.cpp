@@ -16,6 +16,8 @@ enum class Kind : std::uint8_t {
     U16,     // low byte first
     Keep16,  // 0xFFFF: the printer's setting
     U32,
+    I16,     // two's complement, low byte first
+    I32,
     Sign8,   // sign byte (0, 1) and magnitude; sign 0xFF: the printer's setting
     Sign16,  // sign byte and 16-bit magnitude
     Twos8,   // sign byte and the value's two's-complement low byte
@@ -30,8 +32,10 @@ int Size(Kind k)
     case Kind::Keep16:
     case Kind::Sign8:
     case Kind::Twos8: return 2;
+    case Kind::I16: return 2;
     case Kind::Sign16: return 3;
-    case Kind::U32: return 4;
+    case Kind::U32:
+    case Kind::I32: return 4;
     case Kind::Each: return 0;
     default: return 1;
     }
@@ -52,6 +56,7 @@ struct Layout {
     const char* meaning;
     std::initializer_list<Field> fields;
     Dialect dialect = Dialect::Any;
+    std::initializer_list<int> uids = {};  // the models that send it; empty: any
 };
 
 bool Fits(Dialect d, const CommandContext& c)
@@ -63,6 +68,15 @@ bool Fits(Dialect d, const CommandContext& c)
     case Dialect::Layer: return c.layerSection;
     default: return true;
     }
+}
+
+// How well a layout of the right length fits: the model's own 3, one of
+// the context 2, any other 1; 0 another model's.
+int Score(const Layout& l, const CommandContext& c)
+{
+    if (l.uids.size())
+        return std::find(l.uids.begin(), l.uids.end(), c.uid & 0xFF) != l.uids.end() && c.uid >= 0 ? 3 : 0;
+    return Fits(l.dialect, c) ? 2 : 1;
 }
 
 constexpr Field kByte = {nullptr, Kind::U8};
@@ -103,6 +117,19 @@ const Layout kFixed[] = {
 // length byte, parameters.
 const Layout kBlocks[] = {
     {"Q@", 0, "job or layer start", {}},
+    // The DTF film printer's job start carries its settings.
+    {"Q@", 68, "job start",
+     {{"mediaFeedMode", Kind::I16},  {"mediaFeedValue", Kind::I32}, {"feedSpeedMode", Kind::I16},
+      {"feedSpeedValue", Kind::I16}, {"autoCut", Kind::I16},        {"dryTimeScanMode", Kind::I16},
+      {"dryTimeJobMode", Kind::I16}, {"dryTimeScan", Kind::I16},    {"dryTimeJob", Kind::I16},
+      {"fanStrength", Kind::I16},    {"topBlower", Kind::I16},      {"setLeftMargin", Kind::I16},
+      {"leftMargin", Kind::I32},     {"setRightMargin", Kind::I16}, {"rightMargin", Kind::I32},
+      {"preHeaterMode", Kind::I16},  {"preHeater", Kind::I16},      {"printHeaterMode", Kind::I16},
+      {"printHeater", Kind::I16},    {"afterHeaterMode", Kind::I16}, {"afterHeater", Kind::I16},
+      {"offTime", Kind::I16},        {"bandDivision", Kind::I16},   {"overprint", Kind::I16},
+      {"dotSize", Kind::I16},        {"printLayers", Kind::I16},    {"layerMode", Kind::I16},
+      {"printOrder", Kind::I16},     {"scanSpeed", Kind::I16},      {"waveForm", Kind::I16},
+      {"printDirection", Kind::I16}}},
     {"QE", 0, "job or layer end", {}},
     {"GR", 0, "GR", {}},
     // Layer sections: command version (hundredths), layers, this layer's position.
@@ -144,6 +171,10 @@ const Layout kBlocks[] = {
     {"QS", 8, "job size", {{"copyHeight", Kind::U32}, {"width", Kind::U32}}},
     {"QH", 1, "head selection", {{"heads", Kind::Keep8}}},
     {"PP", 4, "feed speed", {kKeepByte, kKeepByte, {"feedSpeed", Kind::Keep8}, kKeepByte}},
+    {"PP", 4, "machine settings",
+     {{"preFeed", Kind::U8}, {"preFeedSpeed", Kind::U8}, {"dryTime", Kind::U8}, {"refresh", Kind::U8}},
+     Dialect::Any,
+     {18}},
     {"PP", 3, "machine settings",
      {{"fanLevel", Kind::Keep8}, {"standbyTime", Kind::Keep8}, {"colourPattern", Kind::U8}}},
     {"PP", 2, "machine settings", {{"refresh", Kind::U8}, {"mediaId", Kind::U8}}},
@@ -157,12 +188,25 @@ const Layout kBlocks[] = {
       {"postCureLamp1", Kind::U8}, {"postCureLamp2", Kind::U8}, {"postCureLamp3", Kind::U8},
       {"postCurePolicy", Kind::U8}},
      Dialect::Roll},
+    // White and layer settings: model by model.
     {"PL", 1, "layer settings", {{"printingWay", Kind::U8}}, Dialect::Roll},
-    {"PL", 2, "layer settings", {{"white", Kind::U8}, {"splitHeadMode", Kind::U8}}},
+    {"PL", 2, "layer settings", {{"white", Kind::U8}, {"splitHeadMode", Kind::U8}}, Dialect::Any, {15}},
+    {"PL", 3, "layer settings", {{"whiteMode", Kind::U8}, {"whiteLevel", Kind::U8}, {"useWhite", Kind::U8}},
+     Dialect::Any, {27}},
     {"PL", 3, "layer settings",
-     {{"whiteMode", Kind::U8}, {"whiteLevel", Kind::U8}, {"useWhiteOrBandsReduction", Kind::U8}}},
+     {{"whiteMode", Kind::U8}, {"whiteLevel", Kind::U8}, {"bandsReduction", Kind::U8}}, Dialect::Any, {22}},
+    {"PL", 3, "layer settings", {{"white", Kind::U8}, {"whiteOrder", Kind::U8}, {"splitHeadMode", Kind::U8}},
+     Dialect::Any, {24}},
     {"PL", 4, "layer settings",
-     {{"whiteMode", Kind::U8}, {"layerOffset", Kind::U16}, {"highDensityOrUseWhite", Kind::U8}}},
+     {{"white", Kind::U8}, {"whiteFirst", Kind::U8}, {"whiteMode", Kind::U8}, {"whiteLayerMode", Kind::U8}},
+     Dialect::Any, {13}},
+    {"PL", 4, "layer settings", {{"whiteMode", Kind::U8}, {"layerOffset", Kind::U16}, {"highDensity", Kind::U8}},
+     Dialect::Any, {34}},
+    {"PL", 4, "layer settings", {{"whiteMode", Kind::U8}, {"layerOffset", Kind::U16}, {"useWhite", Kind::U8}},
+     Dialect::Any, {37}},
+    {"PL", 4, "layer settings",
+     {{"white", Kind::U8}, {"whiteOrder", Kind::U8}, {"splitHeadMode", Kind::U8}, {"inkType", Kind::U8}},
+     Dialect::Any, {29}},
     {"PL", 10, "layer settings",
      {{"whiteOrder", Kind::U8}, {"layerOffset", Kind::U16}, {"layerSelected", Kind::U8}, {"layer1", Kind::U8},
       {"layer2", Kind::U8}, {"layer3", Kind::U8}, {"layer4", Kind::U8}, {"layer5", Kind::U8},
@@ -203,6 +247,10 @@ bool Apply(const Layout& l, const std::uint8_t* p, std::size_t len, DecodedComma
         case Kind::Keep16: add(q[0] | q[1] << 8, q[0] == 0xFF && q[1] == 0xFF); break;
         case Kind::U32:
             add(static_cast<long long>(q[0] | q[1] << 8 | q[2] << 16 | static_cast<std::uint32_t>(q[3]) << 24), false);
+            break;
+        case Kind::I16: add(static_cast<std::int16_t>(q[0] | q[1] << 8), false); break;
+        case Kind::I32:
+            add(static_cast<std::int32_t>(q[0] | q[1] << 8 | q[2] << 16 | static_cast<std::uint32_t>(q[3]) << 24), false);
             break;
         case Kind::Sign8:
         case Kind::Sign16: {
@@ -274,6 +322,7 @@ DecodedCommand DecodeJobCommand(std::string_view name, const std::uint8_t* p, st
 {
     DecodedCommand out;
     const Layout* best = nullptr;
+    const Layout* otherModels = nullptr;
     std::vector<int> lengths;
     for (const std::span<const Layout> table : {std::span<const Layout>(kFixed), std::span<const Layout>(kBlocks)})
         for (const Layout& l : table) {
@@ -285,12 +334,20 @@ DecodedCommand DecodeJobCommand(std::string_view name, const std::uint8_t* p, st
                     lengths.push_back(l.length);
                 continue;
             }
-            if (!best || (!Fits(best->dialect, context) && Fits(l.dialect, context)))
+            const int score = Score(l, context);
+            if (score == 0)
+                otherModels = &l;
+            else if (!best || Score(*best, context) < score)
                 best = &l;
         }
     if (best) {
         out.meaning = best->meaning;
         Apply(*best, p, len, out);
+    } else if (otherModels) {
+        // A model's own layout, the model unknown: the bytes by position.
+        out.meaning = otherModels->meaning;
+        for (std::size_t i = 0; i < len; ++i)
+            out.params.push_back(Param{"value" + std::to_string(i + 1), p[i], false, false});
     } else if (out.known) {
         out.error = std::string(name) + " with " + std::to_string(len) + " parameter bytes (";
         for (std::size_t i = 0; i < lengths.size(); ++i)

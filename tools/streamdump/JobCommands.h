@@ -40,20 +40,23 @@ struct DecodedCommand {
 // they are none.
 int FixedCommandLength(std::uint8_t a, std::uint8_t b);
 
-// What the commands before tell about the ones that follow, where one
-// command has two layouts of the same length:
+// What tells two layouts of one command and length apart:
 // - "MP": the first command family sets its unit with ESC "(U" before it,
 //   the "M" family sends "MD" instead;
 // - "PB", "PL", "QV": a layer section of the layered models starts with
-//   the short "QP" (9 bytes), the string-object start with the long one.
+//   the short "QP" (9 bytes), the string-object start with the long one;
+// - the white and layer settings ("PL") and the machine settings ("PP")
+//   differ from model to model: with the printer's UID known they are
+//   named as that model sends them, else by position ("value1", ...).
 struct CommandContext {
     bool firstFamily = false;
     bool layerSection = false;
+    int uid = -1;  // the printer's model number (low 8 bits), -1 unknown
 };
 
-// Names the len parameter bytes p of the command name (two letters). A
-// layout that fits the context is preferred; any layout of the length
-// serves otherwise.
+// Names the len parameter bytes p of the command name (two letters). The
+// model's own layout comes first, then one that fits the context; any
+// layout of the length serves otherwise.
 DecodedCommand DecodeJobCommand(std::string_view name, const std::uint8_t* p, std::size_t len,
                                 const CommandContext& context = {});
 

@@ -160,6 +160,7 @@ public:
         : m_data(data), m_size(size), m_opt(options)
     {
         m_res.layers.push_back(Layer{});
+        m_context.uid = options.uid;
     }
 
     ParseResult Run();

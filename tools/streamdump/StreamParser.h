@@ -186,6 +186,9 @@ struct ParseOptions {
     std::function<void(const Command&)> onCommand;
     // Fill ParseResult::jobCommands.
     bool keepJobCommands = false;
+    // The printer's UID, when known: the job commands whose bytes differ
+    // from model to model are named as that model sends them.
+    int uid = -1;
 };
 
 struct ParseResult {

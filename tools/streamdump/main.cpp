@@ -28,7 +28,7 @@ namespace {
 
 const char kUsage[] =
     "usage: streamdump [--trace] [--json] [--png-dir DIR] [--png-scale N]\n"
-    "                  [--command NAME=COUNT]... [--max-errors N] FILE|-\n"
+    "                  [--uid N] [--command NAME=COUNT]... [--max-errors N] FILE|-\n"
     "  --trace             every command with its offset and decoded fields\n"
     "                      (to standard error when --json is given)\n"
     "  --json              summary as JSON: formats, command counts, the job\n"
@@ -36,6 +36,8 @@ const char kUsage[] =
     "                      planes with their raster digests, errors\n"
     "  --png-dir DIR       one PNG per plane and a composite per layer\n"
     "  --png-scale N       stream pixels per preview pixel (default: fit 4096)\n"
+    "  --uid N             the printer's model number: job commands whose bytes\n"
+    "                      differ from model to model are named as it sends them\n"
     "  --command NAME=N    a further two-letter job command with N parameter bytes\n"
     "  --max-errors N      stop after N errors (default 100)\n"
     "A stream without its job end (QE or FF) is reported as incomplete.\n"
@@ -100,6 +102,16 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 return false;
             }
             args.options.maxErrors = static_cast<std::size_t>(n);
+        } else if (a == "--uid") {
+            const char* v = value("a number");
+            int n = 0;
+            if (!v)
+                return false;
+            if (!ParseInt(v, n) || n > 255) {
+                error = "--uid needs a model number from 0 to 255";
+                return false;
+            }
+            args.options.uid = n;
         } else if (a == "--command") {
             const char* v = value("NAME=COUNT");
             if (!v)
