@@ -32,6 +32,10 @@ Raster:
   --bits 1|2             bits per pixel (default: the printer's ink levels)
   --channels C1,C2,...   host colour codes of the channels (default 0,1,2,3)
   --compress, --no-compress   PackBits (default on)
+  --cut 0|1|2            the job's cut option: 0 no cut, 1 cut, 2 the printer's cut
+                         setting (default: the model's default for the job option)
+  --job-name TEXT        the job's name (default: the output file's name); the
+                         print method is a settings entry: --set PrEnv_PrintMethod=NAME
 Output:
   -o FILE                stream file (default job.prn); "-" for standard output
   --device socket://HOST:PORT   send the stream to a printer port
@@ -242,6 +246,18 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                     break;
                 pos = comma + 1;
             }
+        } else if (arg == "--cut") {
+            if (!number(0, 2, n))
+                return false;
+            o.cut = static_cast<int>(n);
+        } else if (arg == "--job-name") {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = "--job-name needs a name";
+                return false;
+            }
+            o.jobName = value;
         } else if (arg == "--compress" || arg == "--no-compress") {
             if (!noValue())
                 return false;

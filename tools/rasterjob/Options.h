@@ -29,6 +29,8 @@ struct Options {
     int bits = 0;                                            // 0: from the settings
     std::vector<int> channels;                               // empty: default list
     int compress = -1;                                       // -1: default (on)
+    int cut = -1;                                            // the job's cut option; -1: the class's default
+    std::string jobName;                                     // empty: the output file's name
 
     std::string output = "job.prn";                          // "-" is standard output
     bool outputGiven = false;

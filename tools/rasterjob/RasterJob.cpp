@@ -86,6 +86,19 @@ bool IsHostEntryName(const std::string& key, std::string& known)
     return found;
 }
 
+// The job's cut option when none is given: the host asks the printer's
+// parameters for the default of job option 0; a class that offers none
+// leaves it at 0 (no cut).
+int DefaultCutOption(CPrinterDriverBase& driver)
+{
+    CJobPrintOptionQuery query;
+    query.option = 0;
+    query.value = 0;
+    if (CUnivDevParmsBase* parms = driver.GetDevParms())
+        parms->JobPrintOptionAvailable(query);
+    return query.value;
+}
+
 // Fills env from the options: a settings file, the built-in printer, or
 // nothing; then the --set keys. name is the printer's name for messages.
 bool BuildPrintEnv(const Options& o, CPrintEnv& env, std::string& name, bool& embedded, std::string& error)
@@ -532,7 +545,10 @@ int RunJob(const Options& o)
     context.colourCodes = channels;
     context.compressMode = compress ? 1 : 0;
     context.dotDataType = bits == 2 ? 2 : 0;
-    context.jobName = Utf8ToWide(o.device.empty() && o.output != "-" ? BaseName(o.output) : "rasterjob");
+    context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
+                                 : o.device.empty() && o.output != "-" ? BaseName(o.output)
+                                                                       : "rasterjob");
+    context.cutOption = o.cut >= 0 ? o.cut : DefaultCutOption(*driver);
 
     driver->SetOutputSink(sink.get());
     FeedOptions feed;
@@ -625,6 +641,9 @@ int RunJob(const Options& o)
         out += "  \"dpi\": [" + Number(dpiFirst) + ", " + Number(dpiSecond) + "],\n";
         out += "  \"bits\": " + std::to_string(bits) + ",\n";
         out += std::string("  \"compress\": ") + (compress ? "true" : "false") + ",\n";
+        out += "  \"cutOption\": " + std::to_string(context.cutOption) + ",\n";
+        out += "  \"jobName\": " + JsonString(WideToUtf8(context.jobName)) + ",\n";
+        out += "  \"printMethod\": " + JsonString(WideToUtf8(env.GetString(PrEnv_PrintMethod))) + ",\n";
         out += "  \"rowsFed\": " + std::to_string(rows) + ",\n";
         out += std::string("  \"aborted\": ") + (aborted ? "true" : "false") + ",\n";
         out += "  \"output\": " + JsonString(o.device.empty() ? o.output : o.device) + ",\n";

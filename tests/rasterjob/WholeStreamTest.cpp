@@ -1,0 +1,282 @@
+// Whole streams of small jobs through rasterjob and the real plug-in, one
+// model of each command family: job start, rows, feeds and job end compared
+// byte for byte with the stream worked out by hand from the command
+// descriptions; the job data rasterjob passes (cut option, job name, print
+// method) checked where the stream shows them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+#include "tests/support/Bytes.h"
+#include "tools/streamdump/StreamParser.h"
+
+using namespace rjtest;
+using testsupport::Hex;
+using testsupport::ToHex;
+
+namespace {
+
+const std::string kPlugin = MIMAKI_PLUGIN_PATH;
+
+// Channel images, 16 pixels wide, 3 rows: black has ink in rows 0 and 2
+// (row 2 ends in zero bytes, which the host leaves out), the second
+// channel only in row 2; row 1 is blank in both and goes out as a feed.
+const char kBlackPbm[] = "P1\n16 3\n1111000000001111\n0000000000000000\n1000000000000000\n";
+const char kOtherPbm[] = "P1\n16 3\n0000000000000000\n0000000000000000\n0000000011111111\n";
+
+struct Job {
+    RunResult run;
+    std::string stream;
+};
+
+Job RunJob(const TempDir& dir, const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+{
+    std::vector<std::string> all = {"--plugin", kPlugin, "-q", "-o", "job.prn"};
+    all.insert(all.end(), args.begin(), args.end());
+    Job job;
+    job.run = testsupport::Run(RASTERJOB_EXE, all, {dir.Path(), env});
+    job.stream = ReadFile(dir / "job.prn");
+    return job;
+}
+
+std::vector<std::string> TwoChannels(const TempDir& dir, const std::string& codes)
+{
+    WriteFile(dir / "k.pbm", kBlackPbm);
+    WriteFile(dir / "o.pbm", kOtherPbm);
+    return {"--input", "k.pbm", "--input", "o.pbm", "--channels", codes, "--bits", "1", "--no-compress"};
+}
+
+std::vector<std::string> With(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The parameters of the first job command of that name, as streamdump names them.
+std::string ParamsOf(const std::string& stream, const std::string& name, int uid = -1)
+{
+    streamparse::ParseOptions options;
+    options.keepJobCommands = true;
+    options.uid = uid;
+    const streamparse::ParseResult r = streamparse::ParseStream(stream, options);
+    for (const auto& e : r.errors)
+        ADD_FAILURE() << "stream error at " << e.offset << ": " << e.message;
+    for (const streamparse::Command& c : r.jobCommands)
+        if (c.name == name)
+            return streamparse::ParamsText(c.params);
+    return "<no " + name + ">";
+}
+
+} // namespace
+
+// First command family (model 1), raster set 0 at 720 x 360 dpi: reset, unit
+// 3600 / 720 = 5, the print mode of the default "DevParmSet1" template (cut
+// from the operator's setting because the job's option is 2, scan dry time
+// 300 = 2C 01, end dry time left to the printer), rows with densities
+// 3600 / 720 = 5 and 3600 / 360 = 10, a one-row feed, and the job end: a
+// feed of 5 mm at 360 dpi (70 rows), FF, FF byte.
+TEST(RasterJobWholeStream, FirstFamilyModel1)
+{
+    TempDir dir;
+    const std::vector<std::string> job =
+        With(TwoChannels(dir, "0,1"),
+             {"--set", "PrEnv_UID=1", "--set", "DP1_DontSendSet1=0", "--set", "DP1_Banding=2", "--set", "DP1_Unidir=0",
+              "--set", "DP1_OverPrintings=3", "--set", "DP1_AutomaticCut=1", "--set", "DP1_DryTimeScan=300", "--set",
+              "DP1_UseDeviceDryTimeEnd=1", "--dpi", "720x360"});
+    const Job r = RunJob(dir, With(job, {"--cut", "2"}));
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const std::string expect = Hex("1B 40 1B 28 55 01 00 05"                     // reset, unit 5
+                                   "4D 50 02 00 03 01 2C 01 FF FF FF"            // MP
+                                   "1B 72 00 1B 2E 00 05 0A 01 10 00 F0 0F 0D"   // row 0 black, 16 dots
+                                   "0A"                                          // band end
+                                   "1B 28 76 02 00 01 00"                        // feed 1 row
+                                   "1B 72 00 1B 2E 00 05 0A 01 08 00 80 0D"      // row 2 black, 8 dots
+                                   "1B 72 02 1B 2E 00 05 0A 01 10 00 00 FF 0D"   // row 2 cyan (colour 2)
+                                   "0A"
+                                   "1B 28 76 02 00 46 00 0C FF");                // job end
+    EXPECT_EQ(ToHex(r.stream), ToHex(expect));
+
+    // Without a cut option the model's default (1) cuts as the operator
+    // set it; option 0 sends 0 whatever the setting.
+    EXPECT_EQ(RunJob(dir, job).stream, r.stream);
+    EXPECT_EQ(ParamsOf(RunJob(dir, With(job, {"--cut", "0"})).stream, "MP"),
+              "banding=2 unidirectional=0 overprint=3 cut=0 dryTimeScan=300 dryTimeEnd=printer byte9=printer");
+    // The print mode is off by default: reset and unit only.
+    const Job plain = RunJob(dir, With(TwoChannels(dir, "0,1"), {"--set", "PrEnv_UID=1", "--dpi", "360"}));
+    ASSERT_EQ(plain.run.status, 0) << plain.run.err;
+    EXPECT_EQ(ToHex(plain.stream.substr(0, 9)), ToHex(Hex("1B 40 1B 28 55 01 00 0A 1B")));
+}
+
+// "M" family model 2, raster set 2 at 2 bits, 720 x 360 dpi, with the print
+// method's "$Parms$" entry asking for double density: the effective
+// vertical resolution is 720, so quality 5 (clamped to 2) gives 16 passes,
+// 0x90 with high speed; dot size 3 at 720 x 720 gives 0x30; "ME" carries
+// the flag 1; ink set, feed correction -3 (FD) and refresh follow.
+TEST(RasterJobWholeStream, MFamilyModel2WithPrintMethod)
+{
+    TempDir dir;
+    // Dots 3 0 0 1 2 0 0 0 / 0 0 0 0 0 0 0 2 (gray = 3 - dot).
+    WriteFile(dir / "k.pgm", std::string("P5\n8 2\n3\n") + std::string("\x00\x03\x03\x02\x01\x03\x03\x03", 8) +
+                                 std::string("\x03\x03\x03\x03\x03\x03\x03\x01", 8));
+    const std::vector<std::string> job = {
+        "--input", "k.pgm", "--channels", "0", "--bits", "2", "--no-compress", "--dpi", "720x360", "--set",
+        "PrEnv_UID=2", "--set", "nFunctModeId=2", "--set", "HasAutoCut=1", "--set", "DP2_SendPrintMode=1", "--set",
+        "DP2_SendAutoCut=1", "--set", "DP2_AutoCut=1", "--set", "DP2_Quality=5", "--set", "DP2_HiSpeed=1", "--set",
+        "DP2_DotSize=3", "--set", "DP2_PrintDir=1", "--set", "DP2_SendInkSet=1", "--set", "DP2_InkSet=2", "--set",
+        "DP2_SendFeedCorr=1", "--set", "DP2_FeedCorr=-3", "--set", "DP2_SendRefresh=1", "--set", "DP2_Refresh=2",
+        "--set", "$Parms$Fine=a,b,c,d,e,1", "--cut", "2"};
+    const Job r = RunJob(dir, With(job, {"--set", "PrEnv_PrintMethod=Fine"}));
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const std::string expect = Hex("1B 40 4D 44 68 01 D0 02"                 // reset, MD V=360 H=720
+                                   "4D 50 90 01 FF 01 FF FF FF FF FF"        // MP
+                                   "4D 43 30 4D 45 00 01 00 4D 42 00"        // MC, ME, MB
+                                   "4D 59 02 4D 41 FF FF 01 FD 4D 46 02"     // MY, MA, MF
+                                   "1B 69 00 00 02 02 00 01 00 C1 80 0D 0A"  // row 0
+                                   "1B 69 00 00 02 02 00 01 00 00 02 0D 0A"  // row 1
+                                   "1B 28 76 02 00 46 00 0C FF");            // job end
+    EXPECT_EQ(ToHex(r.stream), ToHex(expect));
+
+    // Another print method has no "$Parms$" entry: single density, so the
+    // vertical 360 dpi takes the 360 row of the pass table (8 | 0x80) and
+    // the low dot-code table (3 -> 0x20).
+    const Job other = RunJob(dir, With(job, {"--set", "PrEnv_PrintMethod=Draft"}));
+    ASSERT_EQ(other.run.status, 0) << other.run.err;
+    EXPECT_EQ(ParamsOf(other.stream, "MP"), "passes=8 highSpeed=1 direction=1 overprint=printer cut=1 "
+                                            "dryTimeScan=printer dryTimeEnd=printer byte9=printer");
+    EXPECT_EQ(ParamsOf(other.stream, "MC"), "dotCode=0x20");
+    EXPECT_EQ(ParamsOf(other.stream, "ME"), "byte1=0 doubleDensity=0 byte3=0");
+}
+
+// "M" family model 4, raster set 1 at 360 dpi: print mode (quality 0 at 360
+// dpi: 2 passes), dot code 0x22, "ME", the heaters (pre-heater 35 = 0x23,
+// print heater off), no feed correction; light cyan is density 1 colour 2.
+// Its job option defaults to its "SendAutoCut": 1, so the cut is sent as
+// 1; option 2 takes the operator's setting (0).
+TEST(RasterJobWholeStream, MFamilyModel4WithHeatersAndCutOptions)
+{
+    TempDir dir;
+    const std::vector<std::string> job =
+        With(TwoChannels(dir, "0,8"),
+             {"--set", "PrEnv_UID=4", "--set", "nFunctModeId=1", "--dpi", "360", "--set", "DP4_Quality=0", "--set",
+              "DP4_DotSize=1", "--set", "DP4_PrintDir=0", "--set", "DP4_SendOverprint=1", "--set", "DP4_Overprint=2",
+              "--set", "DP4_SendAutoCut=1", "--set", "DP4_AutoCut=0", "--set", "DP4_SendDryTimeEnd=1", "--set",
+              "DP4_DryTimeEnd=600", "--set", "DP4_UseHeater=1", "--set", "DP4_UsePreHeater=1", "--set",
+              "DP4_PreHeaterTemp=35", "--set", "DP4_PrintHeaterTemp=40"});
+    const Job r = RunJob(dir, job);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const std::string row = "1B 28 72 02 00";
+    const std::string expect =
+        Hex("1B 40 4D 44 68 01 68 01"                            // reset, MD 360 x 360
+            "4D 50 02 00 02 01 FF FF 58 02 FF"                   // MP
+            "4D 43 22 4D 45 00 00 00 4D 4B 00 23 00 00 00" +     // MC, ME, MK
+            row + "00 00 1B 2E 00 0A 0A 01 10 00 F0 0F 0D 0A" +  // row 0 black
+            "1B 28 76 02 00 01 00" +                             // feed 1 row
+            row + "00 00 1B 2E 00 0A 0A 01 08 00 80 0D" +        // row 2 black
+            row + "01 02 1B 2E 00 0A 0A 01 10 00 00 FF 0D 0A" +  // row 2 light cyan
+            "1B 28 76 02 00 46 00 0C FF");
+    EXPECT_EQ(ToHex(r.stream), ToHex(expect));
+    EXPECT_EQ(RunJob(dir, With(job, {"--cut", "1"})).stream, r.stream);
+    for (const char* cut : {"0", "2"})
+        EXPECT_EQ(ParamsOf(RunJob(dir, With(job, {"--cut", cut})).stream, "MP"),
+                  "passes=2 highSpeed=0 direction=0 overprint=2 cut=0 dryTimeScan=printer dryTimeEnd=600 "
+                  "byte9=printer")
+            << "--cut " << cut;
+}
+
+// A string-object model (model 15) on the MRL III driver, 720 x 540 dpi:
+// "Q@", job options (cut 1 from the operator's setting, scan dry time 12,
+// margins left to the printer), feed correction -20, print mode (dot code
+// 2, 540 = 1C 02, 720 = D0 02, passes left to the printer, bidirectional,
+// wave shape 2), heaters (pre 40 = 0x28, print off, after 50 = 0x32, off
+// time 3 sent as 30), white with split head, the job size the host fills
+// in (3 rows, 16 pixels), the machine settings (colour pattern); MRL III
+// rows, the blank row as blank records of the row width, "QE".
+TEST(RasterJobWholeStream, StringObjectModel15OnTheMrlDriver)
+{
+    TempDir dir;
+    const std::vector<std::string> job = With(
+        TwoChannels(dir, "0,3"),
+        {"--set", "PrEnv_UID=15", "--dpi", "720x540", "--cut", "2", "--set", "DP15_bCut=1", "--set",
+         "DP15_bSendDryTimeScan=1", "--set", "DP15_nDryTimeScan=12", "--set", "DP15_bSendFeedCorrection=1", "--set",
+         "DP15_nFeedCorrection=-20", "--set", "DP15_nDotSize=2", "--set", "DP15_nPrintDirection=1", "--set",
+         "DP15_bUseHeaterGlobal=1", "--set", "DP15_bUsePreHeater=1", "--set", "DP15_nPreHeaterTemp=40", "--set",
+         "DP15_bUseAfterHeater=1", "--set", "DP15_nAfterHeaterTemp=50", "--set", "DP15_bOFFTime=1", "--set",
+         "DP15_nOFFTime=3", "--set", "DP15_bColorPattern=1", "--set", "DP15_nWave=2", "--set", "DP15_bUseWhite=1",
+         "--set", "DP15_nWhiteSplitHeadMode=1"});
+    const Job r = RunJob(dir, job);
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const std::string head = "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07";  // QY, QR 0, QD
+    const std::string band = "51 52 01 01";
+    const std::string expect =
+        Hex("51 40 00"                                                        // Q@
+            "51 43 0C 00 01 0C FF FF FF FF FF 00 FF 00 FF"                    // QC
+            "51 41 03 01 14 00"                                               // QA
+            "51 50 12 02 1C 02 D0 02 FF 00 01 FF FF 02 00 FF 00 00 00 00 00"  // QP
+            "51 4B 09 28 00 32 FF FF 00 1E FF FF"                             // QK
+            "50 4C 02 01 01"                                                  // PL
+            "51 53 08 03 00 00 00 10 00 00 00"                                // QS
+            "50 50 03 FF FF 01" +                                             // PP
+            head + "00 00 01 02 00 01 00 F0 0F" + band +                      // row 0 black
+            head + "00 00 01 02 00 01 00 00 00" + head + "04 00 01 02 00 01 00 00 00" + band +  // row 1 blank
+            head + "00 00 01 01 00 01 00 80" + head + "04 00 01 02 00 01 00 00 FF" + band +     // row 2
+            "51 45 00");
+    EXPECT_EQ(ToHex(r.stream), ToHex(expect));
+    EXPECT_EQ(ParamsOf(r.stream, "PL", 15), "white=1 splitHeadMode=1");
+}
+
+// The job name names the job's mirror file (redirect mode 1): the stream
+// from the string object on goes there as well.
+TEST(RasterJobWholeStream, JobNameNamesTheMirrorFile)
+{
+    TempDir dir;
+    const std::vector<std::string> job =
+        With(TwoChannels(dir, "0,3"), {"--set", "PrEnv_UID=15", "--set", "nRedirectMode=1"});
+    const std::vector<std::string> env = {"MIMAKI_USER_DATA=" + (dir / "user")};
+    const Job named = RunJob(dir, With(job, {"--job-name", "poster A"}), env);
+    ASSERT_EQ(named.run.status, 0) << named.run.err;
+    EXPECT_EQ(ReadFile(dir / "user/[rasterjob]poster A_usbmirror.prn"), named.stream);
+    // Without a name the job is named after its output file.
+    const Job unnamed = RunJob(dir, job, env);
+    ASSERT_EQ(unnamed.run.status, 0) << unnamed.run.err;
+    EXPECT_EQ(ReadFile(dir / "user/[rasterjob]job.prn_usbmirror.prn"), unnamed.stream);
+}
+
+// The cut option the job gets without --cut is the model's default for
+// job option 0; a model that offers none gets 0. --json reports the job
+// data.
+TEST(RasterJobWholeStream, DefaultCutOptionAndJobDataInTheSummary)
+{
+    TempDir dir;
+    struct Case {
+        std::vector<std::string> sets;
+        const char* cut;
+    };
+    const Case cases[] = {
+        {{"PrEnv_UID=1"}, "1"},                                          // always 1
+        {{"PrEnv_UID=18"}, "0"},                                         // always 0
+        {{"PrEnv_UID=0"}, "0"},                                          // no answer
+        {{"PrEnv_UID=2"}, "0"},                                          // no cutter
+        {{"PrEnv_UID=2", "HasAutoCut=1", "DP2_SendAutoCut=1"}, "1"},     // cutter, sent
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--width", "8", "--height", "2", "--json", "--job-name", "n\"1"};
+        for (const std::string& s : c.sets)
+            args = With(args, {"--set", s});
+        const Job r = RunJob(dir, With(args, {"--set", "PrEnv_PrintMethod=Fine"}));
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        EXPECT_EQ(JsonField(r.run.out, "cutOption"), c.cut) << c.sets[0];
+        EXPECT_EQ(JsonField(r.run.out, "jobName"), "\"n\\\"1\"");
+        EXPECT_EQ(JsonField(r.run.out, "printMethod"), "\"Fine\"");
+    }
+    const Job given = RunJob(dir, {"--width", "8", "--height", "2", "--json", "--set", "PrEnv_UID=18", "--cut", "2"});
+    EXPECT_EQ(JsonField(given.run.out, "cutOption"), "2");
+    for (const char* bad : {"3", "-1", "x"}) {
+        const RunResult u = RunRasterJob({"--cut", bad}, dir.Path());
+        EXPECT_EQ(u.status, 2) << bad;
+        EXPECT_NE(u.err.find("--cut: expected a whole number from 0 to 2"), std::string::npos) << u.err;
+    }
+    EXPECT_EQ(RunRasterJob({"--job-name", ""}, dir.Path()).status, 2);
+}
