@@ -47,6 +47,10 @@ void Convert(std::string& out, const char* p, const char* end)
 
 void preProcess(std::string& out, const char* tmpl)
 {
+    if (!tmpl) {
+        out.clear();
+        return;
+    }
     Convert(out, tmpl, tmpl + std::strlen(tmpl));
 }
 
@@ -64,12 +68,12 @@ std::string preProcess(const std::string& tmpl)
     return out;
 }
 
-std::string FormatTemplate(const std::string& tmpl, std::initializer_list<int> values)
+std::string FormatTemplate(const std::string& tmpl, const int* values, std::size_t count)
 {
     static const char* const kForms[] = {"%03o", "%02x", "%2.2hhx"};
     std::string out;
     out.reserve(tmpl.size() + 8);
-    auto next = values.begin();
+    std::size_t next = 0;
     for (std::size_t i = 0; i < tmpl.size();) {
         if (tmpl[i] != '%') {
             out += tmpl[i++];
@@ -85,7 +89,7 @@ std::string FormatTemplate(const std::string& tmpl, std::initializer_list<int> v
             const std::size_t len = std::strlen(form);
             if (tmpl.compare(i, len, form) != 0)
                 continue;
-            const unsigned v = next != values.end() ? static_cast<unsigned>(*next++) & 0xFFu : 0u;
+            const unsigned v = next < count ? static_cast<unsigned>(values[next++]) & 0xFFu : 0u;
             char buf[8];
             if (form[1] == '0' && form[3] == 'o') {
                 buf[0] = static_cast<char>('0' + (v >> 6));

@@ -8,11 +8,13 @@
 // gives nothing; every other byte stands for itself.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 
 #include "HostApi.h"
 
+// A null template is an empty one.
 HOST_API void preProcess(std::string& out, const char* tmpl);
 HOST_API std::string preProcess(const char* tmpl);
 HOST_API std::string preProcess(const std::string& tmpl);
@@ -21,4 +23,8 @@ HOST_API std::string preProcess(const std::string& tmpl);
 // order, each masked with 255 (missing values give 0); "%%" gives "%". Any
 // other '%' is copied as it stands, so templates read from the settings can
 // never make the formatter read beyond its arguments.
-HOST_API std::string FormatTemplate(const std::string& tmpl, std::initializer_list<int> values);
+HOST_API std::string FormatTemplate(const std::string& tmpl, const int* values, std::size_t count);
+inline std::string FormatTemplate(const std::string& tmpl, std::initializer_list<int> values)
+{
+    return FormatTemplate(tmpl, values.begin(), values.size());
+}

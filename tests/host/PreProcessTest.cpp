@@ -69,6 +69,14 @@ TEST(PreProcess, OtherCharactersAndRawBytes)
     EXPECT_EQ(Pre(""), "");
 }
 
+TEST(PreProcess, NullTemplateIsEmpty)
+{
+    std::string out = "stale";
+    preProcess(out, nullptr);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(preProcess(static_cast<const char*>(nullptr)), "");
+}
+
 TEST(PreProcess, TrailingBackslashGivesNothing)
 {
     EXPECT_EQ(Pre("AB\\"), "AB");
@@ -141,6 +149,13 @@ TEST(FormatTemplate, MissingValuesGiveZeroAndExtraValuesAreIgnored)
     EXPECT_EQ(FormatTemplate("\\x%02x", {}), "\\x00");
     EXPECT_EQ(FormatTemplate("AB", {1, 2, 3}), "AB");
     EXPECT_EQ(FormatTemplate("", {1}), "");
+}
+
+TEST(FormatTemplate, ValuesByCountAreReadNoFurther)
+{
+    const int values[] = {1, 2, 0x33};
+    EXPECT_EQ(FormatTemplate("%02x%02x%02x", values, 2), "010200");
+    EXPECT_EQ(FormatTemplate("%02x", nullptr, 0), "00");
 }
 
 TEST(FormatTemplate, RawBytesAndZeroBytesPassThrough)
