@@ -278,6 +278,13 @@ TEST(JobCommands, LayerSectionCommands)
                             "QE job or layer end",
                         }));
 
+    // Before a section's start, the UJF flatbeds name the layer that follows.
+    const Decoded ujf = Decode(B({'P', 'I', 1, 2, 'Q', '@', 0, 'Q', 'P', 9, 1, 0xD0, 2, 0xD0, 2, 8, 1, 2, 3}) +
+                               B({'P', 'I', 1, 0, 'Q', 'E', 0, 'P', 'I', 1, 3}));
+    EXPECT_EQ(Lines(ujf)[0], "PI layer: layer=2");
+    EXPECT_EQ(Lines(ujf)[3], "PI layer position: positionKind=0");
+    EXPECT_EQ(Lines(ujf)[5], "PI layer: layer=3");
+
     // The same bytes after a long print mode: a job start's.
     const std::string qp18 = B({'Q', 'P', 18}) + std::string(18, '\0');
     const Decoded roll = Decode(qp18 + B({'P', 'B', 1, 1, 'P', 'L', 1, 2, 'Q', 'V', 2, 1, 2}) +

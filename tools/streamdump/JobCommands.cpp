@@ -46,7 +46,8 @@ struct Field {
     Kind kind;
 };
 
-// Where a layout applies when the command has another of the same length.
+// Where a layout applies when the command has another of the same length:
+// Roll outside a layer section (the string-object job starts), Layer in one.
 enum class Dialect : std::uint8_t { Any, M, First, Roll, Layer };
 
 // One layout of a command. length -1: any length (the fields end in Each).
@@ -142,8 +143,10 @@ const Layout kBlocks[] = {
     {"QT", 5, "UV lamps",
      {{"policyLeft", Kind::Keep8}, {"policyRight", Kind::Keep8}, {"policySpot", Kind::Keep8},
       {"power1", Kind::Keep8}, {"power2", Kind::Keep8}}},
-    // 0 the last layer, 1 keep the mode, 2 local.
-    {"PI", 1, "layer position", {{"positionKind", Kind::U8}}},
+    // In a layer section: 0 the last layer, 1 keep the mode, 2 local. Before
+    // one (the UJF flatbeds): the layer that follows.
+    {"PI", 1, "layer position", {{"positionKind", Kind::U8}}, Dialect::Layer},
+    {"PI", 1, "layer", {{"layer", Kind::U8}}, Dialect::Roll},
     {"PD", 2, "pass and dot size", {{"passItem", Kind::Keep8}, {"dotSize", Kind::Keep8}}},
     {"QL", -1, "layer parameters", {{"parm", Kind::Each}}},
     {"PX", 1, "head selection", {{"heads", Kind::Keep8}}},

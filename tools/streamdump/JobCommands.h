@@ -43,8 +43,9 @@ int FixedCommandLength(std::uint8_t a, std::uint8_t b);
 // What tells two layouts of one command and length apart:
 // - "MP": the first command family sets its unit with ESC "(U" before it,
 //   the "M" family sends "MD" instead;
-// - "PB", "PL", "QV": a layer section of the layered models starts with
-//   the short "QP" (9 bytes), the string-object start with the long one;
+// - "PB", "PI", "PL", "QV": a layer section of the layered models has the
+//   short "QP" (9 bytes) after its "Q@", the string-object start the long
+//   one; before a section's "Q@" the UJF flatbeds send the layer ("PI");
 // - the white and layer settings ("PL") and the machine settings ("PP")
 //   differ from model to model: with the printer's UID known they are
 //   named as that model sends them, else by position ("value1", ...).

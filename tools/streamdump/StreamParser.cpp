@@ -689,6 +689,7 @@ void Parser::ParseMrl(std::size_t start)
     }
     if (name == "Q@") {
         LayerStart(start, "Q@");
+        m_context.layerSection = false;
         const DecodedCommand d = DecodeJobCommand(name, p, len);
         if (!d.error.empty())
             Error(start, d.error);
@@ -698,6 +699,7 @@ void Parser::ParseMrl(std::size_t start)
     if (name == "QE") {
         Touch(start);
         LayerEnd(m_pos, "QE");
+        m_context.layerSection = false;
         if (len != 0)
             Error(start, Fmt("QE with %zu parameter bytes, 0 expected", len));
         DecodedCommand d;
