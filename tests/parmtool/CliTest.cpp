@@ -101,3 +101,23 @@ TEST(Parmtool, FailuresAreOneLineWithAStatus)
     EXPECT_TRUE(Has(r.err, "warning: DP30_nXDpi=7.5 is not a whole number; the default is used")) << r.err;
     EXPECT_TRUE(Has(r.out, "nXDpi: 360"));
 }
+
+// The first command family at 360 dpi, by hand: reset, unit 10, "MP" with
+// the defaults (banding 4, unidirectional, overprint 1, the cut option's
+// default 1 with no automatic cut set, dry times 0); the end feeds 5 mm
+// (70 rows at 360 dpi) in command set 0, then form feed and 0xFF.
+TEST(Parmtool, StartShowsTheJobsFirstAndLastBytes)
+{
+    const RunResult r = Tool({"start", "--uid", "1", "--set", "DP1_DontSendSet1=0", "--dpi", "360", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "\"start\": \"1b401b285501000a4d500401010000000000ff\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"end\": \"1b2876020046000cff\"")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"errors\": []")) << r.out;
+    EXPECT_TRUE(Has(r.out, "\"name\": \"MP\"")) << r.out;
+    // The job's options as given.
+    const RunResult cut = Tool({"start", "--uid", "1", "--set", "DP1_DontSendSet1=0", "--set", "DP1_AutomaticCut=1",
+                                "--cut", "2", "--dpi", "720x360", "--json"});
+    EXPECT_TRUE(Has(cut.out, "\"start\": \"1b401b28550100054d500401010100000000ff\"")) << cut.out;
+    EXPECT_EQ(Tool({"start", "--uid", "1", "--cut", "5"}).status, 2);
+    EXPECT_EQ(Tool({"start", "--uid", "1", "--dpi", "x"}).status, 2);
+}
