@@ -10,7 +10,13 @@
 #include <vector>
 
 #include "Harness.h"
+#include "host/Log.h"
+#include "host/OutputSink.h"
+#include "host/PrintEnv.h"
+#include "host/PrinterDriverBase.h"
+#include "host/UnivDevParmsBase.h"
 #include "tests/support/Bytes.h"
+#include "tools/rasterjob/Plugin.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace rjtest;
@@ -279,4 +285,59 @@ TEST(RasterJobWholeStream, DefaultCutOptionAndJobDataInTheSummary)
         EXPECT_NE(u.err.find("--cut: expected a whole number from 0 to 2"), std::string::npos) << u.err;
     }
     EXPECT_EQ(RunRasterJob({"--job-name", ""}, dir.Path()).status, 2);
+}
+
+// Every model the plug-in builds a driver for: the job rasterjob writes
+// begins with the start the model's parameters send for that job (the
+// default cut option, the job's name and size) and ends with their end.
+TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
+{
+    std::string error;
+    const auto plugin = rasterjob::Plugin::Load(kPlugin, error);
+    ASSERT_TRUE(plugin) << error;
+    TempDir dir;
+    int models = 0;
+    std::vector<int> withoutStart;
+    for (int uid = 0; uid <= 57; ++uid) {
+        CPrintEnv env(L"rasterjob");
+        env.PutInt(PrEnv_UID, uid);
+        const int level = CVoLogReporter::LoggingLevel();
+        CVoLogReporter::SetLoggingLevel(-1);
+        std::unique_ptr<IPrinterDriver> object(plugin->Create(&env));
+        CVoLogReporter::SetLoggingLevel(level);
+        auto* driver = dynamic_cast<CPrinterDriverBase*>(object.get());
+        if (!driver)
+            continue;
+        CUnivDevParmsBase* parms = driver->GetDevParms();
+        ASSERT_TRUE(parms);
+        CJobPrintOptionQuery query;
+        parms->JobPrintOptionAvailable(query);
+        CPrintJobOpenContext context;
+        context.dpiFirst = context.dpiSecond = 720;
+        context.pixelWidth = 16;
+        context.rowCount = 4;
+        context.colourCodes = {0, 1, 2, 3};
+        context.cutOption = query.value;
+        context.jobName = L"j";
+        CMemorySink start, end;
+        driver->SetOutputSink(&start);
+        ASSERT_TRUE(driver->JobOpen(&context) && parms->OutputStartString(driver)) << "UID " << uid;
+        ASSERT_TRUE(driver->OutputInit(16, 4)) << "UID " << uid;
+        driver->SetOutputSink(&end);
+        ASSERT_TRUE(parms->OutputEndString(driver)) << "UID " << uid;
+
+        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--width", "16", "--height", "4",
+                                   "--bits", "1", "--no-compress", "--dpi", "720", "--job-name", "j"});
+        ASSERT_EQ(r.run.status, 0) << "UID " << uid << ": " << r.run.err;
+        ASSERT_GE(r.stream.size(), start.Data().size() + end.Data().size()) << "UID " << uid;
+        EXPECT_EQ(ToHex(r.stream.substr(0, start.Data().size())), ToHex(start.Data())) << "UID " << uid;
+        EXPECT_EQ(ToHex(r.stream.substr(r.stream.size() - end.Data().size())), ToHex(end.Data())) << "UID " << uid;
+        ++models;
+        if (start.Data().empty())
+            withoutStart.push_back(uid);
+    }
+    // Without a start: the UIDs without a model (base parameters) and the
+    // layered model on the legacy driver (36), whose layers carry it.
+    EXPECT_GE(models, 25);
+    EXPECT_EQ(withoutStart, (std::vector<int>{0, 36, 55, 57}));
 }
