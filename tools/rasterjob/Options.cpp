@@ -114,6 +114,17 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             }
             return true;
         };
+        // A value that must not be empty, such as a file name.
+        auto text = [&](const char* what, std::string& target) -> bool {
+            if (!needValue())
+                return false;
+            if (value.empty()) {
+                error = arg + " needs " + what;
+                return false;
+            }
+            target = value;
+            return true;
+        };
         auto number = [&](long long lo, long long hi, long long& v) -> bool {
             if (!needValue())
                 return false;
@@ -131,29 +142,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             o.help = true;
         } else if (arg == "--plugin") {
-            if (!needValue())
+            if (!text("a path", o.plugin))
                 return false;
-            if (value.empty()) {
-                error = "--plugin needs a path";
-                return false;
-            }
-            o.plugin = value;
         } else if (arg == "--settings") {
-            if (!needValue())
+            if (!text("a file name", o.settingsFile))
                 return false;
-            if (value.empty()) {
-                error = "--settings needs a file name";
-                return false;
-            }
-            o.settingsFile = value;
         } else if (arg == "--printer") {
-            if (!needValue())
+            if (!text("a section name", o.printer))
                 return false;
-            if (value.empty()) {
-                error = "--printer needs a section name";
-                return false;
-            }
-            o.printer = value;
         } else if (arg == "--set") {
             if (!needValue())
                 return false;
@@ -181,13 +177,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             o.seed = static_cast<std::uint64_t>(n);
         } else if (arg == "--input") {
-            if (!needValue())
+            std::string path;
+            if (!text("a file name", path))
                 return false;
-            if (value.empty()) {
-                error = "--input needs a file name";
-                return false;
-            }
-            o.inputs.push_back(value);
+            o.inputs.push_back(path);
         } else if (arg == "--screen") {
             if (!needValue())
                 return false;
@@ -251,25 +244,15 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             o.cut = static_cast<int>(n);
         } else if (arg == "--job-name") {
-            if (!needValue())
+            if (!text("a name", o.jobName))
                 return false;
-            if (value.empty()) {
-                error = "--job-name needs a name";
-                return false;
-            }
-            o.jobName = value;
         } else if (arg == "--compress" || arg == "--no-compress") {
             if (!noValue())
                 return false;
             o.compress = arg == "--compress" ? 1 : 0;
         } else if (arg == "-o" || arg == "--output") {
-            if (!needValue())
+            if (!text("a file name", o.output))
                 return false;
-            if (value.empty()) {
-                error = arg + " needs a file name";
-                return false;
-            }
-            o.output = value;
             o.outputGiven = true;
         } else if (arg == "--device") {
             if (!needValue())
@@ -300,13 +283,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             o.abortAfter = n;
         } else if (arg == "--save-raster") {
-            if (!needValue())
+            if (!text("a folder", o.saveRaster))
                 return false;
-            if (value.empty()) {
-                error = "--save-raster needs a folder";
-                return false;
-            }
-            o.saveRaster = value;
         } else if (arg == "--json") {
             if (!noValue())
                 return false;
