@@ -522,6 +522,7 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
 
     std::vector<streamparse::Command> commands;
     streamparse::ParseOptions options;
+    options.uid = uid; // commands whose layout depends on the model
     options.onCommand = [&commands](const streamparse::Command& c) { commands.push_back(c); };
     const streamparse::ParseResult parsed = streamparse::ParseStream(start + end, options);
     auto hex = [](const std::string& bytes) {
