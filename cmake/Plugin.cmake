@@ -18,6 +18,9 @@ set(MIMAKI_PLUGIN_SOURCES
   devparms/MimakiDevParmsUJF.cpp
   devparms/MimakiDevParmsTxF150.cpp
 )
+# The layered-ink drivers: every source of layers/.
+file(GLOB MIMAKI_LAYER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/layers/*.cpp)
+list(APPEND MIMAKI_PLUGIN_SOURCES ${MIMAKI_LAYER_SOURCES})
 
 add_library(mimaki_plugin_static STATIC ${MIMAKI_PLUGIN_SOURCES})
 target_link_libraries(mimaki_plugin_static PUBLIC mimaki_host)
