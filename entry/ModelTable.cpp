@@ -11,6 +11,8 @@
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "layers/MimakiJVWhiteDriver.h"
+#include "layers/MimakiTS300PDriver.h"
 
 namespace mimaki {
 namespace {
@@ -86,14 +88,15 @@ const ParmsClass kTxF150{"CDevParmsTxF150", &MakeParms<CDevParmsTxF150>};
 const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};
 const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver>};
 const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
-const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", nullptr};
+const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", &MakeDriver<CMimakiWhitePrinterDriverJV400>};
 const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
 const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
 const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", &MakeDriver<CMimakiSWJ320Driver>};
-const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", nullptr};
+const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", &MakeDriver<CMimakiWhitePrinterDriverJV300>};
 const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", nullptr};
-const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", nullptr};
-const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased", nullptr};
+const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMimakiWhitePrinterDriverTS300P>};
+const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
+                                  &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};
 const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
 const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};

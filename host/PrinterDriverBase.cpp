@@ -107,6 +107,10 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     m_nHangingRows = 0;
     m_nSections = 0;
     m_nError = 0;
+    if (!LoadColoursAndSlots(*pContext)) {
+        m_nError = 1;
+        return 0;
+    }
     return OnJobOpenSection();
 }
 
@@ -145,6 +149,7 @@ int CPrinterDriverBase::OutputInit(int nPixelWidth, int nRows)
         ch.byteCount = 0;
     }
     m_compressBuffer.assign(packbits_bound(static_cast<std::size_t>(m_nBytesPerRow)), 0);
+    m_mirrorRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
     m_nCurrentRow = 0;
     m_nHangingRows = 0;
     return OnOutputInit();

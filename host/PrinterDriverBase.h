@@ -60,6 +60,7 @@ struct CPrintJobOpenContext {
     std::wstring jobName = L"job";
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
+    std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
 };
 
 class HOST_API IPrinterDriver {
@@ -248,6 +249,21 @@ public:
     // removed and all other dot values are kept.
     void InitReplaceValNoMediumDot();
 
+    // Colours, ink slots and rows of the current job (host/Slots.cpp). The
+    // slots are the entries of "SlotsSetting" (default PrEnv_SlotsSettingDefault),
+    // each a host colour code, read at JobOpen; out-of-range queries answer -1
+    // (0 for SlotIsInUse, null for the rows).
+    int DevPrimColUserFromPrimCol(int nChannel) const;
+    int GetSlotCount() const;
+    int iPrimColFromSlot(int nSlot) const;
+    // The first channel of the slot's colour; -1 when the job has none.
+    int ChannelFromSlot(int nSlot) const;
+    int SlotIsInUse(int nSlot) const;
+    const BYTE* pOutputRow(int nChannel) const;
+    // The channel's current row mirrored over the job's pixel width, in a
+    // buffer of the host that the next call overwrites.
+    const BYTE* pOutputRowMirror(int nChannel);
+
 protected:
     struct Channel {
         std::unique_ptr<CRasterPixelBuffer> buffer;
@@ -284,8 +300,13 @@ protected:
     int m_nScanRow = 0;
     int m_nSections = 0;
     int m_nError = 0;
+    std::vector<int> m_userColours;
+    std::vector<int> m_slotColours;
+    std::vector<int> m_slotChannels;
+    std::vector<BYTE> m_mirrorRow;
 
 private:
+    int LoadColoursAndSlots(const CPrintJobOpenContext& context);
     std::unique_ptr<CUnivDevParmsBase> m_ownedDevParms;
     std::vector<std::pair<std::wstring, std::wstring>> m_driverInfo;
     CAbortProc* m_pAbortProc = nullptr;

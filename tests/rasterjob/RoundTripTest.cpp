@@ -249,6 +249,12 @@ TEST(RasterJobRoundTrip, EverySupportedUid)
         job.channels = {0, 1, 2, 3};  // known to every command set
         job.pattern = uid % 2 ? "random" : "bars";
         job.seed = static_cast<std::uint64_t>(uid);
+        // Models that take printer colours from their slots get one slot per
+        // channel; the JV400 prints colour only (its stored default -1 sends
+        // band trailers alone).
+        job.settings[L"SlotsSetting"] = L"0`1`2`3";
+        job.settings[L"MimakiColorSequence"] = L"1,2,3,4";
+        job.settings[L"DP22_m_nWhiteMode"] = L"0";
         const Outcome o = RunJob(uid, job);
         ASSERT_TRUE(o.made);
         int set = -1;

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "host/PrintEnv.h"
+#include "layers/LayerBasis.h"
+#include "layers/MimakiJVWhiteDriver.h"
+#include "LayerTestSupport.h"
+
+using namespace layertest;
+using mimaki::layers::Family;
+
+namespace {
+
+std::string B(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s += static_cast<char>(b);
+    return s;
+}
+
+TEST(JVWhiteTable, CodeTablesMatchTheDocumentedModesAndSelectors)
+{
+    const auto spec = SpecModes("JV300 / JV400");
+    ASSERT_EQ(spec.size(), 4u);
+    for (Family family : {Family::JV300, Family::JV400}) {
+        EXPECT_EQ(mimaki::layers::LastWhiteMode(family), 3);
+        EXPECT_EQ(mimaki::layers::FindWhiteMode(family, 4), nullptr);
+        EXPECT_EQ(mimaki::layers::FindWhiteMode(family, -1), nullptr);
+        for (const auto& [mode, steps] : spec) {
+            const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(family, mode);
+            ASSERT_NE(m, nullptr);
+            ASSERT_EQ(m->count, static_cast<int>(steps.size()));
+            for (std::size_t i = 0; i < steps.size(); ++i) {
+                EXPECT_EQ(m->steps[i].selector, steps[i].selector);
+                EXPECT_EQ(m->steps[i].layer, steps[i].layer);
+                EXPECT_FALSE(m->steps[i].mirror);
+            }
+        }
+        const char* column = family == Family::JV300 ? "JV300" : "JV400";
+        for (int selector : {0, 1, 2, 4})
+            for (int colour : {0, 2, 9, 24, 25, 33, 34, 35})
+                EXPECT_EQ(mimaki::layers::Selects(family, selector, colour), SpecSelects(column, selector, colour))
+                    << column << " " << selector << " " << colour;
+    }
+}
+
+TEST(JVWhiteTable, JV400Colours)
+{
+    const std::pair<int, int> listed[] = {{0, 0}, {1, 2}, {2, 1}, {3, 4}, {4, 5}, {5, 6}, {33, 255}, {34, 254}};
+    for (const auto& [host, printer] : listed)
+        EXPECT_EQ(CMimakiWhitePrinterDriverJV400::JV400Colour(host), printer) << host;
+    for (int host : {-1, 6, 7, 8, 9, 24, 32, 35, 36, 255})
+        EXPECT_EQ(CMimakiWhitePrinterDriverJV400::JV400Colour(host), 99) << host;
+}
+
+// JV400 mode 1: colour on layer 0, white on layer 1; channels go with their
+// own byte count and are left out at count 0; a blank row sends zero rows of
+// the full width on both layers.
+TEST(JVWhiteStream, JV400ModeOne)
+{
+    CPrintEnv env;
+    env.PutString(L"DP22_m_nWhiteMode", L"1");
+    CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
+    Job job;
+    job.colours = {0, 34};
+    job.width = 16;
+    job.rows = {{{0xC0, 0x00}, {0x00, 0x00}}, {{0, 0}, {0, 0}}, {{0x00, 0x00}, {0x3C, 0x01}}};
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1);
+    const std::string qy = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string want =
+        qy + B({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + B({'Q', 'R', 1, 1}) +
+        qy + B({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
+        qy + B({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + B({'Q', 'R', 1, 1}) +
+        qy + B({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + B({'Q', 'R', 1, 1}) +
+        B({'Q', 'E', 0});
+    EXPECT_EQ(Hex(r.bytes), Hex(want));
+    EXPECT_EQ(driver.GetOutputFlag(), 0);
+}
+
+TEST(JVWhiteStream, JV400StoredDefaultModeSendsOnlyBandTrailers)
+{
+    CPrintEnv env; // "DP22_m_nWhiteMode" missing: -1
+    CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
+    Job job;
+    job.colours = {0, 34};
+    job.rows = {{{0xFF}, {0x01}}};
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(driver.WhiteMode(), -1);
+    EXPECT_EQ(Hex(r.bytes), Hex(B({'Q', 'R', 1, 1, 'Q', 'E', 0})));
+}
+
+// Every mode of both drivers: each layer holds exactly the planes its
+// selector names, with the rows the host gave (as long as their counts).
+void CheckJVRoundTrip(CMimakiWhitePrinterDriverJVBase& driver, const char* column, int mode, const Job& job,
+                      const std::vector<int>& codes)
+{
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1);
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
+    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
+    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    std::set<streamparse::PlaneKey> expected;
+    const std::vector<Step> steps = SpecModes("JV300 / JV400").at(mode);
+    for (const Step& step : steps)
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
+            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
+            if (!SpecSelects(column, step.selector, colour))
+                continue;
+            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
+            const streamparse::Plane* plane = parsed.FindPlane(key);
+            for (std::size_t row = 0; row < job.rows.size(); ++row) {
+                bool blankRow = true;
+                for (const Bytes& b : job.rows[row])
+                    blankRow = blankRow && Bytes(b.size(), 0) == b;
+                Bytes want = job.rows[row][ch];
+                while (!want.empty() && want.back() == 0)
+                    want.pop_back();
+                if (blankRow)
+                    want.assign(width, 0);
+                const auto* got = plane ? plane->RowAt(static_cast<std::int64_t>(row)) : nullptr;
+                if (want.empty()) {
+                    EXPECT_EQ(got, nullptr) << column << " mode " << mode << " channel " << ch << " row " << row;
+                    continue;
+                }
+                expected.insert(key);
+                ASSERT_NE(got, nullptr) << column << " mode " << mode << " channel " << ch << " row " << row;
+                EXPECT_EQ(*got, want) << column << " mode " << mode << " channel " << ch << " row " << row;
+            }
+        }
+    std::set<streamparse::PlaneKey> got;
+    for (const streamparse::Plane& p : parsed.planes)
+        got.insert(p.key);
+    EXPECT_EQ(got, expected) << column << " mode " << mode;
+}
+
+TEST(JVWhiteRoundTrip, EveryModeOfBothDrivers)
+{
+    Job job;
+    job.colours = {0, 1, 2, 34, 33, 24};
+    job.width = 21;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = RandomRows(job.colours.size(), 11, job.width, job.bits, 21);
+    job.rows[4][1].assign(job.rows[4][1].size(), 0); // one channel without ink in an inked row
+    for (int mode = 0; mode <= 3; ++mode) {
+        CPrintEnv env;
+        env.PutString(L"DP22_m_nWhiteMode", std::to_wstring(mode));
+        CMimakiWhitePrinterDriverJV400 jv400(&env, new Parms);
+        CheckJVRoundTrip(jv400, "JV400", mode, job, {0, 2, 1, 254, 255, 99});
+
+        auto* parms = new Parms;
+        parms->mode = mode;
+        parms->codes = {{0, 0x10}, {1, 0x11}, {2, 0x12}, {34, 0x34}, {33, 0x33}, {24, 0x24}};
+        CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
+        CheckJVRoundTrip(jv300, "JV300", mode, job, {0x10, 0x11, 0x12, 0x34, 0x33, 0x24});
+    }
+}
+
+TEST(JVWhiteRoundTrip, JV300JudgesByUserColourJV400ByColourCode)
+{
+    Job job;
+    job.colours = {0, 40};
+    job.userColours = {0, 34};
+    job.width = 8;
+    job.rows = {{{0x81}, {0x18}}};
+    CPrintEnv env;
+    env.PutString(L"DP22_m_nWhiteMode", L"1");
+    auto* parms = new Parms;
+    parms->mode = 1;
+    parms->codes = {{0, 0x10}, {40, 0x40}};
+    CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
+    CheckJVRoundTrip(jv300, "JV300", 1, job, {0x10, 0x40});
+    CMimakiWhitePrinterDriverJV400 jv400(&env, new Parms);
+    const Result r = RunJob(jv400, job);
+    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes);
+    // colour 40 is no white for the JV400: it goes with the colour layer
+    ASSERT_NE(parsed.FindPlane(streamparse::PlaneKey{0, 99, -1, 0, 0}), nullptr);
+    EXPECT_EQ(parsed.FindPlane(streamparse::PlaneKey{0, 99, -1, 1, 0}), nullptr);
+}
+
+TEST(JVWhiteFailure, EveryOutputPosition)
+{
+    Job job;
+    job.colours = {0, 34};
+    job.width = 16;
+    job.compress = 1;
+    job.rows = RandomRows(2, 7, job.width, job.bits, 8);
+    CPrintEnv env;
+    env.PutString(L"DP22_m_nWhiteMode", L"3");
+    CMimakiWhitePrinterDriverJV400 whole(&env, new Parms);
+    const Result full = RunJob(whole, job);
+    ASSERT_EQ(full.ok, 1);
+    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
+        CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
+        const Result r = RunJob(driver, job, at);
+        EXPECT_EQ(r.ok, 0) << at;
+        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
+        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
+    }
+}
+
+} // namespace

@@ -1,0 +1,98 @@
+// Small jobs through the layer-basis drivers, parameters whose answers a
+// test sets, and the white-mode table kept as test data.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "devparms/MimakiDevParms.h"
+#include "host/PrinterDriverBase.h"
+#include "tools/streamdump/StreamParser.h"
+
+namespace layertest {
+
+// Device parameters that answer what the test sets and send no start
+// string, so that a whole stream is the driver's rows and "QE" 0.
+class Parms : public CMimakiDevParmsBase {
+public:
+    int mode = 0;
+    int offset = 0;
+    int highSpeed = 0;
+    int pause = 0;
+    double pauseMm = 0, gapMm = 0;
+    std::map<int, int> codes;  // host colour -> printer colour
+    std::vector<int> ids;      // colour id per slot; empty: the base answer -1
+
+    std::string GetStartString(CPrinterDriverBase*) override { return {}; }
+    std::string GetEndString(CPrinterDriverBase*) override { return std::string("QE\0", 3); }
+    int GetColorMapValue(int c) override
+    {
+        const auto it = codes.find(c);
+        return it == codes.end() ? 99 : it->second;
+    }
+    int GetColorIdAt(int i) override
+    {
+        if (ids.empty())
+            return -1;
+        return i >= 0 && static_cast<std::size_t>(i) < ids.size() ? ids[static_cast<std::size_t>(i)] : 99;
+    }
+    int IsHeadCleaningEnabled() override { return pause; }
+    void GetHeadCleaningDistances(double& a, double& b) override
+    {
+        a = pauseMm;
+        b = gapMm;
+    }
+    int GetHighSpeed() override { return highSpeed; }
+    int GetLayerWhiteOrder() override { return mode; }
+    int GetWhiteOrderOrMode() override { return mode; }
+    int GetLayerOffset() override { return offset; }
+};
+
+using Bytes = std::vector<BYTE>;
+using Rows = std::vector<std::vector<Bytes>>;  // row, channel, bytes
+
+struct Job {
+    std::vector<int> colours;     // host colour code per channel
+    std::vector<int> userColours; // empty: the colour codes
+    int width = 8;
+    int bits = 1;
+    int compress = 0;
+    double dpi = 720;
+    Rows rows;
+};
+
+struct Result {
+    int ok = 0;
+    std::string bytes;
+    std::uint64_t callsAfterFailure = 0;
+};
+
+// The host's calls for one job; the sink fails after failAfter bytes, the
+// operator aborts before row abortBefore when that is not negative.
+Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter = UINT64_MAX, int abortBefore = -1);
+
+// Random rows with clean padding; every fifth row blank in all channels.
+Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed);
+
+// The row with its pixel order reversed, pixel by pixel.
+Bytes MirrorPixels(const Bytes& row, int width, int bits);
+
+// One row of the white-mode table: (selector, layer, mirrored) per step.
+struct Step {
+    int selector;
+    int layer;
+    bool mirror;
+};
+// Column "JV300 / JV400" or "TS300P" of the table in data/white_modes.md;
+// modes the column marks "—" are absent.
+std::map<int, std::vector<Step>> SpecModes(const std::string& column);
+// Whether the selector of the column ("JV300", "JV400", "TS300P") takes a
+// channel of that colour, read from the selector table's wording.
+bool SpecSelects(const std::string& column, int selector, int colour);
+
+// "QE" 0 and whole stream helpers.
+std::string Hex(const std::string& bytes);
+
+} // namespace layertest

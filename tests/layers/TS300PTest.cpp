@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "host/PrintEnv.h"
+#include "layers/LayerBasis.h"
+#include "layers/MimakiTS300PDriver.h"
+#include "LayerTestSupport.h"
+
+using namespace layertest;
+
+namespace {
+
+std::string B(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s += static_cast<char>(b);
+    return s;
+}
+
+struct Fixture {
+    CPrintEnv env;
+    Parms* parms = new Parms;
+    bool slotBased;
+    std::unique_ptr<CMimakiWhitePrinterDriverTS300P> driver;
+    explicit Fixture(bool slots = false) : slotBased(slots)
+    {
+        parms->codes = {{0, 0x05}, {1, 0x06}, {2, 0x07}, {3, 0x08}, {24, 0x30}, {33, 0x21}, {34, 0x22}};
+    }
+    ~Fixture()
+    {
+        if (!driver)
+            delete parms;
+    }
+    // The driver, built on first use: it reads the settings and the
+    // parameters' pause answers when it is made.
+    CMimakiWhitePrinterDriverTS300P& D()
+    {
+        if (!driver && slotBased)
+            driver = std::make_unique<CMimakiWhitePrinterDriverTS300PSlotBased>(&env, parms);
+        else if (!driver)
+            driver = std::make_unique<CMimakiWhitePrinterDriverTS300P>(&env, parms);
+        return *driver;
+    }
+};
+
+// Mode 1 (colour on layer 0, white on layer 1) with a layer offset of one
+// row: the white of each row follows one band later, the first band carries
+// a blank white row, and one band more at the end drains the white.
+TEST(TS300PStream, ModeOneWithADelayOfOneRow)
+{
+    Fixture f;
+    f.parms->mode = 1;
+    f.parms->offset = 1;
+    Job job;
+    job.colours = {0, 34};
+    job.rows = {{{0xA0}, {0x0F}}, {{0x01}, {0x80}}};
+    const Result r = RunJob(f.D(), job);
+    ASSERT_EQ(r.ok, 1);
+    const std::string qy = B({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + B({'Q', 'R', 0x01, 0x00});
+    const std::string want =
+        // band 0: black of row 0 on layer 0, a blank white row on layer 1
+        qy + B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + B({0xA0}) +
+        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x00}) + B({'Q', 'R', 1, 1}) +
+        // band 1: black of row 1, white of row 0
+        qy + B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + B({0x01}) +
+        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x0F}) + B({'Q', 'R', 1, 1}) +
+        // drain: white of row 1
+        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x80}) + B({'Q', 'R', 1, 1}) +
+        B({'Q', 'E', 0});
+    EXPECT_EQ(Hex(r.bytes), Hex(want));
+}
+
+// Pause after 0.2 mm of print (2 rows at 254 dpi) at the second of the
+// blank rows (gap 0.2 mm): "PS" 1 1 once, after that row's band trailer.
+TEST(TS300PStream, PauseAtTheGapAfterTheDistance)
+{
+    Fixture f;
+    f.parms->pause = 1;
+    f.parms->pauseMm = 0.2;
+    f.parms->gapMm = 0.2;
+    Job job;
+    job.colours = {0};
+    job.dpi = 254;
+    job.rows = {{{0x80}}, {{0x40}}, {{0}}, {{0}}, {{0}}, {{0x20}}};
+    const Result r = RunJob(f.D(), job);
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(f.D().PauseDistanceRows(), 2);
+    EXPECT_EQ(f.D().PauseGapRows(), 2);
+    EXPECT_EQ(f.D().GetOutputFlag(), 1);
+    const std::string row = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
+    const std::string band = B({'Q', 'R', 1, 1});
+    const std::string want = row + B({0x80}) + band + row + B({0x40}) + band + row + B({0}) + band + row + B({0}) +
+                             band + B({'P', 'S', 1, 1}) + row + B({0}) + band + row + B({0x20}) + band +
+                             B({'Q', 'E', 0});
+    EXPECT_EQ(Hex(r.bytes), Hex(want));
+}
+
+TEST(TS300PStream, NoPauseWhenDisabledOrBeforeTheDistance)
+{
+    for (int enabled : {0, 1}) {
+        Fixture f;
+        f.parms->pause = enabled;
+        f.parms->pauseMm = 1.0; // 10 rows at 254 dpi
+        f.parms->gapMm = 0.2;
+        Job job;
+        job.colours = {0};
+        job.dpi = 254;
+        job.rows = {{{0x80}}, {{0}}, {{0}}, {{0}}, {{0x20}}};
+        const Result r = RunJob(f.D(), job);
+        ASSERT_EQ(r.ok, 1);
+        EXPECT_EQ(r.bytes.find("PS"), std::string::npos);
+        EXPECT_EQ(f.D().GetOutputFlag(), enabled);
+    }
+}
+
+// Short header (high speed): no "QY" block and full-width rows even with
+// "SendOnlyNonZeroBytes"; without it that setting sends the channel's own
+// count.
+TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
+{
+    for (int highSpeed : {0, 1}) {
+        Fixture f;
+        f.env.PutString(L"SendOnlyNonZeroBytes", L"1");
+        f.parms->highSpeed = highSpeed;
+        Job job;
+        job.colours = {0};
+        job.width = 24;
+        job.rows = {{{0xF0, 0x00, 0x00}}};
+        const Result r = RunJob(f.D(), job);
+        ASSERT_EQ(r.ok, 1);
+        const std::string want =
+            highSpeed ? B({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
+                      : B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
+                           0, 0, 0xF0});
+        EXPECT_EQ(Hex(r.bytes), Hex(want + B({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
+    }
+}
+
+TEST(TS300PTable, CodeTableMatchesTheDocumentedWhiteModes)
+{
+    const auto spec = SpecModes("TS300P");
+    ASSERT_EQ(spec.size(), 13u);
+    EXPECT_EQ(mimaki::layers::LastWhiteMode(mimaki::layers::Family::TS300P), 12);
+    for (const auto& [mode, steps] : spec) {
+        const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, mode);
+        ASSERT_NE(m, nullptr) << mode;
+        ASSERT_EQ(m->count, static_cast<int>(steps.size())) << mode;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_EQ(m->steps[i].selector, steps[i].selector) << mode;
+            EXPECT_EQ(m->steps[i].layer, steps[i].layer) << mode;
+            EXPECT_EQ(m->steps[i].mirror, steps[i].mirror) << mode;
+        }
+    }
+    EXPECT_EQ(mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, 13), nullptr);
+    EXPECT_EQ(mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, -1), nullptr);
+    for (int selector : {0, 1, 2, 3, 4})
+        for (int colour : {0, 1, 3, 8, 23, 24, 25, 33, 34, 35})
+            EXPECT_EQ(mimaki::layers::Selects(mimaki::layers::Family::TS300P, selector, colour),
+                      SpecSelects("TS300P", selector, colour))
+                << selector << " " << colour;
+}
+
+// Every mode: each layer holds exactly the planes its selector names, each
+// plane the channel's rows shifted back by the layer's delay (blank before),
+// mirrored where the table says.
+void CheckRoundTrip(CMimakiWhitePrinterDriverTS300P& driver, Parms& parms, const std::string& column, int mode,
+                    int offset, const Job& job, const std::vector<int>& codes)
+{
+    parms.mode = mode;
+    parms.offset = offset;
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1) << mode;
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
+    ASSERT_TRUE(parsed.ok()) << mode << ": " << parsed.errors.front().message;
+    const std::vector<Step> steps = SpecModes(column).at(mode);
+    const std::size_t bytesPerRow = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    std::set<streamparse::PlaneKey> expected;
+    for (const Step& step : steps) {
+        const int delay = step.layer * offset;
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
+            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
+            if (!SpecSelects(column, step.selector, colour))
+                continue;
+            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
+            expected.insert(key);
+            const streamparse::Plane* plane = parsed.FindPlane(key);
+            ASSERT_NE(plane, nullptr) << "mode " << mode << " layer " << step.layer << " channel " << ch;
+            EXPECT_EQ(plane->rows, static_cast<std::int64_t>(job.rows.size()) + delay) << mode;
+            for (int i = 0; i < delay; ++i)
+                EXPECT_EQ(*plane->RowAt(i), Bytes(bytesPerRow, 0)) << mode << " blank row " << i;
+            for (std::size_t row = 0; row < job.rows.size(); ++row) {
+                const Bytes& src = job.rows[row][ch];
+                const Bytes want = step.mirror ? MirrorPixels(src, job.width, job.bits) : src;
+                const auto* got = plane->RowAt(static_cast<std::int64_t>(row) + delay);
+                ASSERT_NE(got, nullptr) << mode;
+                EXPECT_EQ(*got, want) << "mode " << mode << " layer " << step.layer << " channel " << ch << " row "
+                                      << row;
+            }
+        }
+    }
+    std::set<streamparse::PlaneKey> got;
+    for (const streamparse::Plane& p : parsed.planes)
+        got.insert(p.key);
+    EXPECT_EQ(got, expected) << "mode " << mode;
+    const int maxDelay = (static_cast<int>(steps.size()) - 1) * offset;
+    EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) + maxDelay) << mode;
+}
+
+TEST(TS300PRoundTrip, EveryWhiteModeWithDelayAndMirror)
+{
+    Job job;
+    job.colours = {0, 1, 34, 24, 33};
+    job.width = 13;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = RandomRows(job.colours.size(), 12, job.width, job.bits, 11);
+    for (int mode = 0; mode <= 12; ++mode)
+        for (int offset : {0, 3}) {
+            Fixture f;
+            CheckRoundTrip(f.D(), *f.parms, "TS300P", mode, offset, job, {0x05, 0x06, 0x22, 0x30, 0x21});
+        }
+}
+
+TEST(TS300PRoundTrip, UserColoursDecideTheLayer)
+{
+    Job job;
+    job.colours = {0, 40, 41};
+    job.userColours = {0, 34, 24}; // spot channels the host maps to white and midlayer
+    job.width = 16;
+    job.rows = RandomRows(3, 6, job.width, job.bits, 5);
+    Fixture f;
+    f.parms->codes[40] = 0x40;
+    f.parms->codes[41] = 0x41;
+    CheckRoundTrip(f.D(), *f.parms, "TS300P", 5, 2, job, {0x05, 0x40, 0x41});
+}
+
+TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
+{
+    Fixture f;
+    f.parms->mode = 13;
+    Job job;
+    job.colours = {0};
+    job.rows = {{{0xFF}}, {{0x01}}};
+    const Result r = RunJob(f.D(), job);
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(Hex(r.bytes), Hex(B({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
+}
+
+// Slot order equal to the channel order gives the channel-based stream;
+// slots of inks the job lacks are skipped.
+TEST(TS300PSlots, SlotBasedMatchesChannelBasedAndSkipsUnusedSlots)
+{
+    Job job;
+    job.colours = {0, 1, 34, 24};
+    job.width = 20;
+    job.bits = 2;
+    job.rows = RandomRows(4, 7, job.width, job.bits, 3);
+    for (int mode : {0, 5, 12}) {
+        Fixture channelBased;
+        channelBased.parms->mode = mode;
+        channelBased.parms->offset = 2;
+        const Result want = RunJob(channelBased.D(), job);
+        for (const wchar_t* slots : {L"0`1`34`24", L"0`3`1`2`34`9`24"}) {
+            Fixture slotBased(true);
+            slotBased.env.PutString(L"SlotsSetting", slots);
+            slotBased.parms->mode = mode;
+            slotBased.parms->offset = 2;
+            const Result got = RunJob(slotBased.D(), job);
+            ASSERT_EQ(got.ok, 1);
+            EXPECT_EQ(Hex(got.bytes), Hex(want.bytes)) << mode;
+        }
+    }
+}
+
+TEST(TS300PSlots, ColourIdOfTheSlotFirstTheColourMapAsFallback)
+{
+    Fixture f(true);
+    f.env.PutString(L"SlotsSetting", L"1`0");
+    f.parms->ids = {0x61, 99};
+    Job job;
+    job.colours = {0, 1};
+    job.rows = {{{0x80}, {0x40}}};
+    const Result r = RunJob(f.D(), job);
+    ASSERT_EQ(r.ok, 1);
+    const std::string qy = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    // slot 0 (cyan) by its id 0x61; slot 1 (black) has none: map 0x05
+    const std::string want = qy + B({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
+                             B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
+                             B({'Q', 'R', 1, 1, 'Q', 'E', 0});
+    EXPECT_EQ(Hex(r.bytes), Hex(want));
+    auto* slotDriver = static_cast<CMimakiWhitePrinterDriverTS300PSlotBased*>(&f.D());
+    slotDriver->SetSlotRowHeader(0, 300);
+    EXPECT_EQ(Hex(slotDriver->GetRowHeader()),
+              Hex(qy + B({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
+}
+
+// A failing output at every byte of a small delayed job: the job answers 0
+// and nothing is written after the failure.
+TEST(TS300PFailure, EveryOutputPosition)
+{
+    Job job;
+    job.colours = {0, 34, 24};
+    job.width = 16;
+    job.rows = RandomRows(3, 6, job.width, job.bits, 9);
+    Fixture ok;
+    ok.parms->mode = 5;
+    ok.parms->offset = 1;
+    const Result full = RunJob(ok.D(), job);
+    ASSERT_EQ(full.ok, 1);
+    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
+        Fixture f;
+        f.parms->mode = 5;
+        f.parms->offset = 1;
+        const Result r = RunJob(f.D(), job, at);
+        EXPECT_EQ(r.ok, 0) << at;
+        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
+        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
+    }
+}
+
+TEST(TS300PFailure, AbortInADelayedPageSendsTheAbortCommandOnceAndNothingAfter)
+{
+    Job job;
+    job.colours = {0, 34};
+    job.width = 16;
+    job.rows = RandomRows(2, 6, job.width, job.bits, 4);
+    Fixture whole;
+    whole.parms->mode = 3;
+    whole.parms->offset = 2;
+    const Result full = RunJob(whole.D(), job);
+    Fixture f;
+    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+    f.parms->mode = 3;
+    f.parms->offset = 2;
+    const Result r = RunJob(f.D(), job, UINT64_MAX, 3);
+    EXPECT_EQ(r.ok, 0);
+    const std::string abort = "<abort>";
+    ASSERT_GE(r.bytes.size(), abort.size());
+    EXPECT_EQ(r.bytes.substr(r.bytes.size() - abort.size()), abort);
+    const std::string before = r.bytes.substr(0, r.bytes.size() - abort.size());
+    EXPECT_EQ(before, full.bytes.substr(0, before.size()));
+    EXPECT_EQ(before.find(abort), std::string::npos);
+    EXPECT_EQ(before.find(std::string("QE\0", 3)), std::string::npos); // no drain, no job end
+}
+
+TEST(TS300PMemory, DelayLinesHoldRowsTimesDelayWhateverThePageHeight)
+{
+    std::size_t held[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        Fixture f;
+        f.parms->mode = 5;
+        f.parms->offset = 4;
+        CPrintJobOpenContext c;
+        c.colourCodes = {0, 34, 24};
+        c.pixelWidth = 800;
+        c.rowCount = i == 0 ? 10 : 100000;
+        CMemorySink sink;
+        f.D().SetOutputSink(&sink);
+        ASSERT_EQ(f.D().JobOpen(&c), 1);
+        ASSERT_EQ(f.D().OutputInit(c.pixelWidth, c.rowCount), 1);
+        EXPECT_EQ(f.D().GetJobPixelLength(), c.rowCount + 3 * 4);
+        held[i] = f.D().DelayLineBytes();
+        f.D().SetOutputSink(nullptr);
+    }
+    EXPECT_EQ(held[0], held[1]);
+    // layers 1, 2, 3 hold 4, 8, 12 rows of at most three channels each
+    EXPECT_LE(held[0], (4u + 8u + 12u) * 3u * (25u + 101u));
+    EXPECT_GE(held[0], (4u + 8u + 12u) * 100u);
+}
+
+} // namespace
