@@ -341,3 +341,26 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
     EXPECT_GE(models, 25);
     EXPECT_EQ(withoutStart, (std::vector<int>{0, 36, 55, 57}));
 }
+
+// The slot layout through --slots: each slot's colour id is the printer's
+// colour of its channel, the white goes to layer 1 one row later (UJV55,
+// white mode 1, layer offset 1); slots of inks the job lacks are skipped.
+TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
+{
+    TempDir dir;
+    const Job job = RunJob(dir, With(TwoChannels(dir, "0,34"),
+                                     {"--set", "PrEnv_UID=34", "--set", "DP33_m_eWhiteMode=1", "--set",
+                                      "DP33_nLayerOffset=1", "--slots", "1:7,0:5,34:9"}));
+    ASSERT_EQ(job.run.status, 0) << job.run.err;
+    const streamparse::ParseResult r = streamparse::ParseStream(job.stream);
+    ASSERT_TRUE(r.ok()) << r.errors.front().message;
+    const streamparse::Plane* black = r.FindPlane(streamparse::PlaneKey{0, 5, -1, 0, 0});
+    const streamparse::Plane* white = r.FindPlane(streamparse::PlaneKey{0, 9, -1, 1, 0});
+    ASSERT_TRUE(black && white);
+    EXPECT_EQ(black->firstInkRow, 0);
+    EXPECT_EQ(white->firstInkRow, 3); // row 2 of the image, one row later
+    EXPECT_EQ(r.planes.size(), 2u);
+    // without ids only "SlotsSetting" is set; ids for some slots only is an error
+    EXPECT_EQ(RunJob(dir, {"--slots", "0:1,1"}).run.status, 2);
+    EXPECT_EQ(RunJob(dir, {"--slots", "0,x"}).run.status, 2);
+}

@@ -19,6 +19,9 @@ Plug-in and printer:
   --printer NAME         section of the settings file (optional when it has one section)
   --set KEY=VALUE        set a settings key; PrEnv_ names are the host's entries (repeatable)
                          (without --settings and --set: the built-in default printer)
+  --slots CODE[:ID],...  the printer's ink slots in order: the host colour code each
+                         holds and, for all or none, its colour id (sets "SlotsSetting"
+                         and "MimakiColorSequence"; e.g. --slots 0:4,1:1,2:2,3:3,34:10)
   --list-models          list the model table and what the plug-in makes of each UID
 Raster:
   --pattern NAME         bars (default), gradient, blank, random, tile
@@ -159,6 +162,38 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             }
             o.sets.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+        } else if (arg == "--slots") {
+            // Shorthand for the slot layout: "SlotsSetting" and, when every
+            // slot names one, the colour sequence of the slots' colour ids.
+            if (!needValue())
+                return false;
+            std::string slots, ids;
+            std::size_t withId = 0, count = 0, pos = 0;
+            while (true) {
+                const std::size_t comma = value.find(',', pos);
+                const std::string item = value.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+                const std::size_t colon = item.find(':');
+                long long code = 0, id = 0;
+                if (!ParseLong(item.substr(0, colon), 0, 255, code) ||
+                    (colon != std::string::npos && !ParseLong(item.substr(colon + 1), 0, 255, id))) {
+                    error = "--slots: expected CODE[:ID] per slot (host colour code and colour id, 0..255) "
+                            "separated by commas, got \"" + value + "\"";
+                    return false;
+                }
+                slots += (count++ ? "`" : "") + std::to_string(code);
+                if (colon != std::string::npos)
+                    ids += (withId++ ? "," : "") + std::to_string(id);
+                if (comma == std::string::npos)
+                    break;
+                pos = comma + 1;
+            }
+            if (withId != 0 && withId != count) {
+                error = "--slots: give a colour id for every slot or for none, got \"" + value + "\"";
+                return false;
+            }
+            o.sets.emplace_back("SlotsSetting", slots);
+            if (withId)
+                o.sets.emplace_back("MimakiColorSequence", ids);
         } else if (arg == "--list-models") {
             if (!noValue())
                 return false;
