@@ -19,6 +19,7 @@
 #include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
 #include "tools/common/Stdout.h"
+#include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -39,6 +40,17 @@ const char kUsage[] =
     "  --uid N             the printer's model number: job commands whose bytes\n"
     "                      differ from model to model are named as it sends them\n"
     "  --command NAME=N    a further two-letter job command with N parameter bytes\n"
+    "  --layer-sections    rebuild the layers of a stream sent as layer sections\n"
+    "                      (\"QD\" with a layer index, the \"sub\" of --trace): each\n"
+    "                      layer index becomes a layer, its rows moved up by the\n"
+    "                      layer's delay and un-mirrored where asked; the summary,\n"
+    "                      --json and --png-dir (a composite per layer) show them\n"
+    "  --layer-offset N    rows each layer lags behind the one before (implies\n"
+    "                      --layer-sections; default 0)\n"
+    "  --white-mode N      mirror back the layers white mode N (0 to 12) mirrors\n"
+    "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
+    "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
+    "                      bytes filled with pixels)\n"
     "  --max-errors N      stop after N errors (default 100)\n"
     "A stream without its job end (QE or FF) is reported as incomplete.\n"
     "Exit status: 0 clean and complete, 1 errors or incomplete, 2 usage, input\n"
@@ -51,6 +63,8 @@ struct Args {
     int pngScale = 0;
     std::string file;
     ParseOptions options;
+    bool layerSections = false;
+    LayerSectionOptions sections;
 };
 
 bool ParseInt(const char* text, int& value)
@@ -123,6 +137,42 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 return false;
             }
             args.options.extraCommands[spec.substr(0, 2)] = n;
+        } else if (a == "--layer-sections") {
+            args.layerSections = true;
+        } else if (a == "--layer-offset" || a == "--white-mode" || a == "--pixel-width") {
+            const char* v = value("a number");
+            int n = 0;
+            if (!v)
+                return false;
+            if (!ParseInt(v, n)) {
+                error = a + " needs a number of at least 0";
+                return false;
+            }
+            if (a == "--layer-offset")
+                args.sections.offset = n;
+            else if (a == "--pixel-width")
+                args.sections.pixelWidth = n;
+            else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
+                error = "--white-mode needs a white mode from 0 to 12";
+                return false;
+            }
+            args.layerSections = true;
+        } else if (a == "--mirrored-layers") {
+            const char* v = value("a list of layer indices");
+            if (!v)
+                return false;
+            std::stringstream list(v);
+            std::string item;
+            args.sections.mirrored.clear();
+            while (std::getline(list, item, ',')) {
+                int n = 0;
+                if (!ParseInt(item.c_str(), n) || n > 255) {
+                    error = "--mirrored-layers needs layer indices (0 to 255) separated by commas";
+                    return false;
+                }
+                args.sections.mirrored.insert(n);
+            }
+            args.layerSections = true;
         } else if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
             std::exit(0);
@@ -172,6 +222,12 @@ std::string Hex(std::size_t offset)
 void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE* out)
 {
     std::fprintf(out, "stream: %s, %zu bytes, parsed %zu\n", args.file.c_str(), size, r.bytesParsed);
+    if (args.layerSections) {
+        std::fprintf(out, "layer sections: layer index k moved up by %d x k rows, mirrored back:", args.sections.offset);
+        for (int k : args.sections.mirrored)
+            std::fprintf(out, " %d", k);
+        std::fprintf(out, "%s\n", args.sections.mirrored.empty() ? " none" : "");
+    }
     std::fprintf(out, "formats:");
     for (RasterFormat f : r.formats)
         std::fprintf(out, " %s", FormatName(f));
@@ -291,10 +347,12 @@ int main(int argc, char** argv)
         args.options.onCommand = [traceOut](const Command& c) {
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
-    args.options.keepRows = !args.pngDir.empty();
+    args.options.keepRows = !args.pngDir.empty() || args.layerSections;
     args.options.keepJobCommands = args.json;
     args.options.expectJobEnd = true;
-    const ParseResult result = ParseStream(bytes, args.options);
+    ParseResult result = ParseStream(bytes, args.options);
+    if (args.layerSections)
+        result = RebuildLayerSections(result, args.sections);
 
     for (const ParseError& e : result.errors)
         std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),

@@ -1,0 +1,34 @@
+// Streams that send every row as layer sections (the layer index is the last
+// byte of a 10-byte "QD" descriptor): the planes of each layer rebuilt as
+// the host fed them, by undoing the layer's row delay and its mirroring.
+#pragma once
+
+#include <set>
+
+#include "tools/streamdump/StreamParser.h"
+
+namespace streamparse {
+
+struct LayerSectionOptions {
+    // Rows each layer index lags behind the one before it (layer k starts
+    // k x offset rows down the page).
+    int offset = 0;
+    // Layer indices whose rows are mirrored.
+    std::set<int> mirrored;
+    // Pixels of a row, for un-mirroring; 0: the plane's bytes per row
+    // filled with pixels.
+    int pixelWidth = 0;
+};
+
+// The layer indices a white mode of the TS300P family mirrors, or false for a
+// mode it does not know (0 to 12 are known).
+bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers);
+
+// The planes of a parse with their layer index as their layer: shifted up by
+// the layer's delay (the blank rows sent before it starts are dropped) and
+// un-mirrored where asked; digests, ink rows and layers made anew. Planes
+// without a layer index and the rest of the result are kept as they are.
+// The planes must carry their rows (ParseOptions::keepRows).
+ParseResult RebuildLayerSections(const ParseResult& parsed, const LayerSectionOptions& options);
+
+} // namespace streamparse
