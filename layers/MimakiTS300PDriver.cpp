@@ -71,7 +71,7 @@ std::size_t CMimakiWhitePrinterDriverTS300P::DelayLineBytes() const
     std::size_t n = 0;
     for (const LayerSlot& slot : m_layers)
         if (slot.delay > 0)
-            n += slot.stage.size();
+            n += slot.capacity * static_cast<std::size_t>(slot.delay);
     return n;
 }
 
@@ -158,9 +158,6 @@ int CMimakiWhitePrinterDriverTS300P::OutputInit(int n1, int n2)
                                     src.code);
             }
         const std::size_t width = static_cast<std::size_t>(m_nBytesPerRow);
-        m_nStageCapacity = m_sources.size() * (mimaki::layers::kMaxHeader + packbits_bound(width));
-        if (m_nStageCapacity == 0)
-            m_nStageCapacity = 1;
 
         m_pBlankRow.reset(new BYTE[packbits_bound(width)]());
         m_nBlankRowLength = m_nBytesPerRow;
@@ -175,11 +172,19 @@ int CMimakiWhitePrinterDriverTS300P::OutputInit(int n1, int n2)
             LayerSlot& slot = m_layers[k];
             slot.step = &m_pMode->steps[k];
             slot.delay = k * m_nLayerOffset;
-            const std::size_t rowsHeld = slot.delay > 0 ? static_cast<std::size_t>(slot.delay) : 1;
-            slot.stage.assign(m_nStageCapacity * rowsHeld, 0);
-            slot.lengths.assign(rowsHeld, 0);
             BuildBlank(slot.blankStaged, slot.step->selector, false, slot.step->layer);
             BuildBlank(slot.blankFill, slot.step->selector, slot.step->selector == 0, slot.step->layer);
+            // Room for one row of the layer's channels, coded at worst.
+            std::size_t channels = 0;
+            for (const Source& src : m_sources)
+                channels += mimaki::layers::Selects(m_family, slot.step->selector, src.colour);
+            slot.capacity = channels * (mimaki::layers::kMaxHeader + packbits_bound(width));
+            if (slot.capacity == 0)
+                slot.capacity = 1;
+            const std::size_t rowsHeld = slot.delay > 0 ? static_cast<std::size_t>(slot.delay) : 1;
+            // Rows the page never fills are never touched.
+            slot.stage.reset(new BYTE[slot.capacity * rowsHeld]);
+            slot.lengths.assign(rowsHeld, 0);
         }
     } catch (const std::bad_alloc&) {
         CVoLog log;
@@ -238,7 +243,7 @@ int CMimakiWhitePrinterDriverTS300P::SendDue(LayerSlot& slot)
         return 0;
     slot.lengths[pos] = 0;
     --slot.held;
-    return Output(slot.stage.data() + pos * m_nStageCapacity, static_cast<long>(n), 0) ? 1 : -1;
+    return Output(slot.stage.get() + pos * slot.capacity, static_cast<long>(n), 0) ? 1 : -1;
 }
 
 int CMimakiWhitePrinterDriverTS300P::OutputRowOnLayerBasis(int nSelector, int bBlank, int nLayer, int bMirror)
@@ -268,8 +273,8 @@ int CMimakiWhitePrinterDriverTS300P::OutputRowOnLayerBasis(int nSelector, int bB
                 return 0;
             sent = !slot.blankStaged.empty();
         } else {
-            const std::size_t n = StageRow(slot.stage.data(), step);
-            if (n && !Send(slot.stage, n))
+            const std::size_t n = StageRow(slot.stage.get(), step);
+            if (n && !Output(slot.stage.get(), static_cast<long>(n), 0))
                 return 0;
             sent = n != 0;
         }
@@ -277,7 +282,7 @@ int CMimakiWhitePrinterDriverTS300P::OutputRowOnLayerBasis(int nSelector, int bB
         sent = SendDue(slot);
         if (sent < 0)
             return 0;
-        BYTE* dst = slot.stage.data() + static_cast<std::size_t>(slot.pos) * m_nStageCapacity;
+        BYTE* dst = slot.stage.get() + static_cast<std::size_t>(slot.pos) * slot.capacity;
         std::size_t n = 0;
         if (bBlank) {
             n = slot.blankStaged.size();

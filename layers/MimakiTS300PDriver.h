@@ -52,7 +52,8 @@ private:
     struct LayerSlot {
         const mimaki::layers::LayerStep* step = nullptr;
         int delay = 0;                // rows behind layer 0
-        std::vector<BYTE> stage;      // layer 0's staging, or the delay ring
+        std::unique_ptr<BYTE[]> stage; // one row of staging, or the delay ring of delay rows
+        std::size_t capacity = 0;     // bytes of one row in stage
         std::vector<std::size_t> lengths; // per ring slot; 0 = nothing held
         std::size_t held = 0;         // ring slots holding a row
         int pos = 0;                  // ring slot of the current row
@@ -91,7 +92,6 @@ private:
     int m_nBlankRowLength = 0;
     int m_nRowBytes = 0;
     int m_nJobPixels = 0;
-    std::size_t m_nStageCapacity = 0;
     std::vector<Source> m_sources;
     std::string m_pauseCommand;
 };
