@@ -8,28 +8,9 @@
 #include "Log.h"
 #include "PackBits.h"
 #include "PrintEnv.h"
+#include "Slots.h"
 #include "StrOb.h"
 #include "UnivDevParmsBase.h"
-
-namespace {
-
-// Length of the row without its trailing zero bytes; blank rows are common,
-// so the scan takes eight bytes at a time.
-int TrimmedLength(const BYTE* row, int n)
-{
-    while (n >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, row + n - 8, sizeof word);
-        if (word)
-            break;
-        n -= 8;
-    }
-    while (n > 0 && row[n - 1] == 0)
-        --n;
-    return n;
-}
-
-} // namespace
 
 IPrinterDriver::~IPrinterDriver() = default;
 IDriverOutput::~IDriverOutput() = default;
@@ -176,7 +157,7 @@ int CPrinterDriverBase::OutputOneRow()
     bool blank = true;
     for (Channel& ch : m_channels) {
         const BYTE* row = ch.buffer ? ch.buffer->pReadRow() : nullptr;
-        const int n = row ? TrimmedLength(row, m_nBytesPerRow) : 0;
+        const int n = row ? TrimmedRowLength(row, m_nBytesPerRow) : 0;
         ch.byteCount = n;
         if (n)
             blank = false;

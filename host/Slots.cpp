@@ -2,6 +2,7 @@
 #include "Slots.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "Log.h"
@@ -79,6 +80,21 @@ int MirrorRow(BYTE* dst, const BYTE* src, int nPixels, int nBitsPerPixel)
     }
     dst[n - 1] = static_cast<BYTE>(hi << pad);
     return 1;
+}
+
+// Blank rows are common, so the scan takes eight bytes at a time.
+int TrimmedRowLength(const BYTE* row, int n)
+{
+    while (n >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, row + n - 8, sizeof word);
+        if (word)
+            break;
+        n -= 8;
+    }
+    while (n > 0 && row[n - 1] == 0)
+        --n;
+    return n;
 }
 
 int CPrinterDriverBase::LoadColoursAndSlots(const CPrintJobOpenContext& context)

@@ -1,5 +1,5 @@
-// Pixel-order mirroring of packed raster rows, shared by the host's mirrored
-// row output and the drivers that mirror layers themselves.
+// Row helpers shared by the host's row output and the drivers: pixel-order
+// mirroring of packed raster rows and the length of a row's ink.
 #pragma once
 
 #include "HostTypes.h"
@@ -11,3 +11,6 @@
 // and must not overlap. Returns 0 (and writes nothing) for another bit depth
 // or a negative width.
 HOST_API int MirrorRow(BYTE* dst, const BYTE* src, int nPixels, int nBitsPerPixel);
+
+// Length of the row without its trailing zero bytes.
+HOST_API int TrimmedRowLength(const BYTE* row, int n);

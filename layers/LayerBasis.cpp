@@ -1,6 +1,5 @@
 #include "layers/LayerBasis.h"
 
-#include <cstdint>
 #include <cstring>
 
 namespace mimaki::layers {
@@ -106,18 +105,13 @@ std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed
     return static_cast<std::size_t>(p - dst) + sizeof rest;
 }
 
-int TrimmedLength(const BYTE* row, int n)
+void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+                       int sentCount, int layer)
 {
-    while (n >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, row + n - 8, sizeof word);
-        if (word)
-            break;
-        n -= 8;
-    }
-    while (n > 0 && row[n - 1] == 0)
-        --n;
-    return n;
+    BYTE bytes[kMaxHeader];
+    const std::size_t n =
+        WriteLayerHeader(bytes, shortHeader, colour, packed, bitsPerPixel, rawCount, sentCount, layer);
+    header.assign(reinterpret_cast<const char*>(bytes), n);
 }
 
 } // namespace mimaki::layers

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 
 #include "host/HostTypes.h"
 
@@ -45,7 +46,8 @@ constexpr std::size_t kMaxHeader = kLongHeader;
 std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
                              int sentCount, int layer);
 
-// Length of the row without its trailing zero bytes.
-int TrimmedLength(const BYTE* row, int n);
+// The same header as the driver's RowHeader string (its storage reused).
+void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+                       int sentCount, int layer);
 
 } // namespace mimaki::layers

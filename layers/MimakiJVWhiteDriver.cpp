@@ -25,10 +25,8 @@ void CMimakiWhitePrinterDriverJVBase::PrepareRowHeader(int nColourCode, int nByt
 void CMimakiWhitePrinterDriverJVBase::SetRowHeaderEx(int nColour, int nRawCount, int nSentCount, int bPacked,
                                                      int nLayer)
 {
-    BYTE header[mimaki::layers::kMaxHeader];
-    const std::size_t n = mimaki::layers::WriteLayerHeader(header, false, ColourCode(nColour), bPacked,
-                                                           m_nBitsPerPixel, nRawCount, nSentCount, nLayer);
-    RowHeader.assign(reinterpret_cast<const char*>(header), n);
+    mimaki::layers::AssignLayerHeader(RowHeader, false, ColourCode(nColour), bPacked, m_nBitsPerPixel, nRawCount,
+                                      nSentCount, nLayer);
 }
 
 int CMimakiWhitePrinterDriverJVBase::OutputInit(int n1, int n2)

@@ -51,11 +51,9 @@ void CMimakiWhitePrinterDriverTS300P::PrepareRowHeader(int nColourCode, int nByt
 void CMimakiWhitePrinterDriverTS300P::SetRowHeaderEx(int nColour, int nRawCount, int nSentCount, int bPacked,
                                                      int nLayer)
 {
-    BYTE header[mimaki::layers::kMaxHeader];
     const int code = MimakiParms() ? MimakiParms()->GetColorMapValue(nColour) : 99;
-    const std::size_t n = mimaki::layers::WriteLayerHeader(header, m_bShortHeader, code, bPacked, m_nBitsPerPixel,
-                                                           nRawCount, nSentCount, nLayer);
-    RowHeader.assign(reinterpret_cast<const char*>(header), n);
+    mimaki::layers::AssignLayerHeader(RowHeader, m_bShortHeader, code, bPacked, m_nBitsPerPixel, nRawCount, nSentCount,
+                                      nLayer);
 }
 
 void CMimakiWhitePrinterDriverTS300P::CollectSources(std::vector<Source>& sources)
@@ -215,7 +213,7 @@ std::size_t CMimakiWhitePrinterDriverTS300P::StageRow(BYTE* dst, const LayerStep
             row = m_pAuxSendBuffer.get();
             // The mirrored row's ink sits at the other end: count it anew.
             if (own)
-                raw = mimaki::layers::TrimmedLength(row, m_nBytesPerRow);
+                raw = TrimmedRowLength(row, m_nBytesPerRow);
         }
         BYTE* data = p + headerLength;
         int sent = raw;
@@ -383,10 +381,8 @@ int CMimakiWhitePrinterDriverTS300PSlotBased::SlotColourCode(int nSlot)
 void CMimakiWhitePrinterDriverTS300PSlotBased::SetSlotRowHeaderEx(int nSlot, int nRawCount, int nSentCount,
                                                                   int bPacked, int nLayer)
 {
-    BYTE header[mimaki::layers::kMaxHeader];
-    const std::size_t n = mimaki::layers::WriteLayerHeader(header, ShortHeader(), SlotColourCode(nSlot), bPacked,
-                                                           m_nBitsPerPixel, nRawCount, nSentCount, nLayer);
-    RowHeader.assign(reinterpret_cast<const char*>(header), n);
+    mimaki::layers::AssignLayerHeader(RowHeader, ShortHeader(), SlotColourCode(nSlot), bPacked, m_nBitsPerPixel,
+                                      nRawCount, nSentCount, nLayer);
 }
 
 void CMimakiWhitePrinterDriverTS300PSlotBased::SetSlotRowHeader(int nSlot, int nByteCount)

@@ -14,14 +14,6 @@ using mimaki::layers::Family;
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
-}
-
 TEST(JVWhiteTable, CodeTablesMatchTheDocumentedModesAndSelectors)
 {
     const auto spec = SpecModes("JV300 / JV400");
@@ -71,14 +63,14 @@ TEST(JVWhiteStream, JV400ModeOne)
     job.rows = {{{0xC0, 0x00}, {0x00, 0x00}}, {{0, 0}, {0, 0}}, {{0x00, 0x00}, {0x3C, 0x01}}};
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     const std::string want =
-        qy + B({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + B({'Q', 'R', 1, 1}) +
-        qy + B({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
-        qy + B({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + B({'Q', 'R', 1, 1}) +
-        qy + B({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + B({'Q', 'R', 1, 1}) +
-        B({'Q', 'E', 0});
-    EXPECT_EQ(Hex(r.bytes), Hex(want));
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        testsupport::Bytes({'Q', 'E', 0});
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
     EXPECT_EQ(driver.GetOutputFlag(), 0);
 }
 
@@ -92,7 +84,7 @@ TEST(JVWhiteStream, JV400StoredDefaultModeSendsOnlyBandTrailers)
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(driver.WhiteMode(), -1);
-    EXPECT_EQ(Hex(r.bytes), Hex(B({'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
 // Every mode of both drivers: each layer holds exactly the planes its
@@ -118,9 +110,9 @@ void CheckJVRoundTrip(CMimakiWhitePrinterDriverJVBase& driver, const char* colum
             const streamparse::Plane* plane = parsed.FindPlane(key);
             for (std::size_t row = 0; row < job.rows.size(); ++row) {
                 bool blankRow = true;
-                for (const Bytes& b : job.rows[row])
-                    blankRow = blankRow && Bytes(b.size(), 0) == b;
-                Bytes want = job.rows[row][ch];
+                for (const RowBytes& b : job.rows[row])
+                    blankRow = blankRow && RowBytes(b.size(), 0) == b;
+                RowBytes want = job.rows[row][ch];
                 while (!want.empty() && want.back() == 0)
                     want.pop_back();
                 if (blankRow)

@@ -7,8 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "host/HostJob.h"
-#include "host/OutputSink.h"
+#include "tests/driver/DriverTestUtil.h"
 
 namespace layertest {
 
@@ -23,44 +22,19 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
     context.dpiFirst = job.dpi;
     context.dpiSecond = job.dpi;
     context.rowCount = static_cast<int>(job.rows.size());
-    CMemorySink sink;
-    sink.SetFailAfter(failAfter);
-    CAbortProc abort;
-    driver.SetOutputSink(&sink);
-    driver.SetAbortProc(&abort);
-    bool ok = HostJobBegin(driver, context) != 0;
-    for (std::size_t r = 0; ok && r < job.rows.size(); ++r) {
-        if (abortBefore >= 0 && static_cast<int>(r) == abortBefore) {
-            abort.Abort();
-            break;
-        }
-        for (int ch = 0; ch < driver.GetCountPrimCols(); ++ch) {
-            CRasterPixelBuffer* buf = driver.GetRasterPixelBufferByIndex(ch);
-            BYTE* dst = buf->pWriteRow();
-            std::memset(dst, 0, buf->BytesPerRow());
-            const Bytes& src = job.rows[r][static_cast<std::size_t>(ch)];
-            std::memcpy(dst, src.data(), std::min(src.size(), buf->BytesPerRow()));
-        }
-        ok = driver.OutputOneRow() != 0;
-    }
-    Result result;
-    result.ok = HostJobEnd(driver, ok);
-    result.bytes = sink.Data();
-    result.callsAfterFailure = sink.CallsAfterFailure();
-    driver.SetOutputSink(nullptr);
-    driver.SetAbortProc(nullptr);
-    return result;
+    const JobResult r = ::RunJob(driver, context, job.rows, failAfter, abortBefore);
+    return Result{r.ok, r.bytes, r.callsAfterFailure};
 }
 
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed)
 {
     const std::size_t n = static_cast<std::size_t>((width * bits + 7) / 8);
     const int pad = static_cast<int>(n * 8) - width * bits;
-    Rows out(static_cast<std::size_t>(rows), std::vector<Bytes>(channels, Bytes(n, 0)));
+    Rows out(static_cast<std::size_t>(rows), std::vector<RowBytes>(channels, RowBytes(n, 0)));
     for (int r = 0; r < rows; ++r) {
         if (r % 5 == 3)
             continue;
-        for (Bytes& row : out[static_cast<std::size_t>(r)]) {
+        for (RowBytes& row : out[static_cast<std::size_t>(r)]) {
             for (BYTE& b : row)
                 b = static_cast<BYTE>((seed = seed * 1664525u + 1013904223u) >> 24);
             row.back() = static_cast<BYTE>(row.back() & (0xFF << pad));
@@ -69,9 +43,9 @@ Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned se
     return out;
 }
 
-Bytes MirrorPixels(const Bytes& row, int width, int bits)
+RowBytes MirrorPixels(const RowBytes& row, int width, int bits)
 {
-    Bytes out(row.size(), 0);
+    RowBytes out(row.size(), 0);
     const int mask = (1 << bits) - 1;
     for (int i = 0; i < width; ++i) {
         const int from = i * bits, to = (width - 1 - i) * bits;
@@ -157,18 +131,6 @@ bool SpecSelects(const std::string& column, int selector, int colour)
         return false; // "—": the driver has no such selector
     }
     return false;
-}
-
-std::string Hex(const std::string& bytes)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-        out += ' ';
-    }
-    return out;
 }
 
 } // namespace layertest

@@ -9,6 +9,7 @@
 
 #include "devparms/MimakiDevParms.h"
 #include "host/PrinterDriverBase.h"
+#include "tests/support/Bytes.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace layertest {
@@ -50,8 +51,8 @@ public:
     int GetLayerOffset() override { return offset; }
 };
 
-using Bytes = std::vector<BYTE>;
-using Rows = std::vector<std::vector<Bytes>>;  // row, channel, bytes
+using RowBytes = std::vector<BYTE>;
+using Rows = std::vector<std::vector<RowBytes>>;  // row, channel, bytes
 
 struct Job {
     std::vector<int> colours;     // host colour code per channel
@@ -77,7 +78,7 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed);
 
 // The row with its pixel order reversed, pixel by pixel.
-Bytes MirrorPixels(const Bytes& row, int width, int bits);
+RowBytes MirrorPixels(const RowBytes& row, int width, int bits);
 
 // One row of the white-mode table: (selector, layer, mirrored) per step.
 struct Step {
@@ -91,8 +92,5 @@ std::map<int, std::vector<Step>> SpecModes(const std::string& column);
 // Whether the selector of the column ("JV300", "JV400", "TS300P") takes a
 // channel of that colour, read from the selector table's wording.
 bool SpecSelects(const std::string& column, int selector, int colour);
-
-// "QE" 0 and whole stream helpers.
-std::string Hex(const std::string& bytes);
 
 } // namespace layertest

@@ -13,14 +13,6 @@ using namespace layertest;
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
-}
-
 struct Fixture {
     CPrintEnv env;
     Parms* parms = new Parms;
@@ -60,18 +52,18 @@ TEST(TS300PStream, ModeOneWithADelayOfOneRow)
     job.rows = {{{0xA0}, {0x0F}}, {{0x01}, {0x80}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = B({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + B({'Q', 'R', 0x01, 0x00});
+    const std::string qy = testsupport::Bytes({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + testsupport::Bytes({'Q', 'R', 0x01, 0x00});
     const std::string want =
         // band 0: black of row 0 on layer 0, a blank white row on layer 1
-        qy + B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + B({0xA0}) +
-        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x00}) + B({'Q', 'R', 1, 1}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0xA0}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
         // band 1: black of row 1, white of row 0
-        qy + B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + B({0x01}) +
-        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x0F}) + B({'Q', 'R', 1, 1}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0x01}) +
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x0F}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
         // drain: white of row 1
-        qy + B({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + B({0x80}) + B({'Q', 'R', 1, 1}) +
-        B({'Q', 'E', 0});
-    EXPECT_EQ(Hex(r.bytes), Hex(want));
+        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x80}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        testsupport::Bytes({'Q', 'E', 0});
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
 }
 
 // Pause after 0.2 mm of print (2 rows at 254 dpi) at the second of the
@@ -91,12 +83,12 @@ TEST(TS300PStream, PauseAtTheGapAfterTheDistance)
     EXPECT_EQ(f.D().PauseDistanceRows(), 2);
     EXPECT_EQ(f.D().PauseGapRows(), 2);
     EXPECT_EQ(f.D().GetOutputFlag(), 1);
-    const std::string row = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
-    const std::string band = B({'Q', 'R', 1, 1});
-    const std::string want = row + B({0x80}) + band + row + B({0x40}) + band + row + B({0}) + band + row + B({0}) +
-                             band + B({'P', 'S', 1, 1}) + row + B({0}) + band + row + B({0x20}) + band +
-                             B({'Q', 'E', 0});
-    EXPECT_EQ(Hex(r.bytes), Hex(want));
+    const std::string row = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
+    const std::string band = testsupport::Bytes({'Q', 'R', 1, 1});
+    const std::string want = row + testsupport::Bytes({0x80}) + band + row + testsupport::Bytes({0x40}) + band + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0}) +
+                             band + testsupport::Bytes({'P', 'S', 1, 1}) + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0x20}) + band +
+                             testsupport::Bytes({'Q', 'E', 0});
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
 }
 
 TEST(TS300PStream, NoPauseWhenDisabledOrBeforeTheDistance)
@@ -133,10 +125,10 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
         const Result r = RunJob(f.D(), job);
         ASSERT_EQ(r.ok, 1);
         const std::string want =
-            highSpeed ? B({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
-                      : B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
+            highSpeed ? testsupport::Bytes({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
+                      : testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
                            0, 0, 0xF0});
-        EXPECT_EQ(Hex(r.bytes), Hex(want + B({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
+        EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want + testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
     }
 }
 
@@ -193,10 +185,10 @@ void CheckRoundTrip(CMimakiWhitePrinterDriverTS300P& driver, Parms& parms, const
             ASSERT_NE(plane, nullptr) << "mode " << mode << " layer " << step.layer << " channel " << ch;
             EXPECT_EQ(plane->rows, static_cast<std::int64_t>(job.rows.size()) + delay) << mode;
             for (int i = 0; i < delay; ++i)
-                EXPECT_EQ(*plane->RowAt(i), Bytes(bytesPerRow, 0)) << mode << " blank row " << i;
+                EXPECT_EQ(*plane->RowAt(i), RowBytes(bytesPerRow, 0)) << mode << " blank row " << i;
             for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                const Bytes& src = job.rows[row][ch];
-                const Bytes want = step.mirror ? MirrorPixels(src, job.width, job.bits) : src;
+                const RowBytes& src = job.rows[row][ch];
+                const RowBytes want = step.mirror ? MirrorPixels(src, job.width, job.bits) : src;
                 const auto* got = plane->RowAt(static_cast<std::int64_t>(row) + delay);
                 ASSERT_NE(got, nullptr) << mode;
                 EXPECT_EQ(*got, want) << "mode " << mode << " layer " << step.layer << " channel " << ch << " row "
@@ -249,7 +241,7 @@ TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
     job.rows = {{{0xFF}}, {{0x01}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(Hex(r.bytes), Hex(B({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
 // Slot order equal to the channel order gives the channel-based stream;
@@ -273,7 +265,7 @@ TEST(TS300PSlots, SlotBasedMatchesChannelBasedAndSkipsUnusedSlots)
             slotBased.parms->offset = 2;
             const Result got = RunJob(slotBased.D(), job);
             ASSERT_EQ(got.ok, 1);
-            EXPECT_EQ(Hex(got.bytes), Hex(want.bytes)) << mode;
+            EXPECT_EQ(testsupport::ToHex(got.bytes), testsupport::ToHex(want.bytes)) << mode;
         }
     }
 }
@@ -288,16 +280,16 @@ TEST(TS300PSlots, ColourIdOfTheSlotFirstTheColourMapAsFallback)
     job.rows = {{{0x80}, {0x40}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = B({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     // slot 0 (cyan) by its id 0x61; slot 1 (black) has none: map 0x05
-    const std::string want = qy + B({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
-                             B({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
-                             B({'Q', 'R', 1, 1, 'Q', 'E', 0});
-    EXPECT_EQ(Hex(r.bytes), Hex(want));
+    const std::string want = qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
+                             testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
+                             testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0});
+    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
     auto* slotDriver = static_cast<CMimakiWhitePrinterDriverTS300PSlotBased*>(&f.D());
     slotDriver->SetSlotRowHeader(0, 300);
-    EXPECT_EQ(Hex(slotDriver->GetRowHeader()),
-              Hex(qy + B({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
+    EXPECT_EQ(testsupport::ToHex(slotDriver->GetRowHeader()),
+              testsupport::ToHex(qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
 }
 
 // A failing output at every byte of a small delayed job: the job answers 0
