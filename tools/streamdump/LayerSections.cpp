@@ -78,11 +78,16 @@ ParseResult RebuildLayerSections(const ParseResult& parsed, const LayerSectionOp
     std::sort(out.planes.begin(), out.planes.end(),
               [](const Plane& a, const Plane& b) { return a.key < b.key; });
     if (!layerRows.empty()) {
+        // Every layer's sections are spread over the whole stream.
+        const std::size_t start = parsed.layers.empty() ? 0 : parsed.layers.front().startOffset;
+        const std::size_t end = parsed.layers.empty() ? 0 : parsed.layers.back().endOffset;
         out.layers.clear();
         for (const auto& [k, rows] : layerRows) {
             Layer layer;
             layer.index = k;
             layer.rows = rows;
+            layer.startOffset = start;
+            layer.endOffset = end;
             layer.endedBy = "layer section";
             out.layers.push_back(layer);
         }
