@@ -45,6 +45,7 @@ int CMimakiWhitePrinterDriverJVBase::OutputInit(int n1, int n2)
     if (!CPrinterDriverBase::OutputInit(n1, n2) || !RowWidthFits())
         return 0;
     SetDriverInfo(L"CommandSet", L"4");
+    RowHeader.reserve(mimaki::layers::kMaxHeader); // rewritten for every channel row
     const std::size_t width = static_cast<std::size_t>(m_nBytesPerRow);
     m_pBlankRow.reset(new (std::nothrow) BYTE[packbits_bound(width)]());
     const std::unique_ptr<BYTE[]> zero(new (std::nothrow) BYTE[width]());

@@ -1,0 +1,94 @@
+// The row path of the layer-basis drivers allocates nothing: operator new is
+// counted from the first row to the last (blank stretches, mirrored layers
+// and delay lines included).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include "host/HostJob.h"
+#include "host/OutputSink.h"
+#include "host/PrintEnv.h"
+#include "layers/MimakiJVWhiteDriver.h"
+#include "layers/MimakiTS300PDriver.h"
+#include "LayerTestSupport.h"
+
+extern std::atomic<bool> g_layerCounting;
+extern std::atomic<long> g_layerAllocations;
+
+using namespace layertest;
+
+namespace {
+
+class NullSink : public IOutputSink {
+protected:
+    bool DoWrite(const BYTE*, std::size_t) override { return true; }
+};
+
+long RowAllocations(CPrinterDriverBase& driver, const Job& job)
+{
+    CPrintJobOpenContext context;
+    context.colourCodes = job.colours;
+    context.pixelWidth = job.width;
+    context.bitsPerPixel = job.bits;
+    context.compressMode = job.compress;
+    context.rowCount = static_cast<int>(job.rows.size());
+    NullSink sink;
+    driver.SetOutputSink(&sink);
+    EXPECT_EQ(HostJobBegin(driver, context), 1);
+    g_layerAllocations = 0;
+    g_layerCounting = true;
+    for (const auto& row : job.rows) {
+        for (int ch = 0; ch < driver.GetCountPrimCols(); ++ch) {
+            CRasterPixelBuffer* buf = driver.GetRasterPixelBufferByIndex(ch);
+            std::memcpy(buf->pWriteRow(), row[static_cast<std::size_t>(ch)].data(), buf->BytesPerRow());
+        }
+        if (!driver.OutputOneRow())
+            break;
+    }
+    g_layerCounting = false;
+    EXPECT_EQ(HostJobEnd(driver, true), 1);
+    driver.SetOutputSink(nullptr);
+    return g_layerAllocations;
+}
+
+TEST(LayerBasisAllocations, NoneWhileRowsGoThrough)
+{
+    Job job;
+    job.colours = {0, 1, 34, 24};
+    job.width = 333;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = RandomRows(4, 40, job.width, job.bits, 12);
+    for (int mode : {4, 12}) {
+        for (bool slots : {false, true}) {
+            CPrintEnv env;
+            env.PutString(L"SlotsSetting", L"0`1`34`24");
+            env.PutInt(L"SendOnlyNonZeroBytes", mode == 4);
+            auto* parms = new Parms;
+            parms->mode = mode;
+            parms->offset = 5;
+            parms->codes = {{0, 1}, {1, 2}, {34, 3}, {24, 4}};
+            parms->pause = 1;
+            parms->pauseMm = 0.1;
+            parms->gapMm = 0.1;
+            std::unique_ptr<CPrinterDriverBase> d;
+            if (slots)
+                d = std::make_unique<CMimakiWhitePrinterDriverTS300PSlotBased>(&env, parms);
+            else
+                d = std::make_unique<CMimakiWhitePrinterDriverTS300P>(&env, parms);
+            EXPECT_EQ(RowAllocations(*d, job), 0) << "mode " << mode << (slots ? " slot based" : "");
+        }
+    }
+    CPrintEnv env;
+    env.PutInt(L"DP22_m_nWhiteMode", 3);
+    CMimakiWhitePrinterDriverJV400 jv400(&env, new Parms);
+    EXPECT_EQ(RowAllocations(jv400, job), 0) << "JV400";
+    auto* parms = new Parms;
+    parms->mode = 3;
+    CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
+    EXPECT_EQ(RowAllocations(jv300, job), 0) << "JV300";
+}
+
+} // namespace
