@@ -126,6 +126,13 @@ int CMimakiWhitePrinterDriverTS300P::OutputInit(int n1, int n2)
     const long long rowBytes = (static_cast<long long>(m_nJobPixels) * m_nBitsPerPixel + 7) / 8;
     const long long extraRows = static_cast<long long>(m_nLayerCount - 1) * m_nLayerOffset;
     const long long rows = n2 > 0 ? n2 + extraRows : 0;
+    // The printer takes a 16-bit offset; far more would only exhaust memory.
+    if (extraRows > (1LL << 20)) {
+        CVoLog log;
+        log->ReportStatusPF("***%s#%d: layer row offset %d over %d layers is more than the printer can take\n", 4,
+                            __FILE__, __LINE__, kOutputInit, __LINE__, m_nLayerOffset, m_nLayerCount);
+        return 0;
+    }
     if (rowBytes > 2147483647LL / 8 || rows > 2147483647LL) {
         CVoLog log;
         log->ReportStatusPF("***%s#%d: a page of %d pixels and %lld rows is too large\n", 4, __FILE__, __LINE__,

@@ -8,6 +8,7 @@
 #include "layers/LayerBasis.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "LayerTestSupport.h"
+#include "tests/support/LogCapture.h"
 
 using namespace layertest;
 
@@ -364,6 +365,39 @@ TEST(TS300PMemory, DelayLinesHoldRowsTimesDelayWhateverThePageHeight)
     // layers 1, 2, 3 hold 4, 8, 12 rows of at most three channels each
     EXPECT_LE(held[0], (4u + 8u + 12u) * 3u * (25u + 101u));
     EXPECT_GE(held[0], (4u + 8u + 12u) * 100u);
+}
+
+} // namespace
+
+namespace {
+
+// A negative layer offset prints without delay (and says so); one beyond
+// what the printer takes fails the job before any row.
+TEST(TS300PFailure, LayerOffsetsOutOfRange)
+{
+    Job job;
+    job.colours = {0, 34};
+    job.rows = {{{0x80}, {0x40}}};
+    Fixture negative;
+    negative.parms->mode = 1;
+    negative.parms->offset = -4;
+    Fixture none;
+    none.parms->mode = 1;
+    {
+        testsupport::LogCapture log(8);
+        const Result r = RunJob(negative.D(), job);
+        EXPECT_EQ(r.ok, 1);
+        EXPECT_EQ(r.bytes, RunJob(none.D(), job).bytes);
+        EXPECT_TRUE(log.Contains("layer row offset -4 is negative"));
+    }
+    Fixture huge;
+    huge.parms->mode = 12;
+    huge.parms->offset = 1 << 19;
+    testsupport::LogCapture log(8);
+    const Result r = RunJob(huge.D(), job);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.bytes.find("QY"), std::string::npos);
+    EXPECT_TRUE(log.Contains("more than the printer can take"));
 }
 
 } // namespace
