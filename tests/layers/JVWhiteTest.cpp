@@ -16,13 +16,13 @@ namespace {
 
 TEST(JVWhiteTable, CodeTablesMatchTheDocumentedModesAndSelectors)
 {
-    const auto spec = SpecModes("JV300 / JV400");
-    ASSERT_EQ(spec.size(), 4u);
+    const auto documented = DocumentedModes("JV300 / JV400");
+    ASSERT_EQ(documented.size(), 4u);
     for (Family family : {Family::JV300, Family::JV400}) {
         EXPECT_EQ(mimaki::layers::LastWhiteMode(family), 3);
         EXPECT_EQ(mimaki::layers::FindWhiteMode(family, 4), nullptr);
         EXPECT_EQ(mimaki::layers::FindWhiteMode(family, -1), nullptr);
-        for (const auto& [mode, steps] : spec) {
+        for (const auto& [mode, steps] : documented) {
             const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(family, mode);
             ASSERT_NE(m, nullptr);
             ASSERT_EQ(m->count, static_cast<int>(steps.size()));
@@ -35,7 +35,7 @@ TEST(JVWhiteTable, CodeTablesMatchTheDocumentedModesAndSelectors)
         const char* column = family == Family::JV300 ? "JV300" : "JV400";
         for (int selector : {0, 1, 2, 4})
             for (int colour : {0, 2, 9, 24, 25, 33, 34, 35})
-                EXPECT_EQ(mimaki::layers::Selects(family, selector, colour), SpecSelects(column, selector, colour))
+                EXPECT_EQ(mimaki::layers::Selects(family, selector, colour), DocumentedSelects(column, selector, colour))
                     << column << " " << selector << " " << colour;
     }
 }
@@ -100,11 +100,11 @@ void CheckJVRoundTrip(CMimakiWhitePrinterDriverJVBase& driver, const char* colum
     ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
     const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
     std::set<streamparse::PlaneKey> expected;
-    const std::vector<Step> steps = SpecModes("JV300 / JV400").at(mode);
+    const std::vector<Step> steps = DocumentedModes("JV300 / JV400").at(mode);
     for (const Step& step : steps)
         for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
             const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
-            if (!SpecSelects(column, step.selector, colour))
+            if (!DocumentedSelects(column, step.selector, colour))
                 continue;
             const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
             const streamparse::Plane* plane = parsed.FindPlane(key);

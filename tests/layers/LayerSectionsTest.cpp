@@ -15,7 +15,7 @@ namespace {
 
 TEST(LayerSections, MirroredLayersFollowTheDocumentedModes)
 {
-    for (const auto& [mode, steps] : SpecModes("TS300P")) {
+    for (const auto& [mode, steps] : DocumentedModes("TS300P")) {
         std::set<int> want, got;
         for (const Step& s : steps)
             if (s.mirror)
@@ -53,12 +53,12 @@ TEST(LayerSections, EveryLayerRebuiltAsFed)
         const streamparse::ParseResult rebuilt =
             streamparse::RebuildLayerSections(streamparse::ParseStream(r.bytes), options);
         ASSERT_TRUE(rebuilt.ok());
-        const std::vector<Step> steps = SpecModes("TS300P").at(mode);
+        const std::vector<Step> steps = DocumentedModes("TS300P").at(mode);
         ASSERT_EQ(rebuilt.layers.size(), steps.size()) << mode;
         std::size_t planes = 0;
         for (const Step& step : steps)
             for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
-                if (!SpecSelects("TS300P", step.selector, job.colours[ch]))
+                if (!DocumentedSelects("TS300P", step.selector, job.colours[ch]))
                     continue;
                 ++planes;
                 const streamparse::Plane* p =

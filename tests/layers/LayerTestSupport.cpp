@@ -93,7 +93,7 @@ std::vector<std::string> Cells(const std::string& line)
 
 } // namespace
 
-std::map<int, std::vector<Step>> SpecModes(const std::string& column)
+std::map<int, std::vector<Step>> DocumentedModes(const std::string& column)
 {
     const std::size_t col = column == "TS300P" ? 2 : 1;
     std::map<int, std::vector<Step>> modes;
@@ -109,7 +109,7 @@ std::map<int, std::vector<Step>> SpecModes(const std::string& column)
     return modes;
 }
 
-bool SpecSelects(const std::string& column, int selector, int colour)
+bool DocumentedSelects(const std::string& column, int selector, int colour)
 {
     const std::size_t col = column == "JV300" ? 1 : column == "JV400" ? 2 : 3;
     for (const std::string& line : TableLines("| selector |")) {

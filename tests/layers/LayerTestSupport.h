@@ -88,9 +88,9 @@ struct Step {
 };
 // Column "JV300 / JV400" or "TS300P" of the table in data/white_modes.md;
 // modes the column marks "—" are absent.
-std::map<int, std::vector<Step>> SpecModes(const std::string& column);
+std::map<int, std::vector<Step>> DocumentedModes(const std::string& column);
 // Whether the selector of the column ("JV300", "JV400", "TS300P") takes a
 // channel of that colour, read from the selector table's wording.
-bool SpecSelects(const std::string& column, int selector, int colour);
+bool DocumentedSelects(const std::string& column, int selector, int colour);
 
 } // namespace layertest

@@ -135,10 +135,10 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
 
 TEST(TS300PTable, CodeTableMatchesTheDocumentedWhiteModes)
 {
-    const auto spec = SpecModes("TS300P");
-    ASSERT_EQ(spec.size(), 13u);
+    const auto documented = DocumentedModes("TS300P");
+    ASSERT_EQ(documented.size(), 13u);
     EXPECT_EQ(mimaki::layers::LastWhiteMode(mimaki::layers::Family::TS300P), 12);
-    for (const auto& [mode, steps] : spec) {
+    for (const auto& [mode, steps] : documented) {
         const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, mode);
         ASSERT_NE(m, nullptr) << mode;
         ASSERT_EQ(m->count, static_cast<int>(steps.size())) << mode;
@@ -153,7 +153,7 @@ TEST(TS300PTable, CodeTableMatchesTheDocumentedWhiteModes)
     for (int selector : {0, 1, 2, 3, 4})
         for (int colour : {0, 1, 3, 8, 23, 24, 25, 33, 34, 35})
             EXPECT_EQ(mimaki::layers::Selects(mimaki::layers::Family::TS300P, selector, colour),
-                      SpecSelects("TS300P", selector, colour))
+                      DocumentedSelects("TS300P", selector, colour))
                 << selector << " " << colour;
 }
 
@@ -171,14 +171,14 @@ void CheckRoundTrip(CMimakiWhitePrinterDriverTS300P& driver, Parms& parms, const
     options.expectJobEnd = true;
     const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
     ASSERT_TRUE(parsed.ok()) << mode << ": " << parsed.errors.front().message;
-    const std::vector<Step> steps = SpecModes(column).at(mode);
+    const std::vector<Step> steps = DocumentedModes(column).at(mode);
     const std::size_t bytesPerRow = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
     std::set<streamparse::PlaneKey> expected;
     for (const Step& step : steps) {
         const int delay = step.layer * offset;
         for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
             const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
-            if (!SpecSelects(column, step.selector, colour))
+            if (!DocumentedSelects(column, step.selector, colour))
                 continue;
             const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
             expected.insert(key);
