@@ -57,6 +57,17 @@ TEST(StreamdumpLayerSections, LayersRebuiltWithDelayAndMirrorUndone)
     ASSERT_EQ(mode.status, 0) << mode.err;
     EXPECT_NE(mode.out.find("\"layer\": 1, \"colour\": 34"), std::string::npos) << mode.out;
 
+    // The job's layer settings (UJV55: "PL" white mode 4, offset 1) give both.
+    WriteFile(dir / "pl.prn", Bytes({'P', 'L', 4, 4, 1, 0, 0}) + LayerSectionStream());
+    const RunResult fromJob =
+        testsupport::Run(STREAMDUMP_EXE, {"--uid", "34", "--layer-sections", "--pixel-width", "8", dir / "pl.prn"});
+    ASSERT_EQ(fromJob.status, 0) << fromJob.err;
+    EXPECT_NE(fromJob.out.find("moved up by 1 x k rows, mirrored back: 0\n"), std::string::npos) << fromJob.out;
+    EXPECT_NE(fromJob.out.find("plane layer 0 colour 5: mrl3-qd10, 1 bpp, 1 rows, 1 bytes/row, 1 records (0 "
+                               "compressed), ink rows 0..0"),
+              std::string::npos)
+        << fromJob.out;
+
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--white-mode", "13"}, {"--mirrored-layers", "0,x"}, {"--layer-offset", "-1"}}) {
         std::vector<std::string> args = bad;

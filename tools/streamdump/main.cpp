@@ -46,8 +46,10 @@ const char kUsage[] =
     "                      layer's delay and un-mirrored where asked; the summary,\n"
     "                      --json and --png-dir (a composite per layer) show them\n"
     "  --layer-offset N    rows each layer lags behind the one before (implies\n"
-    "                      --layer-sections; default 0)\n"
+    "                      --layer-sections; default: the job's layer settings\n"
+    "                      \"PL\" as --uid names them, else 0)\n"
     "  --white-mode N      mirror back the layers white mode N (0 to 12) mirrors\n"
+    "                      (default: the white mode of \"PL\", as for the offset)\n"
     "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
     "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
     "                      bytes filled with pixels)\n"
@@ -64,8 +66,29 @@ struct Args {
     std::string file;
     ParseOptions options;
     bool layerSections = false;
+    bool offsetGiven = false;
+    bool mirrorGiven = false;
     LayerSectionOptions sections;
 };
+
+// The white mode and layer offset the job's layer settings ("PL", named when
+// --uid names a model that sends them) give, for what the options left open.
+void SectionsFromJob(const ParseResult& r, Args& args)
+{
+    for (const Command& c : r.jobCommands) {
+        if (c.name != "PL")
+            continue;
+        for (const Param& p : c.params) {
+            if (p.printers)
+                continue;
+            if (p.name == "layerOffset" && !args.offsetGiven)
+                args.sections.offset = static_cast<int>(p.value);
+            if (p.name == "whiteMode" && !args.mirrorGiven)
+                MirroredLayersOfWhiteMode(static_cast<int>(p.value), args.sections.mirrored);
+        }
+        return;
+    }
+}
 
 bool ParseInt(const char* text, int& value)
 {
@@ -148,13 +171,16 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 error = a + " needs a number of at least 0";
                 return false;
             }
-            if (a == "--layer-offset")
+            if (a == "--layer-offset") {
                 args.sections.offset = n;
-            else if (a == "--pixel-width")
+                args.offsetGiven = true;
+            } else if (a == "--pixel-width") {
                 args.sections.pixelWidth = n;
-            else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
+            } else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
                 error = "--white-mode needs a white mode from 0 to 12";
                 return false;
+            } else {
+                args.mirrorGiven = true;
             }
             args.layerSections = true;
         } else if (a == "--mirrored-layers") {
@@ -172,6 +198,7 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 }
                 args.sections.mirrored.insert(n);
             }
+            args.mirrorGiven = true;
             args.layerSections = true;
         } else if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
@@ -348,11 +375,13 @@ int main(int argc, char** argv)
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
     args.options.keepRows = !args.pngDir.empty() || args.layerSections;
-    args.options.keepJobCommands = args.json;
+    args.options.keepJobCommands = args.json || args.layerSections;
     args.options.expectJobEnd = true;
     ParseResult result = ParseStream(bytes, args.options);
-    if (args.layerSections)
+    if (args.layerSections) {
+        SectionsFromJob(result, args);
         result = RebuildLayerSections(result, args.sections);
+    }
 
     for (const ParseError& e : result.errors)
         std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),
