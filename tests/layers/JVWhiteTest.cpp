@@ -14,29 +14,39 @@ using mimaki::layers::Family;
 
 namespace {
 
-TEST(JVWhiteTable, CodeTablesMatchTheDocumentedModesAndSelectors)
+// The white modes and selectors of all three families against the
+// documented tables.
+TEST(WhiteModeTables, EveryFamilyMatchesTheDocumentedTables)
 {
-    const auto documented = DocumentedModes("JV300 / JV400");
-    ASSERT_EQ(documented.size(), 4u);
-    for (Family family : {Family::JV300, Family::JV400}) {
-        EXPECT_EQ(mimaki::layers::LastWhiteMode(family), 3);
-        EXPECT_EQ(mimaki::layers::FindWhiteMode(family, 4), nullptr);
-        EXPECT_EQ(mimaki::layers::FindWhiteMode(family, -1), nullptr);
+    const struct {
+        Family family;
+        const char* modeColumn;
+        const char* selectorColumn;
+        int lastMode;
+    } families[] = {{Family::JV300, "JV300 / JV400", "JV300", 3},
+                    {Family::JV400, "JV300 / JV400", "JV400", 3},
+                    {Family::TS300P, "TS300P", "TS300P", 12}};
+    for (const auto& f : families) {
+        const auto documented = DocumentedModes(f.modeColumn);
+        ASSERT_EQ(documented.size(), static_cast<std::size_t>(f.lastMode + 1)) << f.selectorColumn;
+        EXPECT_EQ(mimaki::layers::LastWhiteMode(f.family), f.lastMode);
+        EXPECT_EQ(mimaki::layers::FindWhiteMode(f.family, f.lastMode + 1), nullptr);
+        EXPECT_EQ(mimaki::layers::FindWhiteMode(f.family, -1), nullptr);
         for (const auto& [mode, steps] : documented) {
-            const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(family, mode);
-            ASSERT_NE(m, nullptr);
-            ASSERT_EQ(m->count, static_cast<int>(steps.size()));
+            const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(f.family, mode);
+            ASSERT_NE(m, nullptr) << f.selectorColumn << " " << mode;
+            ASSERT_EQ(m->count, static_cast<int>(steps.size())) << f.selectorColumn << " " << mode;
             for (std::size_t i = 0; i < steps.size(); ++i) {
-                EXPECT_EQ(m->steps[i].selector, steps[i].selector);
-                EXPECT_EQ(m->steps[i].layer, steps[i].layer);
-                EXPECT_FALSE(m->steps[i].mirror);
+                EXPECT_EQ(m->steps[i].selector, steps[i].selector) << f.selectorColumn << " " << mode;
+                EXPECT_EQ(m->steps[i].layer, steps[i].layer) << f.selectorColumn << " " << mode;
+                EXPECT_EQ(m->steps[i].mirror, steps[i].mirror) << f.selectorColumn << " " << mode;
             }
         }
-        const char* column = family == Family::JV300 ? "JV300" : "JV400";
-        for (int selector : {0, 1, 2, 4})
-            for (int colour : {0, 2, 9, 24, 25, 33, 34, 35})
-                EXPECT_EQ(mimaki::layers::Selects(family, selector, colour), DocumentedSelects(column, selector, colour))
-                    << column << " " << selector << " " << colour;
+        for (int selector : {0, 1, 2, 3, 4})
+            for (int colour : {0, 1, 3, 8, 9, 23, 24, 25, 33, 34, 35})
+                EXPECT_EQ(mimaki::layers::Selects(f.family, selector, colour),
+                          DocumentedSelects(f.selectorColumn, selector, colour))
+                    << f.selectorColumn << " " << selector << " " << colour;
     }
 }
 

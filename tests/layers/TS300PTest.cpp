@@ -133,30 +133,6 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
     }
 }
 
-TEST(TS300PTable, CodeTableMatchesTheDocumentedWhiteModes)
-{
-    const auto documented = DocumentedModes("TS300P");
-    ASSERT_EQ(documented.size(), 13u);
-    EXPECT_EQ(mimaki::layers::LastWhiteMode(mimaki::layers::Family::TS300P), 12);
-    for (const auto& [mode, steps] : documented) {
-        const mimaki::layers::WhiteMode* m = mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, mode);
-        ASSERT_NE(m, nullptr) << mode;
-        ASSERT_EQ(m->count, static_cast<int>(steps.size())) << mode;
-        for (std::size_t i = 0; i < steps.size(); ++i) {
-            EXPECT_EQ(m->steps[i].selector, steps[i].selector) << mode;
-            EXPECT_EQ(m->steps[i].layer, steps[i].layer) << mode;
-            EXPECT_EQ(m->steps[i].mirror, steps[i].mirror) << mode;
-        }
-    }
-    EXPECT_EQ(mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, 13), nullptr);
-    EXPECT_EQ(mimaki::layers::FindWhiteMode(mimaki::layers::Family::TS300P, -1), nullptr);
-    for (int selector : {0, 1, 2, 3, 4})
-        for (int colour : {0, 1, 3, 8, 23, 24, 25, 33, 34, 35})
-            EXPECT_EQ(mimaki::layers::Selects(mimaki::layers::Family::TS300P, selector, colour),
-                      DocumentedSelects("TS300P", selector, colour))
-                << selector << " " << colour;
-}
-
 // Every mode: each layer holds exactly the planes its selector names, each
 // plane the channel's rows shifted back by the layer's delay (blank before),
 // mirrored where the table says.
