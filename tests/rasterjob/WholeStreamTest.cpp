@@ -233,6 +233,40 @@ TEST(RasterJobWholeStream, StringObjectModel15OnTheMrlDriver)
     EXPECT_EQ(ParamsOf(r.stream, "PL", 15), "white=1 splitHeadMode=1");
 }
 
+// A string-object model of the one-pass white family (JV100) on its own
+// driver, 720 dpi, colour only: "Q@", job options (cut 0 from the job,
+// everything else left to the printer), the colour ids of the two slots,
+// the print mode (dot code 1, 720 x 720, one ink layer, wave shape 1), the
+// heaters left alone, the job size the host fills in (3 rows, 16 pixels),
+// "PP"; every row as one layer-0 section per channel at the full row width
+// (colour byte from the slot's id, blank rows as zero rows), "QR 01 01"
+// after each row, and "QE".
+TEST(RasterJobWholeStream, StringObjectJV100OnTheOnePassWhiteDriver)
+{
+    TempDir dir;
+    const Job r = RunJob(dir, With(TwoChannels(dir, "0,3"),
+                                   {"--set", "PrEnv_UID=48", "--dpi", "720", "--cut", "0", "--slots", "0:5,3:7"}));
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    const auto section = [](const char* code, const char* data) {
+        return std::string("51 59 05 00 00 00 00 00 51 52 01 00 51 44 0A") + code + "00 01 02 00 01 00 02 00 00" +
+               data;
+    };
+    const std::string band = "51 52 01 01";
+    const std::string expect =
+        Hex("51 40 00"                                                  // Q@
+            "51 43 0C 00 00 FF FF FF FF FF FF 00 FF 00 FF"              // QC
+            "51 42 02 05 07"                                            // QB
+            "51 50 12 01 D0 02 D0 02 00 00 00 01 FF 01 00 FF 00 00 00 00 00"  // QP
+            "51 4B 09 FF FF FF FF FF FF FF FF FF"                       // QK
+            "51 53 08 03 00 00 00 10 00 00 00"                          // QS
+            "50 50 04 FF FF FF FF" +                                    // PP
+            section("05", "F0 0F") + section("07", "00 00") + band +   // row 0
+            section("05", "00 00") + section("07", "00 00") + band +   // row 1, blank
+            section("05", "80 00") + section("07", "00 FF") + band +   // row 2
+            "51 45 00");
+    EXPECT_EQ(ToHex(r.stream), ToHex(expect));
+}
+
 // The job name names the job's mirror file (redirect mode 1): the stream
 // from the string object on goes there as well.
 TEST(RasterJobWholeStream, JobNameNamesTheMirrorFile)
