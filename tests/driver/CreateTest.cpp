@@ -236,7 +236,8 @@ TEST(CreateRules, UJFPrinterTypRange)
         env.PutInt(L"UJFPrinterTyp", typ);
         Made m;
         Make(m, row, env);
-        EXPECT_TRUE(m.log.Contains(std::string("CMimakiWhitePrinterDriverUJF_") + names[typ] + " is not"));
+        ASSERT_TRUE(m.driver) << typ;
+        EXPECT_EQ(ClassName(typeid(*m.driver)), std::string("CMimakiWhitePrinterDriverUJF_") + names[typ]);
     }
 }
 
