@@ -119,6 +119,70 @@ TEST(UJFLayers, WholeStreamOfTheWVArrangementByHand)
     EXPECT_EQ(ToHex(r.bytes), ToHex(expected));
 }
 
+// One-row jobs of every arrangement, worked out from the tables: which
+// layer gets which record under which code, underprints at the full row
+// width with the spot ink last.
+TEST(UJFLayers, OneRowStreamsOfEveryArrangementByHand)
+{
+    struct Emitted {
+        int layer, reversed;
+        std::string hex;
+    };
+    struct Case {
+        const char* what;
+        int uid, typ;
+        std::vector<int> modes, colours;
+        Row row;
+        std::vector<std::pair<const wchar_t*, int>> ints;
+        const wchar_t* slots;
+        std::vector<Emitted> out;
+    };
+    const std::string K = kQD + " 00 00 02 02 00 01 00 01 02";  // black 01 02
+    const std::string end = " 51 52 01 01 51 45 00";
+    const Case cases[] = {
+        {"WW C&W Underprint", 19, 0, {3}, {0, 34}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{2, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + end}}},
+        {"VV C&V Overprint", 19, 1, {3}, {0, 30}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{2, 0, K + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"PP C&P Underprint: primer twice under 255", 19, 3, {2}, {0, 25}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{1, 1, K + kQD + " FF 00 02 02 00 01 00 03 00" + kQD + " FF 00 02 02 00 01 00 03 00" + end}}},
+        {"PP on the UJF706: no underprint, primer 255 and 253", 20, 3, {2}, {0, 25}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{1, 0, K + kQD + " FF 00 02 01 00 01 00 03" + kQD + " FD 00 02 01 00 01 00 03" + end}}},
+        {"WP C&P Underprint, second primer code -1", 19, 4, {5}, {0, 25}, {{1, 2}, {3, 0}},
+         {{L"Prime1_Code1", 252}, {L"Prime1_Code2", -1}}, nullptr,
+         {{4, 1, K + kQD + " FC 00 02 02 00 01 00 03 00" + end}}},
+        {"WP White with two white codes", 19, 4, {2}, {34}, {{3, 0}}, {{L"White1_Code1", 254}, {L"White1_Code2", 255}},
+         nullptr, {{1, 0, kQD + " FE 00 02 01 00 01 00 03" + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"VP Primer with 8 slots", 19, 5, {7}, {26}, {{3, 0}}, {}, L"1`2`3`4`5`6`7`8",
+         {{6, 0, kQD + " FC 00 02 01 00 01 00 03" + kQD + " FB 00 02 01 00 01 00 03" + end}}},
+        {"VP Varnish Matt with 4 slots", 19, 5, {4}, {30}, {{3, 0}}, {}, L"1`2`3`4",
+         {{3, 0, kQD + " FF 00 02 01 00 01 00 03" + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"VP C&V Underprint with 8 slots", 19, 5, {2}, {0, 30}, {{1, 2}, {3, 0}}, {}, L"1`2`3`4`5`6`7`8",
+         {{1, 1, K + kQD + " FF 00 02 02 00 01 00 03 00" + kQD + " FD 00 02 02 00 01 00 03 00" + end}}},
+        {"WVP C&W Underprint", 19, 6, {4}, {0, 34}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{3, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + kQD + " FF 00 02 02 00 01 00 03 00" + end}}},
+        {"WV: Color twice, White without data skipped", 19, 2, {1, 2, 1}, {0}, {{1, 2}}, {}, nullptr,
+         {{0, 0, K + end}, {0, 0, K + end}}},
+        {"WW: midlayer 22 under printer code 0", 19, 0, {5}, {22}, {{3, 0}}, {}, nullptr,
+         {{4, 0, kQD + " 00 00 02 01 00 01 00 03" + end}}},
+    };
+    for (const Case& c : cases) {
+        CPrintEnv env = UjfEnv(c.typ, c.modes, c.uid);
+        for (const auto& [key, value] : c.ints)
+            env.PutInt(key, value);
+        if (c.slots)
+            env.PutString(L"SlotsSetting", c.slots);
+        auto d = CreateDriver(env);
+        ASSERT_NE(d, nullptr) << c.what;
+        const JobResult r = RunJob(*d, Context(c.colours, 2, 0), {c.row});
+        ASSERT_EQ(r.ok, 1) << c.what;
+        std::string expected;
+        for (const Emitted& e : c.out)
+            expected += Start(*d, e.layer, e.reversed, 1, 1) + Hex(e.hex);
+        EXPECT_EQ(ToHex(r.bytes), ToHex(expected)) << c.what;
+    }
+}
+
 namespace {
 
 // Where each channel goes, by layer label, and its printer codes; the
