@@ -11,6 +11,7 @@
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "layers/MimakiWhiteDriver.h"
 #include "layers/MimakiWhiteDriverUJF.h"
 
 namespace mimaki {
@@ -105,9 +106,9 @@ const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
 const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
 const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
-const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", nullptr};
-const DriverClass k604Drv{"CMimaki604SpecialDriver", nullptr};
-const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", nullptr};
+const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
+const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};
+const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", &MakeDriver<CMimakiWhitePrinterDriver>};
 const DriverClass kUJF_WW{"CMimakiWhitePrinterDriverUJF_WW", &MakeDriver<CMimakiWhitePrinterDriverUJF_WW>};
 const DriverClass kUJF_VV{"CMimakiWhitePrinterDriverUJF_VV", &MakeDriver<CMimakiWhitePrinterDriverUJF_VV>};
 const DriverClass kUJF_WV{"CMimakiWhitePrinterDriverUJF_WV", &MakeDriver<CMimakiWhitePrinterDriverUJF_WV>};

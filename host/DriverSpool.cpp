@@ -24,7 +24,10 @@ int CPrinterDriverBase::OutputToSpoolBufferStart(CSpoolDataBuffer* pBuffer, cons
 
 int CPrinterDriverBase::OutputToSpoolBufferSection(CSpoolDataBuffer* pBuffer, const CMemFile& section)
 {
-    if (!pBuffer || !pBuffer->IsOpen())
+    // A section for no buffer is not kept: it goes to the printer now.
+    if (!pBuffer)
+        return Output(section.Data());
+    if (!pBuffer->IsOpen())
         return 0;
     pBuffer->Write(section.Data());
     return 1;

@@ -219,7 +219,7 @@ public:
     int GetOneCopyPixelHeight() const { return m_nRepeatHeight > 0 ? m_nRepeatHeight : m_nJobRows; }
 
     // Spool buffers (DriverSpool.cpp). The buffer calls answer 0 for a null
-    // buffer; they and the output of spooled data throw CSpoolException
+    // buffer (a section for none is sent at once); they and the output of spooled data throw CSpoolException
     // when a temporary file fails. OutputBufferedSpoolData sends the data
     // nCount times and stops at the first failed output.
     static CSpoolDataBuffer* CreateSpoolDataBuffer();

@@ -249,6 +249,8 @@ TEST(RasterJobRoundTrip, EverySupportedUid)
         job.channels = {0, 1, 2, 3};  // known to every command set
         job.pattern = uid % 2 ? "random" : "bars";
         job.seed = static_cast<std::uint64_t>(uid);
+        if (uid == 7) // its default layer order 0 prints neither colour nor white
+            job.settings[L"DP7_nWhiteOrder"] = L"1";
         const Outcome o = RunJob(uid, job);
         ASSERT_TRUE(o.made);
         int set = -1;
