@@ -166,8 +166,12 @@ int CMimakiDevParmsBase::OutputEndString(CPrinterDriverBase* pDriver)
     return CUnivDevParmsBase::OutputEndString(pDriver);
 }
 
+// The JV3 white driver sends white in line with the colours: its job has
+// no layers and takes the plain start and end.
 int CMimakiDevParmsBase::OutputLayeredStart(CPrinterDriverBase* pDriver)
 {
+    if (dynamic_cast<CMimakiJV3WhiteDriver*>(pDriver))
+        return CUnivDevParmsBase::OutputStartString(pDriver);
     if (auto* white = dynamic_cast<CMimakiWhitePrinterDriver*>(pDriver))
         return white->OpenLayerBuffers();
     CVoLog log;
@@ -178,6 +182,8 @@ int CMimakiDevParmsBase::OutputLayeredStart(CPrinterDriverBase* pDriver)
 
 int CMimakiDevParmsBase::OutputLayeredEnd(CPrinterDriverBase* pDriver)
 {
+    if (dynamic_cast<CMimakiJV3WhiteDriver*>(pDriver))
+        return CUnivDevParmsBase::OutputEndString(pDriver);
     if (auto* white = dynamic_cast<CMimakiWhitePrinterDriver*>(pDriver))
         return white->EmitLayerBuffers();
     CVoLog log;
