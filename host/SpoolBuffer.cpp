@@ -269,7 +269,8 @@ CReversePrintDataBuffer::CReversePrintDataBuffer(int nRecordsPerRow, int nRowByt
 int CReversePrintDataBuffer::Init()
 {
     m_store = std::make_unique<CSpoolStore>();
-    m_coded.assign(packbits_bound(static_cast<std::size_t>(m_rowBytes)) + 1, 0);
+    // Room for a coded row and the blank runs that may follow it.
+    m_coded.assign(packbits_bound(static_cast<std::size_t>(m_rowBytes)) + static_cast<std::size_t>(m_rowBytes) / 64 + 8, 0);
     m_records.clear();
     m_rowStart.clear();
     m_openFirst = 0;
@@ -278,10 +279,24 @@ int CReversePrintDataBuffer::Init()
 
 void CReversePrintDataBuffer::Insert(const BYTE* data, int nLength, int nColourCode, bool bSpot)
 {
-    // The record is coded at the full row width: the tail past nLength is
-    // blank, and PackBits codes it as runs without a copy being made.
     const int keep = nLength < m_rowBytes ? (nLength > 0 ? nLength : 0) : m_rowBytes;
-    int coded = keep > 0 ? packbits_compress(m_coded.data(), data, keep) : 0;
+    Store(keep > 0 ? packbits_compress(m_coded.data(), data, keep) : 0, keep, nColourCode, bSpot);
+}
+
+void CReversePrintDataBuffer::InsertCoded(const BYTE* coded, int nCodedLength, int nRawLength, int nColourCode,
+                                          bool bSpot)
+{
+    if (nRawLength > m_rowBytes || nCodedLength < 0 ||
+        static_cast<std::size_t>(nCodedLength) > packbits_bound(static_cast<std::size_t>(m_rowBytes)))
+        throw CSpoolException("an underprint row is longer than the layer's rows");
+    std::memcpy(m_coded.data(), coded, static_cast<std::size_t>(nCodedLength));
+    Store(nCodedLength, nRawLength > 0 ? nRawLength : 0, nColourCode, bSpot);
+}
+
+void CReversePrintDataBuffer::Store(int coded, int keep, int nColourCode, bool bSpot)
+{
+    // The tail past the row's own bytes is blank: coded as runs, no copy of
+    // it is made.
     int rest = m_rowBytes - keep;
     while (rest > 0) {
         const int run = rest < 128 ? rest : 128;

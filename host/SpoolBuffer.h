@@ -164,6 +164,9 @@ public:
     // Adds a record of nLength (<= row bytes) bytes to the current row,
     // zero-filled to the row width.
     void Insert(const BYTE* data, int nLength, int nColourCode, bool bSpot);
+    // The same with the record's first nRawLength bytes already PackBits-
+    // coded (nCodedLength bytes).
+    void InsertCoded(const BYTE* coded, int nCodedLength, int nRawLength, int nColourCode, bool bSpot);
     // Closes the current row (a row without records is still a row).
     void EndRow();
     int GetRowCount() const { return static_cast<int>(m_rowStart.size()); }
@@ -176,6 +179,8 @@ public:
     void Exit() {}
 
 private:
+    // Stores m_coded[0..coded) followed by blank runs up to the row width.
+    void Store(int coded, int keep, int nColourCode, bool bSpot);
     struct Record {
         std::uint64_t offset;
         std::uint32_t length;

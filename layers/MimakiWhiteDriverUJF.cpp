@@ -193,21 +193,29 @@ int CMimakiWhitePrinterDriverUJFBase::WriteLayerRowByCode(CMemFile& file, CSpool
                                                           int nPackedCount, int nRawCount, int bSpot)
 {
     if (pReverse) {
-        pReverse->Insert(pRaw, m_nBytesPerRow, m_nCurrentHostCode, bSpot != 0);
+        // The packed copy serves when there is one; the reverse buffer codes
+        // the rest of the full row width as blank runs.
+        if (pPacked)
+            pReverse->InsertCoded(pPacked, nPackedCount, nRawCount, m_nCurrentHostCode, bSpot != 0);
+        else
+            pReverse->Insert(pRaw, m_nBytesPerRow, m_nCurrentHostCode, bSpot != 0);
         return 1;
     }
     if (!pSpool)
         return 1;
+    // The records go straight into the layer's buffer (one copy of the row
+    // per layer); the row file stays for callers without a buffer.
     const BYTE* data = pPacked ? pPacked : pRaw;
     const std::size_t count = static_cast<std::size_t>(pPacked ? nPackedCount : nRawCount);
-    SetRowHeaderByCode(nCode1, nRawCount, pPacked != nullptr);
-    file.Write(RowHeader.data(), RowHeader.size());
-    file.Write(data, count);
-    if (nCode2 != 99) {
-        SetRowHeaderByCode(nCode2, nRawCount, pPacked != nullptr);
-        file.Write(RowHeader.data(), RowHeader.size());
-        file.Write(data, count);
-    }
+    (void)file;
+    auto record = [&](BYTE code) {
+        SetRowHeaderByCode(code, nRawCount, pPacked != nullptr);
+        pSpool->Write(RowHeader);
+        pSpool->Write(data, count);
+    };
+    record(nCode1);
+    if (nCode2 != 99)
+        record(nCode2);
     return 1;
 }
 
@@ -315,7 +323,6 @@ void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nBy
         LayerRecord& l = m_layers[static_cast<std::size_t>(__builtin_ctz(rest))];
         if (!l.spool && !l.reverse)
             continue;
-        l.rowFile.Reset();
         if (plan.byCode)
             WriteLayerRowByCode(l.rowFile, l.spool.get(), l.reverse.get(), static_cast<BYTE>(plan.code1),
                                 static_cast<BYTE>(plan.code2), packed, row, packedCount, nByteCount, 1);
@@ -324,8 +331,6 @@ void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nBy
                           packedCount, nByteCount);
         if (nByteCount != 0)
             l.hasData = 1;
-        if (l.spool)
-            OutputToSpoolBufferSection(l.spool.get(), l.rowFile);
     }
 }
 
