@@ -12,6 +12,7 @@
 #include "layers/MimakiWhiteDriverUJF.h"
 #include "tests/driver/DriverTestUtil.h"
 #include "tests/support/TempDir.h"
+#include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
