@@ -105,22 +105,20 @@ int CMimakiWhitePrinterDriver::AddSections(CMemFile& colour, CMemFile& white, CM
     }
 }
 
-int CMimakiWhitePrinterDriver::SortRows(bool bZeroRows)
+template <typename Send>
+int CMimakiWhitePrinterDriver::ForEachChannelRow(bool bZeroRows, Send&& send)
 {
-    m_colourFile.Reset();
-    m_whiteFile.Reset();
-    m_clearCoatFile.Reset();
-    const BYTE* zeroCoded = nullptr;
+    const BYTE* zero = nullptr;
     int zeroLength = m_nBytesPerRow;
     if (bZeroRows) {
         if (m_zeroRowBytes != m_nBytesPerRow) {
             m_zeroRow.reset(new BYTE[static_cast<std::size_t>(m_nBytesPerRow) + 1]());
             m_zeroRowBytes = m_nBytesPerRow;
         }
-        zeroCoded = m_zeroRow.get();
-        if (m_nCompressMode == 1) {
-            zeroLength = packbits_compress(m_compressBuffer.data(), m_zeroRow.get(), m_nBytesPerRow);
-            zeroCoded = m_compressBuffer.data();
+        zero = m_zeroRow.get();
+        if (m_nCompressMode == 1) { // packed once for every channel
+            zeroLength = packbits_compress(m_compressBuffer.data(), zero, m_nBytesPerRow);
+            zero = m_compressBuffer.data();
         }
     }
     for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
@@ -128,7 +126,7 @@ int CMimakiWhitePrinterDriver::SortRows(bool bZeroRows)
         const int count = bZeroRows ? m_nBytesPerRow : c.byteCount;
         if (count <= 0)
             continue;
-        const BYTE* data = zeroCoded;
+        const BYTE* data = zero;
         int length = zeroLength;
         if (!bZeroRows) {
             data = c.buffer->pReadRow();
@@ -138,19 +136,32 @@ int CMimakiWhitePrinterDriver::SortRows(bool bZeroRows)
                 data = m_compressBuffer.data();
             }
         }
-        if (c.colourCode == kWhite) {
+        if (!send(c.colourCode, count, data, length))
+            return 0;
+    }
+    return 1;
+}
+
+int CMimakiWhitePrinterDriver::SortRows(bool bZeroRows)
+{
+    m_colourFile.Reset();
+    m_whiteFile.Reset();
+    m_clearCoatFile.Reset();
+    ForEachChannelRow(bZeroRows, [&](int colour, int count, const BYTE* data, int length) {
+        if (colour == kWhite) {
             for (int i = 0; i < 4; ++i)
                 if (i == 0 || m_nWhiteCodes[i] != kNoCode)
                     AppendRecord(m_whiteFile, m_nWhiteCodes[i], count, data, length);
-        } else if (c.colourCode == kClearCoat) {
+        } else if (colour == kClearCoat) {
             CMemFile& file = m_pClearCoatBuffer ? m_clearCoatFile : m_colourFile;
             for (int i = 0; i < 2; ++i)
                 if (i == 0 || m_nClearCoatCodes[i] != kNoCode)
                     AppendRecord(file, m_nClearCoatCodes[i], count, data, length);
         } else {
-            AppendRecord(m_colourFile, c.colourCode, count, data, length);
+            AppendRecord(m_colourFile, colour, count, data, length);
         }
-    }
+        return true;
+    });
     return AddSections(m_colourFile, m_whiteFile, m_clearCoatFile, true);
 }
 
@@ -223,47 +234,17 @@ int CMimakiWhitePrinterDriver::JobClose()
 
 int CMimakiJV3WhiteDriver::SendRows(bool bZeroRows)
 {
-    const BYTE* zero = nullptr;
-    int zeroLength = m_nBytesPerRow;
-    if (bZeroRows) {
-        if (m_zeroRowBytes != m_nBytesPerRow) {
-            m_zeroRow.reset(new BYTE[static_cast<std::size_t>(m_nBytesPerRow) + 1]());
-            m_zeroRowBytes = m_nBytesPerRow;
-        }
-        zero = m_zeroRow.get();
-        if (m_nCompressMode == 1) {
-            zeroLength = packbits_compress(m_compressBuffer.data(), zero, m_nBytesPerRow);
-            zero = m_compressBuffer.data();
-        }
-    }
     auto send = [&](int code, int count, const BYTE* data, int length) {
         PrepareRowHeader(code, count);
         return Output(RowHeader) && Output(data, length, 0) && Output(RowTrailer);
     };
-    for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
-        const Channel& c = m_channels[static_cast<std::size_t>(ch)];
-        const int count = bZeroRows ? m_nBytesPerRow : c.byteCount;
-        if (count <= 0)
-            continue;
-        const BYTE* data = zero;
-        int length = zeroLength;
-        if (!bZeroRows) {
-            data = c.buffer->pReadRow();
-            length = count;
-            if (m_nCompressMode == 1) {
-                length = packbits_compress(m_compressBuffer.data(), data, count);
-                data = m_compressBuffer.data();
-            }
-        }
-        if (c.colourCode == kWhite) {
-            if (!send(m_nWhiteCodes[0], count, data, length) ||
-                (m_nWhiteCodes[1] != kNoCode && !send(m_nWhiteCodes[1], count, data, length)))
-                return 0;
-        } else if (!send(c.colourCode, count, data, length)) {
-            return 0;
-        }
-    }
-    return Output(BandTrailer);
+    const int ok = ForEachChannelRow(bZeroRows, [&](int colour, int count, const BYTE* data, int length) {
+        if (colour != kWhite)
+            return send(colour, count, data, length);
+        return send(m_nWhiteCodes[0], count, data, length) &&
+               (m_nWhiteCodes[1] == kNoCode || send(m_nWhiteCodes[1], count, data, length));
+    });
+    return ok && Output(BandTrailer);
 }
 
 int CMimakiJV3WhiteDriver::OutputCurrentRow()
@@ -285,24 +266,16 @@ int CMimaki604SpecialDriver::OutputCurrentRow()
     m_colourFile.Reset();
     m_whiteFile.Reset();
     m_clearCoatFile.Reset();
-    for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
-        const Channel& c = m_channels[static_cast<std::size_t>(ch)];
-        if (c.byteCount <= 0)
-            continue;
-        const BYTE* data = c.buffer->pReadRow();
-        int length = c.byteCount;
-        if (m_nCompressMode == 1) {
-            length = packbits_compress(m_compressBuffer.data(), data, c.byteCount);
-            data = m_compressBuffer.data();
-        }
+    ForEachChannelRow(false, [&](int colour, int count, const BYTE* data, int length) {
         CMemFile* file = &m_colourFile;
-        int code = c.colourCode;
-        for (const auto& s : kSpecial)
-            if (s[0] == c.colourCode) {
+        int code = colour;
+        for (const auto& sp : kSpecial)
+            if (sp[0] == colour) {
                 file = &m_whiteFile;
-                code = s[1];
+                code = sp[1];
             }
-        AppendRecord(*file, code, c.byteCount, data, length);
-    }
+        AppendRecord(*file, code, count, data, length);
+        return true;
+    });
     return AddSections(m_colourFile, m_whiteFile, m_clearCoatFile, false);
 }

@@ -35,8 +35,13 @@ protected:
     // (colour always: without a buffer it goes straight out).
     int AddSections(CMemFile& colour, CMemFile& white, CMemFile& clearCoat, bool bClearCoat);
     void ReleaseBuffers();
-    // The rows of every channel through the white and clear-coat codes
-    // (zero rows: every channel, at the full width).
+    // Calls send(host colour code, raw byte count, bytes, length) for every
+    // channel with bytes to send (the bytes PackBits-coded when compression
+    // is on; zero rows: every channel at the full width, the zero row coded
+    // once); stops at the first false.
+    template <typename Send>
+    int ForEachChannelRow(bool bZeroRows, Send&& send);
+    // The rows of every channel through the white and clear-coat codes.
     int SortRows(bool bZeroRows);
 
     std::unique_ptr<CSpoolDataBuffer> m_pColourBuffer;
