@@ -2,6 +2,7 @@
 // every arrangement through the stream parser, and the failure paths.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -458,4 +459,28 @@ TEST(UJFLayers, AbortMidPageSendsTheAbortCommandOnceAndLeavesNoFiles)
     EXPECT_EQ(ToHex(r.bytes), ToHex(std::string(abort.begin(), abort.end())));
     EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
     EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
+}
+
+TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
+{
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    mgr.SetMemoryLimit(0);
+    {
+        CPrintEnv env = UjfEnv(2, {3, 1, 8});
+        auto d = CreateDriver(env);
+        CMemorySink sink;
+        d->SetOutputSink(&sink);
+        CPrintJobOpenContext ctx = Context({0, 1, 34, 30}, 4096, 0);
+        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
+        for (int r = 0; r < 300; ++r) {
+            for (int ch = 0; ch < 4; ++ch)
+                std::memset(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), 0x11 * (ch + 1), 4096);
+            ASSERT_EQ(d->OutputOneRow(), 1);
+        }
+        EXPECT_GT(mgr.OpenFiles(), 0) << "the page is spilled";
+        EXPECT_EQ(sink.Data(), "") << "nothing of the page goes out before its end";
+    }
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+    EXPECT_EQ(mgr.OpenFiles(), 0);
+    EXPECT_EQ(mgr.MemoryInUse(), 0u);
 }
