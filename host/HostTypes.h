@@ -45,6 +45,8 @@ public:
     std::size_t GetLength() const { return m_data.size(); }
     // Empties the file and keeps its memory for the next use.
     void Reset() { m_data.clear(); }
+    // Cuts the file to n bytes (n not above its length).
+    void SetLength(std::size_t n) { m_data.resize(n < m_data.size() ? n : m_data.size()); }
 
 private:
     std::string m_data;

@@ -90,6 +90,13 @@ int CMimakiWhitePrinterDriver::AddSections(CMemFile& colour, CMemFile& white, CM
     for (CMemFile* f : {&colour, &white, &clearCoat})
         f->Write(BandTrailer.data(), BandTrailer.size());
     try {
+        if (!m_pColourBuffer && !m_pWhiteBuffer && white.GetLength() > BandTrailer.size()) {
+            // A job without layers: the white records join the colour
+            // records' band instead of making a band of their own.
+            colour.SetLength(colour.GetLength() - BandTrailer.size());
+            colour.Write(white.Data().data(), white.GetLength());
+            white.Reset();
+        }
         int ok = OutputToSpoolBufferSection(m_pColourBuffer.get(), colour);
         // White rows without a white layer are not dropped: they go out
         // with the colours.

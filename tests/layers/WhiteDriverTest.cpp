@@ -209,15 +209,27 @@ TEST(WhiteDriver, Special604SendsItsSpecialChannelsUnderTheirCodes)
     env.PutInt(L"nFunctModeId", 2);
     auto d = CreateDriver(env);
     ASSERT_EQ(ClassName(typeid(*d)), "CMimaki604SpecialDriver");
-    // Without layers the special channels follow the colour rows of their
-    // row; 34 -> printer code 22, 31 -> 8 (then set 2's table: 255, 18).
-    const JobResult r = RunJob(*d, Context({0, 34, 31}, 2, 0), {{{0x01, 0x02}, {0x03, 0x00}, {0x05, 0x06}}});
+    // Without layers the special channels follow the colour records in the
+    // same band; 34 -> printer code 22, 31 -> 8 (then set 2's table: 255, 18).
+    const JobResult r = RunJob(*d, Context({34, 0, 31}, 2, 0), {{{0x03, 0x00}, {0x01, 0x02}, {0x05, 0x06}}});
     ASSERT_EQ(r.ok, 1);
     const std::string start = Parms(*d).GetStartString(d.get());
     const std::string rows =
-        Hex(H("00", "02") + "01 02 0D 0A" + H("FF", "01") + "03 0D" + H("12", "02") + "05 06 0D 0A");
+        Hex(H("00", "02") + "01 02 0D" + H("FF", "01") + "03 0D" + H("12", "02") + "05 06 0D 0A");
     ASSERT_GE(r.bytes.size(), start.size() + rows.size());
     EXPECT_EQ(ToHex(r.bytes.substr(start.size(), rows.size())), ToHex(rows));
+
+    // Round trip: 34, 33, 32, 31 under 22, 21, 9, 8, which set 2 prints as
+    // colour bytes 255, 253, 17, 18; the colours under their own.
+    const Fed f = RandomJob({0, 34, 33, 32, 31, 1}, 6, 5, 17);
+    const JobResult many = RunJob(*d, Context(f.colours, 6, 1), f.rows);
+    ASSERT_EQ(many.ok, 1);
+    const auto parsed =
+        streamparse::ParseStream(reinterpret_cast<const std::uint8_t*>(many.bytes.data()), many.bytes.size());
+    EXPECT_TRUE(parsed.ok());
+    const int colourBytes[6] = {0, 255, 253, 17, 18, 2};
+    for (std::size_t c = 0; c < 6; ++c)
+        ExpectPlane(parsed, 0, colourBytes[c], 0, f.planes[c], "604 channel " + std::to_string(c));
 }
 
 TEST(WhiteDriver, FailuresAtEveryPositionLeaveNothingBehind)
