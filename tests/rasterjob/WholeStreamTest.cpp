@@ -381,6 +381,10 @@ TEST(RasterJobLayers, SpoolLimitStatsAndAnUnusableTempFolder)
         digests[limit == 0] = r.stream;
     }
     EXPECT_TRUE(digests[0] == digests[1]) << "the same stream from memory and from files";
+    // The limit from the environment when no option gives one.
+    const Job fromEnv = RunJob(dir, job, {"MIMAKI_SPOOL_LIMIT=0"});
+    ASSERT_EQ(fromEnv.run.status, 0) << fromEnv.run.err;
+    EXPECT_GT(std::stoll(JsonField(fromEnv.run.out, "spoolSpilledBytes")), 0);
 
     TempDir fresh;
     const Job bad = RunJob(fresh, With(job, {"--spool-limit", "0"}), {"TMPDIR=/dev/null/spool"});
