@@ -189,9 +189,12 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
         const LayerSection& s = sections[i];
         std::string start, planes;
         for (const std::string& name : s.start)
-            start += " " + name;
-        for (const PlaneKey& k : s.planes)
-            planes += " " + std::to_string(k.colour) + (k.occurrence ? "#" + std::to_string(k.occurrence) : "");
+            start.append(1, ' ').append(name);
+        for (const PlaneKey& k : s.planes) {
+            planes.append(1, ' ').append(std::to_string(k.colour));
+            if (k.occurrence)
+                planes.append(1, '#').append(std::to_string(k.occurrence));
+        }
         std::fprintf(out, "  start:%s\n  planes in the order sent:%s\n", start.empty() ? " none" : start.c_str(),
                      planes.empty() ? " none" : planes.c_str());
         if (s.underprint)
