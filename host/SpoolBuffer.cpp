@@ -160,19 +160,27 @@ void CSpoolStore::Spill(const BYTE* data, std::size_t len, Block& block)
     if (m_fd < 0)
         m_fd = m_mgr.OpenTempFile();
     block.fileOffset = m_fileSize;
+    FileIo(true, const_cast<BYTE*>(data), len, m_fileSize);
+    m_fileSize += len;
+    m_mgr.CountSpilled(len);
+}
+
+// Writes or reads len bytes at offset of the store's file, whatever the
+// system hands over a call; a write that takes nothing means a full disk.
+void CSpoolStore::FileIo(bool bWrite, BYTE* p, std::size_t len, std::uint64_t offset)
+{
     std::size_t done = 0;
     while (done < len) {
-        const ssize_t n = ::pwrite(m_fd, data + done, len - done, static_cast<off_t>(m_fileSize + done));
+        const off_t at = static_cast<off_t>(offset + done);
+        const ssize_t n = bWrite ? ::pwrite(m_fd, p + done, len - done, at) : ::pread(m_fd, p + done, len - done, at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw CSpoolException(
-                SystemError("cannot write a spool file in the temporary folder " + m_mgr.GetTempFolder(),
-                            n < 0 ? errno : ENOSPC));
+            throw CSpoolException(SystemError(std::string(bWrite ? "cannot write" : "cannot read back") +
+                                                  " a spool file in the temporary folder " + m_mgr.GetTempFolder(),
+                                              n < 0 ? errno : (bWrite ? ENOSPC : EIO)));
         done += static_cast<std::size_t>(n);
     }
-    m_fileSize += len;
-    m_mgr.CountSpilled(len);
 }
 
 void CSpoolStore::Seal()
@@ -196,18 +204,7 @@ const BYTE* CSpoolStore::PieceOf(std::size_t b)
         m_readBuffer.reset(new BYTE[kBlockSize]);
         m_mgr.Track(kBlockSize);
     }
-    std::size_t done = 0;
-    while (done < block.length) {
-        const ssize_t n = ::pread(m_fd, m_readBuffer.get() + done, block.length - done,
-                                  static_cast<off_t>(block.fileOffset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw CSpoolException(
-                SystemError("cannot read back a spool file in the temporary folder " + m_mgr.GetTempFolder(),
-                            n < 0 ? errno : EIO));
-        done += static_cast<std::size_t>(n);
-    }
+    FileIo(false, m_readBuffer.get(), block.length, block.fileOffset);
     return m_readBuffer.get();
 }
 
@@ -226,11 +223,7 @@ void CSpoolStore::Read(std::uint64_t offset, void* dst, std::size_t len)
             if (block.memory) {
                 src = block.memory.get() + within;
             } else {
-                const ssize_t got = ::pread(m_fd, out, n, static_cast<off_t>(block.fileOffset + within));
-                if (got != static_cast<ssize_t>(n))
-                    throw CSpoolException(SystemError(
-                        "cannot read back a spool file in the temporary folder " + m_mgr.GetTempFolder(),
-                        got < 0 ? errno : EIO));
+                FileIo(false, out, n, block.fileOffset + within);
                 src = nullptr;
             }
             if (src)

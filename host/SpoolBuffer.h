@@ -113,6 +113,7 @@ private:
     };
     void CloseBlock();
     void Spill(const BYTE* data, std::size_t len, Block& block);
+    void FileIo(bool bWrite, BYTE* p, std::size_t len, std::uint64_t offset);
     const BYTE* PieceOf(std::size_t b);
 
     CTempFileMgr& m_mgr;
