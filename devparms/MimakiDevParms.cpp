@@ -7,6 +7,7 @@
 #include "host/Log.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
+#include "layers/MimakiWhiteDriver.h"
 #include "printcond/MimakiPrintModeDataTables.h"
 
 using mimaki::parms::Answer;
@@ -165,19 +166,29 @@ int CMimakiDevParmsBase::OutputEndString(CPrinterDriverBase* pDriver)
     return CUnivDevParmsBase::OutputEndString(pDriver);
 }
 
-int CMimakiDevParmsBase::OutputLayeredStart(CPrinterDriverBase*)
+// The JV3 white driver sends white in line with the colours: its job has
+// no layers and takes the plain start and end.
+int CMimakiDevParmsBase::OutputLayeredStart(CPrinterDriverBase* pDriver)
 {
+    if (dynamic_cast<CMimakiJV3WhiteDriver*>(pDriver))
+        return CUnivDevParmsBase::OutputStartString(pDriver);
+    if (auto* white = dynamic_cast<CMimakiWhitePrinterDriver*>(pDriver))
+        return white->OpenLayerBuffers();
     CVoLog log;
-    log->ReportStatusPF("***%s#%d: layered white output is not available in this build\n", 4, __FILE__, __LINE__,
-                        "CMimakiDevParmsBase::OutputStartString", __LINE__);
+    log->ReportStatusPF("***%s#%d: layered white output needs the white driver; this driver has no layer buffers\n",
+                        4, __FILE__, __LINE__, "CMimakiDevParmsBase::OutputStartString", __LINE__);
     return 0;
 }
 
-int CMimakiDevParmsBase::OutputLayeredEnd(CPrinterDriverBase*)
+int CMimakiDevParmsBase::OutputLayeredEnd(CPrinterDriverBase* pDriver)
 {
+    if (dynamic_cast<CMimakiJV3WhiteDriver*>(pDriver))
+        return CUnivDevParmsBase::OutputEndString(pDriver);
+    if (auto* white = dynamic_cast<CMimakiWhitePrinterDriver*>(pDriver))
+        return white->EmitLayerBuffers();
     CVoLog log;
-    log->ReportStatusPF("***%s#%d: layered white output is not available in this build\n", 4, __FILE__, __LINE__,
-                        "CMimakiDevParmsBase::OutputEndString", __LINE__);
+    log->ReportStatusPF("***%s#%d: layered white output needs the white driver; this driver has no layer buffers\n",
+                        4, __FILE__, __LINE__, "CMimakiDevParmsBase::OutputEndString", __LINE__);
     return 0;
 }
 

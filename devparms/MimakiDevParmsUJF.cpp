@@ -590,6 +590,8 @@ std::string CMimaki_UJF_Base_CLASS::GetLayerStartString(CPrinterDriverBase* pDri
     return BuildSingleLayerStart(pDriver, nLayer, nPosKind);
 }
 
+std::string CMimaki_UJF_Base_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int) { return ly::End(0); }
+
 #define UJF_OPERATIONS(cls, powers)                                                                             \
     std::string cls::GetLayerCommands(int nLayer) { return UjfLayerCommands(nLayer); }                          \
     std::string cls::GetLayerEndCommands(int) { return preProcess("QX\\005\\001\\000\\000\\000\\000"); }        \

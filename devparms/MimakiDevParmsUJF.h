@@ -37,6 +37,8 @@ public:
     // The arrangement of the layer picks its start builder.
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
+    // "QE" 0 after every layer, underprint or not.
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
 
     // The pass list of the UJF models ("DP19_strPass", "DP20_strPass").
     std::string strPass;

@@ -13,6 +13,8 @@
 #include "driver/MimakiMRLIIIDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
+#include "layers/MimakiWhiteDriver.h"
+#include "layers/MimakiWhiteDriverUJF.h"
 
 namespace mimaki {
 namespace {
@@ -107,16 +109,16 @@ const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
 const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
 const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
-const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", nullptr};
-const DriverClass k604Drv{"CMimaki604SpecialDriver", nullptr};
-const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", nullptr};
-const DriverClass kUJF_WW{"CMimakiWhitePrinterDriverUJF_WW", nullptr};
-const DriverClass kUJF_VV{"CMimakiWhitePrinterDriverUJF_VV", nullptr};
-const DriverClass kUJF_WV{"CMimakiWhitePrinterDriverUJF_WV", nullptr};
-const DriverClass kUJF_PP{"CMimakiWhitePrinterDriverUJF_PP", nullptr};
-const DriverClass kUJF_WP{"CMimakiWhitePrinterDriverUJF_WP", nullptr};
-const DriverClass kUJF_VP{"CMimakiWhitePrinterDriverUJF_VP", nullptr};
-const DriverClass kUJF_WVP{"CMimakiWhitePrinterDriverUJF_WVP", nullptr};
+const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
+const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};
+const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", &MakeDriver<CMimakiWhitePrinterDriver>};
+const DriverClass kUJF_WW{"CMimakiWhitePrinterDriverUJF_WW", &MakeDriver<CMimakiWhitePrinterDriverUJF_WW>};
+const DriverClass kUJF_VV{"CMimakiWhitePrinterDriverUJF_VV", &MakeDriver<CMimakiWhitePrinterDriverUJF_VV>};
+const DriverClass kUJF_WV{"CMimakiWhitePrinterDriverUJF_WV", &MakeDriver<CMimakiWhitePrinterDriverUJF_WV>};
+const DriverClass kUJF_PP{"CMimakiWhitePrinterDriverUJF_PP", &MakeDriver<CMimakiWhitePrinterDriverUJF_PP>};
+const DriverClass kUJF_WP{"CMimakiWhitePrinterDriverUJF_WP", &MakeDriver<CMimakiWhitePrinterDriverUJF_WP>};
+const DriverClass kUJF_VP{"CMimakiWhitePrinterDriverUJF_VP", &MakeDriver<CMimakiWhitePrinterDriverUJF_VP>};
+const DriverClass kUJF_WVP{"CMimakiWhitePrinterDriverUJF_WVP", &MakeDriver<CMimakiWhitePrinterDriverUJF_WVP>};
 
 const DriverClass* const kUJFVariants[] = {&kUJF_WW, &kUJF_VV, &kUJF_WV, &kUJF_PP, &kUJF_WP, &kUJF_VP, &kUJF_WVP};
 

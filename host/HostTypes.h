@@ -43,6 +43,10 @@ public:
     void Write(const void* data, std::size_t len) { m_data.append(static_cast<const char*>(data), len); }
     const std::string& Data() const { return m_data; }
     std::size_t GetLength() const { return m_data.size(); }
+    // Empties the file and keeps its memory for the next use.
+    void Reset() { m_data.clear(); }
+    // Cuts the file to n bytes (n not above its length).
+    void SetLength(std::size_t n) { m_data.resize(n < m_data.size() ? n : m_data.size()); }
 
 private:
     std::string m_data;

@@ -310,6 +310,24 @@ long packbits_decode(const BYTE* src, std::size_t srcLen, BYTE* dst, std::size_t
 {
     std::size_t in = 0;
     std::size_t out = 0;
+    // With room for a whole packet on both sides, every packet is copied or
+    // filled at its largest size (fixed-size moves, no library call); the
+    // bytes past its end are overwritten by the packets that follow.
+    while (out + 128 <= dstLen && in + 129 <= srcLen) {
+        const BYTE h = src[in++];
+        if (h < 128) {
+            const std::size_t c = static_cast<std::size_t>(h) + 1;
+            if (out + c > dstLen)
+                return -1;
+            std::memcpy(dst + out, src + in, 128);
+            in += c;
+            out += c;
+        } else if (h > 128) {
+            const std::size_t c = 257 - static_cast<std::size_t>(h);
+            std::memset(dst + out, src[in++], 128);
+            out += c;
+        }
+    }
     while (out < dstLen) {
         if (in >= srcLen)
             return -1;

@@ -88,6 +88,7 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     m_nHangingRows = 0;
     m_nSections = 0;
     m_nError = 0;
+    m_strDetailedError.clear();
     if (!LoadColoursAndSlots(*pContext)) {
         m_nError = 1;
         return 0;
@@ -187,7 +188,12 @@ int CPrinterDriverBase::GetCurrentRow() { return m_nCurrentRow; }
 int CPrinterDriverBase::GetJobPixelOffs() { return 0; }
 int CPrinterDriverBase::GetJobPixelWidth() { return m_nPixelWidth; }
 int CPrinterDriverBase::GetError() { return m_nError; }
-std::wstring CPrinterDriverBase::GetErrorString() { return m_nError ? L"driver error" : L""; }
+std::wstring CPrinterDriverBase::GetErrorString()
+{
+    if (!m_strDetailedError.empty())
+        return m_strDetailedError;
+    return m_nError ? L"driver error" : L"";
+}
 void CPrinterDriverBase::SetGlobalCtxt(CGlobalContext*, std::int64_t) {}
 int CPrinterDriverBase::GetCountPrimCols() { return static_cast<int>(m_channels.size()); }
 void CPrinterDriverBase::SetMarginMm(CDRc) {}

@@ -13,6 +13,8 @@
 
 class CPrintEnv;
 class CUnivDevParmsBase;
+class CSpoolDataBuffer;
+class CSpoolData;
 
 // The operator's (or the job runner's) cancel switch.
 class HOST_API CAbortProc {
@@ -217,6 +219,20 @@ public:
     // Rows of one copy: the repeat height the host set, else the job's rows.
     int GetOneCopyPixelHeight() const { return m_nRepeatHeight > 0 ? m_nRepeatHeight : m_nJobRows; }
 
+    // Spool buffers (DriverSpool.cpp). The buffer calls answer 0 for a null
+    // buffer (a section for none is sent at once); they and the output of spooled data throw CSpoolException
+    // when a temporary file fails. OutputBufferedSpoolData sends the data
+    // nCount times and stops at the first failed output.
+    static CSpoolDataBuffer* CreateSpoolDataBuffer();
+    static CSpoolData* CreateSpoolData(CSpoolDataBuffer* pBuffer);
+    int OutputToSpoolBufferStart(CSpoolDataBuffer* pBuffer, const std::string& start);
+    int OutputToSpoolBufferSection(CSpoolDataBuffer* pBuffer, const CMemFile& section);
+    int OutputToSpoolBufferEnd(CSpoolDataBuffer* pBuffer, const std::string& end);
+    int OutputBufferedSpoolData(CSpoolData* pData, int nCount);
+    // The one line GetErrorString answers after a failure; source and line
+    // of the place that found it go to the log.
+    void SetDetailedDriverError(const std::string& text, const char* source, int line);
+
     // Host-side configuration (set by the host application before a job).
     void SetOutputSink(IOutputSink* pSink) { m_pSink = pSink; }
     IOutputSink* GetOutputSink() const { return m_pSink; }
@@ -304,6 +320,7 @@ protected:
     std::vector<int> m_slotColours;
     std::vector<int> m_slotChannels;
     std::vector<BYTE> m_mirrorRow;
+    std::wstring m_strDetailedError;
 
 private:
     int LoadColoursAndSlots(const CPrintJobOpenContext& context);

@@ -159,10 +159,9 @@ TEST(CreateRules, WhiteQuestionsInOrder)
         CPrintEnv env;
         Made m;
         Make(m, row, env);
-        EXPECT_FALSE(m.driver);
-        ASSERT_EQ(m.log.lines.size(), 1u);
-        EXPECT_NE(m.log.lines[0].find(std::string("driver class ") + c.expect + " is"), std::string::npos)
-            << m.log.lines[0];
+        ASSERT_TRUE(m.driver) << c.expect;
+        EXPECT_EQ(ClassName(typeid(*m.driver)), c.expect);
+        EXPECT_TRUE(m.log.lines.empty());
     }
     WhiteAnswers::jv3 = WhiteAnswers::s604 = WhiteAnswers::white = 0;
     CPrintEnv env;
@@ -236,7 +235,8 @@ TEST(CreateRules, UJFPrinterTypRange)
         env.PutInt(L"UJFPrinterTyp", typ);
         Made m;
         Make(m, row, env);
-        EXPECT_TRUE(m.log.Contains(std::string("CMimakiWhitePrinterDriverUJF_") + names[typ] + " is not"));
+        ASSERT_TRUE(m.driver) << typ;
+        EXPECT_EQ(ClassName(typeid(*m.driver)), std::string("CMimakiWhitePrinterDriverUJF_") + names[typ]);
     }
 }
 

@@ -198,7 +198,8 @@ TEST(ModelTable, EveryRowAsTheCatalogueHasIt)
 
 // What Create builds for a fresh printer of each UID: the catalogue's classes
 // with every key at its default (UID 17's parameters always choose the 604
-// special driver).
+// special driver; UID 7's keep the colour layer separate by default, which
+// takes the white driver).
 TEST(ModelTable, CreateBuildsTheCatalogueClasses)
 {
     const std::map<int, Expected> catalogue = Catalogue();
@@ -210,6 +211,8 @@ TEST(ModelTable, CreateBuildsTheCatalogueClasses)
         std::string driver = e.rule == "UJFPrinterTyp" ? kUJFVariants[0] : e.driver;
         if (uid == 17)
             driver = "CMimaki604SpecialDriver";
+        if (uid == 7)
+            driver = "CMimakiWhitePrinterDriver";
         const auto [parms, made] = Built(uid);
         if (made.empty())
             continue;
@@ -232,6 +235,8 @@ TEST(ModelTable, RasterjobCatalogueAgreesWithThePlugin)
         std::string driver = row.rule == Rule::UJFPrinterTyp ? Name(UJFLayerVariants()[0]) : Name(row.driver);
         if (uid == 17)
             driver = Name(&Special604Driver());
+        if (uid == 7)
+            driver = Name(&WhiteDriver());
         EXPECT_EQ(std::string(r.devParms), Name(row.parms)) << "UID " << uid;
         EXPECT_EQ(std::string(r.driver), driver) << "UID " << uid;
         EXPECT_EQ(std::string(r.model), row.uid < 0 ? "" : row.model) << "UID " << uid;

@@ -255,6 +255,8 @@ TEST(RasterJobRoundTrip, EverySupportedUid)
         job.settings[L"SlotsSetting"] = L"0`1`2`3";
         job.settings[L"MimakiColorSequence"] = L"1,2,3,4";
         job.settings[L"DP22_m_nWhiteMode"] = L"0";
+        if (uid == 7) // its default layer order 0 prints neither colour nor white
+            job.settings[L"DP7_nWhiteOrder"] = L"1";
         const Outcome o = RunJob(uid, job);
         ASSERT_TRUE(o.made);
         int set = -1;

@@ -371,9 +371,64 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
             withoutStart.push_back(uid);
     }
     // Without a start: the UIDs without a model (base parameters) and the
-    // layered model on the legacy driver (36), whose layers carry it.
-    EXPECT_GE(models, 25);
-    EXPECT_EQ(withoutStart, (std::vector<int>{0, 36, 55, 57}));
+    // layered models (model 7 on the white driver, the UJF flatbeds 19 and
+    // 20, and 36 on the legacy driver), whose layers carry it.
+    EXPECT_GE(models, 27);
+    EXPECT_EQ(withoutStart, (std::vector<int>{0, 7, 19, 20, 36, 55, 57}));
+}
+
+// A layered job (UJF3042, WV arrangement) with CMYK, white and varnish fed
+// by host colour code: every fed channel is found in its layers whether the
+// spool stays in memory or goes to files; the statistics tell the spill; an
+// unusable temporary folder fails the job with one line and no stream.
+TEST(RasterJobLayers, SpoolLimitStatsAndAnUnusableTempFolder)
+{
+    TempDir dir;
+    const std::vector<std::string> job = {
+        "--set", "PrEnv_UID=19", "--set", "UJFPrinterTyp=2", "--set", "DP19_nLayer1Mode=3", "--set",
+        "DP19_nLayer2Mode=1", "--set", "DP19_nLayer3Mode=6", "--channels", "0,1,2,3,34,30", "--pattern",
+        "random", "--width", "640", "--height", "300", "--bits", "2", "--json", "--stats"};
+    std::string digests[2];
+    for (int limit : {0, 1 << 30}) {
+        const Job r = RunJob(dir, With(job, {"--spool-limit", std::to_string(limit)}));
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        const long long spilled = std::stoll(JsonField(r.run.out, "spoolSpilledBytes"));
+        EXPECT_EQ(spilled > 0, limit == 0) << spilled;
+        EXPECT_NE(r.run.err.find(" bytes spilled"), std::string::npos) << r.run.err;
+        const auto parsed = streamparse::ParseStream(reinterpret_cast<const std::uint8_t*>(r.stream.data()),
+                                                     r.stream.size());
+        EXPECT_TRUE(parsed.ok());
+        ASSERT_EQ(parsed.layers.size(), 3u);
+        // Colour layer (1): CMYK under printer codes 0, 2, 1, 4 with the fed
+        // digests; varnish overprint (2): the colours and varnish (255).
+        const auto channels = ParseChannels(r.run.out);
+        ASSERT_EQ(channels.size(), 6u);
+        const int codes[6] = {0, 2, 1, 4, 254, 255};
+        for (int c = 0; c < 4; ++c)
+            for (int layer : {1, 2}) {
+                const streamparse::Plane* p = parsed.FindPlane(layer, codes[c]);
+                ASSERT_NE(p, nullptr) << layer << " " << c;
+                EXPECT_EQ(p->digest, channels[static_cast<std::size_t>(c)].digest) << layer << " " << c;
+            }
+        ASSERT_NE(parsed.FindPlane(2, 255), nullptr);
+        EXPECT_EQ(parsed.FindPlane(2, 255)->digest, channels[5].digest);
+        digests[limit == 0] = r.stream;
+    }
+    EXPECT_TRUE(digests[0] == digests[1]) << "the same stream from memory and from files";
+    // The limit from the environment when no option gives one.
+    const Job fromEnv = RunJob(dir, job, {"MIMAKI_SPOOL_LIMIT=0"});
+    ASSERT_EQ(fromEnv.run.status, 0) << fromEnv.run.err;
+    EXPECT_GT(std::stoll(JsonField(fromEnv.run.out, "spoolSpilledBytes")), 0);
+
+    TempDir fresh;
+    const Job bad = RunJob(fresh, With(job, {"--spool-limit", "0"}), {"TMPDIR=/dev/null/spool"});
+    EXPECT_EQ(bad.run.status, 1);
+    EXPECT_NE(bad.run.err.find("cannot create a spool file in the temporary folder /dev/null/spool"),
+              std::string::npos)
+        << bad.run.err;
+    EXPECT_TRUE(bad.stream.empty()) << bad.stream.size();
+    EXPECT_TRUE(fresh.List().empty());
+    EXPECT_EQ(RunJob(dir, With(job, {"--spool-limit", "lots"})).run.status, 2);
 }
 
 // The slot layout through --slots: each slot's colour id is the printer's

@@ -9,6 +9,7 @@
 #include "host/HostJob.h"
 #include "host/OutputSink.h"
 #include "host/PrinterDriverBase.h"
+#include "host/StrUtil.h"
 #include "tools/rasterjob/Screen.h"
 
 namespace rasterjob {
@@ -89,6 +90,12 @@ JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context
     // the driver's step that noticed it.
     auto sinkFailed = [&]() { return sink && sink->Failed(); };
     auto sinkError = [&]() { return sink->Error().empty() ? std::string("the output failed") : sink->Error(); };
+    // The driver's own line for a failure it found (a spool file that
+    // could not be written), else what the caller knows.
+    auto driverError = [&](const std::string& otherwise) {
+        const std::wstring text = driver.GetErrorString();
+        return text.empty() || text == L"driver error" ? otherwise : WideToUtf8(text);
+    };
 
     CAbortProc abortProc;
     driver.SetAbortProc(&abortProc);
@@ -117,7 +124,8 @@ JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context
     if (!HostJobBegin(driver, context)) {
         const std::string error = sinkFailed()
                                       ? sinkError()
-                                      : "the driver did not start the job (JobOpen, the start string or OutputInit answered 0)";
+                                      : driverError("the driver did not start the job (JobOpen, the start string or "
+                                                    "OutputInit answered 0)");
         stop();
         return finish(interrupted() ? JobOutcome::Interrupted : JobOutcome::Failed, error);
     }
@@ -158,7 +166,7 @@ JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context
         if (!rowError.empty())
             break;
         if (!driver.OutputOneRow()) {
-            rowError = sinkFailed() ? sinkError() : "OutputOneRow answered 0 at row " + std::to_string(rows + 1);
+            rowError = sinkFailed() ? sinkError() : driverError("OutputOneRow answered 0 at row " + std::to_string(rows + 1));
             break;
         }
         if (options.progress)
@@ -181,7 +189,8 @@ JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context
     if (!HostJobEnd(driver, true))
         return finish(JobOutcome::Failed,
                       sinkFailed() ? sinkError()
-                                   : "the driver did not end the job (OutputExit, the end string or JobClose answered 0)");
+                                   : driverError("the driver did not end the job (OutputExit, the end string or "
+                                                 "JobClose answered 0)"));
     return finish(JobOutcome::Done, {});
 }
 

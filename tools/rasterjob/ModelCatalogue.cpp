@@ -16,7 +16,7 @@ constexpr CatalogueRow kCatalogue[] = {
     {4, "DEVPARM4_CLASS", kLegacy, "model 4"},
     {5, "DEVPARM5_CLASS", kLegacy, "model 5"},
     {6, "DEVPARM6_CLASS", kLegacy, "model 6"},
-    {7, "DEVPARM7_CLASS", kLegacy, "model 7"},
+    {7, "DEVPARM7_CLASS", "CMimakiWhitePrinterDriver", "model 7"},
     {8, "DEVPARM8_CLASS", kLegacy, "model 8"},
     {9, "DEVPARM9_CLASS", kLegacy, "model 9"},
     {10, "DEVPARM10_CLASS", kLegacy, "model 10"},

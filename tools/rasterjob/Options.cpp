@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "host/SpoolBuffer.h"
 #include "tools/rasterjob/Patterns.h"
 
 namespace rasterjob {
@@ -47,7 +48,11 @@ Output:
   --abort-after N        abort the job after N of its rows (exit status 3)
   --save-raster DIR      write each channel as fed (PBM for 1 bit, PGM maxval 3 for 2 bits)
   --json                 print a summary as JSON on standard output
-  --stats                print time, raster MB/s and peak memory on standard error
+  --spool-limit SIZE     memory the layered drivers' spool buffers may hold (bytes, or
+                         with K, M or G; default $MIMAKI_SPOOL_LIMIT, else 64M); the
+                         rest goes to temporary files in $TMPDIR
+  --stats                print time, raster MB/s, peak memory and spilled bytes on
+                         standard error
   --quiet                no progress bar or notes
   -h, --help             this text
 Exit status: 0 done, 1 failed (the printer did not get the whole job), 2 usage
@@ -313,6 +318,15 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             if (!number(1, 1 << 24, n))
                 return false;
             o.decodeLimitMiB = static_cast<std::uint64_t>(n);
+        } else if (arg == "--spool-limit") {
+            std::string value;
+            if (!text("a size", value))
+                return false;
+            o.spoolLimit = CTempFileMgr::ParseSize(value);
+            if (o.spoolLimit < 0) {
+                error = "--spool-limit: expected a size in bytes, optionally with K, M or G, got \"" + value + "\"";
+                return false;
+            }
         } else if (arg == "--abort-after") {
             if (!number(0, INT32_MAX, n))
                 return false;

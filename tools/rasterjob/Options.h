@@ -37,6 +37,7 @@ struct Options {
     std::string device;                                      // socket://HOST:PORT
     double deviceTimeout = 0;                                // seconds without progress; 0 waits
     std::uint64_t decodeLimitMiB = 2048;                     // pictures decoded whole
+    long long spoolLimit = -1;                               // bytes of spool in memory; -1: the host's
 
     long long abortAfter = -1;                               // rows, -1: never
     std::string saveRaster;                                  // folder

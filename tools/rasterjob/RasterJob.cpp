@@ -21,6 +21,7 @@
 #include "host/OutputSink.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
+#include "host/SpoolBuffer.h"
 #include "host/StrUtil.h"
 #include "host/UnivDevParmsBase.h"
 #include "tools/common/Interrupt.h"
@@ -551,6 +552,10 @@ int RunJob(const Options& o)
     context.cutOption = o.cut >= 0 ? o.cut : DefaultCutOption(*driver);
 
     driver->SetOutputSink(sink.get());
+    CTempFileMgr& spool = GlobalTempFileMgr();
+    if (o.spoolLimit >= 0)
+        spool.SetMemoryLimit(static_cast<std::uint64_t>(o.spoolLimit));
+    spool.ResetStats();
     FeedOptions feed;
     feed.abortAfter = o.abortAfter;
     feed.digests = o.json ? &digests : nullptr;
@@ -621,9 +626,12 @@ int RunJob(const Options& o)
         const double mb = static_cast<double>(rows) * bytesPerRow * static_cast<double>(channels.size()) / 1e6;
         std::fprintf(stderr,
                      "rasterjob: %d rows x %zu channels x %d bytes = %.1f MB raster in %.3f s: %.1f MB/s; "
-                     "stream %.1f MB; peak resident %.1f MiB\n",
+                     "stream %.1f MB; peak resident %.1f MiB; spool: peak %.1f MiB in memory, %llu bytes "
+                     "spilled\n",
                      rows, channels.size(), bytesPerRow, mb, seconds, seconds > 0 ? mb / seconds : 0.0,
-                     static_cast<double>(sink->BytesWritten()) / 1e6, PeakRssMiB());
+                     static_cast<double>(sink->BytesWritten()) / 1e6, PeakRssMiB(),
+                     static_cast<double>(spool.PeakMemory()) / 1048576.0,
+                     static_cast<unsigned long long>(spool.BytesSpilled()));
     }
 
     if (o.json) {
@@ -648,6 +656,8 @@ int RunJob(const Options& o)
         out += std::string("  \"aborted\": ") + (aborted ? "true" : "false") + ",\n";
         out += "  \"output\": " + JsonString(o.device.empty() ? o.output : o.device) + ",\n";
         out += "  \"bytesWritten\": " + std::to_string(sink->BytesWritten()) + ",\n";
+        out += "  \"spoolPeakBytes\": " + std::to_string(spool.PeakMemory()) + ",\n";
+        out += "  \"spoolSpilledBytes\": " + std::to_string(spool.BytesSpilled()) + ",\n";
         out += "  \"channels\": [\n";
         for (std::size_t c = 0; c < channels.size(); ++c) {
             const RasterDigest& d = digests[c];

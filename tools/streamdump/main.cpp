@@ -19,6 +19,7 @@
 #include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
 #include "tools/common/Stdout.h"
+#include "tools/streamdump/LayerContents.h"
 #include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
@@ -262,10 +263,26 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
     for (const auto& [name, count] : r.commandCounts)
         std::fprintf(out, " [%s] %zu", name.c_str(), count);
     std::fprintf(out, "\n");
-    for (const Layer& layer : r.layers)
+    const std::vector<LayerSection> sections = LayerSections(r);
+    for (std::size_t i = 0; i < r.layers.size(); ++i) {
+        const Layer& layer = r.layers[i];
         std::fprintf(out, "layer %d: %lld rows, bytes %s..%s, ended by %s\n", layer.index,
                      static_cast<long long>(layer.rows), Hex(layer.startOffset).c_str(),
                      Hex(layer.endOffset).c_str(), layer.endedBy.c_str());
+        const LayerSection& s = sections[i];
+        std::string start, planes;
+        for (const std::string& name : s.start)
+            start.append(1, ' ').append(name);
+        for (const PlaneKey& k : s.planes) {
+            planes.append(1, ' ').append(std::to_string(k.colour));
+            if (k.occurrence)
+                planes.append(1, '#').append(std::to_string(k.occurrence));
+        }
+        std::fprintf(out, "  start:%s\n  planes in the order sent:%s\n", start.empty() ? " none" : start.c_str(),
+                     planes.empty() ? " none" : planes.c_str());
+        if (s.underprint)
+            std::fprintf(out, "  underprint (its QC says so): rows are numbered in the order sent\n");
+    }
     for (const Plane& p : r.planes) {
         std::fprintf(out, "plane %s: %s%s, %d bpp, %lld rows, %d bytes/row, %zu records (%zu compressed), ",
                      KeyText(p.key).c_str(), FormatName(p.format), p.mixedFormats ? " (mixed)" : "", p.bitsPerPixel,
@@ -318,11 +335,19 @@ std::string ToJson(const Args& args, const std::string& bytes, const ParseResult
     for (std::size_t i = 0; i < r.jobCommands.size(); ++i)
         j << (i ? "," : "") << "\n    " << CommandJson(r.jobCommands[i], bytes);
     j << (r.jobCommands.empty() ? "]" : "\n  ]") << ",\n  \"layers\": [";
+    const std::vector<LayerSection> sections = LayerSections(r);
     for (std::size_t i = 0; i < r.layers.size(); ++i) {
         const Layer& l = r.layers[i];
         j << (i ? "," : "") << "\n    {\"index\": " << l.index << ", \"rows\": " << l.rows
           << ", \"startOffset\": " << l.startOffset << ", \"endOffset\": " << l.endOffset
-          << ", \"endedBy\": " << JsonString(l.endedBy) << "}";
+          << ", \"endedBy\": " << JsonString(l.endedBy) << ", \"start\": [";
+        for (std::size_t k = 0; k < sections[i].start.size(); ++k)
+            j << (k ? ", " : "") << JsonString(sections[i].start[k]);
+        j << "], \"underprint\": " << (sections[i].underprint ? "true" : "false") << ", \"planeOrder\": [";
+        for (std::size_t k = 0; k < sections[i].planes.size(); ++k)
+            j << (k ? ", " : "") << "{\"colour\": " << sections[i].planes[k].colour
+              << ", \"occurrence\": " << sections[i].planes[k].occurrence << "}";
+        j << "]}";
     }
     j << "\n  ],\n  \"planes\": [";
     for (std::size_t i = 0; i < r.planes.size(); ++i) {
@@ -375,7 +400,7 @@ int main(int argc, char** argv)
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
     args.options.keepRows = !args.pngDir.empty() || args.layerSections;
-    args.options.keepJobCommands = args.json || args.layerSections;
+    args.options.keepJobCommands = true; // the layer sections name their start
     args.options.expectJobEnd = true;
     ParseResult result = ParseStream(bytes, args.options);
     if (args.layerSections) {

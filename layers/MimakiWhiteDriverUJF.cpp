@@ -1,0 +1,483 @@
+#include "layers/MimakiWhiteDriverUJF.h"
+
+#include <cstring>
+
+#include "devparms/MimakiDevParms.h"
+#include "host/Log.h"
+#include "host/PackBits.h"
+#include "host/PreProcess.h"
+#include "host/PrintEnv.h"
+#include "host/SpoolBuffer.h"
+#include "host/StrUtil.h"
+
+namespace mimaki::layers {
+namespace {
+
+constexpr BYTE kLayerColourCodes[35] = {
+    0,   2,   1,   4,   255, 253, 254, 255, 18,  17,  // 0..9
+    0,   0,   0,   0,   0,   0,   0,   0,   0,        // 10..18
+    252, 253, 254, 255, 0,   0,   253, 253, 252, 253, // 19..28
+    253, 255, 252, 253, 255, 254,                     // 29..34
+};
+
+constexpr std::uint32_t L(std::initializer_list<int> layers)
+{
+    std::uint32_t m = 0;
+    for (int l : layers)
+        m |= 1u << l;
+    return m;
+}
+
+constexpr Code Own{Code::Own, 0, 0, nullptr};
+constexpr Code None{Code::Fixed, 99, 99, nullptr};
+constexpr Code F(int v) { return {Code::Fixed, v, v, nullptr}; }
+constexpr Code Dbl(int v) { return {Code::IfDoubleSpot, v, 99, nullptr}; }
+constexpr Code S8(int v, int alt) { return {Code::IfSlots8, v, alt, nullptr}; }
+constexpr Code Key(const wchar_t* k) { return {Code::Setting, 0, 0, k}; }
+
+constexpr Target Id(std::uint32_t layers, Code a, Code b) { return {layers, false, a, b}; }
+constexpr Target ByCode(std::uint32_t layers, Code a, Code b) { return {layers, true, a, b}; }
+constexpr Target NoInk{};
+
+// Role order: Colour, White, White2, Varnish, Primer, Midlayer.
+const Variant kVariants[7] = {
+    {"CMimakiWhitePrinterDriverUJF_WW",
+     {"Color", "White", "Color&White Underprint", "Color&White Overprint", "Midlayer", "White2"},
+     {Id(L({0, 2, 3}), Own, None), Id(L({1, 2, 3}), F(34), Dbl(33)), Id(L({5}), F(34), Dbl(33)), NoInk, NoInk,
+      Id(L({4}), F(0), None)},
+     true,
+     {{2, false, F(34), Dbl(33)}},
+     -1,
+     true},
+    {"CMimakiWhitePrinterDriverUJF_VV",
+     {"Color", "Color&Varnish Underprint", "Color&Varnish Overprint", "Varnish Matt Finish", "Varnish Gloss Finish"},
+     {Id(L({0, 1, 2}), Own, None), NoInk, NoInk, Id(L({3, 4, 1, 2}), F(30), Dbl(29)), NoInk, NoInk},
+     false,
+     {{1, false, F(30), Dbl(29)}},
+     4,
+     true},
+    {"CMimakiWhitePrinterDriverUJF_WV",
+     {"Color", "White", "Color&White Underprint", "Color&White Overprint", "Color&Varnish Underprint",
+      "Color&Varnish Overprint", "Varnish Matt Finish", "Varnish Gloss Finish", "Midlayer", "White2"},
+     {Id(L({0, 2, 3, 4, 5}), Own, None), Id(L({1, 2, 3}), F(34), None), Id(L({9}), F(34), None),
+      Id(L({6, 7, 4, 5}), F(30), None), NoInk, Id(L({8}), F(0), None)},
+     true,
+     {{2, false, F(34), None}, {4, false, F(30), None}},
+     7,
+     false},
+    {"CMimakiWhitePrinterDriverUJF_PP",
+     {"Color", "Color&Primer Underprint", "Primer"},
+     {Id(L({0, 1}), Own, None), NoInk, NoInk, NoInk, ByCode(L({2, 1}), F(255), F(253)), NoInk},
+     false,
+     {{1, true, F(255), F(255)}},
+     -1,
+     false},
+    {"CMimakiWhitePrinterDriverUJF_WP",
+     {"Color", "White", "Color&White Underprint", "Color&White Overprint", "Color&Primer Underprint", "Primer",
+      "White2", "Midlayer"},
+     {Id(L({0, 2, 3, 4}), Own, None), ByCode(L({1, 2, 3}), Key(L"White1_Code1"), Key(L"White1_Code2")),
+      ByCode(L({6}), Key(L"White1_Code1"), Key(L"White1_Code2")), NoInk,
+      ByCode(L({5, 4}), Key(L"Prime1_Code1"), Key(L"Prime1_Code2")), Id(L({7}), F(0), None)},
+     false,
+     {{2, true, Key(L"White1_Code1"), Key(L"White1_Code2")}, {4, true, Key(L"Prime1_Code1"), Key(L"Prime1_Code2")}},
+     -1,
+     false},
+    {"CMimakiWhitePrinterDriverUJF_VP",
+     {"Color", "Color&Varnish Underprint", "Color&Varnish Overprint", "Varnish Matt finish", "Varnish Gloss finish",
+      "Color&Primer Underprint", "Primer"},
+     {Id(L({0, 1, 2, 5}), Own, None), NoInk, NoInk, ByCode(L({1, 2, 3, 4}), S8(255, 255), S8(253, 255)),
+      ByCode(L({6, 5}), S8(252, 253), S8(251, 255)), NoInk},
+     false,
+     {{1, true, S8(255, 255), S8(253, 99)}, {5, true, S8(252, 253), S8(251, 99)}},
+     -1,
+     false},
+    {"CMimakiWhitePrinterDriverUJF_WVP",
+     {"Color", "White", "Primer", "Color&White Underprint", "Color&White Overprint", "Color&Varnish Underprint",
+      "Color&Varnish Overprint", "Color&Primer Underprint", "Varnish Matt finish", "Varnish Gloss finish", "Midlayer",
+      "White2"},
+     {Id(L({0, 3, 4, 5, 6, 7}), Own, None), ByCode(L({1, 3, 4}), F(254), F(255)), ByCode(L({11}), F(254), F(255)),
+      ByCode(L({8, 9, 5, 6}), F(253), F(255)), ByCode(L({2, 7}), F(252), F(255)), Id(L({10}), F(0), None)},
+     false,
+     {{3, true, F(254), F(255)}, {5, true, F(253), None}, {7, true, F(252), None}},
+     -1,
+     false},
+};
+
+Role RoleOf(const Variant& v, int hostCode)
+{
+    Role r = Role::Colour;
+    switch (hostCode) {
+    case 34: r = Role::White; break;
+    case 33: r = Role::White2; break;
+    case 30: r = Role::Varnish; break;
+    case 25: case 26: case 29: r = Role::Primer; break;
+    case 24: r = Role::Midlayer; break;
+    case 22: r = v.midlayer22 ? Role::Midlayer : Role::Colour; break;
+    default: break;
+    }
+    return v.roles[static_cast<int>(r)].layers ? r : Role::Colour;
+}
+
+// The row header: "QY" 5, "QR" 1 0, "QD" 7 code packed bits count(lo, hi) 1 0.
+constexpr char kHeaderTemplate[] = "\\QY\\005\\000\\000\\000\\000\\000\\QR\\001\\000\\QD\\007\\%03o\\%03o\\%03o\\%03o\\%03o\\001\\000";
+constexpr std::size_t kQdData = 15; // offset of the QD record's first data byte
+
+} // namespace
+
+const Variant& UJFVariant(int typ)
+{
+    return kVariants[typ >= 0 && typ < 7 ? typ : 0];
+}
+
+BYTE LayerColourCode(int hostCode)
+{
+    return hostCode >= 0 && hostCode < 35 ? kLayerColourCodes[hostCode] : BYTE{255};
+}
+
+} // namespace mimaki::layers
+
+using namespace mimaki::layers;
+
+CMimakiWhitePrinterDriverUJFBase::CMimakiWhitePrinterDriverUJFBase(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms,
+                                                                   const Variant& variant)
+    : CMimakiBasePrinterDriver(pPrintEnv, pDevParms), m_variant(variant), m_layers(variant.labels.size())
+{
+    Finish();
+}
+
+CMimakiWhitePrinterDriverUJFBase::~CMimakiWhitePrinterDriverUJFBase() = default;
+
+void CMimakiWhitePrinterDriverUJFBase::Finish()
+{
+    BandTrailer = preProcess("QR\\001\\001");
+    RowHeader = preProcess(FormatTemplate(mimaki::layers::kHeaderTemplate, {0, 0, 0, 0, 0}));
+    for (LayerRecord& l : m_layers) {
+        l.spool.reset();
+        l.spoolData.reset();
+        l.reverse.reset();
+        l.id = -1;
+        l.hasData = 0;
+    }
+}
+
+int CMimakiWhitePrinterDriverUJFBase::SlotCount()
+{
+    return GetCountPrimCols();
+}
+
+int CMimakiWhitePrinterDriverUJF_VP::SlotCount()
+{
+    // slot count: host operation pending
+    const std::wstring slots = m_pPrintEnv ? m_pPrintEnv->GetString(L"SlotsSetting", L"") : std::wstring();
+    return slots.empty() ? 0 : static_cast<int>(Split(slots, L'`', true).size());
+}
+
+void CMimakiWhitePrinterDriverUJFBase::SetRowHeaderByCode(BYTE nCode, int nRawCount, bool bPacked)
+{
+    char* qd = RowHeader.data() + mimaki::layers::kQdData;
+    qd[0] = static_cast<char>(nCode);
+    qd[1] = static_cast<char>(bPacked ? 1 : 0);
+    qd[2] = static_cast<char>(m_nBitsPerPixel);
+    qd[3] = static_cast<char>(nRawCount & 0xFF);
+    qd[4] = static_cast<char>((nRawCount >> 8) & 0xFF);
+}
+
+void CMimakiWhitePrinterDriverUJFBase::SetRowHeader(int nHostCode, int nRawCount, bool bPacked)
+{
+    SetRowHeaderByCode(LayerColourCode(nHostCode), nRawCount, bPacked);
+}
+
+int CMimakiWhitePrinterDriverUJFBase::WriteLayerRowByCode(CMemFile& file, CSpoolDataBuffer* pSpool,
+                                                          CReversePrintDataBuffer* pReverse, BYTE nCode1,
+                                                          BYTE nCode2, const BYTE* pPacked, const BYTE* pRaw,
+                                                          int nPackedCount, int nRawCount, int bSpot)
+{
+    if (pReverse) {
+        // The packed copy serves when there is one; the reverse buffer codes
+        // the rest of the full row width as blank runs.
+        if (pPacked)
+            pReverse->InsertCoded(pPacked, nPackedCount, nRawCount, m_nCurrentHostCode, bSpot != 0);
+        else
+            pReverse->Insert(pRaw, m_nBytesPerRow, m_nCurrentHostCode, bSpot != 0);
+        return 1;
+    }
+    if (!pSpool)
+        return 1;
+    // The records go straight into the layer's buffer (one copy of the row
+    // per layer); the row file stays for callers without a buffer.
+    const BYTE* data = pPacked ? pPacked : pRaw;
+    const std::size_t count = static_cast<std::size_t>(pPacked ? nPackedCount : nRawCount);
+    (void)file;
+    auto record = [&](BYTE code) {
+        SetRowHeaderByCode(code, nRawCount, pPacked != nullptr);
+        pSpool->Write(RowHeader);
+        pSpool->Write(data, count);
+    };
+    record(nCode1);
+    if (nCode2 != 99)
+        record(nCode2);
+    return 1;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::WriteLayerRow(CMemFile& file, CSpoolDataBuffer* pSpool,
+                                                    CReversePrintDataBuffer* pReverse, int nHostCode1, int nHostCode2,
+                                                    const BYTE* pPacked, const BYTE* pRaw, int nPackedCount,
+                                                    int nRawCount)
+{
+    const bool spot = (nHostCode1 >= 17 && nHostCode1 <= 22) || (nHostCode1 >= 24 && nHostCode1 <= 34);
+    const BYTE code2 = nHostCode2 == 99 ? BYTE{99} : LayerColourCode(nHostCode2);
+    return WriteLayerRowByCode(file, pSpool, pReverse, LayerColourCode(nHostCode1), code2, pPacked, pRaw,
+                               nPackedCount, nRawCount, spot);
+}
+
+int CMimakiWhitePrinterDriverUJFBase::ResolveCode(const Code& code, int ownHostCode) const
+{
+    switch (code.kind) {
+    case Code::Own: return ownHostCode;
+    case Code::Fixed: return code.value;
+    case Code::IfDoubleSpot: return m_nDoubleSpot ? code.value : code.alt;
+    case Code::IfSlots8: return m_nSlots >= 8 ? code.value : code.alt;
+    case Code::Setting: {
+        const int v = m_pPrintEnv ? m_pPrintEnv->GetInt(code.key, 0) : 0;
+        return v == -1 ? 99 : v;
+    }
+    }
+    return 99;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::Fail(const char* what, int line)
+{
+    SetDetailedDriverError(what, "MimakiWhiteDriver", line);
+    ReleaseLayers();
+    return 0;
+}
+
+void CMimakiWhitePrinterDriverUJFBase::ReleaseLayers()
+{
+    for (LayerRecord& l : m_layers) {
+        l.spoolData.reset();
+        l.spool.reset();
+        l.reverse.reset();
+        l.id = -1;
+    }
+}
+
+int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
+{
+    auto* parms = MimakiParms();
+    if (!parms)
+        return 0;
+    m_nRecordsPerRow = m_pPrintEnv ? m_pPrintEnv->GetInt(L"nReversePrintDataBufferSize", 5) : 5;
+    m_nDoubleSpot = m_variant.readsDoubleSpot && m_pPrintEnv ? m_pPrintEnv->GetInt(L"DoubleSpotInk", 0) : 0;
+    if (!CPrinterDriverBase::OutputInit(n1, n2) || !RowWidthFits())
+        return 0;
+    m_nSlots = SlotCount();
+
+    // Each channel's layers and codes, fixed for the page.
+    m_plan.assign(static_cast<std::size_t>(GetCountPrimCols()), {});
+    for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
+        const int host = GetChannelColour(ch);
+        const Target& t = m_variant.roles[static_cast<int>(RoleOf(m_variant, host))];
+        m_plan[static_cast<std::size_t>(ch)] = {t.layers, t.byCode, ResolveCode(t.first, host),
+                                                 ResolveCode(t.second, host)};
+    }
+    m_zeroRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
+    m_flushRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
+
+    ReleaseLayers();
+    try {
+        for (std::size_t i = 0; i < m_layers.size(); ++i) {
+            LayerRecord& l = m_layers[i];
+            l.hasData = 0;
+            const int layer = static_cast<int>(i);
+            if (!parms->IsLayerScheduled(layer))
+                continue;
+            if (!parms->IsLayerReversed(layer)) {
+                l.spool.reset(CreateSpoolDataBuffer());
+                l.spool->Open();
+                OutputToSpoolBufferStart(l.spool.get(), std::string());
+            } else {
+                l.reverse = std::make_unique<CReversePrintDataBuffer>(m_nRecordsPerRow, m_nBytesPerRow,
+                                                                      GetJobPixelLength(), 1);
+                l.reverse->Init();
+            }
+            l.id = layer;
+        }
+    } catch (const std::exception& e) {
+        return Fail(e.what(), __LINE__);
+    }
+    return 1;
+}
+
+void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nByteCount, int nChannel)
+{
+    const ChannelPlan& plan = m_plan[static_cast<std::size_t>(nChannel)];
+    const BYTE* packed = nullptr;
+    int packedCount = 0;
+    if (m_nCompressMode == 1) {
+        packedCount = packbits_compress(m_compressBuffer.data(), row, nByteCount);
+        packed = m_compressBuffer.data();
+    }
+    m_nCurrentHostCode = GetChannelColour(nChannel);
+    for (std::uint32_t rest = plan.layers; rest; rest &= rest - 1) {
+        LayerRecord& l = m_layers[static_cast<std::size_t>(__builtin_ctz(rest))];
+        if (!l.spool && !l.reverse)
+            continue;
+        if (plan.byCode)
+            WriteLayerRowByCode(l.rowFile, l.spool.get(), l.reverse.get(), static_cast<BYTE>(plan.code1),
+                                static_cast<BYTE>(plan.code2), packed, row, packedCount, nByteCount, 1);
+        else
+            WriteLayerRow(l.rowFile, l.spool.get(), l.reverse.get(), plan.code1, plan.code2, packed, row,
+                          packedCount, nByteCount);
+        if (nByteCount != 0)
+            l.hasData = 1;
+    }
+}
+
+void CMimakiWhitePrinterDriverUJFBase::EndRowInLayers()
+{
+    for (LayerRecord& l : m_layers) {
+        if (l.spool)
+            l.spool->Write(BandTrailer);
+        if (l.reverse)
+            l.reverse->EndRow();
+    }
+}
+
+int CMimakiWhitePrinterDriverUJFBase::OutputCurrentRow()
+{
+    try {
+        for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
+            const Channel& c = m_channels[static_cast<std::size_t>(ch)];
+            OutputChannelRow(c.buffer->pReadRow(), c.byteCount, ch);
+        }
+        EndRowInLayers();
+    } catch (const std::exception& e) {
+        return Fail(e.what(), __LINE__);
+    }
+    return 1;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::AdvanceRows(int nRows)
+{
+    try {
+        for (int r = 0; r < nRows; ++r) {
+            for (int ch = 0; ch < GetCountPrimCols(); ++ch)
+                OutputChannelRow(m_zeroRow.data(), m_nBytesPerRow, ch);
+            EndRowInLayers();
+        }
+    } catch (const std::exception& e) {
+        return Fail(e.what(), __LINE__);
+    }
+    return 1;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::FlushReverseLayer(LayerRecord& layer)
+{
+    if (!layer.reverse)
+        return 1;
+    const Underprint* under = nullptr;
+    for (const Underprint& u : m_variant.underprints)
+        if (u.layer == layer.id)
+            under = &u;
+    CReversePrintDataBuffer& rev = *layer.reverse;
+    if (!under) {
+        rev.Exit();
+        return 1;
+    }
+    const int spot[2] = {ResolveCode(under->first, 0), ResolveCode(under->second, 0)};
+    const int rowBytes = rev.RowBytes();
+    auto send = [&](int code, bool byCode) {
+        if (byCode)
+            SetRowHeaderByCode(static_cast<BYTE>(code), rowBytes, false);
+        else
+            SetRowHeader(code, rowBytes, false);
+        return Output(RowHeader) && Output(m_flushRow.data(), rowBytes, 0);
+    };
+    for (int r = 0; r < rev.GetRowCount(); ++r) {
+        for (int k = 0; k < rev.GetRecordCount(r); ++k) {
+            int host = 0;
+            bool isSpot = false;
+            rev.GetColorData(r, k, m_flushRow.data(), host, isSpot);
+            if (!isSpot) {
+                if (!send(host, false))
+                    return 0;
+                continue;
+            }
+            for (int s = 0; s < 2; ++s) {
+                if (s == 1 && spot[1] == 99)
+                    break;
+                if (!send(spot[s], under->byCode))
+                    return 0;
+            }
+        }
+        if (!Output(BandTrailer))
+            return 0;
+        JobSection(nullptr, 0);
+    }
+    rev.Exit();
+    return 1;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::EmitLayers()
+{
+    auto* parms = MimakiParms();
+    const int modes[5] = {parms->nLayer1Mode, parms->nLayer2Mode, parms->nLayer3Mode, parms->nLayer4Mode,
+                          parms->nLayer5Mode};
+    for (const int m : modes) {
+        const int i = m - 1;
+        if (m <= 0 || i >= static_cast<int>(m_layers.size()))
+            continue;
+        LayerRecord& l = m_layers[static_cast<std::size_t>(i)];
+        if (l.id < 0 || !l.hasData)
+            continue;
+        if (i == m_variant.glossLayer && l.spoolData) {
+            // Gloss: the layer twice, under two different starts.
+            if (!Output(parms->GetLayerStartString(this, i, 0, 1, 0)) ||
+                !OutputBufferedSpoolData(l.spoolData.get(), 1) ||
+                !Output(parms->GetLayerStartString(this, i, 1, 0, 1)) ||
+                !OutputBufferedSpoolData(l.spoolData.get(), 1))
+                return 0;
+            continue;
+        }
+        const int reversed = l.reverse ? 1 : 0;
+        if (!Output(parms->GetLayerStartString(this, i, reversed, 1, 1)) || !FlushReverseLayer(l))
+            return 0;
+        if (l.spoolData && !OutputBufferedSpoolData(l.spoolData.get(), 1))
+            return 0;
+        if (l.reverse && !Output(parms->GetLayerEndString(this, i, 0)))
+            return 0;
+    }
+    return 1;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::OutputExit()
+{
+    if (m_nHangingRows && !AdvanceHangingRows())
+        return 0;
+    auto* parms = MimakiParms();
+    if (!parms)
+        return 0;
+    int ok = 1;
+    try {
+        for (std::size_t i = 0; i < m_layers.size(); ++i) {
+            LayerRecord& l = m_layers[i];
+            if (l.id < 0 || !l.spool)
+                continue;
+            OutputToSpoolBufferEnd(l.spool.get(), parms->GetLayerEndString(this, static_cast<int>(i), 0));
+            l.spoolData.reset(CreateSpoolData(l.spool.get()));
+        }
+        ok = EmitLayers();
+    } catch (const std::exception& e) {
+        return Fail(e.what(), __LINE__);
+    }
+    ReleaseLayers();
+    return ok && CPrinterDriverBase::OutputExit() ? 1 : 0;
+}
+
+int CMimakiWhitePrinterDriverUJFBase::JobClose()
+{
+    // An aborted or failed page leaves its layers here.
+    ReleaseLayers();
+    return CMimakiLegacyBasePrinterDriver::JobClose();
+}

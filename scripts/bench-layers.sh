@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Layered-job throughput: a 1 m long, 64-inch, 1440 dpi, 2-bit job with
+# CMYK, white and varnish through the UJF3042's WV arrangement (layers:
+# Color&White Underprint, Color, Color&Varnish Overprint, Varnish Gloss
+# Finish, White) to /dev/null, rows repeated from a halftoned tile, PackBits
+# on. Prints MB/s of raster input, peak resident size and the bytes the
+# spool buffers put into temporary files.
+# Targets: peak resident under 128 MiB with the default spool limit; at
+# least 500 MB/s on one core, spilling included.
+#   BUILD_DIR     build folder (default build), configured and built here
+#   RUNS          how many runs; the best is reported (default 3)
+#   SPOOL_LIMIT   --spool-limit (default: the host's, 64M)
+#   ROWS          raster rows (default 1 m at 1440 dpi)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${BUILD_DIR:-build}
+runs=${RUNS:-3}
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+ninja -C "$dir" rasterjob mimaki >/dev/null
+
+exe="$dir/tools/rasterjob/rasterjob"
+dpi=1440
+width=$((64 * dpi))                                   # 92160 pixels
+rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
+      --set DP19_nLayer1Mode=3 --set DP19_nLayer2Mode=1 --set DP19_nLayer3Mode=6
+      --set DP19_nLayer4Mode=8 --set DP19_nLayer5Mode=2
+      --pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
+      --channels 0,1,2,3,34,30 --compress --quiet --stats -o /dev/null)
+[ -n "${SPOOL_LIMIT:-}" ] && args+=(--spool-limit "$SPOOL_LIMIT")
+
+echo "bench-layers: $width x $rows px, $dpi dpi, 2 bits, CMYK + white + varnish, WV arrangement, PackBits," \
+     "spool limit ${SPOOL_LIMIT:-default} in ${TMPDIR:-/tmp}"
+best_mbs=0
+best_line=""
+for i in $(seq 1 "$runs"); do
+  line=$(taskset -c 0 "$exe" "${args[@]}" 2>&1 >/dev/null | grep '^rasterjob: .* MB/s')
+  mbs=$(sed -E 's/.*: ([0-9.]+) MB\/s.*/\1/' <<<"$line")
+  echo "  run $i: $line"
+  if awk -v a="$mbs" -v b="$best_mbs" 'BEGIN { exit !(a > b) }'; then
+    best_mbs=$mbs
+    best_line=$line
+  fi
+done
+rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
+spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
+echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
+awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
+  printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
+         (r < 128 ? "met" : "NOT met") }'

@@ -1,0 +1,486 @@
+// The UJF layer arrangements: a whole small job by hand, round trips of
+// every arrangement through the stream parser, and the failure paths.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "devparms/MimakiDevParms.h"
+#include "host/SpoolBuffer.h"
+#include "layers/MimakiWhiteDriverUJF.h"
+#include "tests/driver/DriverTestUtil.h"
+#include "tests/support/TempDir.h"
+#include "tools/streamdump/LayerContents.h"
+#include "tools/streamdump/StreamParser.h"
+
+namespace {
+
+const char* const kNames[7] = {"WW", "VV", "WV", "PP", "WP", "VP", "WVP"};
+
+// Layer labels per arrangement, from the table kept as test data.
+std::map<std::string, std::vector<std::string>> LayerKinds()
+{
+    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/ujf_layer_kinds.md");
+    std::map<std::string, std::vector<std::string>> kinds;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("| ", 0) != 0 || line.find('"') == std::string::npos)
+            continue;
+        const std::string cls = line.substr(2, line.find(' ', 2) - 2);
+        std::vector<std::string> labels;
+        for (std::size_t q = line.find('"'); q != std::string::npos; q = line.find('"', line.find('"', q + 1) + 1))
+            labels.push_back(line.substr(q + 1, line.find('"', q + 1) - q - 1));
+        kinds[cls] = labels;
+    }
+    return kinds;
+}
+
+CPrintEnv UjfEnv(int typ, std::vector<int> modes, int uid = 19)
+{
+    CPrintEnv env;
+    env.PutInt(PrEnv_UID, uid);
+    env.PutInt(L"UJFPrinterTyp", typ);
+    const std::wstring prefix = uid == 19 ? L"DP19_nLayer" : L"DP20_nLayer";
+    modes.resize(5, 0);
+    for (int p = 0; p < 5; ++p)
+        env.PutInt((prefix + std::to_wstring(p + 1) + L"Mode").c_str(), modes[static_cast<std::size_t>(p)]);
+    return env;
+}
+
+CPrintJobOpenContext Context(std::vector<int> colours, int bytesPerRow, int compress)
+{
+    CPrintJobOpenContext c;
+    c.bitsPerPixel = 2;
+    c.pixelWidth = bytesPerRow * 4;
+    c.dpiFirst = c.dpiSecond = 600;
+    c.colourCodes = std::move(colours);
+    c.compressMode = compress;
+    return c;
+}
+
+std::string Start(CPrinterDriverBase& d, int layer, int reversed, int a, int b)
+{
+    return static_cast<CMimakiDevParmsBase*>(d.GetDevParms())->GetLayerStartString(&d, layer, reversed, a, b);
+}
+
+const std::string kQD = "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07";
+
+} // namespace
+
+TEST(UJFLayers, FactoryBuildsEveryArrangementWithItsLayerKinds)
+{
+    const auto kinds = LayerKinds();
+    for (int typ = 0; typ < 7; ++typ) {
+        CPrintEnv env = UjfEnv(typ, {1});
+        auto d = CreateDriver(env);
+        auto* ujf = dynamic_cast<CMimakiWhitePrinterDriverUJFBase*>(d.get());
+        ASSERT_NE(ujf, nullptr) << typ;
+        EXPECT_EQ(ClassName(typeid(*ujf)), std::string("CMimakiWhitePrinterDriverUJF_") + kNames[typ]);
+        const auto& labels = ujf->GetVariant().labels;
+        EXPECT_EQ(std::vector<std::string>(labels.begin(), labels.end()), kinds.at(kNames[typ])) << kNames[typ];
+        EXPECT_EQ(ujf->GetBandTrailer(), Hex("51 52 01 01"));
+        EXPECT_EQ(ujf->GetCommandSet(), 4);
+    }
+    for (int typ : {7, -1}) {
+        CPrintEnv env = UjfEnv(typ, {1});
+        EXPECT_EQ(CreateDriver(env), nullptr);
+    }
+}
+
+// WV, positions: Color&White Underprint, Color, Varnish Gloss Finish. Two
+// rows of black, cyan, white and varnish, 2 bytes a row, not compressed.
+TEST(UJFLayers, WholeStreamOfTheWVArrangementByHand)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    ASSERT_NE(d, nullptr);
+    const std::vector<Row> rows = {
+        {{0x11, 0x22}, {0x00, 0x00}, {0x33, 0x00}, {0x44, 0x55}},
+        {{0x00, 0x00}, {0x66, 0x00}, {0x77, 0x88}, {0x00, 0x99}},
+    };
+    const JobResult r = RunJob(*d, Context({0, 1, 34, 30}, 2, 0), rows);
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(r.callsAfterFailure, 0u);
+    // Underprint: last row first, every record at the full row width and
+    // uncompressed, white (254) after the colours.
+    const std::string under = Hex(kQD + " 00 00 02 02 00 01 00  00 00" + kQD + " 02 00 02 02 00 01 00  66 00" + kQD +
+                                  " FE 00 02 02 00 01 00  77 88  51 52 01 01" + kQD + " 00 00 02 02 00 01 00  11 22" +
+                                  kQD + " 02 00 02 02 00 01 00  00 00" + kQD + " FE 00 02 02 00 01 00  33 00  51 52 01 01" +
+                                  "51 45 00");
+    // Colour: the trimmed counts; a row of cyan with no ink still has its header.
+    const std::string colour = Hex(kQD + " 00 00 02 02 00 01 00  11 22" + kQD + " 02 00 02 00 00 01 00  51 52 01 01" +
+                                   kQD + " 00 00 02 00 00 01 00" + kQD + " 02 00 02 01 00 01 00  66  51 52 01 01" +
+                                   "51 45 00");
+    const std::string gloss = Hex(kQD + " FF 00 02 02 00 01 00  44 55  51 52 01 01" + kQD +
+                                  " FF 00 02 02 00 01 00  00 99  51 52 01 01  51 45 00");
+    const std::string expected = Start(*d, 2, 1, 1, 1) + under + Start(*d, 0, 0, 1, 1) + colour +
+                                 Start(*d, 7, 0, 1, 0) + gloss + Start(*d, 7, 1, 0, 1) + gloss;
+    EXPECT_EQ(ToHex(r.bytes), ToHex(expected));
+}
+
+// One-row jobs of every arrangement, worked out from the tables: which
+// layer gets which record under which code, underprints at the full row
+// width with the spot ink last.
+TEST(UJFLayers, OneRowStreamsOfEveryArrangementByHand)
+{
+    struct Emitted {
+        int layer, reversed;
+        std::string hex;
+    };
+    struct Case {
+        const char* what;
+        int uid, typ;
+        std::vector<int> modes, colours;
+        Row row;
+        std::vector<std::pair<const wchar_t*, int>> ints;
+        const wchar_t* slots;
+        std::vector<Emitted> out;
+    };
+    const std::string K = kQD + " 00 00 02 02 00 01 00 01 02";  // black 01 02
+    const std::string end = " 51 52 01 01 51 45 00";
+    const Case cases[] = {
+        {"WW C&W Underprint", 19, 0, {3}, {0, 34}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{2, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + end}}},
+        {"VV C&V Overprint", 19, 1, {3}, {0, 30}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{2, 0, K + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"PP C&P Underprint: primer twice under 255", 19, 3, {2}, {0, 25}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{1, 1, K + kQD + " FF 00 02 02 00 01 00 03 00" + kQD + " FF 00 02 02 00 01 00 03 00" + end}}},
+        {"PP on the UJF706: no underprint, primer 255 and 253", 20, 3, {2}, {0, 25}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{1, 0, K + kQD + " FF 00 02 01 00 01 00 03" + kQD + " FD 00 02 01 00 01 00 03" + end}}},
+        {"WP C&P Underprint, second primer code -1", 19, 4, {5}, {0, 25}, {{1, 2}, {3, 0}},
+         {{L"Prime1_Code1", 252}, {L"Prime1_Code2", -1}}, nullptr,
+         {{4, 1, K + kQD + " FC 00 02 02 00 01 00 03 00" + end}}},
+        {"WP White with two white codes", 19, 4, {2}, {34}, {{3, 0}}, {{L"White1_Code1", 254}, {L"White1_Code2", 255}},
+         nullptr, {{1, 0, kQD + " FE 00 02 01 00 01 00 03" + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"VP Primer with 8 slots", 19, 5, {7}, {26}, {{3, 0}}, {}, L"1`2`3`4`5`6`7`8",
+         {{6, 0, kQD + " FC 00 02 01 00 01 00 03" + kQD + " FB 00 02 01 00 01 00 03" + end}}},
+        {"VP Varnish Matt with 4 slots", 19, 5, {4}, {30}, {{3, 0}}, {}, L"1`2`3`4",
+         {{3, 0, kQD + " FF 00 02 01 00 01 00 03" + kQD + " FF 00 02 01 00 01 00 03" + end}}},
+        {"VP C&V Underprint with 8 slots", 19, 5, {2}, {0, 30}, {{1, 2}, {3, 0}}, {}, L"1`2`3`4`5`6`7`8",
+         {{1, 1, K + kQD + " FF 00 02 02 00 01 00 03 00" + kQD + " FD 00 02 02 00 01 00 03 00" + end}}},
+        {"WVP C&W Underprint", 19, 6, {4}, {0, 34}, {{1, 2}, {3, 0}}, {}, nullptr,
+         {{3, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + kQD + " FF 00 02 02 00 01 00 03 00" + end}}},
+        {"WV: Color twice, White without data skipped", 19, 2, {1, 2, 1}, {0}, {{1, 2}}, {}, nullptr,
+         {{0, 0, K + end}, {0, 0, K + end}}},
+        {"WW: midlayer 22 under printer code 0", 19, 0, {5}, {22}, {{3, 0}}, {}, nullptr,
+         {{4, 0, kQD + " 00 00 02 01 00 01 00 03" + end}}},
+    };
+    for (const Case& c : cases) {
+        CPrintEnv env = UjfEnv(c.typ, c.modes, c.uid);
+        for (const auto& [key, value] : c.ints)
+            env.PutInt(key, value);
+        if (c.slots)
+            env.PutString(L"SlotsSetting", c.slots);
+        auto d = CreateDriver(env);
+        ASSERT_NE(d, nullptr) << c.what;
+        const JobResult r = RunJob(*d, Context(c.colours, 2, 0), {c.row});
+        ASSERT_EQ(r.ok, 1) << c.what;
+        std::string expected;
+        for (const Emitted& e : c.out)
+            expected += Start(*d, e.layer, e.reversed, 1, 1) + Hex(e.hex);
+        EXPECT_EQ(ToHex(r.bytes), ToHex(expected)) << c.what;
+    }
+}
+
+namespace {
+
+// Where each channel goes, by layer label, and its printer codes; the
+// spot codes of each underprint layer. Settings: "DoubleSpotInk" 0, no
+// "SlotsSetting" (fewer than 8 slots), WP white codes 254/-1 and primer
+// codes 252/251.
+struct ChannelRule {
+    int host;
+    std::vector<std::string> layers;
+    std::vector<int> codes;
+};
+struct Arrangement {
+    std::vector<ChannelRule> channels;
+    std::map<std::string, std::vector<int>> spot; // underprint layer -> spot codes
+};
+
+std::map<std::string, Arrangement> Arrangements()
+{
+    const std::string CWU = "Color&White Underprint", CWO = "Color&White Overprint";
+    const std::string CVU = "Color&Varnish Underprint", CVO = "Color&Varnish Overprint";
+    const std::string CPU = "Color&Primer Underprint";
+    std::map<std::string, Arrangement> a;
+    a["WW"] = {{{0, {"Color", CWU, CWO}, {0}},
+                {1, {"Color", CWU, CWO}, {2}},
+                {34, {"White", CWU, CWO}, {254}},
+                {33, {"White2"}, {254}},
+                {24, {"Midlayer"}, {0}},
+                {22, {"Midlayer"}, {0}}},
+               {{CWU, {254}}}};
+    a["VV"] = {{{0, {"Color", CVU, CVO}, {0}},
+                {1, {"Color", CVU, CVO}, {2}},
+                {30, {"Varnish Matt Finish", "Varnish Gloss Finish", CVU, CVO}, {255}}},
+               {{CVU, {255}}}};
+    a["WV"] = {{{0, {"Color", CWU, CWO, CVU, CVO}, {0}},
+                {1, {"Color", CWU, CWO, CVU, CVO}, {2}},
+                {34, {"White", CWU, CWO}, {254}},
+                {33, {"White2"}, {254}},
+                {30, {"Varnish Matt Finish", "Varnish Gloss Finish", CVU, CVO}, {255}},
+                {24, {"Midlayer"}, {0}}},
+               {{CWU, {254}}, {CVU, {255}}}};
+    a["PP"] = {{{0, {"Color", CPU}, {0}}, {1, {"Color", CPU}, {2}}, {25, {"Primer", CPU}, {255, 253}}},
+               {{CPU, {255, 255}}}};
+    a["WP"] = {{{0, {"Color", CWU, CWO, CPU}, {0}},
+                {1, {"Color", CWU, CWO, CPU}, {2}},
+                {34, {"White", CWU, CWO}, {254}},
+                {33, {"White2"}, {254}},
+                {25, {"Primer", CPU}, {252, 251}},
+                {24, {"Midlayer"}, {0}}},
+               {{CWU, {254}}, {CPU, {252, 251}}}};
+    a["VP"] = {{{0, {"Color", CVU, CVO, CPU}, {0}},
+                {1, {"Color", CVU, CVO, CPU}, {2}},
+                {30, {CVU, CVO, "Varnish Matt finish", "Varnish Gloss finish"}, {255, 255}},
+                {26, {"Primer", CPU}, {253, 255}}},
+               {{CVU, {255}}, {CPU, {253}}}};
+    a["WVP"] = {{{0, {"Color", CWU, CWO, CVU, CVO, CPU}, {0}},
+                 {1, {"Color", CWU, CWO, CVU, CVO, CPU}, {2}},
+                 {34, {"White", CWU, CWO}, {254, 255}},
+                 {33, {"White2"}, {254, 255}},
+                 {29, {"Primer", CPU}, {252, 255}},
+                 {30, {"Varnish Matt finish", "Varnish Gloss finish", CVU, CVO}, {253, 255}},
+                 {24, {"Midlayer"}, {0}}},
+                {{"Color&White Underprint", {254, 255}}, {CVU, {253}}, {CPU, {252}}}};
+    return a;
+}
+
+using Plane = std::vector<std::vector<BYTE>>; // rows of one channel
+
+std::vector<BYTE> Pad(std::vector<BYTE> row, std::size_t n)
+{
+    row.resize(n, 0);
+    return row;
+}
+
+// Checks one emitted layer of the parsed stream against the fed planes.
+void CheckLayer(const streamparse::ParseResult& parsed, int parsedLayer, const std::string& label,
+                const Arrangement& arr, const std::vector<Plane>& fed, std::size_t width, const std::string& where)
+{
+    const bool under = label.find("Underprint") != std::string::npos;
+    std::map<int, int> occurrence;
+    std::size_t expectedPlanes = 0;
+    auto expectPlane = [&](int code, const Plane& plane) {
+        const int occ = occurrence[code]++;
+        const streamparse::Plane* p = parsed.FindPlane(streamparse::PlaneKey{parsedLayer, code, -1, -1, occ});
+        ++expectedPlanes;
+        if (!p) {
+            ADD_FAILURE() << where << " " << label << ": no plane of code " << code << " occurrence " << occ;
+            return;
+        }
+        const auto rows = p->DenseRows();
+        ASSERT_EQ(rows.size(), plane.size()) << where << " " << label << " code " << code;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const auto& want = plane[under ? plane.size() - 1 - r : r];
+            EXPECT_EQ(Pad(rows[r], width), Pad(want, width)) << where << " " << label << " code " << code << " row " << r;
+        }
+    };
+    // Colour channels first (in channel order), the special ink's records
+    // last in an underprint.
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t ch = 0; ch < arr.channels.size(); ++ch) {
+            const ChannelRule& rule = arr.channels[ch];
+            if (std::find(rule.layers.begin(), rule.layers.end(), label) == rule.layers.end())
+                continue;
+            const bool spot = under && (rule.host >= 24 || (rule.host >= 17 && rule.host <= 22));
+            if ((pass == 1) != (under && spot))
+                continue;
+            const std::vector<int>& codes = under && spot ? arr.spot.at(label) : rule.codes;
+            for (int code : codes)
+                expectPlane(code, fed[ch]);
+        }
+    std::size_t planesInLayer = 0;
+    for (const auto& p : parsed.planes)
+        planesInLayer += p.key.layer == parsedLayer;
+    EXPECT_EQ(planesInLayer, expectedPlanes) << where << " " << label;
+}
+
+} // namespace
+
+TEST(UJFLayers, EveryArrangementRoundTripsEachPlaneIntoItsLayers)
+{
+    const auto kinds = LayerKinds();
+    const auto arrangements = Arrangements();
+    std::mt19937 gen(7);
+    for (int typ = 0; typ < 7; ++typ) {
+        const auto& labels = kinds.at(kNames[typ]);
+        const Arrangement& arr = arrangements.at(kNames[typ]);
+        // Every layer kind at some position, five at a time, last kind first.
+        for (std::size_t first = 0; first < labels.size(); first += 5) {
+            std::vector<int> modes;
+            for (std::size_t i = std::min(labels.size(), first + 5); i-- > first;)
+                modes.push_back(static_cast<int>(i) + 1);
+            for (int compress : {0, 1}) {
+                CPrintEnv env = UjfEnv(typ, modes);
+                env.PutInt(L"White1_Code1", 254);
+                env.PutInt(L"White1_Code2", -1);
+                env.PutInt(L"Prime1_Code1", 252);
+                env.PutInt(L"Prime1_Code2", 251);
+                auto d = CreateDriver(env);
+                ASSERT_NE(d, nullptr);
+                const std::size_t width = 9, nRows = 4;
+                std::vector<int> colours;
+                std::vector<Plane> fed(arr.channels.size(), Plane(nRows));
+                for (std::size_t ch = 0; ch < arr.channels.size(); ++ch) {
+                    colours.push_back(arr.channels[ch].host);
+                    for (auto& row : fed[ch]) {
+                        row.resize(width);
+                        for (auto& b : row)
+                            b = gen() % 3 ? static_cast<BYTE>(gen()) : 0;
+                        row[0] |= 1; // no blank rows
+                    }
+                }
+                std::vector<Row> rows(nRows);
+                for (std::size_t r = 0; r < nRows; ++r)
+                    for (std::size_t ch = 0; ch < fed.size(); ++ch)
+                        rows[r].push_back(fed[ch][r]);
+                const JobResult res = RunJob(*d, Context(colours, static_cast<int>(width), compress), rows);
+                ASSERT_EQ(res.ok, 1);
+                const auto parsed = streamparse::ParseStream(reinterpret_cast<const std::uint8_t*>(res.bytes.data()),
+                                                             res.bytes.size());
+                const std::string where = std::string(kNames[typ]) + " from " + std::to_string(first) +
+                                          (compress ? " packed" : "");
+                EXPECT_TRUE(parsed.ok()) << where << ": " << (parsed.errors.empty() ? "" : parsed.errors[0].message);
+                int parsedLayer = 0;
+                for (int m : modes) {
+                    const std::string& label = labels[static_cast<std::size_t>(m - 1)];
+                    const int times = label == "Varnish Gloss Finish" ? 2 : 1;
+                    for (int t = 0; t < times; ++t)
+                        CheckLayer(parsed, parsedLayer++, label, arr, fed, width, where);
+                }
+                EXPECT_EQ(static_cast<int>(parsed.layers.size()), parsedLayer) << where;
+            }
+        }
+    }
+}
+
+TEST(UJFLayers, DoubleSpotInkSendsWhiteAndVarnishTwice)
+{
+    // WW: white under 254 and 255; VV: varnish under 255 and 253 (host 29).
+    const struct {
+        int typ, host, mode;
+        std::vector<int> codes;
+    } cases[] = {{0, 34, 2, {254, 255}}, {0, 33, 6, {254, 255}}, {1, 30, 4, {255, 253}}};
+    for (const auto& c : cases) {
+        CPrintEnv env = UjfEnv(c.typ, {c.mode});
+        env.PutInt(L"DoubleSpotInk", 1);
+        auto d = CreateDriver(env);
+        const JobResult r = RunJob(*d, Context({c.host}, 2, 0), {{{0x12, 0x34}}});
+        ASSERT_EQ(r.ok, 1);
+        std::string rows;
+        for (int code : c.codes)
+            rows += Hex(kQD + " " + ToHex(std::string(1, static_cast<char>(code))) + "00 02 02 00 01 00 12 34");
+        EXPECT_EQ(ToHex(r.bytes), ToHex(Start(*d, c.mode - 1, 0, 1, 1) + rows + Hex("51 52 01 01 51 45 00")))
+            << c.typ << " " << c.host;
+    }
+}
+
+namespace {
+
+// A small WV job with an underprint, the colour layer and the gloss layer.
+JobResult SmallLayeredJob(CPrinterDriverBase& d, std::uint64_t failAfter = UINT64_MAX, int abortAfterRows = -1)
+{
+    std::vector<Row> rows;
+    for (int r = 0; r < 6; ++r)
+        rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
+    return RunJob(d, Context({0, 1, 34, 30}, 2, 1), rows, failAfter, abortAfterRows);
+}
+
+} // namespace
+
+TEST(UJFLayers, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    const std::size_t total = SmallLayeredJob(*d).bytes.size();
+    ASSERT_GT(total, 100u);
+    for (std::size_t at = 0; at < total; ++at) {
+        const JobResult r = SmallLayeredJob(*d, at);
+        EXPECT_EQ(r.ok, 0) << at;
+        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
+        EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << at;
+        EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << at;
+    }
+    EXPECT_EQ(SmallLayeredJob(*d).ok, 1) << "the driver prints again after failures";
+}
+
+TEST(UJFLayers, LimitZeroSpillsEverythingAndGivesTheSameStream)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    const JobResult inMemory = SmallLayeredJob(*d);
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    mgr.SetMemoryLimit(0);
+    mgr.ResetStats();
+    const JobResult spilled = SmallLayeredJob(*d);
+    const std::uint64_t spilledBytes = mgr.BytesSpilled();
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+    ASSERT_EQ(spilled.ok, 1);
+    EXPECT_EQ(ToHex(spilled.bytes), ToHex(inMemory.bytes));
+    EXPECT_GT(spilledBytes, 0u);
+    EXPECT_EQ(mgr.OpenFiles(), 0);
+}
+
+TEST(UJFLayers, AnUnwritableTempFolderFailsTheJobWithOneLine)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    const std::string folder = mgr.GetTempFolder();
+    mgr.SetTempFolder("/dev/null/spool");
+    mgr.SetMemoryLimit(0);
+    LogCapture log;
+    const JobResult r = SmallLayeredJob(*d);
+    mgr.SetTempFolder(folder);
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.bytes, "") << "nothing of a half page goes out";
+    EXPECT_EQ(d->GetErrorString(),
+              L"cannot create a spool file in the temporary folder /dev/null/spool: Not a directory");
+    EXPECT_TRUE(log.Contains("MimakiWhiteDriver"));
+    EXPECT_EQ(mgr.OpenFiles(), 0);
+}
+
+TEST(UJFLayers, AbortMidPageSendsTheAbortCommandOnceAndLeavesNoFiles)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    GlobalTempFileMgr().SetMemoryLimit(0);
+    const JobResult r = SmallLayeredJob(*d, UINT64_MAX, 3);
+    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+    EXPECT_EQ(r.ok, 0);
+    std::vector<BYTE> abort;
+    static_cast<CMimakiDevParmsBase*>(d->GetDevParms())->GetAbortCommand(abort);
+    EXPECT_EQ(ToHex(r.bytes), ToHex(std::string(abort.begin(), abort.end())));
+    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
+    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
+}
+
+TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
+{
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    mgr.SetMemoryLimit(0);
+    {
+        CPrintEnv env = UjfEnv(2, {3, 1, 8});
+        auto d = CreateDriver(env);
+        CMemorySink sink;
+        d->SetOutputSink(&sink);
+        CPrintJobOpenContext ctx = Context({0, 1, 34, 30}, 4096, 0);
+        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
+        for (int r = 0; r < 300; ++r) {
+            for (int ch = 0; ch < 4; ++ch)
+                std::memset(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), 0x11 * (ch + 1), 4096);
+            ASSERT_EQ(d->OutputOneRow(), 1);
+        }
+        EXPECT_GT(mgr.OpenFiles(), 0) << "the page is spilled";
+        EXPECT_EQ(sink.Data(), "") << "nothing of the page goes out before its end";
+    }
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+    EXPECT_EQ(mgr.OpenFiles(), 0);
+    EXPECT_EQ(mgr.MemoryInUse(), 0u);
+}
