@@ -160,18 +160,6 @@ void CMimakiWhitePrinterDriverUJFBase::Finish()
     }
 }
 
-int CMimakiWhitePrinterDriverUJFBase::SlotCount()
-{
-    return GetCountPrimCols();
-}
-
-int CMimakiWhitePrinterDriverUJF_VP::SlotCount()
-{
-    // slot count: host operation pending
-    const std::wstring slots = m_pPrintEnv ? m_pPrintEnv->GetString(L"SlotsSetting", L"") : std::wstring();
-    return slots.empty() ? 0 : static_cast<int>(Split(slots, L'`', true).size());
-}
-
 void CMimakiWhitePrinterDriverUJFBase::SetRowHeaderByCode(BYTE nCode, int nRawCount, bool bPacked)
 {
     char* qd = RowHeader.data() + mimaki::layers::kQdData;
@@ -271,7 +259,7 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     m_nDoubleSpot = m_variant.readsDoubleSpot && m_pPrintEnv ? m_pPrintEnv->GetInt(L"DoubleSpotInk", 0) : 0;
     if (!CPrinterDriverBase::OutputInit(n1, n2) || !RowWidthFits())
         return 0;
-    m_nSlots = SlotCount();
+    m_nSlots = GetSlotCount();
 
     // Each channel's layers and codes, fixed for the page.
     m_plan.assign(static_cast<std::size_t>(GetCountPrimCols()), {});

@@ -97,8 +97,6 @@ public:
 
 protected:
     int AdvanceRows(int nRows) override;
-    // The ink slots of the printer (the VP variant's codes depend on it).
-    virtual int SlotCount();
 
 private:
     void OutputChannelRow(const BYTE* row, int nByteCount, int nChannel);
@@ -153,7 +151,4 @@ public:
         : CMimakiWhitePrinterDriverUJFBase(pPrintEnv, pDevParms, mimaki::layers::UJFVariant(5))
     {
     }
-
-protected:
-    int SlotCount() override;
 };
