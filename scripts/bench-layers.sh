@@ -15,10 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${BUILD_DIR:-build}
 runs=${RUNS:-3}
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-ninja -C "$dir" rasterjob mimaki >/dev/null
+. scripts/bench-common.sh
+bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
 dpi=1440
@@ -33,17 +31,7 @@ args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
 
 echo "bench-layers: $width x $rows px, $dpi dpi, 2 bits, CMYK + white + varnish, WV arrangement, PackBits," \
      "spool limit ${SPOOL_LIMIT:-default} in ${TMPDIR:-/tmp}"
-best_mbs=0
-best_line=""
-for i in $(seq 1 "$runs"); do
-  line=$(taskset -c 0 "$exe" "${args[@]}" 2>&1 >/dev/null | grep '^rasterjob: .* MB/s')
-  mbs=$(sed -E 's/.*: ([0-9.]+) MB\/s.*/\1/' <<<"$line")
-  echo "  run $i: $line"
-  if awk -v a="$mbs" -v b="$best_mbs" 'BEGIN { exit !(a > b) }'; then
-    best_mbs=$mbs
-    best_line=$line
-  fi
-done
+bench_best "$runs" "$exe" "${args[@]}"
 rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
 spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
 echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"

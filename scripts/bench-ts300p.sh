@@ -13,10 +13,8 @@ cd "$(dirname "$0")/.."
 dir=${BUILD_DIR:-build}
 runs=${RUNS:-3}
 offset=${OFFSET:-100}
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-ninja -C "$dir" rasterjob mimaki >/dev/null
+. scripts/bench-common.sh
+bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
 dpi=1440
@@ -28,17 +26,7 @@ args=(--set PrEnv_UID=34 --set DP33_m_eWhiteMode=4 --set "DP33_nLayerOffset=$off
       --compress --quiet --stats -o /dev/null)
 
 echo "bench-ts300p: $width x $rows px, $dpi dpi, 2 bits, CMYK + white, white mode 4 (3 layers, first mirrored), layer offset $offset rows, PackBits"
-best_mbs=0
-best_line=""
-for i in $(seq 1 "$runs"); do
-  line=$(taskset -c 0 "$exe" "${args[@]}" 2>&1 >/dev/null | grep '^rasterjob: .* MB/s')
-  mbs=$(sed -E 's/.*: ([0-9.]+) MB\/s.*/\1/' <<<"$line")
-  echo "  run $i: $line"
-  if awk -v a="$mbs" -v b="$best_mbs" 'BEGIN { exit !(a > b) }'; then
-    best_mbs=$mbs
-    best_line=$line
-  fi
-done
+bench_best "$runs" "$exe" "${args[@]}"
 rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
 echo "raster throughput: $best_mbs MB/s (target 1000 MB/s)"
 echo "peak resident:     $rss MiB (target under 64 MiB)"

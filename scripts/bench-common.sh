@@ -1,0 +1,28 @@
+# Shared by the rasterjob benchmark scripts (sourced, not run).
+
+# bench_build DIR TARGET...: configures DIR when it has no build yet and
+# builds the targets.
+bench_build() {
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  fi
+  ninja -C "$dir" "$@" >/dev/null
+}
+
+# bench_best RUNS EXE ARG...: runs the job RUNS times on core 0, echoes each
+# run's summary line and keeps the fastest in best_mbs and best_line.
+bench_best() {
+  local runs=$1 exe=$2 i line mbs; shift 2
+  best_mbs=0
+  best_line=""
+  for i in $(seq 1 "$runs"); do
+    line=$(taskset -c 0 "$exe" "$@" 2>&1 >/dev/null | grep '^rasterjob: .* MB/s')
+    mbs=$(sed -E 's/.*: ([0-9.]+) MB\/s.*/\1/' <<<"$line")
+    echo "  run $i: $line"
+    if awk -v a="$mbs" -v b="$best_mbs" 'BEGIN { exit !(a > b) }'; then
+      best_mbs=$mbs
+      best_line=$line
+    fi
+  done
+}
