@@ -13,9 +13,8 @@
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "LayerTestSupport.h"
+#include "tests/support/AllocCounter.h"
 
-extern std::atomic<bool> g_layerCounting;
-extern std::atomic<long> g_layerAllocations;
 
 using namespace layertest;
 
@@ -37,8 +36,8 @@ long RowAllocations(CPrinterDriverBase& driver, const Job& job)
     NullSink sink;
     driver.SetOutputSink(&sink);
     EXPECT_EQ(HostJobBegin(driver, context), 1);
-    g_layerAllocations = 0;
-    g_layerCounting = true;
+    g_allocations = 0;
+    g_counting = true;
     for (const auto& row : job.rows) {
         for (int ch = 0; ch < driver.GetCountPrimCols(); ++ch) {
             CRasterPixelBuffer* buf = driver.GetRasterPixelBufferByIndex(ch);
@@ -47,10 +46,10 @@ long RowAllocations(CPrinterDriverBase& driver, const Job& job)
         if (!driver.OutputOneRow())
             break;
     }
-    g_layerCounting = false;
+    g_counting = false;
     EXPECT_EQ(HostJobEnd(driver, true), 1);
     driver.SetOutputSink(nullptr);
-    return g_layerAllocations;
+    return g_allocations;
 }
 
 TEST(LayerBasisAllocations, NoneWhileRowsGoThrough)

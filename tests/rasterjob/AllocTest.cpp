@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "Harness.h"
+#include "tests/support/AllocCounter.h"
 #include "host/OutputSink.h"
 #include "host/PrintEnv.h"
 #include "host/PrinterDriverBase.h"
@@ -14,10 +15,6 @@
 #include "tools/rasterjob/Patterns.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/rasterjob/Screen.h"
-
-// Kept in AllocCounter.cpp, where operator new is replaced.
-extern std::atomic<bool> g_counting;
-extern std::atomic<long> g_allocations;
 
 using namespace rasterjob;
 
