@@ -409,6 +409,25 @@ TEST(UJFLayers, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
     EXPECT_EQ(SmallLayeredJob(*d).ok, 1) << "the driver prints again after failures";
 }
 
+TEST(UJFLayers, AFailedOutputWhileLayersAreReadBackFromSpillLeavesNothing)
+{
+    // Every layer, underprint included, is rebuilt from the spilled rows.
+    CPrintEnv env = UjfEnv(2, {3, 1, 8, 5});
+    auto d = CreateDriver(env);
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    mgr.SetMemoryLimit(0);
+    const std::size_t total = SmallLayeredJob(*d).bytes.size();
+    ASSERT_GT(total, 100u);
+    for (std::size_t at = 0; at < total; ++at) {
+        const JobResult r = SmallLayeredJob(*d, at);
+        EXPECT_EQ(r.ok, 0) << at;
+        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
+        EXPECT_EQ(mgr.OpenFiles(), 0) << at;
+        EXPECT_EQ(mgr.MemoryInUse(), 0u) << at;
+    }
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+}
+
 TEST(UJFLayers, LimitZeroSpillsEverythingAndGivesTheSameStream)
 {
     CPrintEnv env = UjfEnv(2, {3, 1, 8});
