@@ -291,14 +291,19 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
         p.spot = p.byCode || IsSpotHostCode(p.code1);
         p.used = (p.layers & scheduled) != 0;
         p.hasData = false;
-        for (std::uint32_t rest = p.layers & scheduled; rest; rest &= rest - 1)
-            m_layers[static_cast<std::size_t>(__builtin_ctz(rest))].channels.push_back(ch);
     }
-    // An underprint sends a row's spot records after its colour records.
-    for (LayerRecord& l : m_layers)
-        if (l.reversed)
-            std::stable_partition(l.channels.begin(), l.channels.end(),
-                                  [this](int ch) { return !m_plan[static_cast<std::size_t>(ch)].spot; });
+    // Each layer's channels in record order: an underprint sends a row's
+    // spot records after its colour records.
+    for (LayerRecord& l : m_layers) {
+        if (l.id < 0)
+            continue;
+        for (const bool spotPass : {false, true})
+            for (int ch = 0; ch < channels; ++ch) {
+                const ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
+                if ((p.layers >> l.id & 1u) && (l.reversed ? p.spot == spotPass : !spotPass))
+                    l.channels.push_back(ch);
+            }
+    }
 
     m_zeroRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
     m_flushRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);

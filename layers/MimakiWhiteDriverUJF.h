@@ -73,7 +73,9 @@ public:
     int JobClose() override;
     int GetCommandSet() override { return 4; }
 
-    // Added operations, in this order.
+    // Added operations, in this order. They write one row into a layer's
+    // own buffers, for callers that keep them; a page of this driver keeps
+    // its rows once, in m_rows, for all of its layers.
     virtual int WriteLayerRowByCode(CMemFile& file, CSpoolDataBuffer* pSpool, CReversePrintDataBuffer* pReverse,
                                     BYTE nCode1, BYTE nCode2, const BYTE* pPacked, const BYTE* pRaw,
                                     int nPackedCount, int nRawCount, int bSpot);
