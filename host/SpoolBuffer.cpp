@@ -200,11 +200,15 @@ const BYTE* CSpoolStore::PieceOf(std::size_t b)
     Block& block = m_blocks[b];
     if (block.memory)
         return block.memory.get();
-    if (!m_readBuffer) {
-        m_readBuffer.reset(new BYTE[kBlockSize]);
-        m_mgr.Track(kBlockSize);
+    if (m_readBlock != b) {
+        if (!m_readBuffer) {
+            m_readBuffer.reset(new BYTE[kBlockSize]);
+            m_mgr.Track(kBlockSize);
+        }
+        m_readBlock = SIZE_MAX; // not valid again until the read succeeds
+        FileIo(false, m_readBuffer.get(), block.length, block.fileOffset);
+        m_readBlock = b;
     }
-    FileIo(false, m_readBuffer.get(), block.length, block.fileOffset);
     return m_readBuffer.get();
 }
 
@@ -214,27 +218,16 @@ void CSpoolStore::Read(std::uint64_t offset, void* dst, std::size_t len)
     std::size_t b = static_cast<std::size_t>(offset / kBlockSize); // every closed block but the last is full
     std::size_t within = static_cast<std::size_t>(offset % kBlockSize);
     while (len > 0) {
-        const BYTE* src;
-        std::size_t avail;
         if (b < m_blocks.size()) {
-            Block& block = m_blocks[b];
-            avail = block.length - within;
+            const std::size_t avail = m_blocks[b].length - within;
             const std::size_t n = len < avail ? len : avail;
-            if (block.memory) {
-                src = block.memory.get() + within;
-            } else {
-                FileIo(false, out, n, block.fileOffset + within);
-                src = nullptr;
-            }
-            if (src)
-                std::memcpy(out, src, n);
+            std::memcpy(out, PieceOf(b) + within, n);
             out += n;
             len -= n;
             ++b;
             within = 0;
         } else {
-            avail = m_openLength - within;
-            if (len > avail)
+            if (len > m_openLength - within)
                 throw CSpoolException("spool read past the end of its data");
             std::memcpy(out, m_open.get() + within, len);
             len = 0;

@@ -90,7 +90,9 @@ public:
     // No more appends: the last block goes to memory or to the file.
     void Seal();
     std::uint64_t Size() const { return m_size; }
-    // len bytes from offset into dst.
+    // len bytes from offset into dst. A block in the file is read whole and
+    // kept, so reads that walk the store in either direction touch the file
+    // once a block.
     void Read(std::uint64_t offset, void* dst, std::size_t len);
     // Calls sink(data, len) for every piece in order until it answers false;
     // answers whether every call succeeded.
@@ -121,6 +123,7 @@ private:
     std::unique_ptr<BYTE[]> m_open;  // the block being filled
     std::size_t m_openLength = 0;
     std::unique_ptr<BYTE[]> m_readBuffer;
+    std::size_t m_readBlock = SIZE_MAX; // the file block m_readBuffer holds
     int m_fd = -1;
     std::uint64_t m_fileSize = 0;
     std::uint64_t m_size = 0;

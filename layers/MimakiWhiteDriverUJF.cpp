@@ -1,5 +1,6 @@
 #include "layers/MimakiWhiteDriverUJF.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "devparms/MimakiDevParms.h"
@@ -122,6 +123,17 @@ Role RoleOf(const Variant& v, int hostCode)
 constexpr char kHeaderTemplate[] = "\\QY\\005\\000\\000\\000\\000\\000\\QR\\001\\000\\QD\\007\\%03o\\%03o\\%03o\\%03o\\%03o\\001\\000";
 constexpr std::size_t kQdData = 15; // offset of the QD record's first data byte
 
+// Host colour codes whose underprint record is the spot record.
+bool IsSpotHostCode(int c)
+{
+    return (c >= 17 && c <= 22) || (c >= 24 && c <= 34);
+}
+
+BYTE SecondCode(int hostCode2)
+{
+    return hostCode2 == 99 ? BYTE{99} : LayerColourCode(hostCode2);
+}
+
 } // namespace
 
 const Variant& UJFVariant(int typ)
@@ -151,13 +163,7 @@ void CMimakiWhitePrinterDriverUJFBase::Finish()
 {
     BandTrailer = preProcess("QR\\001\\001");
     RowHeader = preProcess(FormatTemplate(mimaki::layers::kHeaderTemplate, {0, 0, 0, 0, 0}));
-    for (LayerRecord& l : m_layers) {
-        l.spool.reset();
-        l.spoolData.reset();
-        l.reverse.reset();
-        l.id = -1;
-        l.hasData = 0;
-    }
+    ReleaseLayers();
 }
 
 void CMimakiWhitePrinterDriverUJFBase::SetRowHeaderByCode(BYTE nCode, int nRawCount, bool bPacked)
@@ -212,10 +218,8 @@ int CMimakiWhitePrinterDriverUJFBase::WriteLayerRow(CMemFile& file, CSpoolDataBu
                                                     const BYTE* pPacked, const BYTE* pRaw, int nPackedCount,
                                                     int nRawCount)
 {
-    const bool spot = (nHostCode1 >= 17 && nHostCode1 <= 22) || (nHostCode1 >= 24 && nHostCode1 <= 34);
-    const BYTE code2 = nHostCode2 == 99 ? BYTE{99} : LayerColourCode(nHostCode2);
-    return WriteLayerRowByCode(file, pSpool, pReverse, LayerColourCode(nHostCode1), code2, pPacked, pRaw,
-                               nPackedCount, nRawCount, spot);
+    return WriteLayerRowByCode(file, pSpool, pReverse, LayerColourCode(nHostCode1), SecondCode(nHostCode2), pPacked,
+                               pRaw, nPackedCount, nRawCount, IsSpotHostCode(nHostCode1));
 }
 
 int CMimakiWhitePrinterDriverUJFBase::ResolveCode(const Code& code, int ownHostCode) const
@@ -242,12 +246,9 @@ int CMimakiWhitePrinterDriverUJFBase::Fail(const char* what, int line)
 
 void CMimakiWhitePrinterDriverUJFBase::ReleaseLayers()
 {
-    for (LayerRecord& l : m_layers) {
-        l.spoolData.reset();
-        l.spool.reset();
-        l.reverse.reset();
+    m_rows.Release();
+    for (LayerRecord& l : m_layers)
         l.id = -1;
-    }
 }
 
 int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
@@ -261,36 +262,57 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
         return 0;
     m_nSlots = GetSlotCount();
 
+    ReleaseLayers();
+    std::uint32_t scheduled = 0;
+    for (std::size_t i = 0; i < m_layers.size(); ++i) {
+        LayerRecord& l = m_layers[i];
+        const int layer = static_cast<int>(i);
+        l.channels.clear();
+        if (!parms->IsLayerScheduled(layer))
+            continue;
+        l.id = layer;
+        l.reversed = parms->IsLayerReversed(layer) != 0;
+        scheduled |= 1u << i;
+    }
+
     // Each channel's layers and codes, fixed for the page.
-    m_plan.assign(static_cast<std::size_t>(GetCountPrimCols()), {});
-    for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
+    const int channels = GetCountPrimCols();
+    m_plan.assign(static_cast<std::size_t>(channels), {});
+    for (int ch = 0; ch < channels; ++ch) {
         const int host = GetChannelColour(ch);
         const Target& t = m_variant.roles[static_cast<int>(RoleOf(m_variant, host))];
-        m_plan[static_cast<std::size_t>(ch)] = {t.layers, t.byCode, ResolveCode(t.first, host),
-                                                 ResolveCode(t.second, host)};
+        ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
+        p.layers = t.layers;
+        p.byCode = t.byCode;
+        p.code1 = ResolveCode(t.first, host);
+        p.code2 = ResolveCode(t.second, host);
+        p.record1 = p.byCode ? static_cast<BYTE>(p.code1) : LayerColourCode(p.code1);
+        p.record2 = p.byCode ? static_cast<BYTE>(p.code2) : SecondCode(p.code2);
+        p.spot = p.byCode || IsSpotHostCode(p.code1);
+        p.used = (p.layers & scheduled) != 0;
+        p.hasData = false;
     }
+    // Each layer's channels in record order: an underprint sends a row's
+    // spot records after its colour records.
+    for (LayerRecord& l : m_layers) {
+        if (l.id < 0)
+            continue;
+        for (const bool spotPass : {false, true})
+            for (int ch = 0; ch < channels; ++ch) {
+                const ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
+                if ((p.layers >> l.id & 1u) && (l.reversed ? p.spot == spotPass : !spotPass))
+                    l.channels.push_back(ch);
+            }
+    }
+
     m_zeroRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
     m_flushRow.assign(static_cast<std::size_t>(m_nBytesPerRow), 0);
-
-    ReleaseLayers();
+    // Room for two records of a row (the second code repeats the first).
+    const std::size_t record = RowHeader.size() + packbits_bound(static_cast<std::size_t>(m_nBytesPerRow));
+    m_out.resize(std::max<std::size_t>(std::size_t{1} << 20, 2 * record + BandTrailer.size()));
+    m_outLength = 0;
     try {
-        for (std::size_t i = 0; i < m_layers.size(); ++i) {
-            LayerRecord& l = m_layers[i];
-            l.hasData = 0;
-            const int layer = static_cast<int>(i);
-            if (!parms->IsLayerScheduled(layer))
-                continue;
-            if (!parms->IsLayerReversed(layer)) {
-                l.spool.reset(CreateSpoolDataBuffer());
-                l.spool->Open();
-                OutputToSpoolBufferStart(l.spool.get(), std::string());
-            } else {
-                l.reverse = std::make_unique<CReversePrintDataBuffer>(m_nRecordsPerRow, m_nBytesPerRow,
-                                                                      GetJobPixelLength(), 1);
-                l.reverse->Init();
-            }
-            l.id = layer;
-        }
+        m_rows.Open(channels);
     } catch (const std::exception& e) {
         return Fail(e.what(), __LINE__);
     }
@@ -299,41 +321,31 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
 
 void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nByteCount, int nChannel)
 {
-    const ChannelPlan& plan = m_plan[static_cast<std::size_t>(nChannel)];
-    const BYTE* packed = nullptr;
-    int packedCount = 0;
+    ChannelPlan& plan = m_plan[static_cast<std::size_t>(nChannel)];
+    if (!plan.used) {
+        m_rows.Add(nChannel, nullptr, 0, 0);
+        return;
+    }
+    const BYTE* data = row;
+    int stored = nByteCount;
     if (m_nCompressMode == 1) {
-        packedCount = packbits_compress(m_compressBuffer.data(), row, nByteCount);
-        packed = m_compressBuffer.data();
+        stored = packbits_compress(m_compressBuffer.data(), row, nByteCount);
+        data = m_compressBuffer.data();
     }
-    m_nCurrentHostCode = GetChannelColour(nChannel);
-    for (std::uint32_t rest = plan.layers; rest; rest &= rest - 1) {
-        LayerRecord& l = m_layers[static_cast<std::size_t>(__builtin_ctz(rest))];
-        if (!l.spool && !l.reverse)
-            continue;
-        if (plan.byCode)
-            WriteLayerRowByCode(l.rowFile, l.spool.get(), l.reverse.get(), static_cast<BYTE>(plan.code1),
-                                static_cast<BYTE>(plan.code2), packed, row, packedCount, nByteCount, 1);
-        else
-            WriteLayerRow(l.rowFile, l.spool.get(), l.reverse.get(), plan.code1, plan.code2, packed, row,
-                          packedCount, nByteCount);
-        if (nByteCount != 0)
-            l.hasData = 1;
-    }
+    m_rows.Add(nChannel, data, static_cast<std::uint32_t>(stored), static_cast<std::uint32_t>(nByteCount));
+    if (nByteCount != 0)
+        plan.hasData = true;
 }
 
 void CMimakiWhitePrinterDriverUJFBase::EndRowInLayers()
 {
-    for (LayerRecord& l : m_layers) {
-        if (l.spool)
-            l.spool->Write(BandTrailer);
-        if (l.reverse)
-            l.reverse->EndRow();
-    }
+    m_rows.EndRow();
 }
 
 int CMimakiWhitePrinterDriverUJFBase::OutputCurrentRow()
 {
+    if (!m_rows.IsOpen())
+        return 0;
     try {
         for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
             const Channel& c = m_channels[static_cast<std::size_t>(ch)];
@@ -348,6 +360,8 @@ int CMimakiWhitePrinterDriverUJFBase::OutputCurrentRow()
 
 int CMimakiWhitePrinterDriverUJFBase::AdvanceRows(int nRows)
 {
+    if (!m_rows.IsOpen())
+        return 0;
     try {
         for (int r = 0; r < nRows; ++r) {
             for (int ch = 0; ch < GetCountPrimCols(); ++ch)
@@ -360,35 +374,97 @@ int CMimakiWhitePrinterDriverUJFBase::AdvanceRows(int nRows)
     return 1;
 }
 
+bool CMimakiWhitePrinterDriverUJFBase::Put(const void* data, std::size_t len)
+{
+    if (m_outLength + len > m_out.size()) {
+        if (!FlushOut())
+            return false;
+        if (len > m_out.size())
+            return Output(static_cast<const BYTE*>(data), static_cast<long>(len), 0) != 0;
+    }
+    std::memcpy(m_out.data() + m_outLength, data, len);
+    m_outLength += len;
+    return true;
+}
+
+bool CMimakiWhitePrinterDriverUJFBase::FlushOut()
+{
+    const std::size_t n = m_outLength;
+    m_outLength = 0;
+    return n == 0 || Output(m_out.data(), static_cast<long>(n), 0) != 0;
+}
+
+bool CMimakiWhitePrinterDriverUJFBase::HasData(const LayerRecord& layer) const
+{
+    for (const int ch : layer.channels)
+        if (m_plan[static_cast<std::size_t>(ch)].hasData)
+            return true;
+    return false;
+}
+
+// A forward layer: per row a record for each of its channels (two when the
+// channel has a second code), the row's trailer; the layer's end string.
+int CMimakiWhitePrinterDriverUJFBase::EmitForwardLayer(const LayerRecord& layer)
+{
+    const bool packed = m_nCompressMode == 1;
+    m_rows.Start(false);
+    while (m_rows.Next()) {
+        for (const int ch : layer.channels) {
+            const ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
+            const LayerRowStore::Entry& e = m_rows.At(ch);
+            const BYTE codes[2] = {p.record1, p.record2};
+            for (int k = 0; k < (codes[1] == 99 ? 1 : 2); ++k) {
+                const BYTE code = codes[k];
+                SetRowHeaderByCode(code, static_cast<int>(e.raw), packed);
+                if (m_outLength + RowHeader.size() + e.stored > m_out.size() && !FlushOut())
+                    return 0;
+                std::memcpy(m_out.data() + m_outLength, RowHeader.data(), RowHeader.size());
+                m_outLength += RowHeader.size();
+                m_rows.Read(ch, m_out.data() + m_outLength);
+                m_outLength += e.stored;
+            }
+        }
+        if (!Put(BandTrailer))
+            return 0;
+    }
+    return Put(layer.end) && FlushOut() ? 1 : 0;
+}
+
+// An underprint: rows last first, each record unpacked to the full row width.
 int CMimakiWhitePrinterDriverUJFBase::FlushReverseLayer(LayerRecord& layer)
 {
-    if (!layer.reverse)
-        return 1;
     const Underprint* under = nullptr;
     for (const Underprint& u : m_variant.underprints)
         if (u.layer == layer.id)
             under = &u;
-    CReversePrintDataBuffer& rev = *layer.reverse;
-    if (!under) {
-        rev.Exit();
+    if (!under)
         return 1;
-    }
     const int spot[2] = {ResolveCode(under->first, 0), ResolveCode(under->second, 0)};
-    const int rowBytes = rev.RowBytes();
+    const int rowBytes = m_nBytesPerRow;
     auto send = [&](int code, bool byCode) {
         if (byCode)
             SetRowHeaderByCode(static_cast<BYTE>(code), rowBytes, false);
         else
             SetRowHeader(code, rowBytes, false);
-        return Output(RowHeader) && Output(m_flushRow.data(), rowBytes, 0);
+        return Put(RowHeader) && Put(m_flushRow.data(), static_cast<std::size_t>(rowBytes));
     };
-    for (int r = 0; r < rev.GetRowCount(); ++r) {
-        for (int k = 0; k < rev.GetRecordCount(r); ++k) {
-            int host = 0;
-            bool isSpot = false;
-            rev.GetColorData(r, k, m_flushRow.data(), host, isSpot);
-            if (!isSpot) {
-                if (!send(host, false))
+    m_rows.Start(true);
+    while (m_rows.Next()) {
+        for (const int ch : layer.channels) {
+            const LayerRowStore::Entry& e = m_rows.At(ch);
+            if (e.raw > static_cast<std::uint32_t>(rowBytes))
+                throw CSpoolException("an underprint row is longer than the layer's rows");
+            if (m_nCompressMode == 1) {
+                m_rows.Read(ch, m_compressBuffer.data());
+                if (packbits_decode(m_compressBuffer.data(), e.stored, m_flushRow.data(), e.raw) !=
+                    static_cast<long>(e.stored))
+                    throw CSpoolException("an underprint row read back from its spool buffer does not decode");
+            } else {
+                m_rows.Read(ch, m_flushRow.data());
+            }
+            std::memset(m_flushRow.data() + e.raw, 0, static_cast<std::size_t>(rowBytes) - e.raw);
+            if (!m_plan[static_cast<std::size_t>(ch)].spot) {
+                if (!send(GetChannelColour(ch), false))
                     return 0;
                 continue;
             }
@@ -399,12 +475,11 @@ int CMimakiWhitePrinterDriverUJFBase::FlushReverseLayer(LayerRecord& layer)
                     return 0;
             }
         }
-        if (!Output(BandTrailer))
+        if (!Put(BandTrailer))
             return 0;
         JobSection(nullptr, 0);
     }
-    rev.Exit();
-    return 1;
+    return FlushOut() ? 1 : 0;
 }
 
 int CMimakiWhitePrinterDriverUJFBase::EmitLayers()
@@ -417,23 +492,19 @@ int CMimakiWhitePrinterDriverUJFBase::EmitLayers()
         if (m <= 0 || i >= static_cast<int>(m_layers.size()))
             continue;
         LayerRecord& l = m_layers[static_cast<std::size_t>(i)];
-        if (l.id < 0 || !l.hasData)
+        if (l.id < 0 || !HasData(l))
             continue;
-        if (i == m_variant.glossLayer && l.spoolData) {
+        if (i == m_variant.glossLayer && !l.reversed) {
             // Gloss: the layer twice, under two different starts.
-            if (!Output(parms->GetLayerStartString(this, i, 0, 1, 0)) ||
-                !OutputBufferedSpoolData(l.spoolData.get(), 1) ||
-                !Output(parms->GetLayerStartString(this, i, 1, 0, 1)) ||
-                !OutputBufferedSpoolData(l.spoolData.get(), 1))
+            if (!Output(parms->GetLayerStartString(this, i, 0, 1, 0)) || !EmitForwardLayer(l) ||
+                !Output(parms->GetLayerStartString(this, i, 1, 0, 1)) || !EmitForwardLayer(l))
                 return 0;
             continue;
         }
-        const int reversed = l.reverse ? 1 : 0;
-        if (!Output(parms->GetLayerStartString(this, i, reversed, 1, 1)) || !FlushReverseLayer(l))
+        if (!Output(parms->GetLayerStartString(this, i, l.reversed ? 1 : 0, 1, 1)))
             return 0;
-        if (l.spoolData && !OutputBufferedSpoolData(l.spoolData.get(), 1))
-            return 0;
-        if (l.reverse && !Output(parms->GetLayerEndString(this, i, 0)))
+        if (l.reversed ? !FlushReverseLayer(l) || !Output(parms->GetLayerEndString(this, i, 0))
+                       : !EmitForwardLayer(l))
             return 0;
     }
     return 1;
@@ -444,16 +515,15 @@ int CMimakiWhitePrinterDriverUJFBase::OutputExit()
     if (m_nHangingRows && !AdvanceHangingRows())
         return 0;
     auto* parms = MimakiParms();
-    if (!parms)
+    if (!parms || !m_rows.IsOpen())
         return 0;
     int ok = 1;
     try {
+        m_rows.Seal();
         for (std::size_t i = 0; i < m_layers.size(); ++i) {
             LayerRecord& l = m_layers[i];
-            if (l.id < 0 || !l.spool)
-                continue;
-            OutputToSpoolBufferEnd(l.spool.get(), parms->GetLayerEndString(this, static_cast<int>(i), 0));
-            l.spoolData.reset(CreateSpoolData(l.spool.get()));
+            if (l.id >= 0 && !l.reversed)
+                l.end = parms->GetLayerEndString(this, static_cast<int>(i), 0);
         }
         ok = EmitLayers();
     } catch (const std::exception& e) {

@@ -1,7 +1,7 @@
-// The UJF flatbeds' layered drivers: every channel row is sorted into the
-// print layers that carry its ink, each layer is spooled on its own, and at
-// the end of the page the layers go out in the operator's order. The seven
-// variants differ only in their tables.
+// The UJF flatbeds' layered drivers: every channel row is spooled once, each
+// print layer knows which channels carry its ink, and at the end of the page
+// the layers are put together from the spooled rows and go out in the
+// operator's order. The seven variants differ only in their tables.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "driver/MimakiBaseDriver.h"
 #include "host/HostTypes.h"
+#include "layers/LayerRowStore.h"
 
 class CSpoolDataBuffer;
 class CSpoolData;
@@ -72,7 +73,9 @@ public:
     int JobClose() override;
     int GetCommandSet() override { return 4; }
 
-    // Added operations, in this order.
+    // Added operations, in this order. They write one row into a layer's
+    // own buffers, for callers that keep them; a page of this driver keeps
+    // its rows once, in m_rows, for all of its layers.
     virtual int WriteLayerRowByCode(CMemFile& file, CSpoolDataBuffer* pSpool, CReversePrintDataBuffer* pReverse,
                                     BYTE nCode1, BYTE nCode2, const BYTE* pPacked, const BYTE* pRaw,
                                     int nPackedCount, int nRawCount, int bSpot);
@@ -87,12 +90,12 @@ public:
     void Finish();
 
     struct LayerRecord {
-        std::unique_ptr<CSpoolDataBuffer> spool;
-        std::unique_ptr<CSpoolData> spoolData;
-        int id = -1;
-        std::unique_ptr<CReversePrintDataBuffer> reverse;
-        int hasData = 0;
-        CMemFile rowFile;
+        int id = -1;          // the layer's index while it is scheduled, else -1
+        bool reversed = false; // underprint: rows last first, unpacked
+        // Channels printed in the layer, in record order (an underprint's
+        // spot records after its colour records).
+        std::vector<int> channels;
+        std::string end;      // end string of a forward layer
     };
 
 protected:
@@ -101,7 +104,13 @@ protected:
 private:
     void OutputChannelRow(const BYTE* row, int nByteCount, int nChannel);
     void EndRowInLayers();
+    bool HasData(const LayerRecord& layer) const;
+    int EmitForwardLayer(const LayerRecord& layer);
     int FlushReverseLayer(LayerRecord& layer);
+    // The layer bytes are gathered in m_out and sent in large pieces.
+    bool Put(const void* data, std::size_t len);
+    bool Put(const std::string& s) { return Put(s.data(), s.size()); }
+    bool FlushOut();
     int EmitLayers();
     int ResolveCode(const mimaki::layers::Code& code, int ownHostCode) const;
     void ReleaseLayers();
@@ -121,10 +130,17 @@ private:
         std::uint32_t layers;
         bool byCode;
         int code1, code2;
+        BYTE record1, record2; // printer codes of its records in forward layers (99: none)
+        bool spot;             // a spot record of an underprint
+        bool used;             // some scheduled layer prints it
+        bool hasData;          // a row of the page had ink
     };
     std::vector<ChannelPlan> m_plan;
+    mimaki::layers::LayerRowStore m_rows;
     std::vector<BYTE> m_zeroRow;
     std::vector<BYTE> m_flushRow;
+    std::vector<BYTE> m_out;
+    std::size_t m_outLength = 0;
 };
 
 // The seven arrangements; each is the base with its own table.

@@ -393,20 +393,42 @@ JobResult SmallLayeredJob(CPrinterDriverBase& d, std::uint64_t failAfter = UINT6
 
 } // namespace
 
-TEST(UJFLayers, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
+namespace {
+
+// The small job with the output failing at every position: each time the
+// job answers 0, writes nothing more and leaves no file or memory behind.
+void ExpectEveryOutputFailureLeavesNothing(CPrinterDriverBase& d)
 {
-    CPrintEnv env = UjfEnv(2, {3, 1, 8});
-    auto d = CreateDriver(env);
-    const std::size_t total = SmallLayeredJob(*d).bytes.size();
+    const std::size_t total = SmallLayeredJob(d).bytes.size();
     ASSERT_GT(total, 100u);
     for (std::size_t at = 0; at < total; ++at) {
-        const JobResult r = SmallLayeredJob(*d, at);
+        const JobResult r = SmallLayeredJob(d, at);
         EXPECT_EQ(r.ok, 0) << at;
         EXPECT_EQ(r.callsAfterFailure, 0u) << at;
         EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << at;
         EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << at;
     }
+}
+
+} // namespace
+
+TEST(UJFLayers, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
+{
+    CPrintEnv env = UjfEnv(2, {3, 1, 8});
+    auto d = CreateDriver(env);
+    ExpectEveryOutputFailureLeavesNothing(*d);
     EXPECT_EQ(SmallLayeredJob(*d).ok, 1) << "the driver prints again after failures";
+}
+
+TEST(UJFLayers, AFailedOutputWhileLayersAreReadBackFromSpillLeavesNothing)
+{
+    // Every layer, underprint included, is rebuilt from the spilled rows.
+    CPrintEnv env = UjfEnv(2, {3, 1, 8, 5});
+    auto d = CreateDriver(env);
+    CTempFileMgr& mgr = GlobalTempFileMgr();
+    mgr.SetMemoryLimit(0);
+    ExpectEveryOutputFailureLeavesNothing(*d);
+    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
 }
 
 TEST(UJFLayers, LimitZeroSpillsEverythingAndGivesTheSameStream)
