@@ -9,6 +9,17 @@
 
 IPrinterDriver* Create(CPrintEnv* pEnv);
 
+CPrintJobOpenContext Context(std::vector<int> colours, int bytesPerRow, int compress, double dpi)
+{
+    CPrintJobOpenContext c;
+    c.bitsPerPixel = 2;
+    c.pixelWidth = bytesPerRow * 4;
+    c.dpiFirst = c.dpiSecond = dpi;
+    c.colourCodes = std::move(colours);
+    c.compressMode = compress;
+    return c;
+}
+
 JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const std::vector<Row>& rows,
                  std::uint64_t failAfter, int abortAfterRows)
 {

@@ -21,6 +21,9 @@ struct JobResult {
     std::uint64_t callsAfterFailure = 0;
 };
 
+// A 2-bit job of the given channel colours and row width in bytes.
+CPrintJobOpenContext Context(std::vector<int> colours, int bytesPerRow, int compress = 0, double dpi = 720);
+
 // Job open, start string, OutputInit, the rows, end; aborts after
 // abortAfterRows rows when that is not negative.
 JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const std::vector<Row>& rows,

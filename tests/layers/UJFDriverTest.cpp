@@ -50,16 +50,6 @@ CPrintEnv UjfEnv(int typ, std::vector<int> modes, int uid = 19)
     return env;
 }
 
-CPrintJobOpenContext Context(std::vector<int> colours, int bytesPerRow, int compress)
-{
-    CPrintJobOpenContext c;
-    c.bitsPerPixel = 2;
-    c.pixelWidth = bytesPerRow * 4;
-    c.dpiFirst = c.dpiSecond = 600;
-    c.colourCodes = std::move(colours);
-    c.compressMode = compress;
-    return c;
-}
 
 std::string Start(CPrinterDriverBase& d, int layer, int reversed, int a, int b)
 {
@@ -101,7 +91,7 @@ TEST(UJFLayers, WholeStreamOfTheWVArrangementByHand)
         {{0x11, 0x22}, {0x00, 0x00}, {0x33, 0x00}, {0x44, 0x55}},
         {{0x00, 0x00}, {0x66, 0x00}, {0x77, 0x88}, {0x00, 0x99}},
     };
-    const JobResult r = RunJob(*d, Context({0, 1, 34, 30}, 2, 0), rows);
+    const JobResult r = RunJob(*d, Context({0, 1, 34, 30}, 2, 0, 600), rows);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(r.callsAfterFailure, 0u);
     // Underprint: last row first, every record at the full row width and
@@ -176,7 +166,7 @@ TEST(UJFLayers, OneRowStreamsOfEveryArrangementByHand)
             env.PutString(L"SlotsSetting", c.slots);
         auto d = CreateDriver(env);
         ASSERT_NE(d, nullptr) << c.what;
-        const JobResult r = RunJob(*d, Context(c.colours, 2, 0), {c.row});
+        const JobResult r = RunJob(*d, Context(c.colours, 2, 0, 600), {c.row});
         ASSERT_EQ(r.ok, 1) << c.what;
         std::string expected;
         for (const Emitted& e : c.out)
@@ -339,7 +329,7 @@ TEST(UJFLayers, EveryArrangementRoundTripsEachPlaneIntoItsLayers)
                 for (std::size_t r = 0; r < nRows; ++r)
                     for (std::size_t ch = 0; ch < fed.size(); ++ch)
                         rows[r].push_back(fed[ch][r]);
-                const JobResult res = RunJob(*d, Context(colours, static_cast<int>(width), compress), rows);
+                const JobResult res = RunJob(*d, Context(colours, static_cast<int>(width), compress, 600), rows);
                 ASSERT_EQ(res.ok, 1);
                 const auto parsed = streamparse::ParseStream(reinterpret_cast<const std::uint8_t*>(res.bytes.data()),
                                                              res.bytes.size());
@@ -370,7 +360,7 @@ TEST(UJFLayers, DoubleSpotInkSendsWhiteAndVarnishTwice)
         CPrintEnv env = UjfEnv(c.typ, {c.mode});
         env.PutInt(L"DoubleSpotInk", 1);
         auto d = CreateDriver(env);
-        const JobResult r = RunJob(*d, Context({c.host}, 2, 0), {{{0x12, 0x34}}});
+        const JobResult r = RunJob(*d, Context({c.host}, 2, 0, 600), {{{0x12, 0x34}}});
         ASSERT_EQ(r.ok, 1);
         std::string rows;
         for (int code : c.codes)
@@ -388,7 +378,7 @@ JobResult SmallLayeredJob(CPrinterDriverBase& d, std::uint64_t failAfter = UINT6
     std::vector<Row> rows;
     for (int r = 0; r < 6; ++r)
         rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
-    return RunJob(d, Context({0, 1, 34, 30}, 2, 1), rows, failAfter, abortAfterRows);
+    return RunJob(d, Context({0, 1, 34, 30}, 2, 1, 600), rows, failAfter, abortAfterRows);
 }
 
 } // namespace
@@ -492,7 +482,7 @@ TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
         auto d = CreateDriver(env);
         CMemorySink sink;
         d->SetOutputSink(&sink);
-        CPrintJobOpenContext ctx = Context({0, 1, 34, 30}, 4096, 0);
+        CPrintJobOpenContext ctx = Context({0, 1, 34, 30}, 4096, 0, 600);
         ASSERT_EQ(HostJobBegin(*d, ctx), 1);
         for (int r = 0; r < 300; ++r) {
             for (int ch = 0; ch < 4; ++ch)

@@ -12,16 +12,6 @@
 
 namespace {
 
-CPrintJobOpenContext Context(std::vector<int> colours, int bytesPerRow, int compress = 0)
-{
-    CPrintJobOpenContext c;
-    c.bitsPerPixel = 2;
-    c.pixelWidth = bytesPerRow * 4;
-    c.dpiFirst = c.dpiSecond = 720;
-    c.colourCodes = std::move(colours);
-    c.compressMode = compress;
-    return c;
-}
 
 // Model 14 in command set 2 with white and clear coat: order, white twice,
 // clear coat with a second pass; white under host codes 34 and 33, clear
