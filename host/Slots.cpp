@@ -61,24 +61,37 @@ int MirrorRow(BYTE* dst, const BYTE* src, int nPixels, int nBitsPerPixel)
         return 1;
     const int pad = static_cast<int>(n * 8 - bits); // unused bits at the end of the last byte
     const BYTE* last = src + n - 1;
-    if (!table) {
-        for (std::size_t i = 0; i < n; ++i)
-            dst[i] = last[-static_cast<std::ptrdiff_t>(i)];
+    // Eight bytes at a time: byte order reversed, then the pixels inside each
+    // byte; mirrored layers go through here for every row.
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, src + n - i - 8, sizeof w);
+        w = __builtin_bswap64(w);
+        if (nBitsPerPixel <= 4)
+            w = ((w >> 4) & 0x0F0F0F0F0F0F0F0Full) | ((w & 0x0F0F0F0F0F0F0F0Full) << 4);
+        if (nBitsPerPixel <= 2)
+            w = ((w >> 2) & 0x3333333333333333ull) | ((w & 0x3333333333333333ull) << 2);
+        if (nBitsPerPixel == 1)
+            w = ((w >> 1) & 0x5555555555555555ull) | ((w & 0x5555555555555555ull) << 1);
+        std::memcpy(dst + i, &w, sizeof w);
+    }
+    for (; i < n; ++i)
+        dst[i] = table ? table[last[-static_cast<std::ptrdiff_t>(i)]] : last[-static_cast<std::ptrdiff_t>(i)];
+    if (pad == 0)
         return 1;
+    // Reversed, the padding comes first: shift the whole row left by it.
+    i = 0;
+    for (; i + 9 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, dst + i, sizeof w);
+        w = (__builtin_bswap64(w) << pad) | (dst[i + 8] >> (8 - pad));
+        w = __builtin_bswap64(w);
+        std::memcpy(dst + i, &w, sizeof w);
     }
-    if (pad == 0) {
-        for (std::size_t i = 0; i < n; ++i)
-            dst[i] = table[last[-static_cast<std::ptrdiff_t>(i)]];
-        return 1;
-    }
-    // Reversed, the padding comes first: shift it out to the left.
-    unsigned hi = table[*last];
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        const unsigned lo = table[last[-static_cast<std::ptrdiff_t>(i + 1)]];
-        dst[i] = static_cast<BYTE>((hi << pad) | (lo >> (8 - pad)));
-        hi = lo;
-    }
-    dst[n - 1] = static_cast<BYTE>(hi << pad);
+    for (; i + 1 < n; ++i)
+        dst[i] = static_cast<BYTE>((dst[i] << pad) | (dst[i + 1] >> (8 - pad)));
+    dst[n - 1] = static_cast<BYTE>(dst[n - 1] << pad);
     return 1;
 }
 

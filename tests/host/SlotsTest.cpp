@@ -71,7 +71,7 @@ TEST(MirrorRow, RandomRowsReversePixelsAndMirrorTwiceIsIdentity)
 {
     unsigned seed = 7;
     for (int bits : {1, 2, 4, 8})
-        for (int n : {1, 7, 8, 9, 31, 64, 65, 333}) {
+        for (int n : {1, 7, 8, 9, 31, 64, 65, 300, 333, 1000, 1001}) {
             std::vector<BYTE> src(static_cast<std::size_t>((n * bits + 7) / 8));
             for (BYTE& b : src)
                 b = static_cast<BYTE>((seed = seed * 1103515245u + 12345u) >> 16);
