@@ -1,26 +1,12 @@
 # The plug-in: a static library for the tests and a shared library that
 # exports nothing but Create.
-set(MIMAKI_PLUGIN_SOURCES
-  entry/Create.cpp
-  entry/ModelTable.cpp
-  driver/MimakiBaseDriver.cpp
-  driver/MimakiMRLIIIDriver.cpp
-  devparms/MimakiDevParms.cpp
-  devparms/ParmKeys.cpp
-  devparms/MimakiCommands.cpp
-  devparms/MimakiMrlStart.cpp
-  devparms/MimakiLayerStart.cpp
-  devparms/MimakiDevParmsEarly.cpp
-  devparms/MimakiDevParmsStrOb.cpp
-  devparms/MimakiDevParmsTS300P.cpp
-  devparms/MimakiDevParmsUJV.cpp
-  devparms/MimakiDevParmsCJV330.cpp
-  devparms/MimakiDevParmsUJF.cpp
-  devparms/MimakiDevParmsTxF150.cpp
-)
-# The layered-ink drivers: every source of layers/.
-file(GLOB MIMAKI_LAYER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/layers/*.cpp)
-list(APPEND MIMAKI_PLUGIN_SOURCES ${MIMAKI_LAYER_SOURCES})
+# Every source of the plug-in's folders: a new driver or parameter unit
+# joins the build by being there.
+file(GLOB MIMAKI_PLUGIN_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/entry/*.cpp
+  ${CMAKE_SOURCE_DIR}/driver/*.cpp
+  ${CMAKE_SOURCE_DIR}/devparms/*.cpp
+  ${CMAKE_SOURCE_DIR}/layers/*.cpp)
 
 add_library(mimaki_plugin_static STATIC ${MIMAKI_PLUGIN_SOURCES})
 target_link_libraries(mimaki_plugin_static PUBLIC mimaki_host)
