@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -141,6 +142,31 @@ std::string ReportJson(int uid, CPrinterDriverBase& driver, const JobSettings& j
     return out + "  ]\n}\n";
 }
 
+// CUPS's own reader retries a read that a signal broke off: this one
+// gives up once a signal came, so that a cancel stops a filter that waits
+// for its input.
+struct RasterInput {
+    int fd;
+};
+ssize_t ReadRaster(void* context, unsigned char* buffer, size_t length)
+{
+    const int fd = static_cast<RasterInput*>(context)->fd;
+    for (;;) {
+        if (interrupt::Signal())
+            return -1;
+        pollfd p[2] = {{fd, POLLIN, 0}, {interrupt::WakeFd(), POLLIN, 0}};
+        if (::poll(p, p[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR)
+            return -1;
+        if (interrupt::Signal())
+            return -1;
+        if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        const ssize_t n = ::read(fd, buffer, length);
+        if (n >= 0 || (errno != EINTR && errno != EAGAIN))
+            return n;
+    }
+}
+
 // The dot depth the class derives from its settings (as it would write it
 // on save): 2 bits for variable dots, else 1.
 int DriverBits(CPrinterDriverBase& driver, const CPrintEnv& env)
@@ -210,7 +236,8 @@ int Run(int argc, const char* const* argv)
     sink.SetStopFd(interrupt::WakeFd());
     driver->SetOutputSink(&sink);
 
-    cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    RasterInput input{fd};
+    cups_raster_t* raster = cupsRasterOpenIO(ReadRaster, &input, CUPS_RASTER_READ);
     std::vector<PageReport> reports;
     cups_page_header2_t header;
     int page = 0;

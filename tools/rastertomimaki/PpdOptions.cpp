@@ -35,7 +35,8 @@ std::string Choices(const ppd_option_t* o)
 {
     std::string list;
     for (int i = 0; i < o->num_choices; ++i)
-        list += (i ? ", " : "") + std::string(o->choices[i].choice);
+        if (std::strcmp(o->choices[i].choice, "Custom") != 0)
+            list += (list.empty() ? "" : ", ") + std::string(o->choices[i].choice);
     return list;
 }
 

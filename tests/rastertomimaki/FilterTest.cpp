@@ -1,0 +1,358 @@
+// The filter as CUPS runs it, against rasterjob on the same planes: the
+// streams must be equal byte for byte, options and settings included.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <sstream>
+#include <map>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include <cups/raster.h>
+
+#include "RasterFiles.h"
+#include "tests/support/Process.h"
+#include "tests/support/TempDir.h"
+#include "tools/rastertomimaki/CupsRaster.h"
+#include "tools/streamdump/StreamParser.h"
+
+using namespace testsupport;
+using rastertest::Page;
+
+namespace {
+
+// Ink where (x + 2y + 5p) mod 7 is below 3: each plane its own pattern.
+int Stripes(int p, int x, int y) { return (x + 2 * y + 5 * p) % 7 < 3 ? 255 : (x * 37 + y * 11 + p * 50) % 200; }
+
+struct Filter {
+    TempDir dir;
+    std::string ppd;
+    explicit Filter(int uid, const std::vector<std::string>& ppdArgs = {})
+    {
+        ppd = dir / "printer.ppd";
+        std::vector<std::string> args = {"--uid", std::to_string(uid), "-o", ppd};
+        args.insert(args.end(), ppdArgs.begin(), ppdArgs.end());
+        const RunResult r = testsupport::Run(MIMAKIPPD_EXE, args);
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+    RunResult Print(const std::string& raster, const std::string& options, std::vector<std::string> env = {},
+                    RunOptions extra = {}) const
+    {
+        env.push_back("PPD=" + ppd);
+        extra.env = env;
+        extra.killAfterMs = 60000;
+        return testsupport::Run(FILTER_EXE, {"7", "user", "poster", "1", options, raster}, extra);
+    }
+};
+
+// rasterjob on the planes of page, with the job settings the filter's
+// options stand for.
+std::string RasterJobStream(const TempDir& dir, int uid, const Page& page, int bits, std::vector<std::string> extra)
+{
+    std::vector<std::string> args = {"--set", "PrEnv_UID=" + std::to_string(uid), "--quiet", "--job-name", "poster", "--bits", std::to_string(bits), "--dpi",
+                                     std::to_string(page.dpiHorz) + "x" + std::to_string(page.dpiVert), "-o",
+                                     dir / "rasterjob.prn"};
+    const char* name = nullptr;
+    std::string channels;
+    for (int code : rastertomimaki::PlaneColourCodes(page.space, name))
+        channels += (channels.empty() ? "" : ",") + std::to_string(code);
+    args.insert(args.end(), {"--channels", channels});
+    for (const std::string& pgm : rastertest::WritePlanePgms(dir.Path(), page))
+        args.insert(args.end(), {"--input", pgm});
+    args.insert(args.end(), extra.begin(), extra.end());
+    const RunResult r = testsupport::Run(RASTERJOB_EXE, args, RunOptions(dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return ReadFile(dir / "rasterjob.prn");
+}
+
+// The settings options of a PPD: keyword, kind, default, stored key.
+struct SettingOption {
+    std::string keyword, kind, def, key;
+};
+std::vector<SettingOption> SettingOptions(const std::string& ppdText)
+{
+    std::vector<SettingOption> out;
+    std::istringstream in(ppdText);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("*MimakiSetting ", 0) != 0)
+            continue;
+        SettingOption o;
+        o.keyword = line.substr(15, line.find(':') - 15);
+        std::istringstream v(line.substr(line.find('"') + 1, line.rfind('"') - line.find('"') - 1));
+        v >> o.kind >> o.def >> o.key;
+        for (std::size_t at; (at = o.key.find("%22")) != std::string::npos;)
+            o.key.replace(at, 3, "\"");
+        out.push_back(o);
+    }
+    return out;
+}
+
+} // namespace
+
+// Each colour order and depth: plane p of row y as the driver gets it.
+TEST(PageReader, OrdersDepthsAndSpaces)
+{
+    struct Case {
+        unsigned space, order, bits;
+        int jobBits;
+    } cases[] = {{3, 0, 1, 1}, {3, 0, 2, 2}, {3, 0, 8, 2}, {6, 0, 1, 1}, {6, 0, 2, 2}, {6, 0, 8, 1},
+                 {8, 1, 2, 2}, {8, 1, 8, 2}, {6, 2, 1, 1}, {6, 2, 8, 2}, {8, 2, 2, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "space " << c.space << " order " << c.order << " bits " << c.bits);
+        TempDir dir;
+        Page page;
+        page.space = c.space;
+        page.order = c.order;
+        page.bits = c.bits;
+        const int top = c.bits == 8 ? 255 : (1 << c.bits) - 1;
+        // Full ink or none screens to the top level or nothing, so the
+        // expected rows need no screen.
+        page.value = [top](int p, int x, int y) { return (x + y + p) % 3 == 0 ? top : (x + p) % 5 == 1 ? top : 0; };
+        rastertest::WriteRaster(dir / "r.ras", {page});
+        const int fd = ::open((dir / "r.ras").c_str(), O_RDONLY);
+        cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
+        cups_page_header2_t h;
+        ASSERT_TRUE(cupsRasterReadHeader2(r, &h));
+        rastertomimaki::PageLayout layout;
+        std::string error;
+        ASSERT_TRUE(rastertomimaki::CheckPage(h, 1, layout, error)) << error;
+        rastertomimaki::PageReader reader(r, h, layout, c.jobBits, 1);
+        auto sources = reader.Sources();
+        const int jobTop = (1 << c.jobBits) - 1;
+        std::vector<BYTE> scratch(static_cast<std::size_t>(page.width));
+        for (int y = 0; y < page.height; ++y)
+            for (std::size_t p = 0; p < sources.size(); ++p) {
+                const BYTE* row = sources[p]->Row(y, scratch.data());
+                ASSERT_NE(row, nullptr) << sources[p]->Error();
+                for (int x = 0; x < page.width; ++x) {
+                    const int bit = x * c.jobBits;
+                    const int level = (row[bit / 8] >> (8 - c.jobBits - bit % 8)) & jobTop;
+                    ASSERT_EQ(level, page.value(static_cast<int>(p), x, y) ? jobTop : 0) << "x " << x << " y " << y;
+                }
+            }
+        cupsRasterClose(r);
+        ::close(fd);
+    }
+}
+
+TEST(PageReader, RefusesWhatItCannotPrint)
+{
+    cups_page_header2_t h;
+    std::memset(&h, 0, sizeof h);
+    h.cupsWidth = 10;
+    h.cupsHeight = 5;
+    h.HWResolution[0] = h.HWResolution[1] = 360;
+    struct Case {
+        unsigned space, bits, bitsPerPixel, bytesPerLine;
+        const char* says;
+    } cases[] = {
+        {CUPS_CSPACE_RGB, 8, 24, 30, "colour space RGB (1) cannot be printed"},
+        {CUPS_CSPACE_CMYK, 16, 64, 80, "16 bits per colour cannot be printed"},
+        {CUPS_CSPACE_CMYK, 8, 32, 39, "39 bytes per line where 10 pixels of CMYK at 8 bits need 40"},
+        {CUPS_CSPACE_K, 1, 4, 2, "4 bits per pixel do not fit 1 colours of 1 bits"},
+    };
+    for (const Case& c : cases) {
+        h.cupsColorSpace = static_cast<cups_cspace_t>(c.space);
+        h.cupsBitsPerColor = c.bits;
+        h.cupsBitsPerPixel = c.bitsPerPixel;
+        h.cupsBytesPerLine = c.bytesPerLine;
+        rastertomimaki::PageLayout layout;
+        std::string error;
+        EXPECT_FALSE(rastertomimaki::CheckPage(h, 2, layout, error));
+        EXPECT_EQ(error.rfind(std::string("page 2: ") + c.says, 0), 0u) << error;
+    }
+}
+
+// One model of each family: the filter's stream equals rasterjob's on the
+// same planes, with the cut option and a settings key from the options.
+TEST(Filter, StreamEqualsRasterJobPerFamily)
+{
+    struct Case {
+        int uid;
+        std::string options;
+        std::vector<std::string> rasterjob;
+        Page page;
+    } cases[] = {
+        {1, "CutMedia=EndOfJob", {"--cut", "1"}, {}},
+        {2, "DP2_Quality=3 CutMedia=Printer", {"--set", "DP2_Quality=3", "--cut", "2"}, {}},
+        {15, "", {"--cut", "1"}, {}},
+        {30, "DP30_m_nPass=Custom.6", {"--set", "DP30_m_nPass=6"}, {}},
+        {19, "DP19_nPass=4", {"--set", "DP19_nPass=4"}, {}},
+        {22, "ColorModel=KCMY", {}, {}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE("UID " + std::to_string(c.uid));
+        Filter f(c.uid);
+        c.page.value = Stripes;
+        if (c.options.find("KCMY") != std::string::npos)
+            c.page.space = CUPS_CSPACE_KCMY;
+        Page second = c.page;
+        second.height = 9;
+        rastertest::WriteRaster(f.dir / "job.ras", {c.page, second});
+        const RunResult r = f.Print(f.dir / "job.ras", c.options + " mimaki-report=" + (f.dir / "report.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("PAGE: 1 1\n"), std::string::npos);
+        EXPECT_NE(r.err.find("PAGE: 2 1\n"), std::string::npos);
+        const std::string report = ReadFile(f.dir / "report.json");
+        const int bits = report.find("\"bits\": 2") != std::string::npos ? 2 : 1;
+        TempDir one, two;
+        const std::string expected = RasterJobStream(one, c.uid, c.page, bits, c.rasterjob) +
+                                     RasterJobStream(two, c.uid, second, bits, c.rasterjob);
+        EXPECT_TRUE(r.out == expected) << "filter " << r.out.size() << " bytes, rasterjob " << expected.size();
+        const streamparse::ParseResult parsed = streamparse::ParseStream(r.out);
+        EXPECT_TRUE(parsed.ok()) << (parsed.errors.empty() ? "" : parsed.errors[0].message);
+    }
+}
+
+// Every settings option of a sample of PPDs, each set away from its
+// default, reaches its key: the report lists it and the stream equals
+// rasterjob's with the same keys set.
+TEST(Filter, EverySettingsOptionReachesItsKey)
+{
+    for (int uid : {2, 13, 30, 48}) {
+        SCOPED_TRACE("UID " + std::to_string(uid));
+        Filter f(uid);
+        std::string options = "mimaki-report=" + (f.dir / "report.json");
+        std::vector<std::string> sets;
+        const std::vector<SettingOption> settings = SettingOptions(ReadFile(f.ppd));
+        ASSERT_GT(settings.size(), 5u);
+        std::string expectSettings;
+        for (const SettingOption& o : settings) {
+            std::string value = o.def == "1" ? "0" : o.kind == "int" ? std::to_string(std::stoi(o.def) + 1) : "2.5";
+            options += " " + o.keyword + "=" + value;
+            sets.insert(sets.end(), {"--set", o.key + "=" + value});
+            std::string quoted = o.key;
+            for (std::size_t at = 0; (at = quoted.find('"', at)) != std::string::npos; at += 2)
+                quoted.insert(at, "\\");
+            expectSettings += std::string(expectSettings.empty() ? "" : ", ") + "[\"" + quoted + "\", \"" + value + "\"]";
+        }
+        Page page;
+        page.value = Stripes;
+        rastertest::WriteRaster(f.dir / "job.ras", {page});
+        const RunResult r = f.Print(f.dir / "job.ras", options);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string report = ReadFile(f.dir / "report.json");
+        EXPECT_NE(report.find("\"settings\": [" + expectSettings + "]"), std::string::npos) << report;
+        TempDir dir;
+        const int bits = report.find("\"bits\": 2") != std::string::npos ? 2 : 1;
+        EXPECT_TRUE(r.out == RasterJobStream(dir, uid, page, bits, sets));
+    }
+}
+
+// The queue's settings store: keys the PPD does not carry, and the ones it
+// carries left at their defaults, come from the store.
+TEST(Filter, ReadsTheQueuesSettingsStore)
+{
+    Filter f(30);
+    WriteFile(f.dir / "printers.ini", "[Roll]\nPrEnv_UID=30\nDP30_m_nPass=4\nDP30_m_nDirection=1\nSlotsSetting=1`2`3`0\n"
+                                      "MimakiColorSequence=1,2,3,4\n[Other]\nPrEnv_UID=48\n");
+    Page page;
+    page.value = Stripes;
+    rastertest::WriteRaster(f.dir / "job.ras", {page});
+    const std::string store = "mimaki-settings=" + (f.dir / "printers.ini");
+    const RunResult r = f.Print(f.dir / "job.ras", store + " mimaki-printer=Roll DP30_m_nDirection=0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TempDir dir;
+    EXPECT_TRUE(r.out == RasterJobStream(dir, 30, page, 2, {"--settings", f.dir / "printers.ini", "--printer", "Roll",
+                                                        "--set", "DP30_m_nDirection=0"}));
+    const RunResult other = f.Print(f.dir / "job.ras", store + " mimaki-printer=Other");
+    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.err, "ERROR: settings section [Other] is for UID 48, the queue's PPD for UID 30\n");
+}
+
+// Bad input: one ERROR line and exit status 1; nothing goes out unless a
+// page was under way, and a page cut short ends with the abort command.
+TEST(Filter, BadInputFailsInOneLine)
+{
+    Filter f(1);
+    WriteFile(f.dir / "abort.ini", "[P]\nPrEnv_UID=1\nPrEnv_AbortCommand=ABORTNOW\n");
+    const std::string store = "mimaki-settings=" + (f.dir / "abort.ini") + " mimaki-printer=P";
+    Page page;
+    page.value = Stripes;
+    rastertest::WriteRaster(f.dir / "cut.ras", {page}, 100);
+    Page rgb = page;
+    rgb.space = CUPS_CSPACE_RGB;
+    rastertest::WriteRaster(f.dir / "rgb.ras", {rgb});
+    rastertest::WriteRaster(f.dir / "ok.ras", {page});
+    WriteFile(f.dir / "empty.ras", "");
+
+    struct Case {
+        std::string raster, options;
+        std::vector<std::string> env;
+        std::string error;
+        bool partial;
+    } cases[] = {
+        {"cut.ras", store, {}, "ERROR: page 1: the raster ends at row 23 of 23 (truncated); the page ended with the "
+                               "printer's abort command\n", true},
+        {"rgb.ras", "", {}, "ERROR: page 1: colour space RGB (1) cannot be printed; the printer takes K, CMYK or KCMY "
+                            "(choose a colour model of the PPD)\n", false},
+        {"ok.ras", "CutMedia=Sometimes", {}, "ERROR: option CutMedia=Sometimes: no such choice (choices: None, "
+                                             "EndOfJob, Printer)\n", false},
+        {"ok.ras", "DP1_Unidir=fast", {}, "ERROR: option DP1_Unidir=fast: no such choice (choices: 1, or "
+                                          "Custom.VALUE)\n", false},
+        {"ok.ras", "", {"MIMAKI_PLUGIN=/nonexistent/libmimaki.so"},
+         "ERROR: plug-in does not load: /nonexistent/libmimaki.so: cannot open shared object file: No such file or "
+         "directory (set MIMAKI_PLUGIN to the plug-in's path)\n", false},
+        {"empty.ras", "", {}, "ERROR: the raster holds no page (empty or no CUPS raster)\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.raster + " " + c.options);
+        const RunResult r = f.Print(f.dir / c.raster, c.options, c.env);
+        EXPECT_EQ(r.status, 1);
+        std::string errors;
+        for (const std::string& line : r.ErrLines())
+            if (line.rfind("ERROR:", 0) == 0)
+                errors += line + "\n";
+        EXPECT_EQ(errors, c.error);
+        if (c.partial) {
+            ASSERT_GE(r.out.size(), 8u);
+            EXPECT_EQ(r.out.substr(r.out.size() - 8), "ABORTNOW");
+        } else {
+            EXPECT_EQ(r.out, "");
+        }
+    }
+    const RunResult noPpd = testsupport::Run(FILTER_EXE, {"7", "user", "poster", "1", "", f.dir / "ok.ras"},
+                                RunOptions({}, {"PPD"}));
+    EXPECT_EQ(noPpd.status, 1);
+    EXPECT_EQ(noPpd.err, "ERROR: no PPD ($PPD is not set): the queue must use a PPD made by mimakippd\n");
+}
+
+// A cancelled job (SIGTERM from CUPS) ends with the printer's abort
+// command after the rows already sent.
+TEST(Filter, CancelEndsWithTheAbortCommand)
+{
+    Filter f(1);
+    WriteFile(f.dir / "abort.ini", "[P]\nPrEnv_UID=1\nPrEnv_AbortCommand=ABORTNOW\n");
+    Page page;
+    page.height = 800;  // half the raster fits a pipe
+    page.value = Stripes;
+    rastertest::WriteRaster(f.dir / "job.ras", {page});
+    const std::string raster = ReadFile(f.dir / "job.ras");
+    const std::string fifo = f.dir / "in.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Half the page, then the raster stays open until the filter is gone.
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    std::atomic<bool> ended{false};
+    std::thread feeder([&] {
+        (void)!::write(fd, raster.data(), raster.size() / 2);
+        while (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    RunOptions o;
+    o.signalAfterMs = 500;
+    o.signal = SIGTERM;
+    const RunResult r = f.Print(fifo, "mimaki-settings=" + (f.dir / "abort.ini") + " mimaki-printer=P", {}, o);
+    ended = true;
+    feeder.join();
+    ::close(fd);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ERROR: job cancelled (SIGTERM) at page 1; the printer got its abort command\n"),
+              std::string::npos)
+        << r.err;
+    ASSERT_GE(r.out.size(), 8u);
+    EXPECT_EQ(r.out.substr(r.out.size() - 8), "ABORTNOW");
+}
