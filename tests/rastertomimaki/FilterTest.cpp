@@ -22,6 +22,7 @@
 
 using namespace testsupport;
 using rastertest::Page;
+using rastertest::RasterJobStream;
 
 namespace {
 
@@ -48,26 +49,6 @@ struct Filter {
         return testsupport::Run(FILTER_EXE, {"7", "user", "poster", "1", options, raster}, extra);
     }
 };
-
-// rasterjob on the planes of page, with the job settings the filter's
-// options stand for.
-std::string RasterJobStream(const TempDir& dir, int uid, const Page& page, int bits, std::vector<std::string> extra)
-{
-    std::vector<std::string> args = {"--set", "PrEnv_UID=" + std::to_string(uid), "--quiet", "--job-name", "poster", "--bits", std::to_string(bits), "--dpi",
-                                     std::to_string(page.dpiHorz) + "x" + std::to_string(page.dpiVert), "-o",
-                                     dir / "rasterjob.prn"};
-    const char* name = nullptr;
-    std::string channels;
-    for (int code : rastertomimaki::PlaneColourCodes(page.space, name))
-        channels += (channels.empty() ? "" : ",") + std::to_string(code);
-    args.insert(args.end(), {"--channels", channels});
-    for (const std::string& pgm : rastertest::WritePlanePgms(dir.Path(), page))
-        args.insert(args.end(), {"--input", pgm});
-    args.insert(args.end(), extra.begin(), extra.end());
-    const RunResult r = testsupport::Run(RASTERJOB_EXE, args, RunOptions(dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
-    EXPECT_EQ(r.status, 0) << r.err;
-    return ReadFile(dir / "rasterjob.prn");
-}
 
 // The settings options of a PPD: keyword, kind, default, stored key.
 struct SettingOption {

@@ -6,7 +6,12 @@
 
 #include <cups/raster.h>
 
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
+#include "tools/rastertomimaki/CupsRaster.h"
 
 namespace rastertest {
 
@@ -79,6 +84,59 @@ std::vector<std::string> WritePlanePgms(const std::string& dir, const Page& pg)
         testsupport::WriteFile(paths.back(), data);
     }
     return paths;
+}
+
+std::vector<Page> ReadPages(const std::string& path)
+{
+    std::vector<Page> pages;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    cups_raster_t* r = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_page_header2_t h;
+    while (cupsRasterReadHeader2(r, &h)) {
+        Page pg;
+        pg.space = h.cupsColorSpace;
+        pg.order = h.cupsColorOrder;
+        pg.bits = h.cupsBitsPerColor;
+        pg.width = static_cast<int>(h.cupsWidth);
+        pg.height = static_cast<int>(h.cupsHeight);
+        pg.dpiHorz = static_cast<int>(h.HWResolution[0]);
+        pg.dpiVert = static_cast<int>(h.HWResolution[1]);
+        EXPECT_EQ(pg.bits, 8u);
+        EXPECT_EQ(pg.order, 0u);
+        const int n = Planes(pg.space);
+        auto samples = std::make_shared<std::vector<unsigned char>>(h.cupsBytesPerLine * h.cupsHeight);
+        for (unsigned y = 0; y < h.cupsHeight; ++y)
+            cupsRasterReadPixels(r, samples->data() + y * h.cupsBytesPerLine, h.cupsBytesPerLine);
+        const std::size_t line = h.cupsBytesPerLine;
+        pg.value = [samples, n, line](int p, int x, int y) {
+            return static_cast<int>((*samples)[static_cast<std::size_t>(y) * line + static_cast<std::size_t>(x * n + p)]);
+        };
+        pages.push_back(pg);
+    }
+    cupsRasterClose(r);
+    ::close(fd);
+    return pages;
+}
+
+std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page& page, int bits,
+                            std::vector<std::string> extra)
+{
+    std::vector<std::string> args = {"--set", "PrEnv_UID=" + std::to_string(uid), "--quiet", "--job-name", "poster",
+                                     "--bits", std::to_string(bits), "--dpi",
+                                     std::to_string(page.dpiHorz) + "x" + std::to_string(page.dpiVert), "-o",
+                                     dir / "rasterjob.prn"};
+    const char* name = nullptr;
+    std::string channels;
+    for (int code : rastertomimaki::PlaneColourCodes(page.space, name))
+        channels += (channels.empty() ? "" : ",") + std::to_string(code);
+    args.insert(args.end(), {"--channels", channels});
+    for (const std::string& pgm : WritePlanePgms(dir.Path(), page))
+        args.insert(args.end(), {"--input", pgm});
+    args.insert(args.end(), extra.begin(), extra.end());
+    const testsupport::RunResult r = testsupport::Run(RASTERJOB_EXE, args,
+                                                      testsupport::RunOptions(dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    return testsupport::ReadFile(dir / "rasterjob.prn");
 }
 
 } // namespace rastertest

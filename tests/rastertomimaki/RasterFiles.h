@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 namespace rastertest {
 
 struct Page {
@@ -23,5 +25,13 @@ int Planes(unsigned space);
 void WriteRaster(const std::string& path, const std::vector<Page>& pages, long cutBytes = 0);
 // One 8-bit PGM per plane of an 8-bit page (dark is ink): plane-0.pgm ...
 std::vector<std::string> WritePlanePgms(const std::string& dir, const Page& page);
+
+// The 8-bit pages of a raster file, each plane's samples kept.
+std::vector<Page> ReadPages(const std::string& path);
+
+// rasterjob's stream for the planes of page in a job of uid with the dot
+// depth bits, job name "poster", extra its further options; written in dir.
+std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page& page, int bits,
+                            std::vector<std::string> extra);
 
 } // namespace rastertest

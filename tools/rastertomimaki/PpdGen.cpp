@@ -90,13 +90,19 @@ std::string Lower(std::string s)
     return s;
 }
 
-// "JFX500 (second UID)" is shown as "JFX500 (UID 41)".
+// "JFX500 (second UID)" is shown as "JFX500 UID 41", "TxF150 (DTF)" as
+// "TxF150 DTF": a PPD's model names hold no parentheses.
 std::string DisplayModel(const std::string& model, int uid)
 {
     const std::string second = " (second UID)";
+    std::string shown = model;
     if (model.size() > second.size() && model.compare(model.size() - second.size(), second.size(), second) == 0)
-        return model.substr(0, model.size() - second.size()) + " (UID " + std::to_string(uid) + ")";
-    return model;
+        shown = model.substr(0, model.size() - second.size()) + " UID " + std::to_string(uid);
+    std::string out;
+    for (const char c : shown)
+        if (c != '(' && c != ')')
+            out += c;
+    return out;
 }
 
 std::string FileNameFor(const std::string& display)
@@ -369,7 +375,7 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
     w.Line("*LanguageEncoding: ISOLatin1");
     w.Line(std::string("*PCFileName: \"") + pcName + "\"");
     w.Line("*Manufacturer: \"Mimaki\"");
-    w.Line("*Product: \"(" + display.substr(0, display.find(" (")) + ")\"");
+    w.Line("*Product: \"(" + display.substr(0, display.find(" UID ")) + ")\"");
     w.Line("*ModelName: \"Mimaki " + display + "\"");
     w.Line("*ShortNickName: \"" + ("Mimaki " + display).substr(0, 31) + "\"");
     w.Line("*NickName: \"Mimaki " + display + ", rastertomimaki\"");
