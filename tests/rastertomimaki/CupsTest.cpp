@@ -294,13 +294,15 @@ TEST(Cups, PrintServerDeliversWholeJobs)
         SCOPED_TRACE("UID " + std::to_string(f.uid));
         LoopbackReceiver printer;
         const std::string queue = "mimaki" + std::to_string(f.uid);
-        const RunResult add = testsupport::Run(Tool("lpadmin"), {"-h", server.Host(), "-p", queue, "-E", "-v", printer.Uri(), "-P",
-                                              PpdFile(dir, f.uid)});
-        ASSERT_EQ(add.status, 0) << add.err;
+        // The report named as a queue default, as a settings store is.
         const std::string report = reports + "/" + queue + ".json";
-        const RunResult lp = testsupport::Run(Tool("lp"), {"-h", server.Host(), "-d", queue, "-t", "poster", "-o", "Resolution=360dpi",
-                                        "-o", "PageSize=Custom.144x72", "-o", std::string("ColorModel=") + f.colour,
-                                        "-o", "mimaki-report=" + report, dir / "page.pdf"});
+        const RunResult add = testsupport::Run(Tool("lpadmin"), {"-h", server.Host(), "-p", queue, "-E", "-v",
+                                                                 printer.Uri(), "-P", PpdFile(dir, f.uid), "-o",
+                                                                 "mimaki-report=" + report});
+        ASSERT_EQ(add.status, 0) << add.err;
+        const RunResult lp = testsupport::Run(Tool("lp"), {"-h", server.Host(), "-d", queue, "-t", "poster", "-o",
+                                                           "Resolution=360dpi", "-o", "PageSize=Custom.144x72", "-o",
+                                                           std::string("ColorModel=") + f.colour, dir / "page.pdf"});
         ASSERT_EQ(lp.status, 0) << lp.err;
         const std::string received = printer.Received();
         streamparse::ParseOptions strict;
