@@ -294,11 +294,12 @@ TEST(Cups, PrintServerDeliversWholeJobs)
         SCOPED_TRACE("UID " + std::to_string(f.uid));
         LoopbackReceiver printer;
         const std::string queue = "mimaki" + std::to_string(f.uid);
-        // The report named as a queue default, as a settings store is.
+        // The report named as a queue default ("-default": an option the PPD
+        // does not carry), as a settings store is.
         const std::string report = reports + "/" + queue + ".json";
         const RunResult add = testsupport::Run(Tool("lpadmin"), {"-h", server.Host(), "-p", queue, "-E", "-v",
                                                                  printer.Uri(), "-P", PpdFile(dir, f.uid), "-o",
-                                                                 "mimaki-report=" + report});
+                                                                 "mimaki-report-default=" + report});
         ASSERT_EQ(add.status, 0) << add.err;
         const RunResult lp = testsupport::Run(Tool("lp"), {"-h", server.Host(), "-d", queue, "-t", "poster", "-o",
                                                            "Resolution=360dpi", "-o", "PageSize=Custom.144x72", "-o",
