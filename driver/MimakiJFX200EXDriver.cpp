@@ -142,6 +142,7 @@ int CMimakiJFX200EXDriver::Prepare()
         }
         m_layers.push_back(std::move(layer));
     }
+    sl::ReportNoLayer(m_layers.empty(), kName);
     return 1;
 }
 

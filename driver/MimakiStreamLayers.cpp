@@ -34,6 +34,16 @@ std::vector<PrintedLayer> PrintedLayers(const mimaki::layerlist::LayerList& list
     return out;
 }
 
+void ReportNoLayer(bool bNone, const char* driver)
+{
+    if (!bNone)
+        return;
+    CVoLog log;
+    log->ReportStatusPF("***%s#%d: no layer of the list prints an ink of this job (see \"SlotsSetting\"): the page "
+                        "prints nothing\n",
+                        4, __FILE__, __LINE__, driver, __LINE__);
+}
+
 void PutLE32(BYTE* p, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)

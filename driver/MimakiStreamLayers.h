@@ -30,6 +30,10 @@ struct PrintedLayer {
 };
 std::vector<PrintedLayer> PrintedLayers(const mimaki::layerlist::LayerList& list, const char* driver);
 
+// Logs that the page prints nothing when no layer prints an ink of the
+// job (no slot of "SlotsSetting" names a colour the job feeds).
+void ReportNoLayer(bool bNone, const char* driver);
+
 // Little-endian 32-bit values in records.
 void PutLE32(BYTE* p, std::uint32_t v);
 std::uint32_t GetLE32(const BYTE* p);

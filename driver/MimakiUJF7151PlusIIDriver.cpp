@@ -129,6 +129,7 @@ int CMimakiPrinterDriverUJF7151PlusII::BuildLayers()
         layer.end = parms->GetLayerEndString(this, l.index, reversed);
         m_layers.push_back(std::move(layer));
     }
+    sl::ReportNoLayer(m_layers.empty(), kName);
     return 1;
 }
 
