@@ -16,6 +16,7 @@
 #include "host/SpoolBuffer.h"
 #include "tests/driver/DriverTestUtil.h"
 #include "tests/support/TempDir.h"
+#include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
@@ -468,4 +469,31 @@ TEST(StreamLayers, SlotsColourIdsAndOutputOrder)
     for (std::size_t at = r.bytes.find(qd); at != std::string::npos; at = r.bytes.find(qd, at + 1))
         order.push_back(static_cast<BYTE>(r.bytes[at + 3]));
     EXPECT_EQ(order, (std::vector<int>{4, 8, 2}));
+}
+
+// streamdump --page-order: every layer of a recorded page back in page
+// order, whatever its direction and mirroring (the UJF7151 plus II's
+// underprints are sent in page order already).
+TEST(StreamLayers, DecoderRebuildsEveryLayerInPageOrder)
+{
+    for (const int uid : {46, 53}) {
+        CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{3}, {0, 1}, {4}, {0, 1}});
+        auto d = CreateDriver(env);
+        CPrintJobOpenContext ctx = Context({0, 34}, 5, 1);
+        ctx.pixelWidth = 18;
+        const auto rows = RandomRows(2, 6, 5, 18, 11);
+        streamparse::ParseOptions o;
+        o.keepJobCommands = true;
+        const auto parsed = streamparse::ParseStream(RunJob(*d, ctx, rows).bytes, o);
+        const auto page = streamparse::RebuildPageOrder(parsed, {uid != 53, {1, 3}, 18});
+        ASSERT_EQ(page.layers.size(), 4u);
+        for (int layer = 0; layer < 4; ++layer) {
+            const auto* plane = page.FindPlane({layer, 4, -1, 0, 0});
+            ASSERT_NE(plane, nullptr);
+            for (std::size_t r = 0; r < rows.size(); ++r) {
+                const auto* got = plane->RowAt(static_cast<std::int64_t>(r));
+                EXPECT_EQ(got ? *got : std::vector<BYTE>(5, 0), rows[r][0]) << uid << " " << layer << " " << r;
+            }
+        }
+    }
 }
