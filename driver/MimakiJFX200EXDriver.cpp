@@ -79,11 +79,10 @@ int CMimakiJFX200EXDriver::OnOutputInit()
     m_blankRecord.assign(m_record.begin(), m_record.begin() + static_cast<std::ptrdiff_t>(kData + blank + 4));
     m_feedPrefix = GetFeedCommand(1);
     m_rowPrefix = preProcess("QY\\005\\000\\000\\000\\000\\000QR\\001\\000");
-    try {
-        return Prepare();
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this] { return Prepare(); });
+    if (!ok)
+        Release();
+    return ok;
 }
 
 // The groups' slots, colour ids and channels, then per layer of the list
@@ -169,7 +168,7 @@ void CMimakiJFX200EXDriver::Record(CSpoolStore& stream, const BYTE* row)
 
 int CMimakiJFX200EXDriver::OutputCurrentRow()
 {
-    try {
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this] {
         for (Group& g : m_groups) {
             if (g.channel < 0 || !(g.streams[0] || g.streams[1]))
                 continue;
@@ -182,37 +181,34 @@ int CMimakiJFX200EXDriver::OutputCurrentRow()
                 Record(*g.streams[1], m_mirrorRow.data());
             }
         }
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
-    ++m_nRows;
-    return 1;
+        ++m_nRows;
+        return 1;
+    });
+    if (!ok)
+        Release();
+    return ok;
 }
 
 int CMimakiJFX200EXDriver::AdvanceRows(int nRows)
 {
-    try {
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this, nRows] {
         for (Group& g : m_groups) {
             m_blankRecord[kColourId] = static_cast<BYTE>(g.colourId);
             for (auto& s : g.streams)
                 for (int r = 0; s && r < nRows; ++r)
                     s->Append(m_blankRecord.data(), m_blankRecord.size());
         }
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
-    m_nRows += static_cast<std::uint64_t>(nRows > 0 ? nRows : 0);
-    return 1;
+        m_nRows += static_cast<std::uint64_t>(nRows > 0 ? nRows : 0);
+        return 1;
+    });
+    if (!ok)
+        Release();
+    return ok;
 }
 
 int CMimakiJFX200EXDriver::OnOutputExit()
 {
-    int ok = 0;
-    try {
-        ok = PlayBack();
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this] { return PlayBack(); });
     Release();
     return ok;
 }

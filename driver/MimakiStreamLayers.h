@@ -5,12 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <vector>
 
 #include "devparms/MimakiLayerList.h"
 #include "host/HostTypes.h"
+#include "host/PrinterDriverBase.h"
 
-class CPrinterDriverBase;
 
 namespace mimaki::streamlayers {
 
@@ -33,6 +34,19 @@ std::vector<PrintedLayer> PrintedLayers(const mimaki::layerlist::LayerList& list
 // Logs that the page prints nothing when no layer prints an ink of the
 // job (no slot of "SlotsSetting" names a colour the job feeds).
 void ReportNoLayer(bool bNone, const char* driver);
+
+// Runs a step whose spool stores may fail: the failure becomes the
+// driver's one-line error (source and line of the step) and answers 0.
+template <class Step>
+int Guarded(CPrinterDriverBase& driver, const char* source, int line, Step&& step)
+{
+    try {
+        return step();
+    } catch (const std::exception& e) {
+        driver.SetDetailedDriverError(e.what(), source, line);
+        return 0;
+    }
+}
 
 // Little-endian 32-bit values in records.
 void PutLE32(BYTE* p, std::uint32_t v);

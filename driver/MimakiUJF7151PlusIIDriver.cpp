@@ -75,11 +75,10 @@ int CMimakiPrinterDriverUJF7151PlusII::OutputInit(int nPixelWidth, int nRows)
     std::snprintf(header, sizeof header, kHeaderTemplate, 10, 0, m_bCompress, m_nBitsPerPixel, 0, 0, 0, 0);
     m_header = preProcess(header);
     m_bandTrailer = preProcess("QR\\x01\\x01");
-    try {
-        return BuildLayers();
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this] { return BuildLayers(); });
+    if (!ok)
+        Release();
+    return ok;
 }
 
 // The ink records from the slots, then per layer of the list the inks its
@@ -148,7 +147,7 @@ void CMimakiPrinterDriverUJF7151PlusII::Record(Ink& ink, int variant, const BYTE
 
 int CMimakiPrinterDriverUJF7151PlusII::RecordRow(bool bBlank)
 {
-    try {
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this, bBlank] {
         const std::size_t h = static_cast<std::size_t>(m_nRecordBytes);
         const std::size_t tail = static_cast<std::size_t>(m_nBytesPerRow) - h;
         for (Ink& ink : m_inks) {
@@ -169,10 +168,11 @@ int CMimakiPrinterDriverUJF7151PlusII::RecordRow(bool bBlank)
                 if (ink.streams[v])
                     Record(ink, v, variants[v]);
         }
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
-    return 1;
+        return 1;
+    });
+    if (!ok)
+        Release();
+    return ok;
 }
 
 int CMimakiPrinterDriverUJF7151PlusII::OutputCurrentRow() { return RecordRow(false); }
@@ -180,12 +180,7 @@ int CMimakiPrinterDriverUJF7151PlusII::OutputEmptyRow() { return RecordRow(true)
 
 int CMimakiPrinterDriverUJF7151PlusII::OnOutputExit()
 {
-    int ok = 0;
-    try {
-        ok = PlayBack();
-    } catch (const std::exception& e) {
-        return Fail(e.what(), __LINE__);
-    }
+    const int ok = sl::Guarded(*this, kSource, __LINE__, [this] { return PlayBack(); });
     Release();
     return ok;
 }
