@@ -162,16 +162,24 @@ streamparse::ParseResult Parse(const std::string& bytes)
 {
     streamparse::ParseOptions o;
     o.expectJobEnd = true;
+    o.keepJobCommands = true;
     return streamparse::ParseStream(bytes, o);
 }
 
 // Checks that each printed layer holds exactly the planes its kind carries,
-// under the slot's colour id, mirrored and read backwards where it should.
+// under the slot's colour id, mirrored and read backwards where it should,
+// and that streamdump's page order turns every one of them back into the
+// page as fed.
 void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<LayerSpec>& layers,
                   const std::vector<int>& colours, const std::vector<int>& ids, const std::vector<Row>& rows,
                   int pixels, bool jfx)
 {
     ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message << " at " << parsed.errors.front().offset;
+    std::set<int> mirrored;
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        if (layers[i].mirror)
+            mirrored.insert(static_cast<int>(i));
+    const auto page = streamparse::RebuildPageOrder(parsed, {jfx, mirrored, pixels});
     int printed = 0;
     bool backward = false;
     for (const LayerSpec& spec : layers) {
@@ -184,15 +192,17 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
             expected.insert(ids[ch]);
             if (jfx && spec.type >= 26 && spec.type <= 31 && (ids[ch] == 254 || ids[ch] == 255))
                 expected.insert(ids[ch] ^ 1);
-            const streamparse::Plane* plane = parsed.FindPlane({printed, ids[ch], -1, 0, 0});
-            ASSERT_NE(plane, nullptr) << "layer " << printed << " kind " << spec.type << " colour " << colours[ch];
+            const streamparse::Plane* sent = parsed.FindPlane({printed, ids[ch], -1, 0, 0});
+            const streamparse::Plane* rebuilt = page.FindPlane({printed, ids[ch], -1, 0, 0});
+            ASSERT_TRUE(sent && rebuilt) << "layer " << printed << " kind " << spec.type << " colour " << colours[ch];
             for (std::size_t r = 0; r < rows.size(); ++r) {
-                const std::size_t src = jfx && backward ? rows.size() - 1 - r : r;
-                const std::vector<BYTE>& row = rows[src][ch];
+                const std::vector<BYTE>& row = rows[jfx && backward ? rows.size() - 1 - r : r][ch];
                 const auto want = spec.mirror ? Mirror(row, pixels) : row;
-                const auto* got = plane->RowAt(static_cast<std::int64_t>(r));
-                ASSERT_EQ(got ? *got : std::vector<BYTE>(want.size(), 0), want)
-                    << "layer " << printed << " kind " << spec.type << " colour " << colours[ch] << " row " << r;
+                const std::vector<BYTE> blank(want.size(), 0);
+                const auto* got = sent->RowAt(static_cast<std::int64_t>(r));
+                ASSERT_EQ(got ? *got : blank, want) << "layer " << printed << " colour " << colours[ch] << " row " << r;
+                got = rebuilt->RowAt(static_cast<std::int64_t>(r));
+                ASSERT_EQ(got ? *got : blank, rows[r][ch]) << "page order, layer " << printed << " row " << r;
             }
         }
         std::set<int> got;
@@ -471,29 +481,3 @@ TEST(StreamLayers, SlotsColourIdsAndOutputOrder)
     EXPECT_EQ(order, (std::vector<int>{4, 8, 2}));
 }
 
-// streamdump --page-order: every layer of a recorded page back in page
-// order, whatever its direction and mirroring (the UJF7151 plus II's
-// underprints are sent in page order already).
-TEST(StreamLayers, DecoderRebuildsEveryLayerInPageOrder)
-{
-    for (const int uid : {46, 53}) {
-        CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{3}, {0, 1}, {4}, {0, 1}});
-        auto d = CreateDriver(env);
-        CPrintJobOpenContext ctx = Context({0, 34}, 5, 1);
-        ctx.pixelWidth = 18;
-        const auto rows = RandomRows(2, 6, 5, 18, 11);
-        streamparse::ParseOptions o;
-        o.keepJobCommands = true;
-        const auto parsed = streamparse::ParseStream(RunJob(*d, ctx, rows).bytes, o);
-        const auto page = streamparse::RebuildPageOrder(parsed, {uid != 53, {1, 3}, 18});
-        ASSERT_EQ(page.layers.size(), 4u);
-        for (int layer = 0; layer < 4; ++layer) {
-            const auto* plane = page.FindPlane({layer, 4, -1, 0, 0});
-            ASSERT_NE(plane, nullptr);
-            for (std::size_t r = 0; r < rows.size(); ++r) {
-                const auto* got = plane->RowAt(static_cast<std::int64_t>(r));
-                EXPECT_EQ(got ? *got : std::vector<BYTE>(5, 0), rows[r][0]) << uid << " " << layer << " " << r;
-            }
-        }
-    }
-}
