@@ -226,38 +226,31 @@ void ExpectNothingLeft()
 
 // Row header: "QR" 1 0, "QY" 5 zeros, "QD" 10 id comp bits rawL rawH 1 0
 // storedL storedH 0, then the stored bytes; "QR" 1 1 after every row.
+// PackBits codes one literal byte as 00 and the byte.
 TEST(StreamLayers, UJF7151PlusIIWholeStreamsByHand)
 {
-    // Layer 1 White+Color (an underprint), layer 2 Color mirrored.
-    CPrintEnv env = Env(53, {0, 34}, {4, 10}, {{3}, {0, 1}});
-    auto d = MarkedUjf(env);
-    const std::string h = "51 52 01 00 51 59 05 00 00 00 00 00 51 44 0A";
-    const std::string band = "51 52 01 01";
-    const std::string plain = "[S0,1,1,-1]" + Hex(h + "04 00 02 01 00 01 00 01 00 00 1B" + h + "0A 00 02 01 00 01 00 01 00 00 FF" + band +
-                                                  h + "04 00 02 01 00 01 00 01 00 00 00" + h + "0A 00 02 01 00 01 00 01 00 00 0F" + band +
-                                                  h + "04 00 02 01 00 01 00 01 00 00 C0" + h + "0A 00 02 01 00 01 00 01 00 00 00" + band) +
-                              "[E0,1][S1,0,1,-1]" +
-                              Hex(h + "04 00 02 01 00 01 00 01 00 00 E4" + band + h + "04 00 02 01 00 01 00 01 00 00 00" + band +
-                                  h + "04 00 02 01 00 01 00 01 00 00 03" + band) +
-                              "[E1,0]";
-    JobResult r = RunJob(*d, Context({0, 34}, 1), kThreeRows);
-    ASSERT_EQ(r.ok, 1) << d->GetErrorString().size();
-    EXPECT_EQ(ToHex(r.bytes), ToHex(plain));
-
-    // PackBits: one literal byte is coded as 00 and the byte; switching to
-    // the printer's local mode makes the position kind 2.
-    env.PutInt(L"DP53_bSwitchToLocalBetweenLayers", 1);
-    d = MarkedUjf(env);
-    const std::string coded = "[S0,1,2,-1]" + Hex(h + "04 01 02 01 00 01 00 02 00 00 00 1B" + h + "0A 01 02 01 00 01 00 02 00 00 00 FF" + band +
-                                                  h + "04 01 02 01 00 01 00 02 00 00 00 00" + h + "0A 01 02 01 00 01 00 02 00 00 00 0F" + band +
-                                                  h + "04 01 02 01 00 01 00 02 00 00 00 C0" + h + "0A 01 02 01 00 01 00 02 00 00 00 00" + band) +
-                              "[E0,1][S1,0,2,-1]" +
-                              Hex(h + "04 01 02 01 00 01 00 02 00 00 00 E4" + band + h + "04 01 02 01 00 01 00 02 00 00 00 00" + band +
-                                  h + "04 01 02 01 00 01 00 02 00 00 00 03" + band) +
-                              "[E1,0]";
-    r = RunJob(*d, Context({0, 34}, 1, 1), kThreeRows);
-    ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(coded));
+    for (const int coded : {0, 1}) {
+        // Layer 1 White+Color (an underprint), layer 2 Color mirrored;
+        // switching to the printer's local mode makes the position kind 2.
+        CPrintEnv env = Env(53, {0, 34}, {4, 10}, {{3}, {0, 1}});
+        env.PutInt(L"DP53_bSwitchToLocalBetweenLayers", coded);
+        auto d = MarkedUjf(env);
+        auto rec = [coded](const char* id, const char* data) {
+            return std::string("51 52 01 00 51 59 05 00 00 00 00 00 51 44 0A ") + id +
+                   (coded ? " 01 02 01 00 01 00 02 00 00 00 " : " 00 02 01 00 01 00 01 00 00 ") + data;
+        };
+        const std::string band = "51 52 01 01";
+        const std::string k = coded ? "2" : "1";
+        const std::string want =
+            "[S0,1," + k + ",-1]" +
+            Hex(rec("04", "1B") + rec("0A", "FF") + band + rec("04", "00") + rec("0A", "0F") + band +
+                rec("04", "C0") + rec("0A", "00") + band) +
+            "[E0,1][S1,0," + k + ",-1]" + Hex(rec("04", "E4") + band + rec("04", "00") + band + rec("04", "03") + band) +
+            "[E1,0]";
+        const JobResult r = RunJob(*d, Context({0, 34}, 1, coded), kThreeRows);
+        ASSERT_EQ(r.ok, 1);
+        EXPECT_EQ(ToHex(r.bytes), ToHex(want)) << coded;
+    }
 }
 
 // Records "QD" 10 id comp bits rawL rawH 1 0 storedL storedH 0 and the row;
@@ -266,38 +259,32 @@ TEST(StreamLayers, UJF7151PlusIIWholeStreamsByHand)
 // "QR" 1 0; one feed more after the rows.
 TEST(StreamLayers, JFX200EXWholeStreamsByHand)
 {
-    // Layer 1 Double White+Color read forwards, layer 2 Color mirrored read
-    // backwards: last row first.
-    CPrintEnv env = Env(46, {0, 34}, {4, 254}, {{28}, {0, 1}});
-    auto d = MarkedJfx(env);
-    const std::string y = "51 59 05 00 00 00 00 00 51 52 01 00";
-    const std::string x = "51 58 05 01 01 00 00 00 51 52 01 00";
-    auto qd = [](const char* id, const char* data) { return std::string("51 44 0A ") + id + " 00 02 01 00 01 00 01 00 00 " + data; };
-    const std::string plain =
-        "[S0,0,0,-1]" +
-        Hex(y + y + qd("04", "1B") + y + qd("FE", "FF") + y + qd("FF", "FF") +  //
-            x + qd("04", "00") + y + qd("FE", "0F") + y + qd("FF", "0F") +      //
-            x + qd("04", "C0") + y + qd("FE", "00") + y + qd("FF", "00") + x) +
-        "[E0,0][S1,1,0,-1]" + Hex(y + y + qd("04", "03") + x + qd("04", "00") + x + qd("04", "E4") + x) + "[E0,1]";
-    JobResult r = RunJob(*d, Context({0, 34}, 1), kThreeRows);
-    ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(plain));
-
-    // PackBits; a second layer that flips when the streams were to be read
-    // backwards reads them forwards; local mode between layers is position kind 2.
-    env = Env(46, {0, 34}, {4, 254}, {{28}, {0, 1, 0, 1, 0}});
-    env.PutInt(L"DP46_bSwitchToLocalBetweenLayers", 1);
-    d = MarkedJfx(env);
-    auto qc = [](const char* id, const char* data) { return std::string("51 44 0A ") + id + " 01 02 01 00 01 00 02 00 00 00 " + data; };
-    const std::string coded =
-        "[S0,0,2,-1]" +
-        Hex(y + y + qc("04", "1B") + y + qc("FE", "FF") + y + qc("FF", "FF") +  //
-            x + qc("04", "00") + y + qc("FE", "0F") + y + qc("FF", "0F") +      //
-            x + qc("04", "C0") + y + qc("FE", "00") + y + qc("FF", "00") + x) +
-        "[E0,0][S1,0,2,-1]" + Hex(y + y + qc("04", "E4") + x + qc("04", "00") + x + qc("04", "03") + x) + "[E0,0]";
-    r = RunJob(*d, Context({0, 34}, 1, 1), kThreeRows);
-    ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(coded));
+    for (const int coded : {0, 1}) {
+        // Layer 1 Double White+Color read forwards; layer 2 Color mirrored,
+        // read backwards (last row first), or, coded, forwards again as its
+        // first direction bit says; local mode makes the position kind 2.
+        CPrintEnv env = Env(46, {0, 34}, {4, 254}, {{28}, {0, 1, 0, coded, 0}});
+        env.PutInt(L"DP46_bSwitchToLocalBetweenLayers", coded);
+        auto d = MarkedJfx(env);
+        const std::string y = "51 59 05 00 00 00 00 00 51 52 01 00 ";
+        const std::string x = "51 58 05 01 01 00 00 00 51 52 01 00 ";
+        auto qd = [coded](const char* id, const char* data) {
+            return std::string("51 44 0A ") + id + (coded ? " 01 02 01 00 01 00 02 00 00 00 " : " 00 02 01 00 01 00 01 00 00 ") +
+                   data + " ";
+        };
+        const std::string k = coded ? "2" : "0", back = coded ? "0" : "1";
+        const std::string want =
+            "[S0,0," + k + ",-1]" +
+            Hex(y + y + qd("04", "1B") + y + qd("FE", "FF") + y + qd("FF", "FF") +  //
+                x + qd("04", "00") + y + qd("FE", "0F") + y + qd("FF", "0F") +      //
+                x + qd("04", "C0") + y + qd("FE", "00") + y + qd("FF", "00") + x) +
+            "[E0,0][S1," + back + "," + k + ",-1]" +
+            Hex(y + y + qd("04", coded ? "E4" : "03") + x + qd("04", "00") + x + qd("04", coded ? "03" : "E4") + x) +
+            "[E0," + back + "]";
+        const JobResult r = RunJob(*d, Context({0, 34}, 1, coded), kThreeRows);
+        ASSERT_EQ(r.ok, 1);
+        EXPECT_EQ(ToHex(r.bytes), ToHex(want)) << coded;
+    }
 }
 
 // Every kind in one job per mirror setting, on both drivers and all twelve
