@@ -1,5 +1,6 @@
 #include "driver/MimakiUJF7151PlusIIDriver.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "devparms/MimakiDevParms.h"
