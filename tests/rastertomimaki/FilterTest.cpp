@@ -296,6 +296,17 @@ TEST(Filter, BadInputFailsInOneLine)
             EXPECT_EQ(r.out, "");
         }
     }
+    // A model the plug-in cannot make from the queue's settings.
+    Filter ujf(19);
+    WriteFile(ujf.dir / "ujf.ini", "[UJF]\nPrEnv_UID=19\nUJFPrinterTyp=9\n");
+    const RunResult noModel =
+        ujf.Print(f.dir / "ok.ras", "mimaki-settings=" + (ujf.dir / "ujf.ini") + " mimaki-printer=UJF");
+    EXPECT_EQ(noModel.status, 1);
+    EXPECT_EQ(noModel.out, "");
+    EXPECT_NE(noModel.err.find("\nERROR: UID 19: the plug-in makes no printer: UID 19: UJFPrinterTyp 9 is outside "
+                               "0..6, no driver\n"),
+              std::string::npos)
+        << noModel.err;
     const RunResult noPpd = testsupport::Run(FILTER_EXE, {"7", "user", "poster", "1", "", f.dir / "ok.ras"},
                                 RunOptions({}, {"PPD"}));
     EXPECT_EQ(noPpd.status, 1);
