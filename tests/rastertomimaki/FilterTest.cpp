@@ -148,47 +148,6 @@ TEST(PageReader, RefusesWhatItCannotPrint)
     }
 }
 
-// One model of each family: the filter's stream equals rasterjob's on the
-// same planes, with the cut option and a settings key from the options.
-TEST(Filter, StreamEqualsRasterJobPerFamily)
-{
-    struct Case {
-        int uid;
-        std::string options;
-        std::vector<std::string> rasterjob;
-        Page page;
-    } cases[] = {
-        {1, "CutMedia=EndOfJob", {"--cut", "1"}, {}},
-        {2, "DP2_Quality=3 CutMedia=Printer", {"--set", "DP2_Quality=3", "--cut", "2"}, {}},
-        {15, "", {"--cut", "1"}, {}},
-        {30, "DP30_m_nPass=Custom.6", {"--set", "DP30_m_nPass=6"}, {}},
-        {19, "DP19_nPass=4", {"--set", "DP19_nPass=4"}, {}},
-        {22, "ColorModel=KCMY", {}, {}},
-    };
-    for (Case& c : cases) {
-        SCOPED_TRACE("UID " + std::to_string(c.uid));
-        Filter f(c.uid);
-        c.page.value = Stripes;
-        if (c.options.find("KCMY") != std::string::npos)
-            c.page.space = CUPS_CSPACE_KCMY;
-        Page second = c.page;
-        second.height = 9;
-        rastertest::WriteRaster(f.dir / "job.ras", {c.page, second});
-        const RunResult r = f.Print(f.dir / "job.ras", c.options + " mimaki-report=" + (f.dir / "report.json"));
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.err.find("PAGE: 1 1\n"), std::string::npos);
-        EXPECT_NE(r.err.find("PAGE: 2 1\n"), std::string::npos);
-        const std::string report = ReadFile(f.dir / "report.json");
-        const int bits = report.find("\"bits\": 2") != std::string::npos ? 2 : 1;
-        TempDir one, two;
-        const std::string expected = RasterJobStream(one, c.uid, c.page, bits, c.rasterjob) +
-                                     RasterJobStream(two, c.uid, second, bits, c.rasterjob);
-        EXPECT_TRUE(r.out == expected) << "filter " << r.out.size() << " bytes, rasterjob " << expected.size();
-        const streamparse::ParseResult parsed = streamparse::ParseStream(r.out);
-        EXPECT_TRUE(parsed.ok()) << (parsed.errors.empty() ? "" : parsed.errors[0].message);
-    }
-}
-
 // Every settings option of a sample of PPDs, each set away from its
 // default, reaches its key: the report lists it and the stream equals
 // rasterjob's with the same keys set.
