@@ -64,9 +64,13 @@ std::vector<SettingOption> SettingOptions(const std::string& ppdText)
         SettingOption o;
         o.keyword = line.substr(15, line.find(':') - 15);
         std::istringstream v(line.substr(line.find('"') + 1, line.rfind('"') - line.find('"') - 1));
-        v >> o.kind >> o.def >> o.key;
-        for (std::size_t at; (at = o.key.find("%22")) != std::string::npos;)
-            o.key.replace(at, 3, "\"");
+        std::string escaped;
+        v >> o.kind >> o.def >> escaped;
+        for (std::size_t i = 0; i < escaped.size(); ++i) {
+            const bool quote = escaped.compare(i, 3, "%22") == 0;
+            o.key += quote ? '"' : escaped[i];
+            i += quote ? 2 : 0;
+        }
         out.push_back(o);
     }
     return out;
@@ -165,9 +169,9 @@ TEST(Filter, EverySettingsOptionReachesItsKey)
             std::string value = o.def == "1" ? "0" : o.kind == "int" ? std::to_string(std::stoi(o.def) + 1) : "2.5";
             options += " " + o.keyword + "=" + value;
             sets.insert(sets.end(), {"--set", o.key + "=" + value});
-            std::string quoted = o.key;
-            for (std::size_t at = 0; (at = quoted.find('"', at)) != std::string::npos; at += 2)
-                quoted.insert(at, "\\");
+            std::string quoted;
+            for (const char ch : o.key)
+                quoted += ch == '"' ? std::string("\\\"") : std::string(1, ch);
             expectSettings += std::string(expectSettings.empty() ? "" : ", ") + "[\"" + quoted + "\", \"" + value + "\"]";
         }
         Page page;
