@@ -63,6 +63,7 @@ struct CPrintJobOpenContext {
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
+    int alternativeRowBytes = 0;    // a narrower row width in bytes (sandwich jobs); 0: none
 };
 
 class HOST_API IPrinterDriver {
@@ -250,6 +251,7 @@ public:
     int GetCutOption() const { return m_nCutOption; }
     const std::wstring& GetJobName() const { return m_strJobName; }
     const std::wstring& GetJobEndAction() const { return m_strJobEndAction; }
+    int GetAlternativeRowBytes() const { return m_nAlternativeRowBytes; }
     int GetChannelColour(int nIndex) const;
     int GetChannelByteCount(int nIndex) const;
     void SetScanRow(int nRow) { m_nScanRow = nRow; }
@@ -321,6 +323,7 @@ protected:
     std::vector<int> m_slotChannels;
     std::vector<BYTE> m_mirrorRow;
     std::wstring m_strDetailedError;
+    int m_nAlternativeRowBytes = 0;
 
 private:
     int LoadColoursAndSlots(const CPrintJobOpenContext& context);

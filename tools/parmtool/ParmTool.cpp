@@ -303,6 +303,19 @@ int Keys(const Options& o, std::ostream& out)
                 << (derived ? " (derived)" : "") << "\n";
         }
     }
+    // Keys read once per list entry, n = 1 up to the list's length.
+    if (const mimaki::parms::KeyList* list = m.table->GetProfile().list) {
+        const std::string prefix = WideToUtf8(m.table->Prefix()) + "_";
+        for (const mimaki::parms::ListKey& key : list->keys) {
+            const std::string name = prefix + WideToUtf8(key.name) + "<n>";
+            if (o.json)
+                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
+                    << "\"superseded\": false, \"derived\": false, \"perEntryOf\": "
+                    << JsonString(prefix + WideToUtf8(list->count)) << "}";
+            else
+                out << "  " << name << "  int  default 0 (n = 1 .. " << prefix << WideToUtf8(list->count) << ")\n";
+        }
+    }
     if (o.json)
         out << "]}\n";
     return 0;
@@ -439,6 +452,10 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
             if (!shared)
                 record.emplace_back(name, value);
         }
+        // The list entries (the layers of the layered roll models) as stored.
+        const std::wstring prefix = std::wstring(m.table->Prefix()) + L'_';
+        for (const auto& [key, value] : m.table->ListEntries(*m.parms))
+            record.emplace_back(WideToUtf8(key.substr(prefix.size())), JsonValue(Kind::Int, value));
     }
     const std::vector<Answer> answers = Answers(*m.parms);
     if (o.json) {
