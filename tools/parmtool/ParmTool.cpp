@@ -526,7 +526,11 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
         start = p->GetLayerStartString(driver.get(), 0, 0, 0, 0);
-        end = p->GetLayerEndString(driver.get(), 0, 1) + parms->GetEndString(driver.get());
+        // A class with an end of its own (the CJV300 PLUS) closes its last
+        // layer in it.
+        end = table->GetProfile().end == mimaki::parms::EndString::Own ? std::string()
+                                                                       : p->GetLayerEndString(driver.get(), 0, 1);
+        end += parms->GetEndString(driver.get());
     } else {
         if (!parms->OutputStartString(driver.get()))
             throw Failure{"the start string could not be made"};
