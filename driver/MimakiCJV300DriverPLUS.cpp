@@ -1,21 +1,8 @@
 #include "driver/MimakiCJV300DriverPLUS.h"
 
-#include "devparms/MimakiDevParmsCJV330.h"
-
 CMimakiPrnDrvCJV300PLUS::CMimakiPrnDrvCJV300PLUS(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms)
-    : CMimakiPrnDrvCJVLayers(pPrintEnv, pDevParms, mimaki::cjv::kCJV300Plus),
-      m_pParms(dynamic_cast<DEVPARMCJV300_PLUS_CLASS*>(pDevParms))
+    : CMimakiPrnDrvCJVOf(pPrintEnv, pDevParms, mimaki::cjv::kCJV300Plus)
 {
-}
-
-const std::vector<CMimakiCJVLayer>* CMimakiPrnDrvCJV300PLUS::LayerList()
-{
-    return m_pParms ? &m_pParms->m_Layers : nullptr;
-}
-
-int CMimakiPrnDrvCJV300PLUS::ParmsBitsPerPixel()
-{
-    return m_pParms->GetBitsPerPixel();
 }
 
 // The job starts as its first layer does.

@@ -5,18 +5,11 @@
 
 #include "driver/MimakiCJVLayerDriver.h"
 
-class DEVPARMCJV300_PLUS_CLASS;
-
-class CMimakiPrnDrvCJV300PLUS : public CMimakiPrnDrvCJVLayers {
+class CMimakiPrnDrvCJV300PLUS : public CMimakiPrnDrvCJVOf<DEVPARMCJV300_PLUS_CLASS> {
 public:
     CMimakiPrnDrvCJV300PLUS(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms);
 
 protected:
-    const std::vector<CMimakiCJVLayer>* LayerList() override;
-    int ParmsBitsPerPixel() override;
     std::string LayerStartString(int nLayer, const CMimakiCJVLayer& layer) override;
     std::string JobEndString(int nLastLayer) override;
-
-private:
-    DEVPARMCJV300_PLUS_CLASS* m_pParms;
 };

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "devparms/MimakiDevParms.h"
-#include "devparms/MimakiDevParmsCJV330.h"
 #include "host/Log.h"
 #include "host/PackBits.h"
 #include "host/PreProcess.h"
@@ -282,6 +281,9 @@ void CMimakiPrnDrvCJVLayers::Report()
         log->ReportStatusPF("***%s#%d: the raster has %d bits per pixel where the dot size of the settings asks for "
                             "%d; the rows go out (and are mirrored) as the raster has them\n",
                             4, __FILE__, __LINE__, kOutputInit, __LINE__, m_nBitsPerPixel, wanted);
+    if (m_bSandwich && m_nSendBytes == m_nBytesPerRow)
+        log->ReportStatusPF("***%s#%d: sandwich layers print the whole row: the host gives no narrower row width\n", 4,
+                            __FILE__, __LINE__, kOutputInit, __LINE__);
     if (m_records.empty())
         log->ReportStatusPF("***%s#%d: \"SlotsSetting\" names no ink slot: nothing is printed\n", 4, __FILE__,
                             __LINE__, kOutputInit, __LINE__);

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "devparms/MimakiDevParmsCJV330.h"
 #include "driver/MimakiBaseDriver.h"
 
 class CSpoolStore;
-struct CMimakiCJVLayer;
 
 namespace mimaki::cjv {
 
@@ -147,4 +147,19 @@ private:
     bool m_bReady = false;
     std::uint64_t m_nRows = 0;      // bands of the first layer
     std::uint64_t m_nBlankRows = 0; // blank rows held back
+};
+
+// The family's plan over the parameters of one model class: its layer list
+// and bits per pixel.
+template <class Parms>
+class CMimakiPrnDrvCJVOf : public CMimakiPrnDrvCJVLayers {
+protected:
+    CMimakiPrnDrvCJVOf(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms, const mimaki::cjv::Model& model)
+        : CMimakiPrnDrvCJVLayers(pPrintEnv, pDevParms, model), m_pParms(dynamic_cast<Parms*>(pDevParms))
+    {
+    }
+    const std::vector<CMimakiCJVLayer>* LayerList() override { return m_pParms ? &m_pParms->m_Layers : nullptr; }
+    int ParmsBitsPerPixel() override { return m_pParms->GetBitsPerPixel(); }
+
+    Parms* m_pParms;
 };

@@ -1,21 +1,8 @@
 #include "driver/MimakiCJV_JV330Driver.h"
 
-#include "devparms/MimakiDevParmsCJV330.h"
-
 CMimakiPrnDrvCJV330::CMimakiPrnDrvCJV330(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms)
-    : CMimakiPrnDrvCJVLayers(pPrintEnv, pDevParms, mimaki::cjv::kCJV330),
-      m_pParms(dynamic_cast<DEVPARMJV330_CLASS*>(pDevParms))
+    : CMimakiPrnDrvCJVOf(pPrintEnv, pDevParms, mimaki::cjv::kCJV330)
 {
-}
-
-const std::vector<CMimakiCJVLayer>* CMimakiPrnDrvCJV330::LayerList()
-{
-    return m_pParms ? &m_pParms->m_Layers : nullptr;
-}
-
-int CMimakiPrnDrvCJV330::ParmsBitsPerPixel()
-{
-    return m_pParms->GetBitsPerPixel();
 }
 
 std::string CMimakiPrnDrvCJV330::LayerStartString(int nLayer, const CMimakiCJVLayer& layer)

