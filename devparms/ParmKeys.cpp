@@ -206,13 +206,18 @@ void KeyTable::LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const
             key.field(obj, e) = env.GetInt(ListKeyName(key, e).c_str(), 0);
 }
 
+int KeyTable::ListLength(CUnivDevParmsBase& obj) const
+{
+    return std::max(0, std::min(Int(obj, m_profile.list->count), m_profile.list->maxEntries));
+}
+
 std::vector<std::pair<std::wstring, std::wstring>> KeyTable::ListEntries(CUnivDevParmsBase& obj) const
 {
     std::vector<std::pair<std::wstring, std::wstring>> entries;
     if (!m_profile.list)
         return entries;
     const KeyList& list = *m_profile.list;
-    const int count = std::max(0, std::min(Int(obj, list.count), list.maxEntries));
+    const int count = ListLength(obj);
     // A length set after Load gets entries that read as missing keys.
     list.resize(obj, static_cast<std::size_t>(count));
     for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e)
@@ -245,6 +250,11 @@ void KeyTable::Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const
     }
     for (const auto& [name, value] : ListEntries(obj))
         env.PutString(name.c_str(), value);
+    // A list shorter than the one stored before leaves no entries behind.
+    if (const KeyList* list = m_profile.list)
+        for (std::size_t e = static_cast<std::size_t>(ListLength(obj)); e < static_cast<std::size_t>(list->maxEntries); ++e)
+            for (const ListKey& key : list->keys)
+                env.DeleteEntry(ListKeyName(key, e).c_str());
 }
 
 std::wstring KeyTable::FieldText(CUnivDevParmsBase& obj, std::size_t index) const

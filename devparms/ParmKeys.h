@@ -215,6 +215,7 @@ public:
 private:
     int KeysAnswer(CUnivDevParmsBase& obj, const wchar_t* a, const wchar_t* b) const;
     void LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const;
+    int ListLength(CUnivDevParmsBase& obj) const; // entries the list holds
     std::wstring ListKeyName(const ListKey& key, std::size_t entry) const;
     [[noreturn]] void Malformed(const std::wstring& what) const;
 

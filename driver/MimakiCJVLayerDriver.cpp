@@ -218,7 +218,7 @@ int CMimakiPrnDrvCJVLayers::Prepare()
     m_bSandwich = m_model.sandwich &&
                   std::any_of(m_layers.begin(), m_layers.end(), [](const CMimakiCJVLayer& l) { return l.bUseSandwich; });
     const int rowBytes = m_nBytesPerRow;
-    const int narrow = GetAlternativeRowBytes();
+    const int narrow = GetAltBytesPerRow();
     m_nSendBytes = m_bSandwich && narrow > 0 && narrow < rowBytes ? narrow : rowBytes;
     m_nShift = static_cast<std::size_t>(rowBytes - m_nSendBytes);
     m_nBlankBytes = m_bSandwich ? m_nSendBytes : rowBytes;

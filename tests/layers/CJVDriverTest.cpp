@@ -59,7 +59,7 @@ CPrintJobOpenContext CjvContext(const std::vector<int>& channels, int width, int
     c.pixelWidth = width;
     c.bitsPerPixel = bits;
     c.compressMode = compress;
-    c.alternativeRowBytes = narrow;
+    c.altBytesPerRow = narrow;
     return c;
 }
 
@@ -303,6 +303,9 @@ TEST(CJVLayerList, LoadedSavedInEntryOrderAndCutAtItsLimit)
     env.PutInt(L"DPCVJ_300_PLUS_nNumberOfLayers", -3);
     plus.Load(&env);
     EXPECT_TRUE(plus.m_Layers.empty());
+    // A shorter list leaves none of the longer one behind.
+    plus.Save(&saved);
+    EXPECT_FALSE(saved.HasKey(L"DPCVJ_300_PLUS_layer3_2"));
 }
 
 namespace {
