@@ -94,8 +94,10 @@ TEST(CJVStreams, TwoRowCJV300PlusJobWithTwoSubLayersByHand)
     auto d = Bare<CMimakiPrnDrvCJV300PLUS, DEVPARMCJV300_PLUS_CLASS>(env);
     // 8 pixels at 2 bits. Rows go without their trailing zeros; a channel
     // row without ink sends nothing.
+    GlobalTempFileMgr().ResetStats();
     const JobResult r = RunCjv(*d, {0, 34}, 8, 2, 0, {{{0xC0, 0x01}, {0xFF, 0x00}}, {{0x12, 0x00}, {0x00, 0x00}}});
     ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(GlobalTempFileMgr().PeakMemory(), 0u) << "one layer without sandwich keeps no rows";
     const std::string qd = " 51 59 05 00 00 00 00 00 51 52 01 00 51 44 0A ";
     EXPECT_EQ(ToHex(r.bytes), ToHex(Hex("51 40 00" + qd + "04 00 02 02 00 01 00 02 00 00 C0 01" + qd +
                                         "0A 00 02 01 00 01 00 01 00 01 FF 51 52 01 01" + qd +
@@ -374,22 +376,20 @@ TEST(CJVFailures, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
 
 TEST(CJVFailures, AnUnwritableTempFolderFailsTheJobWithOneLine)
 {
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    const std::string folder = mgr.GetTempFolder();
-    for (int uid : {43, 52}) {
-        CPrintEnv env = ThreeLayerEnv(uid);
-        auto d = CreateDriver(env);
+    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
+        CTempFileMgr& mgr = GlobalTempFileMgr();
+        const std::string folder = mgr.GetTempFolder();
         mgr.SetTempFolder("/dev/null/spool");
-        mgr.SetMemoryLimit(0);
         LogCapture log;
-        const JobResult r = SmallThreeLayerJob(*d);
+        const JobResult r = SmallThreeLayerJob(d);
         mgr.SetTempFolder(folder);
-        mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-        EXPECT_EQ(r.ok, 0);
-        EXPECT_EQ(d->GetErrorString(), L"cannot create a spool file in the temporary folder /dev/null/spool: Not a directory");
-        EXPECT_EQ(log.Contains("Creating slotfiles failed- Probably diskfull error"), uid == 52);
-        ExpectNothingLeft(std::to_string(uid));
-    }
+        const bool spilled = mgr.GetMemoryLimit() == 0;
+        EXPECT_EQ(r.ok, spilled ? 0 : 1) << uid;
+        EXPECT_EQ(d.GetErrorString(), spilled ? L"cannot create a spool file in the temporary folder "
+                                                L"/dev/null/spool: Not a directory"
+                                              : L"");
+        EXPECT_EQ(log.Contains("Creating slotfiles failed- Probably diskfull error"), spilled && uid == 52);
+    });
 }
 
 namespace {
@@ -472,29 +472,24 @@ protected:
 
 } // namespace
 
-TEST(CJVMemory, NoAllocationPerRowAndNoStreamsForOneLayer)
+TEST(CJVMemory, NoAllocationPerRow)
 {
-    for (int uid : {43, 52})
-        for (bool oneLayer : {true, false}) {
-            CPrintEnv env = oneLayer ? CjvEnv(uid, {}, L"0`34", L"4,10") : ThreeLayerEnv(uid);
-            LogCapture quiet;
-            auto d = CreateDriver(env);
-            NullSink sink;
-            d->SetOutputSink(&sink);
-            CPrintJobOpenContext c = CjvContext({0, 34}, 333, 2, 1);
-            ASSERT_EQ(HostJobBegin(*d, c), 1);
-            EXPECT_EQ(dynamic_cast<CMimakiPrnDrvCJVLayers&>(*d).StreamCount(), oneLayer ? 0 : 3) << uid;
-            const Rows rows = layertest::RandomRows(2, 60, 333, 2, 3);
-            for (std::size_t r = 0; r < rows.size(); ++r) {
-                g_allocations = 0;
-                g_counting = r >= 10; // the spool stores take their first block with the first rows
-                for (int ch = 0; ch < 2; ++ch)
-                    std::memcpy(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), rows[r][static_cast<std::size_t>(ch)].data(), 84);
-                ASSERT_EQ(d->OutputOneRow(), 1);
-                g_counting = false;
-                EXPECT_EQ(g_allocations, 0) << uid << " row " << r;
-            }
-            EXPECT_EQ(HostJobEnd(*d, true), 1);
-            d->SetOutputSink(nullptr);
+    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
+        NullSink sink;
+        d.SetOutputSink(&sink);
+        CPrintJobOpenContext c = CjvContext({0, 34}, 333, 2, 1);
+        ASSERT_EQ(HostJobBegin(d, c), 1);
+        const Rows rows = layertest::RandomRows(2, 60, 333, 2, 3);
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            g_allocations = 0;
+            g_counting = r >= 10; // the spool stores take their first block with the first rows
+            for (int ch = 0; ch < 2; ++ch)
+                std::memcpy(d.GetRasterPixelBufferByIndex(ch)->pWriteRow(), rows[r][static_cast<std::size_t>(ch)].data(), 84);
+            ASSERT_EQ(d.OutputOneRow(), 1);
+            g_counting = false;
+            EXPECT_EQ(g_allocations, 0) << uid << " row " << r;
         }
+        EXPECT_EQ(HostJobEnd(d, true), 1);
+        d.SetOutputSink(nullptr);
+    });
 }
