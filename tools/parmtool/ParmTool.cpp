@@ -316,6 +316,18 @@ int Keys(const Options& o, std::ostream& out)
                 out << "  " << name << "  int  default 0 (layer n of " << WideToUtf8(list->Prefix())
                     << "_nNumberOfLayers)\n";
         }
+    // Keys read once per list entry (layer), n = 1 up to the list's length.
+    if (const mimaki::parms::KeyList* list = m.table->GetProfile().list) {
+        const std::string prefix = WideToUtf8(m.table->Prefix()) + "_";
+        for (const mimaki::parms::ListKey& key : list->keys) {
+            const std::string name = prefix + WideToUtf8(key.name) + "<n>";
+            if (o.json)
+                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
+                    << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
+            else
+                out << "  " << name << "  int  default 0 (n = 1 .. " << prefix << WideToUtf8(list->count) << ")\n";
+        }
+    }
     if (o.json)
         out << "]}\n";
     return 0;
@@ -452,6 +464,10 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
             if (!shared)
                 record.emplace_back(name, value);
         }
+        // The list entries (the layers of the layered roll models) as stored.
+        const std::wstring prefix = std::wstring(m.table->Prefix()) + L'_';
+        for (const auto& [key, value] : m.table->ListEntries(*m.parms))
+            record.emplace_back(WideToUtf8(key.substr(prefix.size())), JsonValue(Kind::Int, value));
     }
     if (const auto* list = mimaki::layerlist::Of(m.parms.get()))
         for (const auto& [name, value] : list->Entries())
@@ -525,7 +541,11 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
         start = p->GetLayerStartString(driver.get(), 0, 0, 0, 0);
-        end = p->GetLayerEndString(driver.get(), 0, 1) + parms->GetEndString(driver.get());
+        // A class with an end of its own (the CJV300 PLUS) closes its last
+        // layer in it.
+        end = table->GetProfile().end == mimaki::parms::EndString::Own ? std::string()
+                                                                       : p->GetLayerEndString(driver.get(), 0, 1);
+        end += parms->GetEndString(driver.get());
     } else {
         if (!parms->OutputStartString(driver.get()))
             throw Failure{"the start string could not be made"};

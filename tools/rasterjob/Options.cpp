@@ -52,7 +52,8 @@ Output:
                          with K, M or G; default $MIMAKI_SPOOL_LIMIT, else 64M); the
                          rest goes to temporary files in $TMPDIR
   --alt-row-bytes N      the host's alternative row byte count (the half row of the
-                         UJF7151 plus II's sandwich double-width mode); default none
+                         UJF7151 plus II's sandwich double-width mode, the row width of
+                         the CJV300 PLUS's sandwich layers); default none
   --stats                print time, raster MB/s, peak memory and spilled bytes on
                          standard error
   --quiet                no progress bar or notes
