@@ -169,20 +169,19 @@ int RunRetrieve(const std::vector<std::string>& argv, std::ostream& out, std::os
             return 0;
         }
         CVoLogReporter::SetLoggingLevel(a.logLevel);
+        // The retrieval's own error lines restate its messages; the others
+        // (a port name that is no printer port, data that do not analyse)
+        // say why.
         CVoLogReporter::SetCapture([&notes, &a](int level, const std::string& text) {
-            if (level <= 4 || a.logLevel > 4)
-                notes.push_back(text);
-        });
-        auto flushNotes = [&]() {
-            for (std::string line : notes) {
+            if (a.logLevel > 4 || (level <= 4 && text.find("CRetrieveQIDlg::") == std::string::npos)) {
+                std::string line = text;
                 if (line.rfind("***", 0) == 0 && line.find(": ") != std::string::npos)
                     line = line.substr(line.find(": ") + 2);
                 while (!line.empty() && line.back() == '\n')
                     line.pop_back();
-                err << "parmtool: note: " << line << "\n";
+                notes.push_back(line);
             }
-            notes.clear();
-        };
+        });
 
         CPrintEnv env;
         std::string error;
@@ -230,7 +229,9 @@ int RunRetrieve(const std::vector<std::string>& argv, std::ostream& out, std::os
             if (!env.SaveToIni(a.settings, error))
                 throw std::runtime_error(error);
         }
-        flushNotes();
+        if (ok)
+            for (const std::string& note : notes)
+                err << "parmtool: note: " << note << "\n";
         const int signal = interrupt::Signal();
         const int status = ok ? 0 : signal ? 128 + signal : 1;
 
@@ -298,9 +299,18 @@ int RunRetrieve(const std::vector<std::string>& argv, std::ostream& out, std::os
                 out << " (" << k << " deleted)";
             out << "\n";
         }
+        if (!ok && !r.messages.empty()) {
+            // One line: the last message, the earlier ones and the notes as
+            // its reasons.
+            std::string reasons;
+            for (std::size_t i = 0; i + 1 < r.messages.size(); ++i)
+                reasons += (reasons.empty() ? "" : "; ") + OneLine(r.messages[i].second);
+            for (const std::string& note : notes)
+                reasons += (reasons.empty() ? "" : "; ") + note;
+            err << "parmtool: " << OneLine(r.messages.back().second) << (reasons.empty() ? "" : " (" + reasons + ")")
+                << "\n";
+        }
         if (!ok) {
-            for (const auto& [id, text] : r.messages)
-                err << "parmtool: " << OneLine(text) << "\n";
             if (signal)
                 err << "parmtool: retrieval aborted by " << interrupt::Name(signal) << "; nothing stored\n";
             else if (r.aborted)
