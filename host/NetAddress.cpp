@@ -99,7 +99,8 @@ bool SplitHostPort(const std::string& text, int defaultPort, std::string& host, 
     }
     if (!hasPort) {
         if (defaultPort <= 0) {
-            error = "no port in \"" + text + "\"";
+            error = "no port in \"" + text + "\"" +
+                    (IsV6(host) ? " (an IPv6 address with a port is written [ADDRESS]:PORT)" : "");
             return false;
         }
         port = defaultPort;

@@ -90,7 +90,6 @@ public:
     int Open(const char* mode, std::wstring& error) override;
     int Read(BYTE* buffer, std::uint32_t size, std::uint32_t& count) override;
     int QueryPrinterData(std::string& text, bool bRaw) override;
-    int Write(const BYTE* data, std::size_t length) override;
     void Close(int& result) override
     {
         result = m_fd >= 0;
@@ -380,13 +379,6 @@ int CPrinterPort::QueryPrinterData(std::string& text, bool bRaw)
         }
     }
     return 1;
-}
-
-int CPrinterPort::Write(const BYTE* data, std::size_t length)
-{
-    if (!Require("data", "sending data"))
-        return 0;
-    return SendAll(data, length) ? 1 : 0;
 }
 
 // Reads the status block through the port on the first question.

@@ -70,8 +70,7 @@ public:
     virtual void SetNotifyListener(IPortListener* listener) = 0;
     // Non-zero when the port can be read from (status queries).
     virtual int SupportsReadMode() = 0;
-    // mode "read" (status queries) or "data" (print-condition queries and
-    // job data). Non-zero when open; otherwise error says why (and was
+    // mode "read" (status queries) or "data" (print-condition queries). Non-zero when open; otherwise error says why (and was
     // posted as a port message, unless the query was aborted).
     virtual int Open(const char* mode, std::wstring& error) = 0;
     virtual void SetPortAbortProc(CAbortProc* abort) = 0;
@@ -82,8 +81,6 @@ public:
     // upper-case hex (bRaw false) or as the bytes themselves. Non-zero when
     // the printer answered (the text may be empty).
     virtual int QueryPrinterData(std::string& text, bool bRaw) = 0;
-    // Data mode: sends bytes to the printer.
-    virtual int Write(const BYTE* data, std::size_t length) = 0;
     virtual void Close(int& result) = 0;
 };
 

@@ -62,6 +62,19 @@ void PutLe16(BYTE* p, unsigned value)
     p[1] = static_cast<BYTE>(value >> 8);
 }
 
+// Out of memory and the like end the attempt as a failure: nothing leaves
+// the retrieval as an exception.
+template <typename F>
+bool NoThrow(RetrieveResult& result, F&& f)
+{
+    try {
+        return f();
+    } catch (...) {
+        result.success = false;
+        return false;
+    }
+}
+
 } // namespace
 
 const wchar_t* RetrieveMessageText(int id)
@@ -247,7 +260,12 @@ bool CRetrieveQI::RunWorker(Query& query, IRetrieveListener& listener, const std
     std::thread worker;
     try {
         worker = std::thread([&]() {
-            work();
+            try {
+                work();
+            } catch (const std::exception& e) {
+                // Nothing leaves the worker: the query ends with the reason.
+                query.mailbox.OnPortMessage(L"the query failed: " + Utf8ToWide(e.what()));
+            }
             std::lock_guard<std::mutex> lock(doneMutex);
             done = true;
             doneSignal.notify_all();
@@ -262,12 +280,21 @@ bool CRetrieveQI::RunWorker(Query& query, IRetrieveListener& listener, const std
             if (doneSignal.wait_for(lock, std::chrono::milliseconds(100), [&] { return done; }))
                 break;
         }
-        deliver();
-        listener.OnPoll();
+        try {
+            deliver();
+            listener.OnPoll();
+        } catch (...) {
+            // The worker must still be joined: the query is aborted instead.
+            query.abort.SetAbort();
+        }
     }
     if (worker.joinable())
         worker.join();
-    deliver();
+    try {
+        deliver();
+    } catch (...) {
+        query.abort.SetAbort();
+    }
     return !query.abort.IsAborted();
 }
 
@@ -349,74 +376,78 @@ bool CRetrieveQI::LaunchQueryThread(CPrintEnv& env, const std::shared_ptr<IPort>
 
 bool CRetrieveQI::Retrieve(CPrintEnv& env, IRetrieveListener& listener, const RetrieveOptions& options)
 {
-    const std::shared_ptr<IPort> port = FindPort(env, options, listener);
-    if (!port)
-        return false;
-    m_result.success = LaunchQueryThread(env, port, listener, options);
-    if (m_result.success) {
-        if (m_mode == kRetrievePrintModes) {
-            env.DeleteEntry(PrEnv_InkSet);
-            env.PutInt(L"NewQIDataHasBeenRetrieved", 1);
+    return NoThrow(m_result, [&] {
+        const std::shared_ptr<IPort> port = FindPort(env, options, listener);
+        if (!port)
+            return false;
+        m_result.success = LaunchQueryThread(env, port, listener, options);
+        if (m_result.success) {
+            if (m_mode == kRetrievePrintModes) {
+                env.DeleteEntry(PrEnv_InkSet);
+                env.PutInt(L"NewQIDataHasBeenRetrieved", 1);
+            }
+            const int id = m_mode == kRetrievePrintModes ? kMsgPrintModesRetrieved : kMsgDotVolumesRetrieved;
+            Show(listener, id, RetrieveMessageText(id));
+        } else if (!m_result.aborted || !m_portMessage.empty()) {
+            // An abort is reported only when the port had something to say.
+            FailureReport(listener);
         }
-        const int id = m_mode == kRetrievePrintModes ? kMsgPrintModesRetrieved : kMsgDotVolumesRetrieved;
-        Show(listener, id, RetrieveMessageText(id));
-    } else if (!m_result.aborted || !m_portMessage.empty()) {
-        // An abort is reported only when the port had something to say.
-        FailureReport(listener);
-    }
-    return m_result.success;
+        return m_result.success;
+    });
 }
 
 bool CRetrieveQI::ReadStatusDirect(CPrintEnv& env, IRetrieveListener& listener, const RetrieveOptions& options)
 {
-    const std::shared_ptr<IPort> port = FindPort(env, options, listener);
-    if (!port)
-        return false;
-    std::vector<BYTE> block;
-    const std::wstring dataType = env.GetString(PrEnv_PrintDataType);
-    bool finished;
-    {
-        Query query(*this, port);
-        finished = RunWorker(query, listener, [&] {
-            IStatusSensor* sensor = IStatusSensor::CreateInstance(3, port, dataType);
-            if (!sensor)
-                return;
-            const int size = sensor->GetStatusSize();
-            block.assign(static_cast<std::size_t>(size), 0);
-            if (size > 0 && !sensor->GetStatus(block.data()))
-                block.clear();
-            sensor->Release();
-        });
-    }
-    if (!finished) {
-        if (!m_portMessage.empty())
-            FailureReport(listener);
-        return false;
-    }
-    if (!block.empty()) {
-        m_result.versionRead =
-            ReadCommandManualVersion(block.data(), block.size(), m_result.commandManualVersion, m_result.versionFlag);
-        // The block's four groups at 290, 350, 410 and 470 become the first
-        // four of the table; a block cut short reads zeros past its end.
-        block.resize(std::max<std::size_t>(block.size(), portproto::kDotVolumeOffset + portproto::kDotVolumeBytes), 0);
-        ConvertDotVolumes(block.data(), 4, m_result.dotVolumes);
-    } else {
-        const std::vector<std::wstring> volumes = Split(env.GetString(PrEnv_InkVolume), L',');
-        if (volumes.empty()) {
-            FailureReport(listener);
+    return NoThrow(m_result, [&] {
+        const std::shared_ptr<IPort> port = FindPort(env, options, listener);
+        if (!port)
+            return false;
+        std::vector<BYTE> block;
+        const std::wstring dataType = env.GetString(PrEnv_PrintDataType);
+        bool finished;
+        {
+            Query query(*this, port);
+            finished = RunWorker(query, listener, [&] {
+                IStatusSensor* sensor = IStatusSensor::CreateInstance(3, port, dataType);
+                if (!sensor)
+                    return;
+                const int size = sensor->GetStatusSize();
+                block.assign(static_cast<std::size_t>(size), 0);
+                if (size > 0 && !sensor->GetStatus(block.data()))
+                    block.clear();
+                sensor->Release();
+            });
+        }
+        if (!finished) {
+            if (!m_portMessage.empty())
+                FailureReport(listener);
             return false;
         }
-        m_result.fromInkVolume = true;
-        m_result.dotVolumes.fill(0xFF);
-        for (std::size_t i = 0; i < volumes.size() && i < m_result.dotVolumes.size() / 2; ++i) {
-            const double tenths = DoubleFromString(volumes[i]) * 10;
-            PutLe16(m_result.dotVolumes.data() + 2 * i,
-                    tenths >= 0 && tenths < 65535 ? static_cast<unsigned>(tenths + 0.5) : 0xFFFF);
+        if (!block.empty()) {
+            m_result.versionRead =
+                ReadCommandManualVersion(block.data(), block.size(), m_result.commandManualVersion, m_result.versionFlag);
+            // The block's four groups at 290, 350, 410 and 470 become the first
+            // four of the table; a block cut short reads zeros past its end.
+            block.resize(std::max<std::size_t>(block.size(), portproto::kDotVolumeOffset + portproto::kDotVolumeBytes), 0);
+            ConvertDotVolumes(block.data(), 4, m_result.dotVolumes);
+        } else {
+            const std::vector<std::wstring> volumes = Split(env.GetString(PrEnv_InkVolume), L',');
+            if (volumes.empty()) {
+                FailureReport(listener);
+                return false;
+            }
+            m_result.fromInkVolume = true;
+            m_result.dotVolumes.fill(0xFF);
+            for (std::size_t i = 0; i < volumes.size() && i < m_result.dotVolumes.size() / 2; ++i) {
+                const double tenths = DoubleFromString(volumes[i]) * 10;
+                PutLe16(m_result.dotVolumes.data() + 2 * i,
+                        tenths >= 0 && tenths < 65535 ? static_cast<unsigned>(tenths + 0.5) : 0xFFFF);
+            }
         }
-    }
-    m_result.success = true;
-    Show(listener, kMsgDotVolumesRetrieved, RetrieveMessageText(kMsgDotVolumesRetrieved));
-    return true;
+        m_result.success = true;
+        Show(listener, kMsgDotVolumesRetrieved, RetrieveMessageText(kMsgDotVolumesRetrieved));
+        return true;
+    });
 }
 
 bool WritePrintConditionDiagnostic(const CPrintEnv& env, const std::string& text,

@@ -26,3 +26,12 @@ bench_best() {
     fi
   done
 }
+
+# The job of bench-rasterjob.sh and bench-printersim.sh, without its
+# destination: 1 m long, 64 inches wide, 1440 dpi, 2 bits, four channels,
+# PackBits, its rows repeated from a precomputed halftoned tile.
+dpi=1440
+width=$((64 * dpi))                                   # 92160 pixels
+rows=$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')  # 1 m
+cmyk_job=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
+          --channels 0,1,2,3 --compress --quiet --stats)
