@@ -150,9 +150,12 @@ std::size_t CountEntries(const char* folder)
 TEST(RetrieveTables, MessagesAndPagesAreTheQuotedOnes)
 {
     for (const auto& row : DataRows("retrieve_messages.txt")) {
-        std::string text = row[1];
-        for (std::size_t at; (at = text.find("\\n")) != std::string::npos;)
-            text.replace(at, 2, "\n");
+        std::string text;
+        for (std::size_t i = 0; i < row[1].size(); ++i) {
+            const bool lineBreak = row[1].compare(i, 2, "\\n") == 0;
+            text += lineBreak ? '\n' : row[1][i];
+            i += lineBreak;
+        }
         ASSERT_NE(RetrieveMessageText(std::stoi(row[0])), nullptr) << row[0];
         EXPECT_EQ(WideToUtf8(RetrieveMessageText(std::stoi(row[0]))), text);
     }

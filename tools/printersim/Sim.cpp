@@ -652,8 +652,10 @@ void Printer::Print(Conn& c, std::string first)
         ::close(c.fd);
         c.fd = -1;
     }
-    if (!tmpPath.empty() && job.fd >= 0 && std::rename(tmpPath.c_str(), job.path.c_str()) != 0) {
-        job.note = std::string("cannot keep the job: ") + std::strerror(errno);
+    // A stream that could not be kept whole is not kept at all.
+    if (!tmpPath.empty() && job.fd >= 0 && (!error.empty() || std::rename(tmpPath.c_str(), job.path.c_str()) != 0)) {
+        if (error.empty())
+            job.note = std::string("cannot keep the job: ") + std::strerror(errno);
         ::unlink(tmpPath.c_str());
         job.path.clear();
     }
