@@ -171,7 +171,7 @@ TEST(PrinterSim, MisbehaviourFailsTheJobWithinItsTimeout)
         {"close-after:1000", Job(1), 1, "the printer reset the connection before it took the whole job",
          "1000 bytes, 1 layer"},
         {"reset:0", Job(2), 1, "the printer reset the connection", "0 bytes, 1 layer, 0 planes, 1 error"},
-        {"stop-reading:5000", Job(3, 3000, 4000), 1, "took no data for 1 s", "printersim stopped reading after 5000 bytes"},
+        {"stop-reading:5000", Job(3, 6000, 4000), 1, "took no data for 1 s", "printersim stopped reading after 5000 bytes"},
         {"slow-read:2000000", Job(4), 0, "", "0 errors"},
     };
     for (const Case& c : cases) {
