@@ -1,4 +1,5 @@
 #include "tools/parmtool/ParmTool.h"
+#include "tools/parmtool/Retrieve.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -35,6 +36,7 @@ constexpr const char* kUsage =
     "       parmtool show [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json]\n"
     "       parmtool start [--uid N] [--settings ...] [--set ...] [--dpi H[xV]] [--cut C] [--command-set S]\n"
     "                      [--job-name T] [--json]\n"
+    "       parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes [--port NAME] [--json]\n"
     "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
     "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
     "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
@@ -603,6 +605,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CVoLogReporter::SetLogFile("/dev/null");
     CVoLogReporter::SetCapture([](int, const std::string& text) { LogLines().push_back(text); });
     try {
+        if (!args.empty() && args[0] == "retrieve")
+            return RunRetrieve(args, out, err);
         const Options o = ParseArgs(args);
         if (o.command == "--help") {
             out << kUsage;
