@@ -1,4 +1,5 @@
 #include "FileIO.h"
+#include "WriteTarget.h"
 
 #include <atomic>
 #include <cerrno>
@@ -168,7 +169,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
     if (!err && std::rename(tmp.c_str(), target.c_str()) != 0)
         err = errno;
     if (err) {
-        error = path + ": cannot write: " + std::strerror(err);
+        error = path + ": cannot write: " + WriteErrorText(err);
         ::unlink(tmp.c_str());
         return false;
     }

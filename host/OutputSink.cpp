@@ -1,4 +1,5 @@
 #include "OutputSink.h"
+#include "WriteTarget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -118,7 +119,7 @@ CFdSink::~CFdSink()
 
 std::string CFdSink::WriteError(int err) const
 {
-    return m_name + ": " + std::strerror(err);
+    return m_name + ": " + WriteErrorText(err);
 }
 
 int CFdSink::Wait(short events, int timeoutMs, double idleSince)

@@ -118,10 +118,10 @@ TEST(PrintWithDefaults, DroppedChannelsAreListedWithTheirReason)
     std::ifstream readme(std::string(MIMAKI_SOURCE_DIR) + "/README.md");
     const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
     const std::string example = "rasterjob --set PrEnv_UID=19 --set UJFPrinterTyp=2 --set DP19_nLayer1Mode=3 --set "
-                                "DP19_nLayer2Mode=1 \\\n          --channels 0,1,2,3,34,30";
+                                "DP19_nLayer2Mode=7 \\\n          --channels 0,1,2,3,34,30";
     ASSERT_TRUE(Has(text, example)) << "the README's example changed";
     const RunResult all = Rasterjob(SmallJob({"--set", "PrEnv_UID=19", "--set", "UJFPrinterTyp=2", "--set",
-                                              "DP19_nLayer1Mode=3", "--set", "DP19_nLayer2Mode=1", "--channels",
+                                              "DP19_nLayer1Mode=3", "--set", "DP19_nLayer2Mode=7", "--channels",
                                               "0,1,2,3,34,30", "--json", "-o", dir / "job.prn"}));
     EXPECT_TRUE(Has(all.out, "\"notPrinted\": []")) << all.out << all.err;
 }
