@@ -383,19 +383,12 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
             withoutStart.push_back(uid);
     }
     // Without a start: the UIDs without a model (base parameters) and the
-<<<<<<< HEAD
-    // UJF flatbeds 19 and 20, whose layers carry it. Model 7 on the white
-    // driver prints no layer with its defaults (layer order 0).
+    // UJF flatbeds 19 and 20 and the stream drivers 46 and 53, whose layers
+    // carry it. Model 7 on the white driver prints no layer with its
+    // defaults (layer order 0).
     EXPECT_GE(models, 26);
-    EXPECT_EQ(withoutStart, (std::vector<int>{0, 19, 20, 55, 57}));
+    EXPECT_EQ(withoutStart, (std::vector<int>{0, 19, 20, 46, 53, 55, 57}));
     EXPECT_EQ(refused, std::vector<int>{7});
-=======
-    // layered models (model 7 on the white driver, the UJF flatbeds 19 and
-    // 20, 36 on the legacy driver, the stream drivers 46 and 53), whose
-    // layers carry it.
-    EXPECT_GE(models, 27);
-    EXPECT_EQ(withoutStart, (std::vector<int>{0, 7, 19, 20, 36, 46, 53, 55, 57}));
->>>>>>> main
 }
 
 // A layered job (UJF3042, WV arrangement) with CMYK, white and varnish fed
