@@ -236,6 +236,8 @@ public:
     // Host-side configuration (set by the host application before a job).
     void SetOutputSink(IOutputSink* pSink) { m_pSink = pSink; }
     IOutputSink* GetOutputSink() const { return m_pSink; }
+    // The job's mirror file while it is open (a string object asked for one).
+    const IOutputSink* GetMirrorSink() const { return m_pMirror.get(); }
     CPrintEnv* GetPrintEnv() const { return m_pPrintEnv; }
     CUnivDevParmsBase* GetDevParms() const { return m_pDevParms; }
     int GetUID() const { return m_nUID; }

@@ -121,3 +121,25 @@ TEST(Parmtool, StartShowsTheJobsFirstAndLastBytes)
     EXPECT_EQ(Tool({"start", "--uid", "1", "--cut", "5"}).status, 2);
     EXPECT_EQ(Tool({"start", "--uid", "1", "--dpi", "x"}).status, 2);
 }
+
+// A job mirrored to a file shows what the file receives; with
+// "nRedirectMode" 2 that is all the job sends. Nothing is left behind.
+TEST(Parmtool, StartOfAMirroredJobShowsTheMirrorFile)
+{
+    TempDir dir;
+    const RunOptions env("", {"TMPDIR=" + dir.Path(), "MIMAKI_USER_DATA=" + (dir / "user")});
+    const RunResult plain = testsupport::Run(PARMTOOL_EXE, {"start", "--uid", "48", "--job-name", "a/b", "--json"}, env);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string bytes = plain.out.substr(plain.out.find("\"start\""), plain.out.find(", \"commands\"") -
+                                                                                plain.out.find("\"start\""));
+    for (const char* mode : {"1", "2"}) {
+        const RunResult r = testsupport::Run(PARMTOOL_EXE,
+                                {"start", "--uid", "48", "--job-name", "a/b", "--set",
+                                 std::string("nRedirectMode=") + mode, "--json"},
+                                env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.out, bytes + ", \"mirrorFile\": \"[]a_b_usbmirror.prn\", \"redirectMode\": " + mode))
+            << r.out;
+    }
+    EXPECT_TRUE(dir.List().empty());
+}

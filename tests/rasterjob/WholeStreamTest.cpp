@@ -282,6 +282,10 @@ TEST(RasterJobWholeStream, JobNameNamesTheMirrorFile)
     const Job unnamed = RunJob(dir, job, env);
     ASSERT_EQ(unnamed.run.status, 0) << unnamed.run.err;
     EXPECT_EQ(ReadFile(dir / "user/[rasterjob]job.prn_usbmirror.prn"), unnamed.stream);
+    // A name with a "/" still gets its mirror file, under a name made safe.
+    const Job path = RunJob(dir, With(job, {"--job-name", "orders/poster B"}), env);
+    ASSERT_EQ(path.run.status, 0) << path.run.err;
+    EXPECT_EQ(ReadFile(dir / "user/[rasterjob]orders_poster B_usbmirror.prn"), path.stream);
 }
 
 // The cut option the job gets without --cut is the model's default for

@@ -19,6 +19,7 @@
 #include "host/StrUtil.h"
 #include "tools/streamdump/StreamParser.h"
 #include "tools/common/Json.h"
+#include "tools/parmtool/MirrorCapture.h"
 
 namespace parmtool {
 
@@ -497,6 +498,12 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         parms->JobPrintOptionAvailable(query);
         ctx.cutOption = query.value;
     }
+    // A job mirrored to a file: its start and end as the file receives them
+    // (with "nRedirectMode" 2 the printer gets nothing).
+    const int redirect = env.GetInt(L"nRedirectMode", 0);
+    std::unique_ptr<MirrorCapture> mirror;
+    if (redirect == 1 || redirect == 2)
+        mirror = std::make_unique<MirrorCapture>();
     CMemorySink sink;
     driver->SetOutputSink(&sink);
     if (!driver->JobOpen(&ctx))
@@ -504,7 +511,7 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
     const auto* mimakiParms = dynamic_cast<CMimakiDevParmsBase*>(parms);
     const mimaki::parms::KeyTable* table = mimaki::KeyTableOf(parms);
     const bool layered = table && table->GetProfile().layered;
-    std::string start, end;
+    std::string start, end, mirrorName;
     if (layered && mimakiParms) {
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
@@ -515,9 +522,21 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
             throw Failure{"the start string could not be made"};
         start = sink.Data();
         sink.Clear();
+        const IOutputSink* mirrorSink = driver->GetMirrorSink();
+        const std::size_t mirroredStart = mirrorSink ? mirrorSink->BytesWritten() : 0;
         if (!parms->OutputEndString(driver.get()))
             throw Failure{"the end string could not be made"};
         end = sink.Data();
+        if (mirror) {
+            const bool wasMirrored = mirrorSink != nullptr;
+            if (!driver->JobClose())
+                throw Failure{"the mirror file could not be written"};
+            std::string bytes;
+            if (wasMirrored && mirror->Take(mirrorName, bytes) && bytes.size() >= mirroredStart) {
+                start = bytes.substr(0, mirroredStart);
+                end = bytes.substr(mirroredStart);
+            }
+        }
     }
 
     std::vector<streamparse::Command> commands;
@@ -535,8 +554,10 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         return h;
     };
     if (o.json) {
-        out << "{\"uid\": " << uid << ", \"start\": \"" << hex(start) << "\", \"end\": \"" << hex(end)
-            << "\", \"commands\": [";
+        out << "{\"uid\": " << uid << ", \"start\": \"" << hex(start) << "\", \"end\": \"" << hex(end) << "\", ";
+        if (!mirrorName.empty())
+            out << "\"mirrorFile\": " << JsonString(mirrorName) << ", \"redirectMode\": " << redirect << ", ";
+        out << "\"commands\": [";
         for (std::size_t i = 0; i < commands.size(); ++i)
             out << (i ? ", " : "") << "{\"offset\": " << commands[i].offset << ", \"part\": \""
                 << (commands[i].offset < start.size() ? "start" : "end") << "\", \"name\": "
@@ -549,6 +570,9 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
     } else {
         out << "UID " << uid << ", " << driverName << ": start " << start.size() << " bytes, end " << end.size()
             << " bytes\n";
+        if (!mirrorName.empty())
+            out << "mirror file \"" << mirrorName << "\" (nRedirectMode " << redirect
+                << (redirect == 2 ? ": the printer gets nothing" : ": the printer gets the same") << ")\n";
         for (const auto& c : commands)
             out << (c.offset < start.size() ? "start " : "end   ") << c.offset << "  " << c.name
                 << (c.fields.empty() ? "" : "  " + c.fields) << "\n";
