@@ -216,8 +216,8 @@ void Warn(const CPrintEnv& env, std::ostream& err)
     }
     LogLines().clear();
     for (const CPrintEnv::BadValue& bad : env.BadValues())
-        err << "parmtool: warning: " << WideToUtf8(bad.key) << "=" << WideToUtf8(bad.text)
-            << " is not a whole number; the default is used\n";
+        err << "parmtool: warning: " << WideToUtf8(bad.key) << "=" << WideToUtf8(bad.text) << " "
+            << (bad.problem.empty() ? "is not a whole number; the default is used" : bad.problem) << "\n";
 }
 
 std::string Quoted(const std::wstring& text) { return JsonString(WideToUtf8(text)); }

@@ -684,7 +684,8 @@ int RunJob(const Options& o)
                  ") is used only without --set and --settings");
         for (const CPrintEnv::BadValue& bad : env.BadValues())
             Note(WideToUtf8(bad.key) + "=" + WideToUtf8(bad.text) +
-                 " is no whole number, so it was read as its default; give a whole number");
+                 (bad.problem.empty() ? " is no whole number, so it was read as its default; give a whole number"
+                                      : " " + bad.problem));
         if (signal)
             Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
     }
