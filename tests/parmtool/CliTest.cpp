@@ -143,3 +143,20 @@ TEST(Parmtool, StartOfAMirroredJobShowsTheMirrorFile)
     }
     EXPECT_TRUE(dir.List().empty());
 }
+
+// The model's definition reaches the parameters but is never written into
+// the printer's section.
+TEST(Parmtool, TheModelsDefinitionIsReadNotSaved)
+{
+    TempDir dir;
+    const std::string ini = dir / "p.ini";
+    WriteFile(ini, "[JV300]\nPrEnv_UID=27\n");
+    const RunResult show = Tool({"show", "--settings", ini});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_TRUE(Has(show.out, "GetColorMapValue: {\"0\": 0, \"1\": 2, \"2\": 1, \"3\": 4}")) << show.out;
+    ASSERT_EQ(Tool({"save", "--settings", ini, "-o", ini}).status, 0);
+    const std::string saved = ReadFile(ini);
+    EXPECT_FALSE(Has(saved, "SlotsSetting")) << saved;
+    EXPECT_FALSE(Has(saved, "pdLicName")) << saved;
+    EXPECT_TRUE(Has(saved, "DP27_m_nPass")) << saved;
+}

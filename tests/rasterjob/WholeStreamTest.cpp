@@ -16,6 +16,7 @@
 #include "host/PrinterDriverBase.h"
 #include "host/UnivDevParmsBase.h"
 #include "tests/support/Bytes.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -339,6 +340,7 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
     for (int uid = 0; uid <= 57; ++uid) {
         CPrintEnv env(L"rasterjob");
         env.PutInt(PrEnv_UID, uid);
+        printerdefs::Apply(env, uid); // as rasterjob gives the printer its definition
         const int level = CVoLogReporter::LoggingLevel();
         CVoLogReporter::SetLoggingLevel(-1);
         std::unique_ptr<IPrinterDriver> object(plugin->Create(&env));

@@ -19,6 +19,7 @@
 #include "host/StrUtil.h"
 #include "tools/streamdump/StreamParser.h"
 #include "tools/common/Json.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/parmtool/MirrorCapture.h"
 
 namespace parmtool {
@@ -142,7 +143,11 @@ Options ParseArgs(const std::vector<std::string>& args)
 
 // The store the command works on: a section of a settings file, then the
 // --set values.
-CPrintEnv LoadStore(const Options& o)
+int UidOf(const Options& o, const CPrintEnv& env);
+
+// The printer's section (and --set), with the model's definition in the keys
+// the section does not hold; defined: the keys the definition added.
+CPrintEnv LoadStore(const Options& o, std::vector<std::wstring>* defined = nullptr)
 {
     CPrintEnv env;
     if (o.haveSettings) {
@@ -169,6 +174,9 @@ CPrintEnv LoadStore(const Options& o)
     }
     for (const auto& [key, value] : o.sets)
         env.PutString(key.c_str(), value);
+    const std::vector<std::wstring> added = printerdefs::Apply(env, UidOf(o, env));
+    if (defined)
+        *defined = added;
     return env;
 }
 
@@ -311,12 +319,17 @@ int Keys(const Options& o, std::ostream& out)
 
 int Save(const Options& o, std::ostream& out, std::ostream& err)
 {
-    CPrintEnv env = LoadStore(o);
+    std::vector<std::wstring> defined;
+    CPrintEnv env = LoadStore(o, &defined);
     Model m = Build(UidOf(o, env), env);
     env.ClearBadValues();
     m.parms->Load(&env);
     Warn(env, err);
     m.parms->Save(&env);
+    // The model's definition comes with the printer; it is not the printer's
+    // setting and is not written into its section.
+    for (const std::wstring& key : defined)
+        env.DeleteEntry(key.c_str());
     if (!o.output.empty()) {
         if (env.Name().empty())
             env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
