@@ -63,6 +63,7 @@ struct CPrintJobOpenContext {
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
+    int leadingRows = 0;            // blank rows above the page's first row, not handed over
 };
 
 class HOST_API IPrinterDriver {
@@ -257,6 +258,11 @@ public:
     void SetScanRow(int nRow) { m_nScanRow = nRow; }
     int GetScanRow() const { return m_nScanRow; }
     int GetSectionCount() const { return m_nSections; }
+    int GetLeadingRows() const { return m_nLeadingRows; }
+    // The two fields the layered UJF drivers set at output start (their use
+    // is the host's): a value (8) and whether the pass setting is below 80.
+    int GetLayerFieldValue() const { return m_nLayerFieldValue; }
+    bool GetLayerFieldFewPasses() const { return m_bLayerFieldFewPasses; }
 
     // Facts a driver publishes about itself for the host's job report
     // ("CommandSet" and the like); empty when not published.
@@ -317,6 +323,9 @@ protected:
     int m_nHangingRows = 0;
     int m_nScanRow = 0;
     int m_nSections = 0;
+    int m_nLeadingRows = 0;
+    int m_nLayerFieldValue = 0;
+    bool m_bLayerFieldFewPasses = false;
     int m_nError = 0;
     std::vector<int> m_userColours;
     std::vector<int> m_slotColours;

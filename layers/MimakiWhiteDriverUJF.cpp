@@ -212,6 +212,8 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     auto* parms = MimakiParms();
     if (!parms)
         return 0;
+    m_nLayerFieldValue = 8;
+    m_bLayerFieldFewPasses = parms->nPass < 80;
     m_nRecordsPerRow = m_pPrintEnv ? m_pPrintEnv->GetInt(L"nReversePrintDataBufferSize", 5) : 5;
     m_nDoubleSpot = m_variant.readsDoubleSpot && m_pPrintEnv ? m_pPrintEnv->GetInt(L"DoubleSpotInk", 0) : 0;
     if (!CPrinterDriverBase::OutputInit(n1, n2) || !RowWidthFits())
@@ -281,7 +283,9 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     } catch (const std::exception& e) {
         return Fail(e.what(), __LINE__);
     }
-    return 1;
+    // Blank rows above the page's first row travel through the layers as
+    // any blank rows do.
+    return m_nLeadingRows ? AdvanceRows(m_nLeadingRows) : 1;
 }
 
 void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nByteCount, int nChannel)

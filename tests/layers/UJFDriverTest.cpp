@@ -510,3 +510,27 @@ TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
     EXPECT_EQ(mgr.OpenFiles(), 0);
     EXPECT_EQ(mgr.MemoryInUse(), 0u);
 }
+
+// Output start sets the host's two fields (8, and whether the pass setting
+// is below 80) and sends the page's leading blank rows through the layers,
+// as the same rows handed over blank would go.
+TEST(UJFLayers, OutputStartFieldsAndLeadingBlankRows)
+{
+    for (const int pass : {79, 80}) {
+        CPrintEnv env = UjfEnv(2, {3, 1});
+        env.PutInt(L"DP19_nPass", pass);
+        auto lead = CreateDriver(env);
+        auto fed = CreateDriver(env);
+        ASSERT_NE(lead, nullptr);
+        const Row ink = {{0x11, 0x22}, {0x33, 0x00}};
+        const Row blank = {{0, 0}, {0, 0}};
+        CPrintJobOpenContext ctx = Context({0, 34}, 2, 1, 600);
+        ctx.leadingRows = 2;
+        const JobResult a = RunJob(*lead, ctx, {ink, ink});
+        const JobResult b = RunJob(*fed, Context({0, 34}, 2, 1, 600), {blank, blank, ink, ink});
+        ASSERT_EQ(a.ok, 1);
+        EXPECT_EQ(ToHex(a.bytes), ToHex(b.bytes));
+        EXPECT_EQ(lead->GetLayerFieldValue(), 8);
+        EXPECT_EQ(lead->GetLayerFieldFewPasses(), pass < 80);
+    }
+}
