@@ -64,6 +64,7 @@ struct CPrintJobOpenContext {
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
     int leadingRows = 0;            // blank rows above the page's first row, not handed over
+    int altBytesPerRow = 0;         // the alternative row byte count; 0: none
 };
 
 class HOST_API IPrinterDriver {
@@ -246,6 +247,8 @@ public:
     double dpiVertDevice() const { return m_dDpiSecond; }
     int GetBitsPerPixel() const { return m_nBitsPerPixel; }
     int GetBytesPerRow() const { return m_nBytesPerRow; }
+    // The alternative row byte count the host set for the job (0: none).
+    int GetAltBytesPerRow() const { return m_nAltBytesPerRow; }
     int GetCompressMode() const { return m_nCompressMode; }
     int GetFunctMode() const { return m_nHostFunctMode; }
     int GetDotDataType() const { return m_nDotDataType; }
@@ -308,6 +311,7 @@ protected:
     int m_nPixelWidth = 0;
     int m_nJobRows = 0;
     int m_nBytesPerRow = 0;
+    int m_nAltBytesPerRow = 0;
     std::vector<Channel> m_channels;
     int m_nCompressMode = 0;
     std::vector<BYTE> m_compressBuffer;
