@@ -1,8 +1,9 @@
 // The settings store of one printer instance. Keys and values are wide
-// texts; keys compare without regard to ASCII case, as the host's INI-based
+// texts; keys compare without regard to case, as the host's INI-based
 // store does. Every read passes its default; a missing key is never an error.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,7 +33,7 @@ struct HOST_API _SECTIONENTRY {
 PRENV_ENTRIES(PRENV_DECLARE)
 #undef PRENV_DECLARE
 
-// ASCII-case-insensitive order, hash and equality of keys.
+// Case-insensitive order, hash and equality of keys and section names.
 struct HOST_API KeyLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
@@ -95,6 +96,12 @@ public:
     int GetInt(const wchar_t* key, int def) const;
     std::wstring GetString(const wchar_t* key, const wchar_t* def) const;
     int GetInt(const _SECTIONENTRY& entry) const;
+    // A number with a fraction: the leading number of the text (0 when there
+    // is none). A stored text without a number, NaN, an infinity or a value
+    // beyond the int range is noted in BadValues; NaN reads as 0 and the
+    // others are clamped to the int range, so the value always converts to
+    // an int.
+    double GetDouble(const wchar_t* key, const wchar_t* def) const;
     std::wstring GetString(const _SECTIONENTRY& entry) const;
     bool HasKey(const wchar_t* key) const { return Find(key) != nullptr; }
 
@@ -106,6 +113,9 @@ public:
     struct BadValue {
         std::wstring key;
         std::wstring text;
+        // What was wrong and what was used; empty: no whole number, the
+        // default was used.
+        std::string problem;
     };
     const std::vector<BadValue>& BadValues() const { return m_bad; }
     void ClearBadValues() { m_bad.clear(); }
@@ -121,23 +131,41 @@ public:
     bool SaveToIni(const std::string& path, std::string& error) const;
 
 private:
+    void NoteBad(const wchar_t* key, const std::wstring& text, std::string problem) const;
     std::wstring m_name;
     mutable std::vector<BadValue> m_bad;
 };
 
-// The INI file behind the store: ordered sections of ordered entries.
+// The INI file behind the store: ordered sections of ordered entries, kept
+// as they are typed (backslashes are literal). A comment runs from ';' or
+// '#' at a line's start, or after a blank, to its end; comment and blank
+// lines stay with the key below them (or the section's end), so a section
+// rewritten from a store keeps them. A value in double quotes keeps what is
+// between them. Line breaks cannot be stored: Format refuses them.
 class HOST_API CIniFile {
 public:
+    struct Remarks {
+        std::vector<std::string> above; // comment and blank lines
+        std::string after;              // the comment after the value, with its blanks
+    };
     struct Section {
         std::wstring name;
         std::vector<std::pair<std::wstring, std::wstring>> entries;
+        int line = 0;                   // of the header; 0 for a new section
+        std::vector<int> lines;         // of each entry as read
+        std::string headerComment;
+        std::map<std::wstring, Remarks, KeyLess> remarks;
+        std::vector<std::string> trailing;
+        // The line an entry was read from, 0 when unknown.
+        int LineOf(const std::wstring& key) const;
     };
     bool Read(const std::string& path, std::string& error);
     bool Parse(const std::string& text, const std::string& origin, std::string& error);
-    std::string Format() const;
+    bool Format(std::string& text, std::string& error) const;
     bool Write(const std::string& path, std::string& error) const;
     Section* Find(const std::wstring& name);
     Section& Get(const std::wstring& name);
 
+    std::vector<std::string> leading; // comment and blank lines before the first section
     std::vector<Section> sections;
 };
