@@ -18,9 +18,11 @@
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/rastertomimaki/CupsRaster.h"
+#include "tools/rastertomimaki/PpdNames.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace testsupport;
+using namespace std::string_literals;
 using rastertest::Page;
 using rastertest::RasterJobStream;
 
@@ -184,7 +186,93 @@ TEST(Filter, EverySettingsOptionReachesItsKey)
         TempDir dir;
         const int bits = report.find("\"bits\": 2") != std::string::npos ? 2 : 1;
         EXPECT_TRUE(r.out == RasterJobStream(dir, uid, page, bits, sets));
+        EXPECT_EQ(rastertest::InkedPlanes(r.out), 4);
     }
+}
+
+// A print mode of the PPD sets its print method and resolution keys: the
+// "M" models' double density reaches "MP" and "ME"; a roll model's mode
+// of the embedded print conditions prints as rasterjob does with its keys.
+TEST(Filter, PrintModesReachTheirKeys)
+{
+    auto choice = [](const std::string& ppd, const std::string& label, std::vector<std::string>& sets) {
+        const std::size_t at = ppd.find("/" + label);
+        if (at == std::string::npos)
+            return std::string();
+        const std::size_t start = ppd.rfind("*MimakiPrintMode ", at) + 17;
+        const std::string keyword = ppd.substr(start, at - start);
+        const std::string attr = "*MimakiChoice MimakiPrintMode." + keyword + ": \"";
+        const std::size_t a = ppd.find(attr) + attr.size();
+        std::istringstream list(ppd.substr(a, ppd.find('"', a) - a));
+        for (std::string item; std::getline(list, item, ';');)
+            sets.insert(sets.end(), {"--set", ppdnames::Unescape(item)});
+        return keyword;
+    };
+    Page page;
+    page.value = Stripes;
+    // UID 2, 720 x 360 dpi: passes 8 (720 dpi by double density, quality
+    // 1), printer direction 0, dot code 2; without the mode 4 passes, dot
+    // code 1 and no double density.
+    {
+        Filter f(2);
+        std::vector<std::string> sets = {"--set", "DP2_SendPrintMode=1"};
+        const std::string pm = choice(ReadFile(f.ppd), "720 x 360 dpi, double density (720 x 720)", sets);
+        ASSERT_FALSE(pm.empty());
+        page.dpiHorz = 720;
+        page.dpiVert = 360;
+        rastertest::WriteRaster(f.dir / "job.ras", {page});
+        const std::string start = "\033@MD\x68\x01\xd0\x02MP\x08\x00\xff\xff\xff\xff\xff\xff\xffMC\x02ME\0\1\0MB\0"s;
+        const RunResult r = f.Print(f.dir / "job.ras", "DP2_SendPrintMode=1 MimakiPrintMode=" + pm);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.substr(0, start.size()), start);
+        TempDir dir;
+        EXPECT_TRUE(r.out == RasterJobStream(dir, 2, page, 1, sets));
+        const RunResult plain = f.Print(f.dir / "job.ras", "DP2_SendPrintMode=1");
+        const std::string plainStart = "\033@MD\x68\x01\xd0\x02MP\x04\x00\xff\xff\xff\xff\xff\xff\xffMC\x01ME\0\0\0MB\0"s;
+        EXPECT_EQ(plain.out.substr(0, plainStart.size()), plainStart);
+    }
+    // UID 48 (JV100), its first print condition of the embedded block.
+    {
+        Filter f(48);
+        const std::string ppd = ReadFile(f.ppd);
+        const std::size_t at = ppd.find("*MimakiPrintMode PM1/") + 21;
+        ASSERT_NE(at, 20u);
+        std::vector<std::string> sets;
+        ASSERT_EQ(choice(ppd, ppd.substr(at, ppd.find(':', at) - at), sets), "PM1");
+        const std::string res = ppd.substr(ppd.find("HWResolution[", at) + 13);
+        page.dpiHorz = std::stoi(res);
+        page.dpiVert = std::stoi(res.substr(res.find(' ') + 1));
+        rastertest::WriteRaster(f.dir / "job.ras", {page});
+        const RunResult r = f.Print(f.dir / "job.ras", "MimakiPrintMode=PM1 mimaki-report=" + (f.dir / "report.json"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(ReadFile(f.dir / "report.json").find("[\"PrEnv_PrintMethod\", "), std::string::npos);
+        TempDir dir;
+        const int bits = ReadFile(f.dir / "report.json").find("\"bits\": 2") != std::string::npos ? 2 : 1;
+        EXPECT_TRUE(r.out == RasterJobStream(dir, 48, page, bits, sets));
+    }
+}
+
+// A job none of whose channels reaches the printer is refused as rasterjob
+// refuses it, naming the setting, before a byte goes out.
+TEST(Filter, RefusesAJobThatPrintsNoInk)
+{
+    Filter f(30);
+    WriteFile(f.dir / "white.ini", "[W]\nPrEnv_UID=30\nSlotsSetting=34\nMimakiColorSequence=254\n");
+    Page page;
+    page.value = Stripes;
+    rastertest::WriteRaster(f.dir / "job.ras", {page});
+    const RunResult r = f.Print(f.dir / "job.ras", "mimaki-settings=" + (f.dir / "white.ini") + " mimaki-printer=W");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    TempDir dir;
+    const RunResult rj = testsupport::Run(RASTERJOB_EXE, {"--settings", f.dir / "white.ini", "--printer", "W",
+                                                          "--channels", "1,2,3,0", "--dpi", "360x720", "-o",
+                                                          dir / "job.prn"},
+                                          RunOptions(dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
+    ASSERT_EQ(rj.status, 1);
+    const std::string reason = rj.err.substr(std::string("rasterjob: ").size());
+    EXPECT_NE(reason.find("(SlotsSetting"), std::string::npos) << reason;
+    EXPECT_EQ(r.err.substr(r.err.find("ERROR:")), "ERROR: page 1: " + reason);
 }
 
 // The queue's settings store: keys the PPD does not carry, and the ones it

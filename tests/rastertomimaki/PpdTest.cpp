@@ -105,7 +105,41 @@ TEST(Ppd, PrintModesFromPrintConditions)
         EXPECT_NE(first.find("\"PrEnv_PrintMethod="), std::string::npos) << first;
         EXPECT_NE(first.find(";$Parms$"), std::string::npos) << first;
     }
-    EXPECT_EQ(Ppd({"--uid", "48"}).find("MimakiPrintMode"), std::string::npos);
+    // Without data of its own a model offers the embedded block that stands
+    // for its printer's, and says so; a model without one offers none.
+    const std::string jv100 = Ppd({"--uid", "48"});
+    EXPECT_NE(jv100.find("*% Print modes from the embedded print-condition block PrintModeDataJV100_AllInksets"),
+              std::string::npos);
+    EXPECT_EQ(Line(jv100, "*DefaultMimakiPrintMode: "), "*DefaultMimakiPrintMode: Printer");
+    EXPECT_EQ(Ppd({"--uid", "30"}).find("MimakiPrintMode"), std::string::npos);
+}
+
+// The "M" models: the print methods the printer's settings list, else those
+// of the class's pass table, plain and double density; each writes its
+// "$Parms$" entry, the sixth item the double-density flag.
+TEST(Ppd, PrintMethodsOfTheMModels)
+{
+    const std::string ppd = Ppd({"--uid", "2", "--set", "PrEnv_PrintMethod=720x360DD"});
+    std::size_t choices = 0;
+    for (std::size_t at = 0; (at = ppd.find("\n*MimakiPrintMode PM", at + 1)) != std::string::npos;)
+        ++choices;
+    EXPECT_EQ(choices, 12u);
+    EXPECT_EQ(Line(ppd, "*MimakiPrintMode PM12/"),
+              "*MimakiPrintMode PM12/720 x 360 dpi, double density (720 x 720): \"<</HWResolution[720 360]>>setpagedevice\"");
+    EXPECT_EQ(Line(ppd, "*MimakiChoice MimakiPrintMode.PM12: "),
+              "*MimakiChoice MimakiPrintMode.PM12: \"PrEnv_PrintMethod=720x360DD;$Parms$720x360DD=720,360,1,1,1,1\"");
+    EXPECT_EQ(Line(ppd, "*MimakiChoice MimakiPrintMode.PM7: "),
+              "*MimakiChoice MimakiPrintMode.PM7: \"PrEnv_PrintMethod=720x360;$Parms$720x360=720,360,1,1,1,0\"");
+    EXPECT_EQ(Line(ppd, "*DefaultMimakiPrintMode: "), "*DefaultMimakiPrintMode: PM12");
+    EXPECT_NE(Line(ppd, "*Resolution 1440dpi/"), "");
+
+    const std::string listed = Ppd({"--uid", "5", "--set", "PrEnv_PrintMethodList=Fine,Draft", "--set",
+                                    "$Parms$Fine=720,720,1,1,3,0", "--set", "$Parms$Draft=360,180,1,1,1,1"});
+    EXPECT_EQ(Line(listed, "*MimakiPrintMode PM2/"),
+              "*MimakiPrintMode PM2/Draft (double density): \"<</HWResolution[360 180]>>setpagedevice\"");
+    EXPECT_EQ(Line(listed, "*MimakiChoice MimakiPrintMode.PM1: "),
+              "*MimakiChoice MimakiPrintMode.PM1: \"PrEnv_PrintMethod=Fine;$Parms$Fine=720,720,1,1,3,0\"");
+    EXPECT_EQ(Line(listed, "*MimakiPrintMode PM3"), "");
 }
 
 TEST(Ppd, UsageAndFailures)

@@ -12,6 +12,7 @@
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/rastertomimaki/CupsRaster.h"
+#include "tools/streamdump/StreamParser.h"
 
 namespace rastertest {
 
@@ -118,6 +119,14 @@ std::vector<Page> ReadPages(const std::string& path)
     return pages;
 }
 
+int InkedPlanes(const std::string& stream)
+{
+    int inked = 0;
+    for (const streamparse::Plane& plane : streamparse::ParseStream(stream).planes)
+        inked += plane.firstInkRow >= 0 ? 1 : 0;
+    return inked;
+}
+
 std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page& page, int bits,
                             std::vector<std::string> extra)
 {
@@ -136,7 +145,9 @@ std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page
     const testsupport::RunResult r = testsupport::Run(RASTERJOB_EXE, args,
                                                       testsupport::RunOptions(dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
     EXPECT_EQ(r.status, 0) << r.err;
-    return testsupport::ReadFile(dir / "rasterjob.prn");
+    const std::string stream = testsupport::ReadFile(dir / "rasterjob.prn");
+    EXPECT_GT(InkedPlanes(stream), 0) << "rasterjob printed no ink for UID " << uid;
+    return stream;
 }
 
 } // namespace rastertest

@@ -29,8 +29,12 @@ std::vector<std::string> WritePlanePgms(const std::string& dir, const Page& page
 // The 8-bit pages of a raster file, each plane's samples kept.
 std::vector<Page> ReadPages(const std::string& path);
 
+// The planes of a printer stream that hold ink.
+int InkedPlanes(const std::string& stream);
+
 // rasterjob's stream for the planes of page in a job of uid with the dot
 // depth bits, job name "poster", extra its further options; written in dir.
+// A stream without ink fails the test: two empty streams prove nothing.
 std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page& page, int bits,
                             std::vector<std::string> extra);
 

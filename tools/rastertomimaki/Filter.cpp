@@ -24,7 +24,9 @@
 #include "host/UnivDevParmsBase.h"
 #include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/common/RasterDigest.h"
+#include "tools/rasterjob/InkReach.h"
 #include "tools/rasterjob/JobRunner.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/rastertomimaki/CupsRaster.h"
@@ -204,6 +206,9 @@ int Run(int argc, const char* const* argv)
                         ", the queue's PPD for UID " + std::to_string(job.uid));
     }
     env.PutInt(PrEnv_UID, job.uid);
+    // The model's definition, as a host supplies it with the printer (the
+    // store's own keys win), then the queue's and the job's options.
+    printerdefs::Apply(env, job.uid);
     for (const auto& [key, value] : job.keys)
         env.PutString(Utf8ToWide(key).c_str(), Utf8ToWide(value));
 
@@ -229,6 +234,8 @@ int Run(int argc, const char* const* argv)
         std::fprintf(stderr, "WARNING: %s=%s is no whole number; its default was used\n", WideToUtf8(bad.key).c_str(),
                      WideToUtf8(bad.text).c_str());
     const int driverBits = DriverBits(*driver, env);
+    if (!job.cutGiven)
+        job.cutOption = rasterjob::DefaultCutOption(*driver);
 
     // The stream goes to the backend as it is made: a page that stops early
     // ends with the printer's abort command.
@@ -242,6 +249,7 @@ int Run(int argc, const char* const* argv)
     cups_page_header2_t header;
     int page = 0;
     std::string failure;
+    CPrintJobOpenContext probed;
     while (failure.empty() && !interrupt::Signal() && cupsRasterReadHeader2(raster, &header)) {
         ++page;
         PageReport report;
@@ -263,6 +271,20 @@ int Run(int argc, const char* const* argv)
         context.dotDataType = report.bits == 2 ? 2 : 0;
         context.jobName = Utf8ToWide(argv[3]);
         context.cutOption = job.cutOption;
+        // A page none of whose channels reaches the printer is refused before
+        // it starts, as rasterjob refuses such a job.
+        if (page == 1 || context.colourCodes != probed.colourCodes || context.bitsPerPixel != probed.bitsPerPixel) {
+            std::vector<rasterjob::ChannelReach> dropped;
+            failure = rasterjob::NoInkReason(rasterjob::ProbeInkReach(*holder.plugin, env, context), dropped,
+                                             page == 1 ? "nothing was sent" : "the pages before it were sent");
+            if (!failure.empty()) {
+                failure = "page " + std::to_string(page) + ": " + failure;
+                break;
+            }
+            for (const rasterjob::ChannelReach& r : dropped)
+                std::fprintf(stderr, "WARNING: channel %d is not printed: %s\n", r.index, r.why.c_str());
+            probed = context;
+        }
         report.digests.resize(job.report.empty() ? 0 : sources.size());
         rasterjob::FeedOptions feed;
         feed.digests = job.report.empty() ? nullptr : &report.digests;

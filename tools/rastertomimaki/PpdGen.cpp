@@ -22,6 +22,9 @@
 #include "host/StrUtil.h"
 #include "host/UnivDevParmsBase.h"
 #include "printcond/AnalyzeQI.h"
+#include "printcond/MimakiPrintModeDataTables.h"
+#include "tools/common/ModelBlocks.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/rastertomimaki/PpdNames.h"
 
@@ -243,17 +246,51 @@ struct PrintMode {
     std::string settings;  // escaped KEY=VALUE list
 };
 
-// The print modes the printer's print-condition data offer, when its
-// settings carry such data.
-std::vector<PrintMode> PrintModes(CUnivDevParmsBase& parms, const mimaki::parms::KeyTable& table, int inkLevels)
+std::string LabelText(std::string label)
 {
-    std::vector<PrintMode> modes;
+    if (label.size() > 60)
+        label = label.substr(0, 60);
+    for (char& ch : label)
+        if (ch == ':' || ch == '/' || ch == '"')
+            ch = ' ';
+    return label;
+}
+
+void AddSetting(PrintMode& m, const std::string& key, const std::string& value)
+{
+    if (!key.empty())
+        m.settings += (m.settings.empty() ? "" : ";") + ppdnames::Escape(key) + "=" + ppdnames::Escape(value);
+}
+
+// The print-condition text the PPD's modes come from: the printer's own
+// data, else the embedded block that stands for the model's (named in
+// `from`).
+std::wstring PrintConditionText(CUnivDevParmsBase& parms, const mimaki::parms::KeyTable& table, int uid,
+                                std::string& from)
+{
     const auto& profile = table.GetProfile();
     if (!profile.printModeData)
-        return modes;
-    const std::wstring text = table.Text(parms, profile.printModeData);
+        return {};
+    std::wstring text = table.Text(parms, profile.printModeData);
+    if (!text.empty()) {
+        from = "the printer's print-condition data";
+        return text;
+    }
+    const wchar_t* block = modelblocks::EmbeddedBlockOf(uid);
+    const EmbeddedPrintModeEntry* entry = block ? FindEmbeddedPrintModeEntry(block) : nullptr;
+    if (!entry)
+        return {};
+    from = "the embedded print-condition block " + WideToUtf8(entry->name) + " (the printer's own data not read)";
+    return EmbeddedPrintModeText(*entry);
+}
+
+// The print modes of the print-condition text.
+std::vector<PrintMode> PrintModes(const std::wstring& text, const mimaki::parms::KeyTable& table, int inkLevels)
+{
+    std::vector<PrintMode> modes;
     if (text.empty())
         return modes;
+    const auto& profile = table.GetProfile();
     MimakiPrintConditions conditions;
     std::wstring inksets;
     const int level = CVoLogReporter::LoggingLevel();
@@ -277,28 +314,76 @@ std::vector<PrintMode> PrintModes(CUnivDevParmsBase& parms, const mimaki::parms:
         std::string ink = WideToUtf8(c.inksetName);
         while (!ink.empty() && (ink.back() == ' ' || ink.back() == '\0'))
             ink.pop_back();
-        m.label = name + " " + std::to_string(c.yDpi) + "x" + std::to_string(c.xDpi) + (ink.empty() ? "" : " " + ink);
-        if (m.label.size() > 60)
-            m.label = m.label.substr(0, 60);
-        for (char& ch : m.label)
-            if (ch == ':' || ch == '/' || ch == '"')
-                ch = ' ';
+        m.label = LabelText(name + " " + std::to_string(c.yDpi) + "x" + std::to_string(c.xDpi) +
+                            (ink.empty() ? "" : " " + ink));
         const int levels = c.dotBit == 2 ? 3 : inkLevels;
         char parms[96];
         std::snprintf(parms, sizeof parms, "%u,%u,1,1,%d,%u,%u,%u", c.yDpi, c.xDpi, levels, c.printModeSetNumber,
                       c.waveForm, c.enableHQ);
-        auto add = [&](const std::string& k, const std::string& v) {
-            if (!k.empty())
-                m.settings += (m.settings.empty() ? "" : ";") + ppdnames::Escape(k) + "=" + ppdnames::Escape(v);
-        };
-        add("PrEnv_PrintMethod", name);
-        add("$Parms$" + name, parms);
-        add(key(profile.xDpi), std::to_string(c.xDpi));
-        add(key(profile.yDpi), std::to_string(c.yDpi));
+        AddSetting(m, "PrEnv_PrintMethod", name);
+        AddSetting(m, "$Parms$" + name, parms);
+        AddSetting(m, key(profile.xDpi), std::to_string(c.xDpi));
+        AddSetting(m, key(profile.yDpi), std::to_string(c.yDpi));
         if (table.Find(L"nPrintModeSetNumber"))
-            add(prefix + "nPrintModeSetNumber", std::to_string(c.printModeSetNumber));
+            AddSetting(m, prefix + "nPrintModeSetNumber", std::to_string(c.printModeSetNumber));
         modes.push_back(std::move(m));
     }
+    return modes;
+}
+
+// The "M" command classes, whose job start reads the print method's "$Parms$"
+// entry for its double-density flag.
+bool ReadsPrintMethodEntry(const std::wstring& cls)
+{
+    for (const int n : {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 16, 17})
+        if (cls == L"DEVPARM" + std::to_wstring(n) + L"_CLASS")
+            return true;
+    return false;
+}
+
+// The print methods of an "M" class: those the printer's settings define
+// ("PrEnv_PrintMethodList" with their "$Parms$" entries), else the ones its
+// pass table has passes for (effective vertical 360, 540 and 720 dpi, plain
+// or by double density, at 360 and 720 dpi across).
+std::vector<PrintMode> PrintMethods(const CPrintEnv& env, int inkLevels)
+{
+    std::vector<PrintMode> modes;
+    auto add = [&](const std::string& name, const std::string& label, Resolution res, const std::string& parms) {
+        PrintMode m;
+        m.keyword = "PM" + std::to_string(modes.size() + 1);
+        m.label = LabelText(label);
+        m.res = res;
+        AddSetting(m, "PrEnv_PrintMethod", name);
+        AddSetting(m, "$Parms$" + name, parms);
+        modes.push_back(std::move(m));
+    };
+    for (const std::wstring& name : Split(env.GetString(PrEnv_PrintMethodList), L',', 1)) {
+        const std::wstring entry = env.GetString((L"$Parms$" + name).c_str(), L"");
+        const std::vector<std::wstring> items = Split(entry, L',', 1);
+        if (name.empty() || items.size() < 2 || IntFromString(items[0]) <= 0 || IntFromString(items[1]) <= 0)
+            continue;
+        const bool dd = items.size() > 5 && IntFromString(items[5]) == 1;
+        add(WideToUtf8(name), WideToUtf8(name) + (dd ? " (double density)" : ""),
+            {IntFromString(items[0]), IntFromString(items[1])}, WideToUtf8(entry));
+    }
+    if (!modes.empty())
+        return modes;
+    struct Vertical {
+        int dpi, doubleDensity;
+    };
+    constexpr Vertical kVerticals[] = {{360, 0}, {540, 0}, {720, 0}, {180, 1}, {270, 1}, {360, 1}};
+    for (const int horz : {360, 720})
+        for (const Vertical& v : kVerticals) {
+            const std::string res = std::to_string(horz) + "x" + std::to_string(v.dpi);
+            const std::string name = res + (v.doubleDensity ? "DD" : "");
+            const std::string label = std::to_string(horz) + " x " + std::to_string(v.dpi) + " dpi" +
+                                      (v.doubleDensity ? ", double density (" + std::to_string(horz) + " x " +
+                                                             std::to_string(2 * v.dpi) + ")"
+                                                       : "");
+            add(name, label, {horz, v.dpi},
+                std::to_string(horz) + "," + std::to_string(v.dpi) + ",1,1," + std::to_string(inkLevels) + "," +
+                    std::to_string(v.doubleDensity));
+        }
     return modes;
 }
 
@@ -309,6 +394,9 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
 {
     CPrintEnv env = given;
     const int uid = env.GetInt(PrEnv_UID) & 255;
+    // The printer as a host supplies it: the model's definition under the
+    // printer's own settings.
+    printerdefs::Apply(env, uid);
     const mimaki::ModelRow& row = mimaki::FindModel(uid);
     if (row.uid != uid || !row.model || !*row.model) {
         error = "UID " + std::to_string(uid) + " is no model of the model table";
@@ -341,16 +429,23 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
     parms->JobPrintOptionAvailable(option0);
     const int cutDefault = option0.value;
 
-    const std::vector<PrintMode> modes = table ? PrintModes(*parms, *table, inkLevels) : std::vector<PrintMode>{};
+    std::string modesFrom;
+    std::vector<PrintMode> modes;
+    const bool printMethods = table && ReadsPrintMethodEntry(table->ClassName());
+    if (printMethods) {
+        modes = PrintMethods(env, inkLevels);
+        modesFrom = "the print methods of the " + WideToUtf8(table->ClassName()) + " parameters";
+    } else if (table) {
+        modes = PrintModes(PrintConditionText(*parms, *table, uid, modesFrom), *table, inkLevels);
+    }
     std::set<Resolution> resolutions;
-    if (modes.empty())
+    // An "M" class prints any resolution; its print methods add theirs.
+    if (modes.empty() || printMethods)
         resolutions.insert(std::begin(kResolutions), std::end(kResolutions));
     for (const PrintMode& m : modes)
         resolutions.insert(m.res);
     if (modes.empty() || !resolutions.count(defaultRes))
         resolutions.insert(defaultRes);
-    if (!modes.empty() && !resolutions.count(defaultRes))
-        defaultRes = modes.front().res;
 
     double maxLengthMm = std::atof(WideToUtf8(env.GetString(PrEnv_MaxMediaLengthMm)).c_str());
     if (maxLengthMm <= 0)
@@ -471,15 +566,19 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
     for (const auto& c : ppdnames::kCutChoices)
         w.Choice(ppdnames::kCutOption, c.keyword, c.label, "");
     w.CloseUI(ppdnames::kCutOption);
+    w.Line(std::string("*") + ppdnames::kCutDefaultAttr + ": \"" + cutDefaultName + "\"");
 
     if (!modes.empty()) {
-        // The current print method, when it is one of them, else the first.
+        // The printer's current print method, when it is one of them; else
+        // none, so that the resolution asked for is the one printed.
         const std::string current = WideToUtf8(env.GetString(PrEnv_PrintMethod));
-        std::string def = modes.front().keyword;
+        std::string def = ppdnames::kPrintModeNone;
         for (const PrintMode& m : modes)
-            if (!current.empty() && m.label.rfind(current + " ", 0) == 0)
+            if (!current.empty() && m.settings.find("PrEnv_PrintMethod=" + ppdnames::Escape(current) + ";") == 0)
                 def = m.keyword;
+        w.Line("*% Print modes from " + modesFrom + ".");
         w.OpenUI(ppdnames::kPrintModeOption, "Print Mode", 15, def);
+        w.Choice(ppdnames::kPrintModeOption, ppdnames::kPrintModeNone, "As set for the printer", "");
         for (const PrintMode& m : modes)
             w.Choice(ppdnames::kPrintModeOption, m.keyword, m.label,
                      "<</HWResolution[" + std::to_string(m.res.horz) + " " + std::to_string(m.res.vert) +
@@ -537,6 +636,7 @@ std::vector<int> PrintingUids()
             continue;
         CPrintEnv env(L"mimakippd");
         env.PutInt(PrEnv_UID, row.uid);
+        printerdefs::Apply(env, row.uid);
         std::string reason;
         std::unique_ptr<IPrinterDriver> driver(QuietCreate(env, row, row.uid, reason));
         if (driver)

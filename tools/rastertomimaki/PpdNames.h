@@ -27,7 +27,12 @@ inline constexpr const char kSettingsSectionOption[] = "mimaki-printer";
 inline constexpr const char kReportOption[] = "mimaki-report";
 
 inline constexpr const char kCutOption[] = "CutMedia";
+// *MimakiCutDefault: the cut choice the class's default was when the PPD was
+// made; the queue's default differs from it only when the operator chose.
+inline constexpr const char kCutDefaultAttr[] = "MimakiCutDefault";
 inline constexpr const char kPrintModeOption[] = "MimakiPrintMode";
+// The print-mode choice that sets no print method.
+inline constexpr const char kPrintModeNone[] = "Printer";
 inline constexpr const char kDotDepthOption[] = "MimakiDotDepth";
 
 // The job's cut option 0, 1, 2 by choice.

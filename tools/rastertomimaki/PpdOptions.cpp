@@ -164,10 +164,16 @@ bool ReadJobSettings(const std::string& ppdPath, const std::string& optionsText,
         if (c && spec.compare(dot + 1, std::string::npos, c->choice) == 0)
             AddList(a->value ? a->value : "", out.keys);
     }
-    if (ppd_choice_t* c = ppdFindMarkedChoice(ppd.get(), ppdnames::kCutOption))
+    // The cut option as the job or the queue gives it; left at the PPD's
+    // default, it is the printer's default for the job's settings.
+    if (ppd_choice_t* c = ppdFindMarkedChoice(ppd.get(), ppdnames::kCutOption)) {
+        ppd_attr_t* made = ppdFindAttr(ppd.get(), ppdnames::kCutDefaultAttr, nullptr);
         for (const auto& cut : ppdnames::kCutChoices)
             if (std::strcmp(cut.keyword, c->choice) == 0)
                 out.cutOption = cut.value;
+        out.cutGiven = cupsGetOption(ppdnames::kCutOption, count, raw) || !made || !made->value ||
+                       std::strcmp(made->value, c->choice) != 0;
+    }
 
     auto optionOrAttr = [&](const char* option, const char* attr) {
         if (const char* v = cupsGetOption(option, count, raw))

@@ -13,6 +13,7 @@ struct JobSettings {
     int uid = 0;
     std::vector<std::pair<std::string, std::string>> keys;  // settings to put, in order
     int cutOption = 0;
+    bool cutGiven = false;      // by the job or as the queue's default; else the printer's default
     std::string settingsFile;   // empty: none
     std::string section;
     std::string report;         // JSON report file, empty: none
