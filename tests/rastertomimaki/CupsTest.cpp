@@ -199,7 +199,8 @@ const Family kFamilies[] = {
     {15, "CMYK", {}, {"--cut", "1"}},
     {30, "KCMY", {"DP30_m_nPass=Custom.6"}, {"--set", "DP30_m_nPass=6"}},
     {19, "CMYK", {"DP19_nPass=4"}, {"--set", "DP19_nPass=4"}},
-    {22, "CMYK", {}, {}},
+    // The JV400 prints no layer until its white mode is chosen.
+    {22, "CMYK", {"DP22_m_nWhiteMode=Custom.0"}, {"--set", "DP22_m_nWhiteMode=0"}},
 };
 
 } // namespace
@@ -297,9 +298,12 @@ TEST(Cups, PrintServerDeliversWholeJobs)
                                                                  printer.Uri(), "-P", PpdFile(dir, f.uid), "-o",
                                                                  "mimaki-report-default=" + report});
         ASSERT_EQ(add.status, 0) << add.err;
-        const RunResult lp = testsupport::Run(Tool("lp"), {"-h", server.Host(), "-d", queue, "-t", "poster", "-o",
-                                                           "Resolution=360dpi", "-o", "PageSize=Custom.144x72", "-o",
-                                                           std::string("ColorModel=") + f.colour, dir / "page.pdf"});
+        std::vector<std::string> args = {"-h", server.Host(), "-d", queue, "-t", "poster", "-o", "Resolution=360dpi",
+                                         "-o", "PageSize=Custom.144x72", "-o", std::string("ColorModel=") + f.colour};
+        for (const std::string& option : f.options)
+            args.insert(args.end(), {"-o", option});
+        args.push_back(dir / "page.pdf");
+        const RunResult lp = testsupport::Run(Tool("lp"), args);
         ASSERT_EQ(lp.status, 0) << lp.err;
         const std::string received = printer.Received();
         streamparse::ParseOptions strict;
@@ -309,6 +313,7 @@ TEST(Cups, PrintServerDeliversWholeJobs)
                                  << "\n" << server.Log().substr(0, 4000);
         const std::string json = ReadFile(report);
         EXPECT_NE(json.find("\"bytesWritten\": " + std::to_string(received.size()) + ","), std::string::npos) << json;
+        EXPECT_GT(rastertest::InkedPlanes(received), 0);
         for (const std::string& digest : PlaneDigests(received))
             EXPECT_NE(json.find(digest), std::string::npos) << digest;
     }
