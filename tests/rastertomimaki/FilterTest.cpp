@@ -386,7 +386,9 @@ TEST(Filter, CancelEndsWithTheAbortCommand)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     });
     RunOptions o;
-    o.signalAfterMs = 500;
+    // Well after the page began (the filter then waits for the rest of the
+    // raster), also in a loaded sanitizer build.
+    o.signalAfterMs = 3000;
     o.signal = SIGTERM;
     const RunResult r = f.Print(fifo, "mimaki-settings=" + (f.dir / "abort.ini") + " mimaki-printer=P", {}, o);
     ended = true;
