@@ -190,6 +190,46 @@ TEST(Filter, EverySettingsOptionReachesItsKey)
     }
 }
 
+// Every model's PPD at its defaults, with its printer definition: the
+// filter prints a CMYK page as rasterjob prints the same planes, ink
+// included, or refuses it for the reason rasterjob gives.
+TEST(Filter, EveryModelPrintsAsRasterJob)
+{
+    const RunResult list = testsupport::Run(MIMAKIPPD_EXE, {"--list"});
+    ASSERT_EQ(list.status, 0) << list.err;
+    std::istringstream rows(list.out);
+    std::vector<int> refused;
+    int models = 0;
+    for (std::string row; std::getline(rows, row); ++models) {
+        const int uid = std::stoi(row);
+        SCOPED_TRACE("UID " + std::to_string(uid));
+        Filter f(uid);
+        Page page;
+        page.value = Stripes;
+        rastertest::WriteRaster(f.dir / "job.ras", {page});
+        const RunResult r = f.Print(f.dir / "job.ras", "mimaki-report=" + (f.dir / "report.json"));
+        if (r.status != 0) {
+            refused.push_back(uid);
+            EXPECT_EQ(r.out, "");
+            const RunResult rj = testsupport::Run(RASTERJOB_EXE, {"--set", "PrEnv_UID=" + std::to_string(uid),
+                                                                  "--channels", "1,2,3,0", "--dpi", "360x720", "-o",
+                                                                  f.dir / "job.prn"},
+                                                  RunOptions(f.dir.Path(), {"MIMAKI_PLUGIN=" MIMAKI_PLUGIN_PATH}));
+            EXPECT_EQ(rj.status, 1);
+            const std::size_t at = r.err.find("ERROR: page 1: ");
+            ASSERT_NE(at, std::string::npos) << r.err;
+            EXPECT_EQ(r.err.substr(at + 15), rj.err.substr(std::string("rasterjob: ").size()));
+            continue;
+        }
+        TempDir dir;
+        const int bits = ReadFile(f.dir / "report.json").find("\"bits\": 2") != std::string::npos ? 2 : 1;
+        EXPECT_TRUE(r.out == RasterJobStream(dir, uid, page, bits, {}));
+    }
+    EXPECT_GT(models, 40);
+    // Model 7 and the JV400 print no layer until a white mode is chosen.
+    EXPECT_EQ(refused, std::vector<int>({7, 22}));
+}
+
 // A print mode of the PPD sets its print method and resolution keys: the
 // "M" models' double density reaches "MP" and "ME"; a roll model's mode
 // of the embedded print conditions prints as rasterjob does with its keys.
