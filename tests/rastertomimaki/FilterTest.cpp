@@ -230,66 +230,52 @@ TEST(Filter, EveryModelPrintsAsRasterJob)
     EXPECT_EQ(refused, std::vector<int>({7, 22}));
 }
 
-// A print mode of the PPD sets its print method and resolution keys: the
-// "M" models' double density reaches "MP" and "ME"; a roll model's mode
-// of the embedded print conditions prints as rasterjob does with its keys.
+// A print mode of the PPD sets the keys its *MimakiChoice lists: the "M"
+// models' double density reaches "MP" and "ME"; a JV100 mode of the
+// embedded print conditions prints as rasterjob does with its keys.
 TEST(Filter, PrintModesReachTheirKeys)
 {
-    auto choice = [](const std::string& ppd, const std::string& label, std::vector<std::string>& sets) {
-        const std::size_t at = ppd.find("/" + label);
-        if (at == std::string::npos)
-            return std::string();
-        const std::size_t start = ppd.rfind("*MimakiPrintMode ", at) + 17;
-        const std::string keyword = ppd.substr(start, at - start);
-        const std::string attr = "*MimakiChoice MimakiPrintMode." + keyword + ": \"";
-        const std::size_t a = ppd.find(attr) + attr.size();
-        std::istringstream list(ppd.substr(a, ppd.find('"', a) - a));
+    auto modeSets = [](const std::string& ppd, const std::string& pm) {
+        const std::string attr = "*MimakiChoice MimakiPrintMode." + pm + ": \"";
+        const std::size_t at = ppd.find(attr) + attr.size();
+        std::vector<std::string> sets;
+        std::istringstream list(ppd.substr(at, ppd.find('"', at) - at));
         for (std::string item; std::getline(list, item, ';');)
             sets.insert(sets.end(), {"--set", ppdnames::Unescape(item)});
-        return keyword;
+        return sets;
     };
     Page page;
     page.value = Stripes;
-    // UID 2, 720 x 360 dpi: passes 8 (720 dpi by double density, quality
-    // 1), printer direction 0, dot code 2; without the mode 4 passes, dot
-    // code 1 and no double density.
-    {
-        Filter f(2);
-        std::vector<std::string> sets = {"--set", "DP2_SendPrintMode=1"};
-        const std::string pm = choice(ReadFile(f.ppd), "720 x 360 dpi, double density (720 x 720)", sets);
-        ASSERT_FALSE(pm.empty());
-        page.dpiHorz = 720;
-        page.dpiVert = 360;
-        rastertest::WriteRaster(f.dir / "job.ras", {page});
-        const std::string start = "\033@MD\x68\x01\xd0\x02MP\x08\x00\xff\xff\xff\xff\xff\xff\xffMC\x02ME\0\1\0MB\0"s;
-        const RunResult r = f.Print(f.dir / "job.ras", "DP2_SendPrintMode=1 MimakiPrintMode=" + pm);
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.substr(0, start.size()), start);
-        TempDir dir;
-        EXPECT_TRUE(r.out == RasterJobStream(dir, 2, page, 1, sets));
-        const RunResult plain = f.Print(f.dir / "job.ras", "DP2_SendPrintMode=1");
-        const std::string plainStart = "\033@MD\x68\x01\xd0\x02MP\x04\x00\xff\xff\xff\xff\xff\xff\xffMC\x01ME\0\0\0MB\0"s;
-        EXPECT_EQ(plain.out.substr(0, plainStart.size()), plainStart);
-    }
-    // UID 48 (JV100), its first print condition of the embedded block.
-    {
-        Filter f(48);
-        const std::string ppd = ReadFile(f.ppd);
-        const std::size_t at = ppd.find("*MimakiPrintMode PM1/") + 21;
-        ASSERT_NE(at, 20u);
-        std::vector<std::string> sets;
-        ASSERT_EQ(choice(ppd, ppd.substr(at, ppd.find(':', at) - at), sets), "PM1");
-        const std::string res = ppd.substr(ppd.find("HWResolution[", at) + 13);
-        page.dpiHorz = std::stoi(res);
-        page.dpiVert = std::stoi(res.substr(res.find(' ') + 1));
-        rastertest::WriteRaster(f.dir / "job.ras", {page});
-        const RunResult r = f.Print(f.dir / "job.ras", "MimakiPrintMode=PM1 mimaki-report=" + (f.dir / "report.json"));
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(ReadFile(f.dir / "report.json").find("[\"PrEnv_PrintMethod\", "), std::string::npos);
-        TempDir dir;
-        const int bits = ReadFile(f.dir / "report.json").find("\"bits\": 2") != std::string::npos ? 2 : 1;
-        EXPECT_TRUE(r.out == RasterJobStream(dir, 48, page, bits, sets));
-    }
+    // UID 2, PM12: 720 x 360 dpi printed to 720 down: passes 8 (quality 1),
+    // dot code 2; without a mode 4 passes, dot code 1, no double density.
+    Filter m(2);
+    ASSERT_NE(ReadFile(m.ppd).find("*MimakiPrintMode PM12/720 x 360 dpi, double density"), std::string::npos);
+    page.dpiHorz = 720;
+    page.dpiVert = 360;
+    rastertest::WriteRaster(m.dir / "job.ras", {page});
+    const RunResult dd = m.Print(m.dir / "job.ras", "DP2_SendPrintMode=1 MimakiPrintMode=PM12");
+    ASSERT_EQ(dd.status, 0) << dd.err;
+    const std::string md = "\033@MD\x68\x01\xd0\x02MP"s, ddStart = md + "\x08\0\xff\xff\xff\xff\xff\xff\xffMC\x02ME\0\1\0MB\0"s,
+                      plainStart = md + "\x04\0\xff\xff\xff\xff\xff\xff\xffMC\x01ME\0\0\0MB\0"s;
+    EXPECT_EQ(dd.out.substr(0, ddStart.size()), ddStart);
+    std::vector<std::string> sets = modeSets(ReadFile(m.ppd), "PM12");
+    sets.insert(sets.end(), {"--set", "DP2_SendPrintMode=1"});
+    TempDir dir;
+    EXPECT_TRUE(dd.out == RasterJobStream(dir, 2, page, 1, sets));
+    const RunResult plain = m.Print(m.dir / "job.ras", "DP2_SendPrintMode=1");
+    EXPECT_EQ(plain.out.substr(0, plainStart.size()), plainStart);
+
+    Filter jv100(48);
+    const std::string ppd = ReadFile(jv100.ppd);
+    const std::string res = ppd.substr(ppd.find("HWResolution[", ppd.find("*MimakiPrintMode PM1/")) + 13);
+    page.dpiHorz = std::stoi(res);
+    page.dpiVert = std::stoi(res.substr(res.find(' ') + 1));
+    rastertest::WriteRaster(jv100.dir / "job.ras", {page});
+    const RunResult r = jv100.Print(jv100.dir / "job.ras", "MimakiPrintMode=PM1 mimaki-report=" + (jv100.dir / "r.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(ReadFile(jv100.dir / "r.json").find("[\"PrEnv_PrintMethod\", "), std::string::npos);
+    const int bits = ReadFile(jv100.dir / "r.json").find("\"bits\": 2") != std::string::npos ? 2 : 1;
+    EXPECT_TRUE(r.out == RasterJobStream(dir, 48, page, bits, modeSets(ppd, "PM1")));
 }
 
 // A job none of whose channels reaches the printer is refused as rasterjob
