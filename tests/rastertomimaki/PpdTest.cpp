@@ -137,8 +137,6 @@ TEST(Ppd, PrintMethodsOfTheMModels)
                                     "$Parms$Fine=720,720,1,1,3,0", "--set", "$Parms$Draft=360,180,1,1,1,1"});
     EXPECT_EQ(Line(listed, "*MimakiPrintMode PM2/"),
               "*MimakiPrintMode PM2/Draft (double density): \"<</HWResolution[360 180]>>setpagedevice\"");
-    EXPECT_EQ(Line(listed, "*MimakiChoice MimakiPrintMode.PM1: "),
-              "*MimakiChoice MimakiPrintMode.PM1: \"PrEnv_PrintMethod=Fine;$Parms$Fine=720,720,1,1,3,0\"");
     EXPECT_EQ(Line(listed, "*MimakiPrintMode PM3"), "");
 }
 
