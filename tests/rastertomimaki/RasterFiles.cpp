@@ -136,8 +136,12 @@ std::string RasterJobStream(const testsupport::TempDir& dir, int uid, const Page
                                      dir / "rasterjob.prn"};
     const char* name = nullptr;
     std::string channels;
-    for (int code : rastertomimaki::PlaneColourCodes(page.space, name))
-        channels += (channels.empty() ? "" : ",") + std::to_string(code);
+    // Appended piece by piece: GCC 12's Release build warns about the sum.
+    for (int code : rastertomimaki::PlaneColourCodes(page.space, name)) {
+        if (!channels.empty())
+            channels += ',';
+        channels += std::to_string(code);
+    }
     args.insert(args.end(), {"--channels", channels});
     for (const std::string& pgm : WritePlanePgms(dir.Path(), page))
         args.insert(args.end(), {"--input", pgm});
