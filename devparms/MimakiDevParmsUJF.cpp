@@ -7,6 +7,7 @@
 #include "host/PrinterDriverBase.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
+#include "layers/JfxLayerKinds.h"
 
 using namespace mimaki::parms;
 
@@ -38,8 +39,9 @@ constexpr std::uint64_t Kinds(std::initializer_list<int> kinds)
     return mask;
 }
 
-constexpr std::uint64_t kJfx500Underprints = Kinds({3, 5, 7});
-constexpr std::uint64_t kJfx200Underprints = Kinds({3, 5, 7, 20, 28, 30, 32});
+// The JFX underprint kinds are the catalogue's.
+const std::uint64_t kJfx500Underprints = mimaki::jfx::ReversedKindMask(mimaki::jfx::Model::JFX500);
+const std::uint64_t kJfx200Underprints = mimaki::jfx::ReversedKindMask(mimaki::jfx::Model::JFX200);
 
 // Value i of the model's "LayerParmDefault" ("0|0|22078|1|0"), 0 past its end.
 template <class C, int I>
