@@ -133,7 +133,7 @@ namespace {
         KI(m_nLayerOverPaint4, 0), KI(m_nLayerOverPaint5, 0), KI(m_nMirror1, 0), KI(m_nMirror2, 0),         \
         KI(m_nMirror3, 0), KI(m_nMirror4, 0), KI(m_nMirror5, 0)
 #define UJF7151_MODEL_KEYS                                                                                  \
-    UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(DpiVert, 360), MI(DpiHorz, 360), MSLOTS(SlotsSetting),        \
+    UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MI(DpiVert, 360), MI(DpiHorz, 360), MSLOTS(SlotsSetting),        \
         MT(MimakiColorSequence, L""), MT(LayerParmDefault, L"0|0|22078|1|0")
 #define UJF7151_PRINT_MODE_KEYS                                                                             \
     KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
@@ -216,7 +216,7 @@ const KeyTable* DEVPARMJFXMKSERIES_CLASS::Table() const
 {
     using Self = DEVPARMJFXMKSERIES_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(UJF6042, 0), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MI(UJF6042, 0), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
         KI(nRefreshLevel, 0), KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0),
         KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0), INK_OPTION(nLayerOptColor),
         KI(nLayerOptColor.bParameterSet, 1), INK_OPTION(nLayerOptWhite), KI(nLayerOptWhite.bParameterSet, 0),
@@ -253,7 +253,7 @@ const KeyTable* DEVPARMJFX500_v2_CLASS::Table() const
 {
     using Self = DEVPARMJFX500_v2_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
         KI(nRefreshLevel, 0), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0),
         KI(nDotSize, 1), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), KI(m_nLayerOptWhite.bParameterSet, 1),
         KI(m_nLayerOptVarnish.bParameterSet, 1), KI(m_nLayerOptPrimer.bParameterSet, 1),
@@ -291,7 +291,7 @@ const KeyTable* DEVPARMJFX200_CLASS::Table() const
 {
     using Self = DEVPARMJFX200_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MT(MaxMediaLengthFullAreaMm, L""), MT(MaxMediaLengthSplitAreaMm, L""),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MT(MaxMediaLengthFullAreaMm, L""), MT(MaxMediaLengthSplitAreaMm, L""),
         KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, KI(bSplitPrintArea, 0), LAYER_MODES(0, -1), KI(nRefreshLevel, 0),
         KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), JFX200_INK(nLayerOptColor, 3, 3),
         UV4(nLayerOptColor, 134), JFX200_INK(nLayerOptWhite, 255, 255), UV4(nLayerOptWhite, 134),

@@ -19,7 +19,7 @@ struct CMimakiLayerOption {
 #define MIMAKI_UJF_FIELDS                                                                                    \
     int nRefreshLevel = 0, nDotSize = 0, nMediaCorrection = 0, nMediaCorrectionValue = 0, nUvConfig = 0;     \
     int nLastLayerOption = 0, nLayerOption = 0, nPrnEnvVersion = 0, nWaveShape = 0, UJFPrinterTyp = 0;       \
-    int JFXPrinterType = 0;                                                                                  \
+    std::wstring JFXPrinterType; /* "WW", "VV", ... the ink configuration */                                \
     CMimakiLayerOption nLayerOptColor, nLayerOptWhite, nLayerOptVarnish, nLayerOptPrimer
 
 class CMimaki_UJF_Base_CLASS : public CMimakiDevParmsBase {
@@ -89,8 +89,9 @@ public:
     int nHQ = 0, nPrintModeSetNumber = 0, nActionCategoryLarge = 0, nActionCategorySmall = 0, nXDpi = 0;    \
     int nYDpi = 0, nHSpeedMode = 0, nPrintModeId = 0, m_nDirection = 0, m_nDotSize = 0, m_nMediaFeedMode = 0; \
     int m_nMediaFeedValue = 0, m_bSetLeftMargin = 0, m_nLeftMargin = 0, m_bSetRightMargin = 0;               \
-    int m_nRightMargin = 0, m_nRefreshLevel = 0, m_nWaveShape = 0, JFXPrinterType = 0, DpiVert = 0;         \
+    int m_nRightMargin = 0, m_nRefreshLevel = 0, m_nWaveShape = 0, DpiVert = 0;                             \
     int DpiHorz = 0;                                                                                         \
+    std::wstring JFXPrinterType;                                                                             \
     /* The thirty layer parameters: layers 1 to 5, each IDS, PAS, FD, LB, SB, WS. */                         \
     int m_LayerParm[5][6] = {}
 

@@ -11,6 +11,7 @@
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "layers/MimakiJFX200WhiteDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "layers/MimakiWhiteDriver.h"
@@ -92,10 +93,10 @@ const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver
 const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
 const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", &MakeDriver<CMimakiWhitePrinterDriverJV400>};
 const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
-const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
+const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", &MakeDriver<CMimakiWhitePrinterDriverJFX500Base>};
 const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", &MakeDriver<CMimakiSWJ320Driver>};
 const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", &MakeDriver<CMimakiWhitePrinterDriverJV300>};
-const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", nullptr};
+const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", &MakeDriver<CMimakiWhitePrinterDriverJFX200>};
 const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMimakiWhitePrinterDriverTS300P>};
 const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
                                   &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};

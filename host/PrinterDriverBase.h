@@ -255,6 +255,9 @@ public:
     void SetScanRow(int nRow) { m_nScanRow = nRow; }
     int GetScanRow() const { return m_nScanRow; }
     int GetSectionCount() const { return m_nSections; }
+    // The layer markers of the job so far (CStrObMimakiLayers), one entry
+    // per marker: its suspend flag.
+    const std::vector<int>& GetLayerMarkers() const { return m_layerMarkers; }
 
     // Facts a driver publishes about itself for the host's job report
     // ("CommandSet" and the like); empty when not published.
@@ -321,6 +324,7 @@ protected:
     std::vector<int> m_slotChannels;
     std::vector<BYTE> m_mirrorRow;
     std::wstring m_strDetailedError;
+    std::vector<int> m_layerMarkers;
 
 private:
     int LoadColoursAndSlots(const CPrintJobOpenContext& context);
