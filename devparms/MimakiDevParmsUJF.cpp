@@ -469,10 +469,11 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerEndString(CPrinterDriverBase*, int,
 
 // Position N's UV mode and value, over-paint count, mirror flag and wave
 // shape, and its six layer parameters.
-std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                            int nPosKind, int nPosIndex)
 {
-    const int i = nPosIndex < 0 ? 0 : nPosIndex > 4 ? 4 : nPosIndex;
+    const int at = nPosIndex >= 0 ? nPosIndex : nLayer;
+    const int i = at < 0 ? 0 : at > 4 ? 4 : at;
     const int uv[] = {m_nLayer1UV, m_nLayer2UV, m_nLayer3UV, m_nLayer4UV, m_nLayer5UV};
     const int uvValue[] = {m_nLayerUV1Val, m_nLayerUV2Val, m_nLayerUV3Val, m_nLayerUV4Val, m_nLayerUV5Val};
     const int overPaint[] = {m_nLayerOverPaint1, m_nLayerOverPaint2, m_nLayerOverPaint3, m_nLayerOverPaint4,
@@ -501,6 +502,15 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* p
 std::string DEVPARMUJF_x042MKII_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag)
 {
     return ly::End(nFlag);
+}
+
+DEVPARMUJF_x042MKII_CLASS::SlotLayer DEVPARMUJF_x042MKII_CLASS::GetSlotLayer(int nLayer) const
+{
+    const int k = nLayer < 0 ? 0 : nLayer > 4 ? 4 : nLayer;
+    const int modes[5] = {nLayer1Mode, nLayer2Mode, nLayer3Mode, nLayer4Mode, nLayer5Mode};
+    const int mirror[5] = {m_nMirror1, m_nMirror2, m_nMirror3, m_nMirror4, m_nMirror5};
+    const int* lp = m_LayerParm[k]; // IDS, PAS, FD, LB, SB, WS
+    return {lp[0], lp[1], lp[3], modes[k], lp[4], mirror[k]};
 }
 
 std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,

@@ -99,10 +99,25 @@ class DEVPARMUJF_x042MKII_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJF_x042MKII_CLASS(int nSize = sizeof(DEVPARMUJF_x042MKII_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    // The start of layer nLayer (0..4; nPosIndex -1) or of the layer at
+    // position nPosIndex: its UV, over-paint, mirror and wave settings.
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
     std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     MIMAKI_UJF7151_FIELDS;
+
+    // One layer of the slot-file driver (0..4): which inks it takes (kind,
+    // sub-kind and mode), its count (0 or less ends the list of layers),
+    // whether its rows go out last first, and whether mirrored (1).
+    // Kind, sub-kind, count and reverse are layer parameters "IDS", "PAS",
+    // "LB" and "SB"; the mode is "nLayerKMode", the mirror "m_nMirrorK".
+    struct SlotLayer {
+        int kind, subKind, count, mode, reverse, mirror;
+    };
+    SlotLayer GetSlotLayer(int nLayer) const;
+    // What the layer starts receive as their position kind: 2 switches the
+    // printer to local between layers, 1 keeps it.
+    int GetLayerSwitchValue() const { return bSwitchToLocalBetweenLayers == 1 ? 2 : 1; }
 };
 
 class DEVPARMUJF7151_CLASS : public DEVPARMUJF_x042MKII_CLASS {

@@ -65,6 +65,11 @@ private:
     int m_zeroRowCodedLength = 0;
 };
 
+// For an aborted job: the device parameters' abort command, else the
+// settings' PrEnv_AbortCommand, sent with OutputForce (nothing when neither
+// has one). Every driver's JobClose does this before the host's.
+void SendAbortCommand(CPrinterDriverBase& driver);
+
 // Groups the newer drivers; adds nothing.
 class CMimakiBasePrinterDriver : public CMimakiLegacyBasePrinterDriver {
 public:

@@ -14,6 +14,7 @@
 #include "layers/MimakiJFX200WhiteDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
+#include "layers/MimakiUJF_x042MKIIDriver.h"
 #include "layers/MimakiWhiteDriver.h"
 #include "layers/MimakiWhiteDriverUJF.h"
 
@@ -100,9 +101,9 @@ const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", &MakeDriver<CMim
 const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMimakiWhitePrinterDriverTS300P>};
 const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
                                   &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};
-const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
+const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", &MakeDriver<CMimakiWhitePrinterDriverUJF_x042MKII>};
 const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
-const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
+const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", &MakeDriver<CMimakiWhitePrinterDriverUJF7151>};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};

@@ -16,31 +16,14 @@
 #include "layers/MimakiJFX200WhiteDriver.h"
 #include "tests/driver/DriverTestUtil.h"
 #include "tests/layers/LayerTestSupport.h"
-#include "tests/layers/SpoolFailureChecks.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
 
 using namespace mimaki::jfx;
 
-// Start strings that name their arguments, so that a whole stream can be
-// written down: "S", kind, reversed, position kind, position index.
-template <class Parms>
-class NamedStarts : public Parms {
-public:
-    std::string GetLayerStartString(CPrinterDriverBase*, int kind, int reversed, int posKind, int pos) override
-    {
-        return std::string("S") + char(kind) + char(reversed) + char(posKind) + char(pos);
-    }
-};
-
-template <class Driver, class Parms>
-std::unique_ptr<Driver> Make(CPrintEnv& env)
-{
-    auto* parms = new NamedStarts<Parms>();
-    parms->Load(&env);
-    return std::make_unique<Driver>(&env, parms);
-}
+using spooltest::MakeWithNamedStarts;
 
 CPrintEnv JfxEnv(int uid, const char* type, std::vector<int> kinds)
 {
@@ -79,7 +62,7 @@ TEST(JfxDriver, ThreeRowsOfAWVJobWithAnUnderprintAndARecordAtTwoPositions)
     CPrintEnv env = JfxEnv(25, "WV", {3, 8, 9, 0});
     env.PutInt(L"DP25_bSwitchToLocalBetweenLayers", 1);
     env.PutInt(L"SuspendPrintClientBetweenLayers", 1);
-    auto d = Make<CMimakiWhitePrinterDriverJFX500Base, DEVPARMJFX500_v2_CLASS>(env);
+    auto d = MakeWithNamedStarts<CMimakiWhitePrinterDriverJFX500Base, DEVPARMJFX500_v2_CLASS>(env);
     layertest::Job job;
     job.colours = {0, 34, 30}; // black, white (code 254), varnish (252)
     job.rows = {{{0x80}, {0xFF}, {0x00}}, {{0x00}, {0x0F}, {0x3C}}, {{0xC1}, {0x00}, {0x00}}};
@@ -108,7 +91,7 @@ TEST(JfxDriver, AMirroredJFX200Page)
     env.PutInt(L"JFX500_White_code2", 253);
     env.PutInt(L"UseShorterQDVersion", 0);
     env.PutInt(L"KeepCurrentModeBetweenLayers", 1);
-    auto d = Make<CMimakiWhitePrinterDriverJFX200, DEVPARMJFX200_CLASS>(env);
+    auto d = MakeWithNamedStarts<CMimakiWhitePrinterDriverJFX200, DEVPARMJFX200_CLASS>(env);
     layertest::Job job;
     job.colours = {0, 34};
     job.width = 12; // 2 bytes, 4 bits of padding
@@ -135,7 +118,7 @@ TEST(JfxDriver, AMirroredJFX200Page)
 TEST(JfxDriver, ZeroRowsMakeNoLayerAndShortOrLongQd)
 {
     CPrintEnv env = JfxEnv(25, "WW", {1, 0});
-    auto d = Make<CMimakiWhitePrinterDriverJFX500Base, DEVPARMJFX500_v2_CLASS>(env);
+    auto d = MakeWithNamedStarts<CMimakiWhitePrinterDriverJFX500Base, DEVPARMJFX500_v2_CLASS>(env);
     layertest::Job job;
     job.colours = {0, 34};
     job.rows = {{{0x00}, {0x00}}, {{0x12}, {0x00}}};

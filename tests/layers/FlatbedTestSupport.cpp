@@ -1,4 +1,4 @@
-#include "tests/layers/SpoolFailureChecks.h"
+#include "tests/layers/FlatbedTestSupport.h"
 
 #include <gtest/gtest.h>
 
