@@ -658,6 +658,10 @@ int RunJob(const Options& o)
         out += "  \"bytesWritten\": " + std::to_string(sink->BytesWritten()) + ",\n";
         out += "  \"spoolPeakBytes\": " + std::to_string(spool.PeakMemory()) + ",\n";
         out += "  \"spoolSpilledBytes\": " + std::to_string(spool.BytesSpilled()) + ",\n";
+        out += "  \"layerMarkers\": [";
+        for (std::size_t m = 0; m < driver->GetLayerMarkers().size(); ++m)
+            out += std::string(m ? ", " : "") + "{\"suspend\": " + (driver->GetLayerMarkers()[m] ? "true" : "false") + "}";
+        out += "],\n";
         out += "  \"channels\": [\n";
         for (std::size_t c = 0; c < channels.size(); ++c) {
             const RasterDigest& d = digests[c];
@@ -687,6 +691,13 @@ int RunJob(const Options& o)
                  " is no whole number, so it was read as its default; give a whole number");
         if (signal)
             Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
+        // A host would hold its print client there until the operator goes on;
+        // the stream has been sent whole.
+        const std::vector<int>& markers = driver->GetLayerMarkers();
+        for (std::size_t m = 0; m < markers.size(); ++m)
+            if (markers[m])
+                Note("after layer " + std::to_string(m + 1) + " the printer is switched to local and the print client "
+                     "would wait for the operator; rasterjob does not wait");
     }
     if (aborted) {
         if (!o.quiet)
