@@ -6,10 +6,6 @@
 
 namespace streamparse {
 
-namespace {
-
-// Reverses the pixel order of a row of width pixels; bits past the last
-// pixel stay zero.
 std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits)
 {
     std::vector<std::uint8_t> out(row.size(), 0);
@@ -23,8 +19,6 @@ std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int wid
     }
     return out;
 }
-
-} // namespace
 
 bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers)
 {

@@ -20,6 +20,10 @@ struct LayerSectionOptions {
     int pixelWidth = 0;
 };
 
+// Reverses the pixel order of a row of width pixels at bits per pixel;
+// bits past the last pixel stay zero.
+std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits);
+
 // The layer indices a white mode of the TS300P family mirrors, or false for a
 // mode it does not know (0 to 12 are known).
 bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers);

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -22,6 +23,7 @@
 #include "tools/streamdump/LayerContents.h"
 #include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
+#include "tools/streamdump/SectionMirror.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace streamparse;
@@ -54,6 +56,9 @@ const char kUsage[] =
     "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
     "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
     "                      bytes filled with pixels)\n"
+    "  --mirrored-sections L  mirror back the layers (\"Q@\" to \"QE\") of the list L,\n"
+    "                      such as a mirrored JFX200 page or the mirrored layers\n"
+    "                      of the slot-file flatbeds (with --pixel-width)\n"
     "  --max-errors N      stop after N errors (default 100)\n"
     "A stream without its job end (QE or FF) is reported as incomplete.\n"
     "Exit status: 0 clean and complete, 1 errors or incomplete, 2 usage, input\n"
@@ -70,6 +75,8 @@ struct Args {
     bool offsetGiven = false;
     bool mirrorGiven = false;
     LayerSectionOptions sections;
+    std::set<int> mirroredSections;
+    bool pixelWidthGiven = false;
 };
 
 // The white mode and layer offset the job's layer settings ("PL", named when
@@ -177,6 +184,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 args.offsetGiven = true;
             } else if (a == "--pixel-width") {
                 args.sections.pixelWidth = n;
+                args.pixelWidthGiven = true;
+                continue; // it serves both kinds of mirrored layers
             } else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
                 error = "--white-mode needs a white mode from 0 to 12";
                 return false;
@@ -184,21 +193,24 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 args.mirrorGiven = true;
             }
             args.layerSections = true;
-        } else if (a == "--mirrored-layers") {
+        } else if (a == "--mirrored-layers" || a == "--mirrored-sections") {
             const char* v = value("a list of layer indices");
             if (!v)
                 return false;
+            std::set<int>& target = a == "--mirrored-layers" ? args.sections.mirrored : args.mirroredSections;
             std::stringstream list(v);
             std::string item;
-            args.sections.mirrored.clear();
+            target.clear();
             while (std::getline(list, item, ',')) {
                 int n = 0;
                 if (!ParseInt(item.c_str(), n) || n > 255) {
-                    error = "--mirrored-layers needs layer indices (0 to 255) separated by commas";
+                    error = a + " needs layer indices (0 to 255) separated by commas";
                     return false;
                 }
-                args.sections.mirrored.insert(n);
+                target.insert(n);
             }
+            if (a == "--mirrored-sections")
+                continue;
             args.mirrorGiven = true;
             args.layerSections = true;
         } else if (a == "-h" || a == "--help") {
@@ -218,6 +230,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
         error = "no input file";
         return false;
     }
+    if (args.pixelWidthGiven && args.mirroredSections.empty())
+        args.layerSections = true;
     return true;
 }
 
@@ -255,6 +269,12 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
         for (int k : args.sections.mirrored)
             std::fprintf(out, " %d", k);
         std::fprintf(out, "%s\n", args.sections.mirrored.empty() ? " none" : "");
+    }
+    if (!args.mirroredSections.empty()) {
+        std::fprintf(out, "mirrored back: layers");
+        for (int k : args.mirroredSections)
+            std::fprintf(out, " %d", k);
+        std::fprintf(out, "\n");
     }
     std::fprintf(out, "formats:");
     for (RasterFormat f : r.formats)
@@ -399,7 +419,7 @@ int main(int argc, char** argv)
         args.options.onCommand = [traceOut](const Command& c) {
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
-    args.options.keepRows = !args.pngDir.empty() || args.layerSections;
+    args.options.keepRows = !args.pngDir.empty() || args.layerSections || !args.mirroredSections.empty();
     args.options.keepJobCommands = true; // the layer sections name their start
     args.options.expectJobEnd = true;
     ParseResult result = ParseStream(bytes, args.options);
@@ -407,6 +427,8 @@ int main(int argc, char** argv)
         SectionsFromJob(result, args);
         result = RebuildLayerSections(result, args.sections);
     }
+    if (!args.mirroredSections.empty())
+        result = UnmirrorLayers(result, args.mirroredSections, args.sections.pixelWidth);
 
     for (const ParseError& e : result.errors)
         std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),
