@@ -448,7 +448,7 @@ int CMimakiWhitePrinterDriverJFX500Base::WriteLayerRowByCode(int nCode, const Ke
     if (!p)
         return 0;
     std::memcpy(p, RowHeader.data(), RowHeader.size());
-    std::memcpy(p + RowHeader.size(), row.data, static_cast<std::size_t>(row.stored));
+    m_rows.Read(row.channel, p + RowHeader.size());
     m_out.Commit(RowHeader.size() + static_cast<std::size_t>(row.stored));
     return 1;
 }
@@ -465,8 +465,7 @@ int CMimakiWhitePrinterDriverJFX500Base::EmitForward(int nRecord)
             const LayerRowStore::Entry& kept = m_rows.At(e.channel);
             if (kept.raw == 0)
                 continue;
-            m_rows.Read(e.channel, m_compressBuffer.data());
-            const KeptRow row{m_compressBuffer.data(), static_cast<int>(kept.stored), static_cast<int>(kept.raw)};
+            const KeptRow row{e.channel, static_cast<int>(kept.stored), static_cast<int>(kept.raw)};
             if (!WriteLayerRowByCode(e.code1, row) || (e.code2 >= 0 && !WriteLayerRowByCode(e.code2, row)))
                 return 0;
         }
@@ -539,10 +538,11 @@ int CMimakiWhitePrinterDriverJFX500Base::FlushReverseLayer(int nRecord)
                 continue;
             // The record as the full row: a row kept whole is sent as kept,
             // a shorter one is completed with blanks (and coded anew).
-            const BYTE* data = m_compressBuffer.data();
+            const bool whole = static_cast<int>(kept.raw) == rowBytes;
+            const BYTE* data = nullptr;
             int sent = static_cast<int>(kept.stored);
-            m_rows.Read(e.channel, m_compressBuffer.data());
-            if (static_cast<int>(kept.raw) != rowBytes) {
+            if (!whole) {
+                m_rows.Read(e.channel, m_compressBuffer.data());
                 if (packed) {
                     if (packbits_decode(m_compressBuffer.data(), kept.stored, m_flushRow.data(), kept.raw) !=
                         static_cast<long>(kept.stored))
@@ -562,8 +562,15 @@ int CMimakiWhitePrinterDriverJFX500Base::FlushReverseLayer(int nRecord)
                 if (code < 0)
                     continue;
                 SetRowHeaderByCode(code, rowBytes, sent, packed);
-                if (!m_out.Put(RowHeader) || !m_out.Put(data, static_cast<std::size_t>(sent)))
+                BYTE* p = m_out.Reserve(RowHeader.size() + static_cast<std::size_t>(sent));
+                if (!p)
                     return 0;
+                std::memcpy(p, RowHeader.data(), RowHeader.size());
+                if (whole)
+                    m_rows.Read(e.channel, p + RowHeader.size());
+                else
+                    std::memcpy(p + RowHeader.size(), data, static_cast<std::size_t>(sent));
+                m_out.Commit(RowHeader.size() + static_cast<std::size_t>(sent));
             }
         }
         if (!m_out.Put(BandTrailer))

@@ -27,10 +27,11 @@ public:
     int JobClose() override;
     std::string GetFeedCommand(int nRows) override;
 
-    // A row as kept for the page: its bytes as stored (PackBits-coded when
-    // the job compresses) and the length of the row they code.
+    // A channel's row as kept for the page, in the current row of the walk
+    // over the page: its bytes as stored (PackBits-coded when the job
+    // compresses) and the length of the row they code.
     struct KeptRow {
-        const BYTE* data;
+        int channel;
         int stored;
         int raw;
     };
