@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -14,6 +15,7 @@
 #include "devparms/MimakiDevParmsUJF.h"
 #include "layers/MimakiUJF_x042MKIIDriver.h"
 #include "tests/driver/DriverTestUtil.h"
+#include "tests/support/AllocCounter.h"
 #include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -266,4 +268,50 @@ TEST(SlotFileDriver, FailuresAbortsAndSpillsLeaveNothingBehind)
     const CPrintEnv env = SlotEnv(35, {{0, 4}, {1, 1}, {34, 10}, {30, 11}},
                                   {{0, 1, 1, 0, 1, 0}, {10, 0, 1, 0, 0, 1}, {0, 2, 1, 0, 0, 0}});
     spooltest::CheckFailurePaths(env, job, "Creating slotfiles failed- Probably diskfull error");
+}
+
+// Past the first rows (which open the page's spool blocks) no row of either
+// flatbed driver allocates: kept rows and slot records go into blocks made
+// before.
+TEST(FlatbedAllocations, NoneWhileRowsGoThrough)
+{
+    layertest::Job job;
+    job.colours = {0, 1, 34, 30};
+    job.width = 333;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = layertest::RandomRows(4, 60, job.width, job.bits, 3);
+    CPrintEnv jfx;
+    jfx.PutInt(PrEnv_UID, 28);
+    jfx.PutString(L"JFXPrinterType", L"WV");
+    jfx.PutInt(L"bJFX200", 1);
+    jfx.PutInt(L"DP28_bSplitPrintArea", 4);
+    jfx.PutInt(L"DP28_nLayer1Mode", 3);
+    jfx.PutInt(L"DP28_nLayer2Mode", 0);
+    CPrintEnv slots = SlotEnv(35, {{0, 4}, {1, 1}, {34, 10}, {30, 11}},
+                                    {{0, 1, 1, 0, 1, 0}, {10, 0, 1, 0, 0, 1}, {0, 2, 1, 0, 0, 0}});
+    for (CPrintEnv* env : {&jfx, &slots}) {
+        CPrintEnv copy = *env;
+        auto d = CreateDriver(copy);
+        ASSERT_NE(d, nullptr);
+        CMemorySink sink;
+        d->SetOutputSink(&sink);
+        CPrintJobOpenContext ctx;
+        ctx.colourCodes = job.colours;
+        ctx.pixelWidth = job.width;
+        ctx.bitsPerPixel = job.bits;
+        ctx.compressMode = job.compress;
+        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
+        for (std::size_t r = 0; r < job.rows.size(); ++r) {
+            g_allocations = 0;
+            g_counting = r >= 5;
+            for (int ch = 0; ch < d->GetCountPrimCols(); ++ch)
+                std::memcpy(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(),
+                            job.rows[r][static_cast<std::size_t>(ch)].data(), job.rows[r][0].size());
+            ASSERT_EQ(d->OutputOneRow(), 1);
+            g_counting = false;
+            EXPECT_EQ(g_allocations, 0) << ClassName(typeid(*d)) << " row " << r;
+        }
+        EXPECT_EQ(HostJobEnd(*d, true), 1);
+    }
 }
