@@ -26,3 +26,23 @@ bench_best() {
     fi
   done
 }
+
+# bench_page: the page of the layer benchmarks, 1 m (or ROWS rows) of a
+# 64-inch 1440 dpi raster, in dpi, width and rows.
+bench_page() {
+  dpi=1440
+  width=$((64 * dpi))                                 # 92160 pixels
+  rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+}
+
+# bench_report: the best run's MB/s, peak resident size and spilled bytes,
+# against 500 MB/s and 128 MiB.
+bench_report() {
+  local rss spilled
+  rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
+  spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
+  echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
+  awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
+    printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
+           (r < 128 ? "met" : "NOT met") }'
+}

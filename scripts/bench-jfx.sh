@@ -21,9 +21,7 @@ runs=${RUNS:-3}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+bench_page
 common=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
         --channels 0,1,2,3,34,30 --compress --quiet --stats -o /dev/null)
 [ -n "${SPOOL_LIMIT:-}" ] && common+=(--spool-limit "$SPOOL_LIMIT")
@@ -33,7 +31,6 @@ jfx=(--set PrEnv_UID=25 --set JFXPrinterType=WV --set DP25_nLayer1Mode=3 --set D
 slots=(--set PrEnv_UID=35 --slots 0:4,1:1,2:2,3:3,34:10,30:11 --layer 1=0,1,1,0,1 --layer 2=0,0,1,0,0
        --layer 3=0,2,1,0,0 --set DP35_m_nMirror3=1 --layer 4=0,0,0,0,0)
 
-failed=0
 for job in jfx slots; do
   if [ "$job" = jfx ]; then
     args=("${jfx[@]}" "${common[@]}")
@@ -44,10 +41,5 @@ for job in jfx slots; do
     echo "bench-jfx: UJF x042 MkII, the same page from slot files, a reversed and a mirrored layer"
   fi
   bench_best "$runs" "$exe" "${args[@]}"
-  rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
-  spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
-  echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
-  awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
-    printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
-           (r < 128 ? "met" : "NOT met") }'
+  bench_report
 done

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "host/SpoolBuffer.h"
 #include "tests/driver/DriverTestUtil.h"
@@ -35,6 +38,57 @@ void ExpectNothingLeft(const std::string& where)
 }
 
 } // namespace
+
+std::vector<std::string> DataLines(const std::string& file)
+{
+    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/" + file);
+    EXPECT_TRUE(in.good()) << file;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> TableCells(const std::string& line)
+{
+    std::vector<std::string> cells;
+    if (line.rfind("| ", 0) != 0)
+        return cells;
+    std::stringstream ss(line.substr(1));
+    for (std::string cell; std::getline(ss, cell, '|');) {
+        const auto b = cell.find_first_not_of(' ');
+        cells.push_back(b == std::string::npos ? "" : cell.substr(b, cell.find_last_not_of(' ') - b + 1));
+    }
+    return cells;
+}
+
+std::vector<int> Numbers(const std::string& text)
+{
+    std::vector<int> out;
+    const std::regex number("\\d+");
+    for (std::sregex_iterator it(text.begin(), text.end(), number), e; it != e; ++it)
+        out.push_back(std::stoi(it->str()));
+    return out;
+}
+
+std::vector<BYTE> Trim(std::vector<BYTE> row)
+{
+    while (!row.empty() && row.back() == 0)
+        row.pop_back();
+    return row;
+}
+
+layertest::Job SmallLayeredJob()
+{
+    layertest::Job job;
+    job.colours = {0, 1, 34, 30};
+    job.bits = 2;
+    job.width = 8;
+    job.compress = 1;
+    for (int r = 0; r < 6; ++r)
+        job.rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
+    return job;
+}
 
 void CheckFailurePaths(const CPrintEnv& prototype, const layertest::Job& job, const std::string& errorSource)
 {

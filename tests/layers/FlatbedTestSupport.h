@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/PrintEnv.h"
 #include "tests/layers/LayerTestSupport.h"
@@ -29,6 +30,17 @@ std::unique_ptr<Driver> MakeWithNamedStarts(CPrintEnv& env)
     parms->Load(&env);
     return std::make_unique<Driver>(&env, parms);
 }
+
+// A test data file of tests/layers/data, line by line; the cells of a
+// Markdown table row (none for a line that is no row); the whole numbers of
+// a text; a row without its trailing zero bytes.
+std::vector<std::string> DataLines(const std::string& file);
+std::vector<std::string> TableCells(const std::string& line);
+std::vector<int> Numbers(const std::string& text);
+std::vector<BYTE> Trim(std::vector<BYTE> row);
+
+// Six rows of black, cyan, white and varnish, 2 bytes each, PackBits on.
+layertest::Job SmallLayeredJob();
 
 // The failure paths: an output that fails at any byte, a job aborted
 // mid-page, spool stores that spill everything or cannot spill at all, and

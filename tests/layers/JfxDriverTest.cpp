@@ -142,36 +142,10 @@ namespace {
 
 // ---------------------------------------------------------------- documented tables
 
-std::vector<std::string> Lines(const char* file)
-{
-    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/" + file);
-    std::vector<std::string> out;
-    for (std::string l; std::getline(in, l);)
-        out.push_back(l);
-    return out;
-}
-
-std::vector<std::string> Cells(const std::string& row)
-{
-    std::vector<std::string> cells;
-    std::stringstream ss(row);
-    std::string c;
-    std::getline(ss, c, '|');
-    while (std::getline(ss, c, '|')) {
-        const auto b = c.find_first_not_of(' ');
-        cells.push_back(b == std::string::npos ? "" : c.substr(b, c.find_last_not_of(' ') - b + 1));
-    }
-    return cells;
-}
-
-std::vector<int> Numbers(const std::string& text)
-{
-    std::vector<int> out;
-    const std::regex n("\\d+");
-    for (std::sregex_iterator it(text.begin(), text.end(), n), e; it != e; ++it)
-        out.push_back(std::stoi(it->str()));
-    return out;
-}
+using spooltest::DataLines;
+using spooltest::Numbers;
+using spooltest::TableCells;
+using spooltest::Trim;
 
 const char* const kTypes[7] = {"WW", "VV", "WV", "PP", "WP", "VP", "WVP"};
 
@@ -200,8 +174,8 @@ struct Documented {
 
     Documented()
     {
-        for (const std::string& l : Lines("jfx_layer_kinds.md")) {
-            const auto c = Cells(l);
+        for (const std::string& l : DataLines("jfx_layer_kinds.md")) {
+            const auto c = TableCells(l);
             if (c.size() == 3 && !c[1].empty() && c[1][0] == '"')
                 record[std::stoi(c[0])] = std::stoi(c[2]);
             if (l.rfind("Underprints:", 0) == 0) {
@@ -226,8 +200,8 @@ struct Documented {
         }
         const std::regex assign("(\\d+) ← \"([A-Za-z0-9_]+)\"");
         const std::regex arrow("(\\d+)→(\\d+)");
-        for (const std::string& l : Lines("jfx_codes.md")) {
-            const auto c = Cells(l);
+        for (const std::string& l : DataLines("jfx_codes.md")) {
+            const auto c = TableCells(l);
             for (int t = 0; t < 7; ++t)
                 if (c.size() == 2 && c[0] == kTypes[t])
                     for (std::sregex_iterator it(c[1].begin(), c[1].end(), assign), e; it != e; ++it)
@@ -294,13 +268,6 @@ using Plane = std::vector<std::vector<BYTE>>; // page rows, trailing zeros cut
 // Per printer code, per page row: the records of that code in the order sent
 // (two channels may share a code; blank records are not sent).
 using Planes = std::map<int, std::vector<std::vector<std::vector<BYTE>>>>;
-
-std::vector<BYTE> Trim(std::vector<BYTE> v)
-{
-    while (!v.empty() && v.back() == 0)
-        v.pop_back();
-    return v;
-}
 
 // The planes (code, occurrence) of one emitted record, from the tables.
 Planes ExpectedLayer(Model m, int record, bool underprint, bool mirror,
@@ -480,7 +447,7 @@ TEST(JfxDriver, ColourCodesOfBothFormsAsDocumented)
         jfx->InitColourCodes(&env);
         std::map<int, int> fallback;
         const std::string after = [] {
-            for (const std::string& l : Lines("jfx_codes.md"))
+            for (const std::string& l : DataLines("jfx_codes.md"))
                 if (l.rfind("Afterwards:", 0) == 0)
                     return l;
             return std::string();
@@ -492,8 +459,8 @@ TEST(JfxDriver, ColourCodesOfBothFormsAsDocumented)
                 const auto n = Numbers(part.substr(part.find("identifier")));
                 fallback[n[0]] = n[2];
             }
-        for (const auto& l : Lines("jfx_codes.md")) {
-            const auto c = Cells(l);
+        for (const auto& l : DataLines("jfx_codes.md")) {
+            const auto c = TableCells(l);
             if (c.size() != 2 || c[0] != kTypes[type])
                 continue;
             const std::regex assign("(\\d+) ← \"[A-Za-z0-9_]+\" \\((\\d+)\\)");
@@ -558,12 +525,5 @@ TEST(JfxDriver, LayerSupportAndTheGlossLog)
 
 TEST(JfxDriver, FailuresAbortsAndSpillsLeaveNothingBehind)
 {
-    layertest::Job job;
-    job.colours = {0, 1, 34, 30};
-    job.bits = 2;
-    job.width = 8;
-    job.compress = 1;
-    for (int r = 0; r < 6; ++r)
-        job.rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
-    spooltest::CheckFailurePaths(JfxEnv(25, "WV", {3, 0, 8}), job, "MimakiJFX500WhiteDriver");
+    spooltest::CheckFailurePaths(JfxEnv(25, "WV", {3, 0, 8}), spooltest::SmallLayeredJob(), "MimakiJFX500WhiteDriver");
 }

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "layers/JfxLayerKinds.h"
+#include "tests/layers/FlatbedTestSupport.h"
 
 namespace {
 
@@ -20,34 +21,11 @@ const char* const kTypes[7] = {"WW", "VV", "WV", "PP", "WP", "VP", "WVP"};
 
 std::vector<std::string> DataLines()
 {
-    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/jfx_layer_kinds.md");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+    return spooltest::DataLines("jfx_layer_kinds.md");
 }
 
-std::vector<std::string> Cells(const std::string& row)
-{
-    std::vector<std::string> cells;
-    if (row.rfind("| ", 0) != 0)
-        return cells;
-    std::stringstream ss(row.substr(1));
-    for (std::string cell; std::getline(ss, cell, '|');) {
-        const auto b = cell.find_first_not_of(' ');
-        cells.push_back(b == std::string::npos ? "" : cell.substr(b, cell.find_last_not_of(' ') - b + 1));
-    }
-    return cells;
-}
-
-std::vector<int> Numbers(const std::string& text)
-{
-    std::vector<int> out;
-    const std::regex number("\\d+");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it)
-        out.push_back(std::stoi(it->str()));
-    return out;
-}
+using spooltest::Numbers;
+using spooltest::TableCells;
 
 std::vector<int> Span(std::span<const int> s)
 {
@@ -87,7 +65,7 @@ TEST(JfxLayerKinds, KindsRecordsAndUnderprintsAsDocumented)
 {
     int rows = 0;
     for (const std::string& line : DataLines()) {
-        const auto cells = Cells(line);
+        const auto cells = TableCells(line);
         if (cells.size() != 3 || cells[1].empty() || cells[1][0] != '"')
             continue;
         const int id = std::stoi(cells[0]);
@@ -122,7 +100,7 @@ TEST(JfxLayerKinds, KindListsByTypeModeAndFlag)
     // (type, flag column) -> not INLINE, INLINE
     std::map<std::pair<int, std::string>, std::pair<std::vector<int>, std::vector<int>>> table;
     for (const std::string& line : DataLines()) {
-        const auto cells = Cells(line);
+        const auto cells = TableCells(line);
         if (cells.size() != 4 || TypeIndex(cells[0]) < 0)
             continue;
         table[{TypeIndex(cells[0]), cells[1]}] = {Numbers(cells[2]), Numbers(cells[3])};
@@ -214,7 +192,7 @@ TEST(JfxLayerKinds, ChannelDistributionAsDocumented)
     int rows = 0;
     std::vector<int> listed;
     for (const std::string& line : DataLines()) {
-        const auto cells = Cells(line);
+        const auto cells = TableCells(line);
         if (cells.size() != 4 || !(std::isdigit(static_cast<unsigned char>(cells[0][0])) || cells[0] == "any other"))
             continue;
         const bool other = cells[0] == "any other";

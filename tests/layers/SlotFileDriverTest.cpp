@@ -112,10 +112,9 @@ struct Rules {
 
     Rules()
     {
-        std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/slot_rules.md");
         const std::regex group("(colour ids|white|varnish|primer|special|midlayer) \\{([^}]*)\\}");
         const std::regex rule("^\\d\\. (\\w+) group: when (.*)\\.$");
-        for (std::string l; std::getline(in, l);) {
+        for (const std::string& l : spooltest::DataLines("slot_rules.md")) {
             for (std::sregex_iterator it(l.begin(), l.end(), group), e; it != e; ++it) {
                 std::string name = (*it)[1];
                 if (name == "colour ids")
@@ -176,12 +175,7 @@ struct Rules {
     }
 };
 
-std::vector<BYTE> Trim(std::vector<BYTE> v)
-{
-    while (!v.empty() && v.back() == 0)
-        v.pop_back();
-    return v;
-}
+using spooltest::Trim;
 
 } // namespace
 
@@ -258,16 +252,9 @@ TEST(SlotFileDriver, EverySlotRuleRoundTripsEachSlotIntoItsLayer)
 
 TEST(SlotFileDriver, FailuresAbortsAndSpillsLeaveNothingBehind)
 {
-    layertest::Job job;
-    job.colours = {0, 1, 34, 30};
-    job.bits = 2;
-    job.width = 8;
-    job.compress = 1;
-    for (int r = 0; r < 6; ++r)
-        job.rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
-    const CPrintEnv env = SlotEnv(35, {{0, 4}, {1, 1}, {34, 10}, {30, 11}},
-                                  {{0, 1, 1, 0, 1, 0}, {10, 0, 1, 0, 0, 1}, {0, 2, 1, 0, 0, 0}});
-    spooltest::CheckFailurePaths(env, job, "Creating slotfiles failed- Probably diskfull error");
+    spooltest::CheckFailurePaths(SlotEnv(35, {{0, 4}, {1, 1}, {34, 10}, {30, 11}},
+                                         {{0, 1, 1, 0, 1, 0}, {10, 0, 1, 0, 0, 1}, {0, 2, 1, 0, 0, 0}}),
+                                 spooltest::SmallLayeredJob(), "Creating slotfiles failed- Probably diskfull error");
 }
 
 // Past the first rows (which open the page's spool blocks) no row of either
@@ -275,11 +262,8 @@ TEST(SlotFileDriver, FailuresAbortsAndSpillsLeaveNothingBehind)
 // before.
 TEST(FlatbedAllocations, NoneWhileRowsGoThrough)
 {
-    layertest::Job job;
-    job.colours = {0, 1, 34, 30};
+    layertest::Job job = spooltest::SmallLayeredJob();
     job.width = 333;
-    job.bits = 2;
-    job.compress = 1;
     job.rows = layertest::RandomRows(4, 60, job.width, job.bits, 3);
     CPrintEnv jfx;
     jfx.PutInt(PrEnv_UID, 28);
