@@ -207,6 +207,7 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
                                  .conditions = true};
         p.end = EndString::Empty;
         p.layered = true;
+        p.reversedKinds = kJfx200Underprints;
         return p;
     }());
     return &table;
@@ -381,6 +382,21 @@ ly::Values Flatbed(const C& p, int bReversed, int nPosKind)
     return v;
 }
 
+// A layer of a layer list: its passes, direction and wave form, the list's
+// length, and its place in the list when no layer position is given.
+void LayerOfList(ly::Values& v, const mimaki::layerlist::LayerList& list, int nLayer, int nPosIndex)
+{
+    const auto& layers = list.Effective();
+    v.layerCount = static_cast<int>(layers.size());
+    v.position = nPosIndex < 0 ? nLayer : nPosIndex;
+    if (nLayer < 0 || nLayer >= v.layerCount)
+        return;
+    const CMimakiLayerRecord& r = layers[static_cast<std::size_t>(nLayer)];
+    v.pass = r.nPass;
+    v.direction = r.nDirection;
+    v.waveShape = r.nWaveForm;
+}
+
 const CMimakiLayerOption& PositionOption(const CMimakiLayerOption (&opts)[5], int index)
 {
     return opts[index < 0 ? 0 : index > 4 ? 4 : index];
@@ -446,7 +462,7 @@ std::string DEVPARMJFX200_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver
 
 std::string DEVPARMJFX200_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
 
-std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                          int nPosKind, int nPosIndex)
 {
     ly::Values v;
@@ -456,8 +472,7 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDr
     v.mediaCorrectionValue = nMediaCorrectionValue;
     v.reversed = bReversed;
     v.positionKind = nPosKind;
-    v.layerCount = nNumberOfLayers;
-    v.position = nPosIndex;
+    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
     v.powerOff = bPowerOff ? 1 : 0;
     v.powerOffMinutes = nPowerOff;
     v.colourIds = &MimakiColorIDList;
@@ -467,8 +482,8 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDr
 
 std::string DEVPARMS_JFX200EX_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
 
-// Position N's UV mode and value, over-paint count, mirror flag and wave
-// shape, and its six layer parameters.
+// Position N's (or, without a position, layer N's) UV mode and value,
+// over-paint count and wave shape.
 std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                            int nPosKind, int nPosIndex)
 {
@@ -478,7 +493,6 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* p
     const int uvValue[] = {m_nLayerUV1Val, m_nLayerUV2Val, m_nLayerUV3Val, m_nLayerUV4Val, m_nLayerUV5Val};
     const int overPaint[] = {m_nLayerOverPaint1, m_nLayerOverPaint2, m_nLayerOverPaint3, m_nLayerOverPaint4,
                              m_nLayerOverPaint5};
-    const int mirror[] = {m_nMirror1, m_nMirror2, m_nMirror3, m_nMirror4, m_nMirror5};
     const int wave[] = {m_nAWaveShape1, m_nAWaveShape2, m_nAWaveShape3, m_nAWaveShape4, m_nAWaveShape5};
     ly::Values v;
     v.dotSize = m_nDotSize;
@@ -489,7 +503,7 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* p
     v.mediaCorrection = m_nMediaFeedMode;
     v.mediaCorrectionValue = m_nMediaFeedValue;
     v.refresh = m_nRefreshLevel;
-    v.reversed = bReversed || mirror[i];
+    v.reversed = bReversed;
     v.positionKind = nPosKind;
     v.uvLeft = v.uvRight = uv[i];
     v.uvPowers = {uvValue[i]};
@@ -513,7 +527,7 @@ DEVPARMUJF_x042MKII_CLASS::SlotLayer DEVPARMUJF_x042MKII_CLASS::GetSlotLayer(int
     return {lp[0], lp[1], lp[3], modes[k], lp[4], mirror[k]};
 }
 
-std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                             int nPosKind, int nPosIndex)
 {
     ly::Values v;
@@ -524,8 +538,7 @@ std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* 
     v.reversed = bReversed;
     v.positionKind = nPosKind;
     v.commandVersion = static_cast<int>(dCommandManualVersion * 100 + 0.5);
-    v.layerCount = nNumberOfLayers;
-    v.position = nPosIndex;
+    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
     const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
     v.jobSize = !env || env->GetInt(L"bUseQSCommand", 1) != 0;
     return ly::Start({Cmd::QM}, {Cmd::QP, Cmd::QA, Cmd::QS, Cmd::QC, Cmd::QT, Cmd::QV, Cmd::PI, Cmd::QX}, v, pDriver);

@@ -341,12 +341,12 @@ int CMimakiLegacyBasePrinterDriver::AdvanceRows(int nRows)
     return 1;
 }
 
-void SendAbortCommand(CPrinterDriverBase& driver)
+void CMimakiLegacyBasePrinterDriver::SendAbortCommand(CPrinterDriverBase& driver)
 {
     if (!driver.Aborted() || !driver.GetDevParms())
         return;
-    auto* parms = dynamic_cast<CMimakiDevParmsBase*>(driver.GetDevParms());
     std::vector<BYTE> command;
+    auto* parms = dynamic_cast<CMimakiDevParmsBase*>(driver.GetDevParms());
     if (!(parms && parms->GetAbortCommand(command)) && driver.GetPrintEnv()) {
         const std::string text = WideToAnsi(driver.GetPrintEnv()->GetString(PrEnv_AbortCommand));
         const std::string bytes = text.empty() ? std::string() : preProcess(text);

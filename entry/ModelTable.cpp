@@ -10,7 +10,9 @@
 #include "devparms/MimakiDevParmsUJV.h"
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
+#include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "driver/MimakiUJF7151PlusIIDriver.h"
 #include "layers/MimakiJFX200WhiteDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
@@ -106,10 +108,10 @@ const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", &MakeDriver<CMimakiWhitePrinterDriverUJF7151>};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
-const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};
+const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", &MakeDriver<CMimakiJFX200EXDriver>};
 const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
-const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
+const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", &MakeDriver<CMimakiPrinterDriverUJF7151PlusII>};
 const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
 const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
 const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};

@@ -63,6 +63,7 @@ struct CPrintJobOpenContext {
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
+    int altBytesPerRow = 0;         // the alternative row byte count; 0: none
 };
 
 class HOST_API IPrinterDriver {
@@ -243,6 +244,8 @@ public:
     double dpiVertDevice() const { return m_dDpiSecond; }
     int GetBitsPerPixel() const { return m_nBitsPerPixel; }
     int GetBytesPerRow() const { return m_nBytesPerRow; }
+    // The alternative row byte count the host set for the job (0: none).
+    int GetAltBytesPerRow() const { return m_nAltBytesPerRow; }
     int GetCompressMode() const { return m_nCompressMode; }
     int GetFunctMode() const { return m_nHostFunctMode; }
     int GetDotDataType() const { return m_nDotDataType; }
@@ -303,6 +306,7 @@ protected:
     int m_nPixelWidth = 0;
     int m_nJobRows = 0;
     int m_nBytesPerRow = 0;
+    int m_nAltBytesPerRow = 0;
     std::vector<Channel> m_channels;
     int m_nCompressMode = 0;
     std::vector<BYTE> m_compressBuffer;

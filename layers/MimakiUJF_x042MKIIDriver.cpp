@@ -320,6 +320,6 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::JobClose()
     // An aborted or failed page leaves its slot files here.
     ReleaseFiles();
     m_layers.clear();
-    SendAbortCommand(*this);
+    CMimakiLegacyBasePrinterDriver::SendAbortCommand(*this);
     return CPrinterDriverBase::JobClose();
 }

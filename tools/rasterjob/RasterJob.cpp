@@ -545,6 +545,7 @@ int RunJob(const Options& o)
     context.rowCount = height;
     context.colourCodes = channels;
     context.compressMode = compress ? 1 : 0;
+    context.altBytesPerRow = o.altRowBytes;
     context.dotDataType = bits == 2 ? 2 : 0;
     context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
                                  : o.device.empty() && o.output != "-" ? BaseName(o.output)

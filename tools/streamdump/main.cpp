@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <sstream>
 #include <string>
 
@@ -23,7 +22,7 @@
 #include "tools/streamdump/LayerContents.h"
 #include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
-#include "tools/streamdump/SectionMirror.h"
+#include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace streamparse;
@@ -56,9 +55,11 @@ const char kUsage[] =
     "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
     "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
     "                      bytes filled with pixels)\n"
-    "  --mirrored-sections L  mirror back the layers (\"Q@\" to \"QE\") of the list L,\n"
-    "                      such as a mirrored JFX200 page or the mirrored layers\n"
-    "                      of the slot-file flatbeds (with --pixel-width)\n"
+    "  --page-order        rebuild the layers of a recorded page (UID 25, 28, 35,\n"
+    "                      39, 41, 46, 53) in page order: layers sent last row\n"
+    "                      first (an underprint \"QC\";\n"
+    "                      not with --uid 53) turned back, --mirrored-layers\n"
+    "                      un-mirrored (--pixel-width wide)\n"
     "  --max-errors N      stop after N errors (default 100)\n"
     "A stream without its job end (QE or FF) is reported as incomplete.\n"
     "Exit status: 0 clean and complete, 1 errors or incomplete, 2 usage, input\n"
@@ -72,11 +73,10 @@ struct Args {
     std::string file;
     ParseOptions options;
     bool layerSections = false;
+    bool pageOrder = false;
     bool offsetGiven = false;
     bool mirrorGiven = false;
     LayerSectionOptions sections;
-    std::set<int> mirroredSections;
-    bool pixelWidthGiven = false;
 };
 
 // The white mode and layer offset the job's layer settings ("PL", named when
@@ -168,6 +168,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 return false;
             }
             args.options.extraCommands[spec.substr(0, 2)] = n;
+        } else if (a == "--page-order") {
+            args.pageOrder = true;
         } else if (a == "--layer-sections") {
             args.layerSections = true;
         } else if (a == "--layer-offset" || a == "--white-mode" || a == "--pixel-width") {
@@ -184,8 +186,6 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 args.offsetGiven = true;
             } else if (a == "--pixel-width") {
                 args.sections.pixelWidth = n;
-                args.pixelWidthGiven = true;
-                continue; // it serves both kinds of mirrored layers
             } else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
                 error = "--white-mode needs a white mode from 0 to 12";
                 return false;
@@ -193,24 +193,21 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 args.mirrorGiven = true;
             }
             args.layerSections = true;
-        } else if (a == "--mirrored-layers" || a == "--mirrored-sections") {
+        } else if (a == "--mirrored-layers") {
             const char* v = value("a list of layer indices");
             if (!v)
                 return false;
-            std::set<int>& target = a == "--mirrored-layers" ? args.sections.mirrored : args.mirroredSections;
             std::stringstream list(v);
             std::string item;
-            target.clear();
+            args.sections.mirrored.clear();
             while (std::getline(list, item, ',')) {
                 int n = 0;
                 if (!ParseInt(item.c_str(), n) || n > 255) {
-                    error = a + " needs layer indices (0 to 255) separated by commas";
+                    error = "--mirrored-layers needs layer indices (0 to 255) separated by commas";
                     return false;
                 }
-                target.insert(n);
+                args.sections.mirrored.insert(n);
             }
-            if (a == "--mirrored-sections")
-                continue;
             args.mirrorGiven = true;
             args.layerSections = true;
         } else if (a == "-h" || a == "--help") {
@@ -230,8 +227,9 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
         error = "no input file";
         return false;
     }
-    if (args.pixelWidthGiven && args.mirroredSections.empty())
-        args.layerSections = true;
+    // The page order takes the mirrored layers and the width for itself.
+    if (args.pageOrder)
+        args.layerSections = false;
     return true;
 }
 
@@ -270,12 +268,6 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
             std::fprintf(out, " %d", k);
         std::fprintf(out, "%s\n", args.sections.mirrored.empty() ? " none" : "");
     }
-    if (!args.mirroredSections.empty()) {
-        std::fprintf(out, "mirrored back: layers");
-        for (int k : args.mirroredSections)
-            std::fprintf(out, " %d", k);
-        std::fprintf(out, "\n");
-    }
     std::fprintf(out, "formats:");
     for (RasterFormat f : r.formats)
         std::fprintf(out, " %s", FormatName(f));
@@ -301,7 +293,10 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
         std::fprintf(out, "  start:%s\n  planes in the order sent:%s\n", start.empty() ? " none" : start.c_str(),
                      planes.empty() ? " none" : planes.c_str());
         if (s.underprint)
-            std::fprintf(out, "  underprint (its QC says so): rows are numbered in the order sent\n");
+            std::fprintf(out, "  underprint (its QC says so): rows are numbered %s\n",
+                         args.pageOrder && args.options.uid != 53 ? "in page order" : "in the order sent");
+        if (args.pageOrder && args.sections.mirrored.count(layer.index))
+            std::fprintf(out, "  mirrored back\n");
     }
     for (const Plane& p : r.planes) {
         std::fprintf(out, "plane %s: %s%s, %d bpp, %lld rows, %d bytes/row, %zu records (%zu compressed), ",
@@ -419,7 +414,7 @@ int main(int argc, char** argv)
         args.options.onCommand = [traceOut](const Command& c) {
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
-    args.options.keepRows = !args.pngDir.empty() || args.layerSections || !args.mirroredSections.empty();
+    args.options.keepRows = !args.pngDir.empty() || args.layerSections || args.pageOrder;
     args.options.keepJobCommands = true; // the layer sections name their start
     args.options.expectJobEnd = true;
     ParseResult result = ParseStream(bytes, args.options);
@@ -427,8 +422,8 @@ int main(int argc, char** argv)
         SectionsFromJob(result, args);
         result = RebuildLayerSections(result, args.sections);
     }
-    if (!args.mirroredSections.empty())
-        result = UnmirrorLayers(result, args.mirroredSections, args.sections.pixelWidth);
+    if (args.pageOrder)
+        result = RebuildPageOrder(result, {args.options.uid != 53, args.sections.mirrored, args.sections.pixelWidth});
 
     for (const ParseError& e : result.errors)
         std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),
