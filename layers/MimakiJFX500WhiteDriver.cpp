@@ -303,9 +303,18 @@ void CMimakiWhitePrinterDriverJFX500Base::PlanRecords(const std::vector<int>& ki
             m_channelUsed[static_cast<std::size_t>(ch)] = 1;
         }
     }
-    for (Record& r : m_records)
-        if (r.reversed)
-            std::stable_partition(r.entries.begin(), r.entries.end(), [](const Entry& e) { return !e.spot; });
+    // A row of an underprint sends its colours, then its spot inks.
+    for (Record& r : m_records) {
+        if (!r.reversed)
+            continue;
+        std::vector<Entry> ordered;
+        ordered.reserve(r.entries.size());
+        for (const bool spot : {false, true})
+            for (const Entry& e : r.entries)
+                if (e.spot == spot)
+                    ordered.push_back(e);
+        r.entries.swap(ordered);
+    }
 }
 
 int CMimakiWhitePrinterDriverJFX500Base::Fail(const char* what, int line)

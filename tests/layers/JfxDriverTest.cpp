@@ -17,6 +17,7 @@
 #include "tests/driver/DriverTestUtil.h"
 #include "tests/layers/LayerTestSupport.h"
 #include "tests/layers/FlatbedTestSupport.h"
+#include "tests/layers/JfxTables.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
@@ -142,12 +143,10 @@ namespace {
 
 // ---------------------------------------------------------------- documented tables
 
-using spooltest::DataLines;
-using spooltest::Numbers;
-using spooltest::TableCells;
 using spooltest::Trim;
 
-const char* const kTypes[7] = {"WW", "VV", "WV", "PP", "WP", "VP", "WVP"};
+using jfxdoc::Doc;
+using jfxdoc::kTypes;
 
 // Each special ink's own code in the round trips, so that every plane tells
 // which channel it came from.
@@ -155,95 +154,6 @@ const std::map<std::string, int> kKeyCodes = {
     {"JFX500_White_code1", 201}, {"JFX500_White_code2", 202}, {"JFX500_Finish_code1", 203},
     {"JFX500_Finish_code2", 204}, {"JFX500_Primer_code1", 205}, {"JFX500_Primer_code2", 206},
 };
-
-struct Documented {
-    std::map<int, int> record;                     // kind -> record
-    std::map<Model, std::set<int>> reversed;       // underprint kinds
-    std::map<std::pair<int, std::string>, std::pair<std::vector<int>, std::vector<int>>> lists;
-    struct Dist {
-        std::vector<int> jfx500, jfx200;
-        int code;                // -1: own
-        int fallback, fallback200;
-    };
-    std::map<int, Dist> dist;                      // -1: any other
-    std::map<int, std::vector<std::pair<int, std::string>>> initCodes; // type -> (id, key)
-    std::map<int, int> construction;
-    // Spot codes of a flushed row, without and with the mirror flag:
-    // record -> identifiers ("primer", "varnish" as -25, -30); key -1 any other.
-    std::map<bool, std::map<int, std::vector<int>>> spot;
-
-    Documented()
-    {
-        for (const std::string& l : DataLines("jfx_layer_kinds.md")) {
-            const auto c = TableCells(l);
-            if (c.size() == 3 && !c[1].empty() && c[1][0] == '"')
-                record[std::stoi(c[0])] = std::stoi(c[2]);
-            if (l.rfind("Underprints:", 0) == 0) {
-                const auto split = l.find("JFX200 for");
-                for (int k : Numbers(l.substr(l.find("true for"), split - l.find("true for"))))
-                    reversed[Model::JFX500].insert(k);
-                for (int k : Numbers(l.substr(split)))
-                    reversed[Model::JFX200].insert(k);
-            }
-            if (c.size() == 4) {
-                for (int t = 0; t < 7; ++t)
-                    if (c[0] == kTypes[t])
-                        lists[{t, c[1]}] = {Numbers(c[2]), Numbers(c[3])};
-                if (c[0] == "any other" || (!c[0].empty() && std::isdigit(static_cast<unsigned char>(c[0][0])))) {
-                    const auto n = Numbers(c[3]);
-                    const bool always = c[3].find("always") != std::string::npos;
-                    dist[c[0] == "any other" ? -1 : std::stoi(c[0])] = {
-                        Numbers(c[1]), Numbers(c[2]), c[3] == "its own" ? -1 : n[0], n.size() > 1 ? n[1] : -1,
-                        n.size() > 1 && !always ? n[1] : -1};
-                }
-            }
-        }
-        const std::regex assign("(\\d+) ← \"([A-Za-z0-9_]+)\"");
-        const std::regex arrow("(\\d+)→(\\d+)");
-        for (const std::string& l : DataLines("jfx_codes.md")) {
-            const auto c = TableCells(l);
-            for (int t = 0; t < 7; ++t)
-                if (c.size() == 2 && c[0] == kTypes[t])
-                    for (std::sregex_iterator it(c[1].begin(), c[1].end(), assign), e; it != e; ++it)
-                        initCodes[t].push_back({std::stoi((*it)[1]), (*it)[2]});
-            if (l.rfind("Colour-code map:", 0) == 0)
-                for (std::sregex_iterator it(l.begin(), l.end(), arrow), e; it != e; ++it)
-                    construction[std::stoi((*it)[1])] = std::stoi((*it)[2]);
-            if (l.rfind("- With", 0) == 0 || l.rfind("- Without", 0) == 0) {
-                const bool mirror = l.rfind("- With ", 0) == 0;
-                std::string rules = l.substr(l.find(mirror ? "gets: " : "spot ink: ") + (mirror ? 6 : 10));
-                std::stringstream ss(rules);
-                for (std::string part; std::getline(ss, part, ';');) {
-                    // "other records send nothing for it" has no arrow.
-                    const std::size_t arrowAt = part.find("→");
-                    const std::string left = part.substr(0, arrowAt);
-                    const std::string right = arrowAt == std::string::npos ? part : part.substr(arrowAt);
-                    std::vector<int> ids;
-                    if (right.find("primer") != std::string::npos)
-                        ids = {-25};
-                    else if (right.find("varnish") != std::string::npos)
-                        ids = {-30};
-                    else if (right.find("nothing") == std::string::npos)
-                        ids = Numbers(right.substr(0, right.find('.')));
-                    std::vector<int> recs = Numbers(left);
-                    if (left.find(" to ") != std::string::npos)
-                        for (int rr = recs[0] + 1; rr < recs[1]; ++rr)
-                            recs.push_back(rr);
-                    if (left.find("other") != std::string::npos)
-                        recs = {-1};
-                    for (int rr : recs)
-                        spot[mirror][rr] = ids;
-                }
-            }
-        }
-    }
-};
-
-const Documented& Doc()
-{
-    static const Documented d;
-    return d;
-}
 
 // The colour-code map of a page whose special-ink keys all hold kKeyCodes.
 std::map<int, int> DocumentedCodes(Model m, int type)
@@ -258,8 +168,8 @@ std::map<int, int> DocumentedCodes(Model m, int type)
             codes[id] = kKeyCodes.at(key);
         codes[8] = codes[9] = 99; // no "OutputSequenceDefault"
     } else if (Doc().initCodes.count(type)) {
-        for (const auto& [id, key] : Doc().initCodes.at(type))
-            codes[id] = kKeyCodes.at(key);
+        for (const auto& c : Doc().initCodes.at(type))
+            codes[c.id] = kKeyCodes.at(c.key);
     }
     return codes;
 }
@@ -280,7 +190,7 @@ Planes ExpectedLayer(Model m, int record, bool underprint, bool mirror,
     std::vector<Src> srcs;
     for (std::size_t ch = 0; ch < ids.size(); ++ch) {
         const auto& d = Doc().dist.count(ids[ch]) ? Doc().dist.at(ids[ch]) : Doc().dist.at(-1);
-        for (int kind : m == Model::JFX200 ? d.jfx200 : d.jfx500)
+        for (int kind : d.kinds[m == Model::JFX200])
             if (Doc().record.at(kind) == record)
                 srcs.push_back({static_cast<int>(ch), ids[ch]});
     }
@@ -298,8 +208,10 @@ Planes ExpectedLayer(Model m, int record, bool underprint, bool mirror,
             if (!rows[r].empty())
                 plane[r].push_back(rows[r]);
     };
-    if (reversed)
-        std::stable_partition(srcs.begin(), srcs.end(), [&](const Src& s) { return !spotId(s.id); });
+    if (reversed) // colours before spot inks
+        std::sort(srcs.begin(), srcs.end(), [&](const Src& a, const Src& b) {
+            return std::make_pair(spotId(a.id), a.ch) < std::make_pair(spotId(b.id), b.ch);
+        });
     int colours = 0;
     for (int id : ids)
         colours += !spotId(id);
@@ -316,7 +228,7 @@ Planes ExpectedLayer(Model m, int record, bool underprint, bool mirror,
         std::vector<int> cs;
         if (!reversed) {
             const auto& d = Doc().dist.count(s.id) ? Doc().dist.at(s.id) : Doc().dist.at(-1);
-            const int fb = m == Model::JFX200 ? d.fallback200 : d.fallback;
+            const int fb = d.fallback[m == Model::JFX200];
             const int c = d.code < 0 ? code(s.id) : fb < 0 ? code(d.code) : orElse(d.code, fb);
             const bool twice = m == Model::JFX200 && (s.id == 33 || s.id == 34) && record >= 26 && record <= 31;
             cs = twice ? std::vector<int>{kKeyCodes.at("JFX500_White_code1"), kKeyCodes.at("JFX500_White_code2")}
@@ -335,7 +247,7 @@ Planes ExpectedLayer(Model m, int record, bool underprint, bool mirror,
             if (isColour)
                 cs = {code(s.id)};
             if (isSpot) {
-                const auto& table = Doc().spot.at(mirror);
+                const auto& table = Doc().spot[mirror];
                 for (int id : table.count(record) ? table.at(record) : table.count(-1) ? table.at(-1)
                                                                                         : std::vector<int>{})
                     cs.push_back(id == -25 ? orElse(25, 26) : id == -30 ? orElse(30, 29) : code(id));
@@ -410,7 +322,7 @@ TEST(JfxDriver, EveryPrinterTypeOfBothClassesRoundTripsEachPlaneIntoItsLayers)
                             const int rec = Doc().record.at(kind);
                             bool underprint = false;
                             for (int k : chunk)
-                                underprint = underprint || (Doc().record.at(k) == rec && Doc().reversed.at(m).count(k));
+                                underprint = underprint || (Doc().record.at(k) == rec && Doc().reversed[m == Model::JFX200].count(k));
                             const bool reversed = underprint != mirror;
                             const auto expected = ExpectedLayer(m, rec, underprint, mirror, ids, fed, codes);
                             if (expected.empty())
@@ -439,49 +351,24 @@ TEST(JfxDriver, EveryPrinterTypeOfBothClassesRoundTripsEachPlaneIntoItsLayers)
 TEST(JfxDriver, ColourCodesOfBothFormsAsDocumented)
 {
     for (int type = 0; type < 7; ++type) {
-        // Defaults: the key defaults, then the fall-backs of the type's inks.
         CPrintEnv env = JfxEnv(25, kTypes[type], {0});
         auto d = CreateDriver(env);
         auto* jfx = dynamic_cast<CMimakiWhitePrinterDriverJFX500Base*>(d.get());
         ASSERT_NE(jfx, nullptr);
-        jfx->InitColourCodes(&env);
-        std::map<int, int> fallback;
-        const std::string after = [] {
-            for (const std::string& l : DataLines("jfx_codes.md"))
-                if (l.rfind("Afterwards:", 0) == 0)
-                    return l;
-            return std::string();
-        }();
-        std::stringstream ss(after.substr(after.find(':') + 1));
-        for (std::string part; std::getline(ss, part, ';');)
-            if (part.find(kTypes[type] + std::string(",")) != std::string::npos ||
-                part.find(std::string(" ") + kTypes[type] + " ") != std::string::npos) {
-                const auto n = Numbers(part.substr(part.find("identifier")));
-                fallback[n[0]] = n[2];
-            }
-        for (const auto& l : DataLines("jfx_codes.md")) {
-            const auto c = TableCells(l);
-            if (c.size() != 2 || c[0] != kTypes[type])
-                continue;
-            const std::regex assign("(\\d+) ← \"[A-Za-z0-9_]+\" \\((\\d+)\\)");
-            for (std::sregex_iterator it(c[1].begin(), c[1].end(), assign), e; it != e; ++it) {
-                const int id = std::stoi((*it)[1]), def = std::stoi((*it)[2]);
-                EXPECT_EQ(jfx->ColourCode(id), def == 99 && fallback.count(id) ? fallback[id] : def)
-                    << kTypes[type] << " " << id;
-            }
+        // The keys' defaults, the keys holding 99 (then the type's inks fall
+        // back), and the keys set.
+        const std::map<int, int>& after = Doc().afterwards.count(type) ? Doc().afterwards.at(type) : std::map<int, int>{};
+        auto fallback = [&](int id, int code) { return code == 99 && after.count(id) ? after.at(id) : code; };
+        for (const int held : {-1, 99, 1}) {
+            if (held >= 0)
+                for (const auto& [key, code] : kKeyCodes)
+                    env.PutInt(std::wstring(key.begin(), key.end()).c_str(), held == 99 ? 99 : code);
+            jfx->InitColourCodes(&env);
+            for (const auto& c : Doc().initCodes.at(type))
+                EXPECT_EQ(jfx->ColourCode(c.id), held < 0 ? fallback(c.id, c.fallback) : held == 99 ? fallback(c.id, 99)
+                                                                                                   : kKeyCodes.at(c.key))
+                    << kTypes[type] << " " << c.id << " keys " << held;
         }
-        // Keys holding 99: the fall-backs of the type's inks.
-        for (const auto& entry : kKeyCodes)
-            env.PutInt(std::wstring(entry.first.begin(), entry.first.end()).c_str(), 99);
-        jfx->InitColourCodes(&env);
-        for (const auto& [id, key] : Doc().initCodes.at(type))
-            EXPECT_EQ(jfx->ColourCode(id), fallback.count(id) ? fallback[id] : 99) << kTypes[type] << " " << id;
-        // Keys set: their values, for every type.
-        for (const auto& [key, code] : kKeyCodes)
-            env.PutInt(std::wstring(key.begin(), key.end()).c_str(), code);
-        jfx->InitColourCodes(&env);
-        for (const auto& [id, code] : DocumentedCodes(Model::JFX500, type))
-            EXPECT_EQ(jfx->ColourCode(id), code) << kTypes[type] << " " << id;
     }
     // The JFX200 form: no fall-backs; light inks only from the output sequence.
     CPrintEnv env = JfxEnv(28, "WV", {0});
@@ -490,10 +377,12 @@ TEST(JfxDriver, ColourCodesOfBothFormsAsDocumented)
     auto* jfx200 = dynamic_cast<CMimakiWhitePrinterDriverJFX200*>(d.get());
     ASSERT_NE(jfx200, nullptr);
     jfx200->InitColourCodes(&env);
-    for (int id : {34, 33, 30, 29, 25, 26, 8})
+    for (int id : {34, 33, 30, 29, 25, 26})
         EXPECT_EQ(jfx200->ColourCode(id), 99) << id;
-    EXPECT_EQ(jfx200->ColourCode(9), 17);
-    EXPECT_EQ(jfx200->ColourCode(1), 2);
+    for (const auto& [id, code] : Doc().construction) {
+        const int expected = id == 8 ? 99 : id == 9 ? 17 : code;
+        EXPECT_EQ(jfx200->ColourCode(id), expected) << id;
+    }
     jfx200->SetColourCode(35, 1); // ignored
     EXPECT_EQ(jfx200->ColourCode(35), 99);
 }

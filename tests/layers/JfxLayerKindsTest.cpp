@@ -2,30 +2,18 @@
 // underprints, the kind and basic-layer lists, the channel distribution.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
-#include <fstream>
-#include <map>
 #include <regex>
-#include <sstream>
 
 #include "layers/JfxLayerKinds.h"
 #include "tests/layers/FlatbedTestSupport.h"
+#include "tests/layers/JfxTables.h"
 
 namespace {
 
 using namespace mimaki::jfx;
-
-const char* const kTypes[7] = {"WW", "VV", "WV", "PP", "WP", "VP", "WVP"};
-
-std::vector<std::string> DataLines()
-{
-    return spooltest::DataLines("jfx_layer_kinds.md");
-}
-
-using spooltest::Numbers;
-using spooltest::TableCells;
+using jfxdoc::Doc;
+using jfxdoc::kTypes;
 
 std::vector<int> Span(std::span<const int> s)
 {
@@ -34,19 +22,11 @@ std::vector<int> Span(std::span<const int> s)
 
 std::string Line(const std::string& start)
 {
-    for (const std::string& l : DataLines())
+    for (const std::string& l : spooltest::DataLines("jfx_layer_kinds.md"))
         if (l.rfind(start, 0) == 0)
             return l;
     ADD_FAILURE() << "no line starting " << start;
     return {};
-}
-
-int TypeIndex(const std::string& name)
-{
-    for (int t = 0; t < 7; ++t)
-        if (name == kTypes[t])
-            return t;
-    return -1;
 }
 
 // "WW 0 1 7; VV 0 2 7" -> per type; "other types 0" / "others 0" under -1.
@@ -54,87 +34,82 @@ std::map<int, std::vector<int>> TypeLists(const std::string& sentence)
 {
     std::map<int, std::vector<int>> lists;
     const std::regex item("(WVP|WW|VV|WV|PP|WP|VP|other types|others)((?: \\d+)+)");
-    for (auto it = std::sregex_iterator(sentence.begin(), sentence.end(), item); it != std::sregex_iterator(); ++it)
-        lists[TypeIndex((*it)[1])] = Numbers((*it)[2]);
+    for (std::sregex_iterator it(sentence.begin(), sentence.end(), item), e; it != e; ++it) {
+        int type = -1;
+        for (int t = 0; t < 7; ++t)
+            type = (*it)[1] == kTypes[t] ? t : type;
+        lists[type] = spooltest::Numbers((*it)[2]);
+    }
     return lists;
 }
 
 } // namespace
 
-TEST(JfxLayerKinds, KindsRecordsAndUnderprintsAsDocumented)
+TEST(JfxLayerKinds, KindsRecordsUnderprintsAndChannelsAsDocumented)
 {
-    int rows = 0;
-    for (const std::string& line : DataLines()) {
-        const auto cells = TableCells(line);
-        if (cells.size() != 3 || cells[1].empty() || cells[1][0] != '"')
-            continue;
-        const int id = std::stoi(cells[0]);
-        const std::string label = cells[1].substr(1, cells[1].find('"', 1) - 1);
-        const bool jfx200Only = cells[1].find("(JFX200)") != std::string::npos;
+    ASSERT_EQ(Doc().label.size(), std::size_t(kKindCount));
+    for (const auto& [id, label] : Doc().label) {
         EXPECT_EQ(KindLabel(Model::JFX200, id), label) << id;
-        EXPECT_EQ(KindLabel(Model::JFX500, id), jfx200Only ? "***Unknown multi-layer***" : label) << id;
-        EXPECT_EQ(KindRecord(id), std::stoi(cells[2])) << id;
-        ++rows;
+        EXPECT_EQ(KindLabel(Model::JFX500, id), Doc().jfx200Only.count(id) ? "***Unknown multi-layer***" : label);
+        EXPECT_EQ(KindRecord(id), Doc().record.at(id)) << id;
     }
-    EXPECT_EQ(rows, kKindCount);
     for (const Model m : {Model::JFX500, Model::JFX200}) {
         EXPECT_STREQ(KindLabel(m, kNone), "None");
-        EXPECT_STREQ(KindLabel(m, 34), "***Unknown multi-layer***");
-        EXPECT_STREQ(KindLabel(m, -1), "***Unknown multi-layer***");
+        for (int id : {34, -1})
+            EXPECT_STREQ(KindLabel(m, id), "***Unknown multi-layer***");
+        for (int k = 0; k <= kNone; ++k)
+            EXPECT_EQ(KindReversed(m, k), Doc().reversed[m == Model::JFX200].count(k) == 1) << k;
     }
     EXPECT_EQ(KindRecord(kNone), -1);
 
-    const std::string under = Line("Underprints:");
-    const std::size_t split = under.find("JFX200 for");
-    const std::vector<int> jfx500 = Numbers(under.substr(under.find("true for"), split - under.find("true for")));
-    const std::vector<int> jfx200 = Numbers(under.substr(split));
-    for (int k = 0; k < 40; ++k) {
-        EXPECT_EQ(KindReversed(Model::JFX500, k), std::count(jfx500.begin(), jfx500.end(), k) == 1) << k;
-        EXPECT_EQ(KindReversed(Model::JFX200, k), std::count(jfx200.begin(), jfx200.end(), k) == 1) << k;
+    // Every identifier a row names, and "any other" on colours and on
+    // identifiers no row names.
+    ASSERT_EQ(Doc().dist.size(), 8u);
+    for (int id = -1; id <= 40; ++id) {
+        const auto& d = Doc().dist.count(id) ? Doc().dist.at(id) : Doc().dist.at(-1);
+        for (const Model m : {Model::JFX500, Model::JFX200}) {
+            const int i = m == Model::JFX200;
+            const ChannelTargets t = ChannelKinds(m, id);
+            EXPECT_EQ(Span(t.kinds), d.kinds[i]) << id;
+            EXPECT_EQ(t.codeId, d.code < 0 ? id : d.code) << id;
+            EXPECT_EQ(t.fallbackId, d.fallback[i]) << id;
+        }
     }
-    EXPECT_FALSE(KindReversed(Model::JFX200, kNone));
 }
 
 TEST(JfxLayerKinds, KindListsByTypeModeAndFlag)
 {
-    // (type, flag column) -> not INLINE, INLINE
-    std::map<std::pair<int, std::string>, std::pair<std::vector<int>, std::vector<int>>> table;
-    for (const std::string& line : DataLines()) {
-        const auto cells = TableCells(line);
-        if (cells.size() != 4 || TypeIndex(cells[0]) < 0)
-            continue;
-        table[{TypeIndex(cells[0]), cells[1]}] = {Numbers(cells[2]), Numbers(cells[3])};
-    }
-    ASSERT_EQ(table.size(), 15u);
+    ASSERT_EQ(Doc().lists.size(), 15u);
     const std::vector<int> noneColor = {255, 0};
     for (int t = -1; t < 8; ++t) {
         const int type = t == 7 ? kNone : t;
-        auto documented = [&](const std::string& flag, bool inlined) {
-            const auto it = table.find({t, flag});
-            return it == table.end() ? std::vector<int>{} : inlined ? it->second.second : it->second.first;
-        };
         for (const int mode : {-1, 0, 1, 2}) {
-            const bool inlined = mode == kLayerModeInline;
+            // A list the table does not give: "None", "Color" (or, with
+            // "bUJF7151", the type's plain list).
+            auto doc = [&](const std::string& flag, const std::vector<int>& otherwise) {
+                const auto it = Doc().lists.find({t, flag});
+                return it == Doc().lists.end() ? otherwise : mode == kLayerModeInline ? it->second.second
+                                                                                      : it->second.first;
+            };
             SCOPED_TRACE(testing::Message() << "type " << type << " mode " << mode);
-            std::vector<int> plain = documented("—", inlined);
-            if (plain.empty())
-                plain = noneColor;
-            std::vector<int> ujf = documented("\"bUJF7151\"", inlined);
-            if (ujf.empty())
-                ujf = plain; // no list of its own: the plain one
-            std::vector<int> jfx200 = documented("JFX200", inlined);
-            if (jfx200.empty())
-                jfx200 = noneColor;
+            const std::vector<int> plain = doc("—", noneColor);
             EXPECT_EQ(Span(MultiLayers(Model::JFX500, type, mode, {})), plain);
-            EXPECT_EQ(Span(MultiLayers(Model::JFX500, type, mode, {.ujf7151 = true})), ujf);
+            EXPECT_EQ(Span(MultiLayers(Model::JFX500, type, mode, {.ujf7151 = true})), doc("\"bUJF7151\"", plain));
             EXPECT_EQ(Span(MultiLayers(Model::JFX500, type, mode, {.jfx200 = true})), noneColor);
-            EXPECT_EQ(Span(MultiLayers(Model::JFX200, type, mode, {.jfx200 = true})), jfx200);
+            EXPECT_EQ(Span(MultiLayers(Model::JFX200, type, mode, {.jfx200 = true})), doc("JFX200", noneColor));
             EXPECT_EQ(Span(MultiLayers(Model::JFX200, type, mode, {})), noneColor);
         }
     }
-    // The edge the operator meets first: WW INLINE offers five kinds.
     EXPECT_EQ(Span(MultiLayers(Model::JFX500, PrinterTypeFromName(L"WW"), LayerModeFromName(L"INLINE"), {})),
               (std::vector<int>{255, 0, 1, 10, 11}));
+    for (int t = 0; t < 7; ++t)
+        EXPECT_EQ(PrinterTypeFromName(std::wstring(kTypes[t], kTypes[t] + std::strlen(kTypes[t])).c_str()), t);
+    for (const wchar_t* other : {L"JFX_NOLAYERS", L"", L"ww", L"WVPX"})
+        EXPECT_EQ(PrinterTypeFromName(other), kNone);
+    EXPECT_EQ(PrinterTypeFromName(nullptr), kNone);
+    const wchar_t* const modes[] = {L"ONLY4C", L"STAGGERED", L"INLINE", L"inline", L""};
+    for (int m = 0; m < 5; ++m)
+        EXPECT_EQ(LayerModeFromName(modes[m]), m < 3 ? m : -1);
 }
 
 TEST(JfxLayerKinds, BasicLayersAndTheirNames)
@@ -162,61 +137,11 @@ TEST(JfxLayerKinds, BasicLayersAndTheirNames)
     const std::string names = Line("Basic layers (names");
     const std::regex item("(\\d+) \"([^\"]+)\"( \\(JFX200 only\\))?");
     int count = 0;
-    for (auto it = std::sregex_iterator(names.begin(), names.end(), item); it != std::sregex_iterator(); ++it, ++count) {
+    for (std::sregex_iterator it(names.begin(), names.end(), item), e; it != e; ++it, ++count) {
         const int id = std::stoi((*it)[1]);
         EXPECT_EQ(BasicLayerLabel(Model::JFX200, id), (*it)[2].str());
         EXPECT_EQ(BasicLayerLabel(Model::JFX500, id), (*it)[3].matched ? "***Unknown basic layer***" : (*it)[2].str());
     }
     EXPECT_EQ(count, 10);
     EXPECT_STREQ(BasicLayerLabel(Model::JFX200, 9), "***Unknown basic layer***");
-}
-
-TEST(JfxLayerKinds, NamesOfTypesAndModes)
-{
-    for (int t = 0; t < 7; ++t) {
-        const std::wstring name(kTypes[t], kTypes[t] + std::strlen(kTypes[t]));
-        EXPECT_EQ(PrinterTypeFromName(name.c_str()), t);
-    }
-    for (const wchar_t* other : {L"JFX_NOLAYERS", L"", L"ww", L"WVPX"})
-        EXPECT_EQ(PrinterTypeFromName(other), kNone);
-    EXPECT_EQ(PrinterTypeFromName(nullptr), kNone);
-    EXPECT_EQ(LayerModeFromName(L"ONLY4C"), 0);
-    EXPECT_EQ(LayerModeFromName(L"STAGGERED"), 1);
-    EXPECT_EQ(LayerModeFromName(L"INLINE"), 2);
-    EXPECT_EQ(LayerModeFromName(L"inline"), -1);
-    EXPECT_EQ(LayerModeFromName(L""), -1);
-}
-
-TEST(JfxLayerKinds, ChannelDistributionAsDocumented)
-{
-    int rows = 0;
-    std::vector<int> listed;
-    for (const std::string& line : DataLines()) {
-        const auto cells = TableCells(line);
-        if (cells.size() != 4 || !(std::isdigit(static_cast<unsigned char>(cells[0][0])) || cells[0] == "any other"))
-            continue;
-        const bool other = cells[0] == "any other";
-        // "any other" checked on a colour and on an identifier no row names.
-        for (const int id : other ? std::vector<int>{0, 3, 8, 22, 23, 31, 34 + 1} : std::vector<int>{std::stoi(cells[0])}) {
-            if (!other)
-                listed.push_back(id);
-            for (const Model m : {Model::JFX500, Model::JFX200}) {
-                SCOPED_TRACE(testing::Message() << "id " << id << (m == Model::JFX200 ? " JFX200" : " JFX500"));
-                const ChannelTargets t = ChannelKinds(m, id);
-                EXPECT_EQ(Span(t.kinds), Numbers(cells[m == Model::JFX200 ? 2 : 1]));
-                const std::string& code = cells[3];
-                if (code == "its own") {
-                    EXPECT_EQ(t.codeId, id);
-                    EXPECT_EQ(t.fallbackId, -1);
-                    continue;
-                }
-                const std::vector<int> n = Numbers(code);
-                EXPECT_EQ(t.codeId, n[0]);
-                const bool always = m == Model::JFX200 && code.find("JFX200: always") != std::string::npos;
-                EXPECT_EQ(t.fallbackId, n.size() > 1 && !always ? n[1] : -1);
-            }
-        }
-        ++rows;
-    }
-    EXPECT_EQ(rows, 8);
 }
