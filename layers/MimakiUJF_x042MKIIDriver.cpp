@@ -4,6 +4,7 @@
 
 #include "devparms/MimakiDevParmsUJF.h"
 #include "driver/MimakiBaseDriver.h"
+#include "driver/MimakiStreamLayers.h"
 #include "host/Log.h"
 #include "host/PackBits.h"
 #include "host/PreProcess.h"
@@ -25,17 +26,8 @@ constexpr char kNextPrefix[] = "\\QY\\005\\000\\000\\000\\000\\000\\QR\\001\\001
 // A blank row is recorded as ten zero bytes.
 constexpr BYTE kBlank[10] = {};
 
-void PutLength(BYTE* p, std::uint32_t n)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<BYTE>(n >> (8 * i));
-}
-
-std::uint32_t GetLength(const BYTE* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+using mimaki::streamlayers::GetLE32;
+using mimaki::streamlayers::PutLE32;
 
 bool InGroup(int id, std::initializer_list<int> ids)
 {
@@ -190,7 +182,7 @@ void CMimakiWhitePrinterDriverUJF_x042MKII::WriteRecord(CSpoolStore& file, int c
     if (!packed && count > 0)
         std::memcpy(data, row, static_cast<std::size_t>(count));
     const std::uint32_t length = static_cast<std::uint32_t>(kQd) + static_cast<std::uint32_t>(stored);
-    PutLength(rec, length);
+    PutLE32(rec, length);
     BYTE* qd = rec + kLength;
     qd[0] = 'Q';
     qd[1] = 'D';
@@ -202,7 +194,7 @@ void CMimakiWhitePrinterDriverUJF_x042MKII::WriteRecord(CSpoolStore& file, int c
     qd[7] = static_cast<BYTE>((count >> 8) & 0xFF);
     qd[8] = 1;
     qd[9] = 0;
-    PutLength(data + stored, length);
+    PutLE32(data + stored, length);
     file.Append(rec, 2 * kLength + length);
 }
 
@@ -267,13 +259,13 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::PlayLayer(const Layer& layer)
                 if (at < 2 * kLength + kQd)
                     throw CSpoolException("a slot file ends before its rows do");
                 file.Read(at - kLength, len, kLength);
-                at -= 2 * kLength + GetLength(len);
+                at -= 2 * kLength + GetLE32(len);
                 slot.readOffset = at;
             } else {
                 file.Read(at, len, kLength);
-                slot.readOffset = at + 2 * kLength + GetLength(len);
+                slot.readOffset = at + 2 * kLength + GetLE32(len);
             }
-            const std::uint32_t length = GetLength(len);
+            const std::uint32_t length = GetLE32(len);
             if (length < kQd || length > m_record.size() || slot.readOffset > file.Size())
                 throw CSpoolException("a slot file record read back is damaged");
             BYTE* p = m_out.Reserve(kPrefix + length);
