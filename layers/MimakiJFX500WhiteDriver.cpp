@@ -303,6 +303,13 @@ void CMimakiWhitePrinterDriverJFX500Base::PlanRecords(const std::vector<int>& ki
             m_channelUsed[static_cast<std::size_t>(ch)] = 1;
         }
     }
+    bool printing = false;
+    for (const Record& r : m_records)
+        printing = printing || !r.entries.empty();
+    if (!printing)
+        CVoLog()->ReportStatusPF("***%s#%d: no layer position names a kind that prints an ink of this job (see "
+                                 "\"JFXPrinterType\", \"JFXLayerMode\" and the layer modes): the page prints nothing\n",
+                                 4, __FILE__, __LINE__, "CMimakiWhitePrinterDriverJFX500Base::OutputInit", __LINE__);
     // A row of an underprint sends its colours, then its spot inks.
     for (Record& r : m_records) {
         if (!r.reversed)

@@ -157,6 +157,10 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit(int n1, int n2)
         }
         m_layers.push_back(std::move(layer));
     }
+    if (m_layers.empty())
+        CVoLog()->ReportStatusPF("***%s#%d: the first layer takes no ink slot of this job (see its layer values "
+                                 "and \"SlotsSetting\"): the page prints nothing\n",
+                                 4, __FILE__, __LINE__, "CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit", __LINE__);
     const std::size_t rowBytes = static_cast<std::size_t>(m_nBytesPerRow);
     m_bCompress = m_nCompressMode == 1;
     m_nRows = 0;
