@@ -341,7 +341,11 @@ int CMimakiWhitePrinterDriverJFX500Base::OutputInit(int n1, int n2)
     DefaultCodes(m_codes);
     InitColourCodes(m_pPrintEnv);
     m_bMarginBottomDone = false;
-    // Switching to local between layers is not held back by the host.
+    m_nLayerFieldValue = 8;
+    m_bLayerFieldFewPasses = false;
+    // The rows are MRL III: the host's output flag is clear, as the legacy
+    // start leaves it for command set 4, so that the printer may switch to
+    // local between layers.
     m_nOutputFlag = 0;
     m_bMirror = parms->IsSplitPrintArea() != 0;
     if (!CPrinterDriverBase::OutputInit(n1, n2))
@@ -362,7 +366,7 @@ int CMimakiWhitePrinterDriverJFX500Base::OutputInit(int n1, int n2)
     } catch (const std::exception& e) {
         return Fail(e.what(), __LINE__);
     }
-    return 1;
+    return m_nLeadingRows ? AdvanceRows(m_nLeadingRows) : 1;
 }
 
 // ------------------------------------------------------------------ rows

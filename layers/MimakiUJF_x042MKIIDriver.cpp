@@ -121,6 +121,8 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit(int n1, int n2)
                                        : "the device parameters are not those of the UJF x042 MkII");
         return 0;
     }
+    m_nLayerFieldValue = 8;
+    m_bLayerFieldFewPasses = true;
     ReleaseFiles();
     m_layers.clear();
     m_slots.clear();
