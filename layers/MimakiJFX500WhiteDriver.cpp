@@ -624,7 +624,7 @@ int CMimakiWhitePrinterDriverJFX500Base::EmitLayers()
         // client there; the marker itself adds no bytes.
         CStrObMimakiLayers marker;
         marker.m_bSuspendPrintClient = posKind == 2 && m_bSuspendBetweenLayers ? 1 : 0;
-        if (!(*this << marker))
+        if (!JobSection(nullptr, 1) || !(*this << marker))
             return 0;
     }
     return 1;
