@@ -169,7 +169,8 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit(int n1, int n2)
     m_mirrorRow.assign(rowBytes, 0);
     m_record.assign(2 * kLength + kQd + packbits_bound(rowBytes > sizeof kBlank ? rowBytes : sizeof kBlank), 0);
     m_out.Start(kPrefix + m_record.size());
-    return result;
+    // Blank rows the host keeps above the page are rows of every layer.
+    return m_nLeadingRows && !AdvanceRows(m_nLeadingRows) ? 0 : result;
 }
 
 // One record of a row into a slot file; packed when that is shorter.

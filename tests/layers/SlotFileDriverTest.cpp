@@ -257,6 +257,31 @@ TEST(SlotFileDriver, FailuresAbortsAndSpillsLeaveNothingBehind)
                                  spooltest::SmallLayeredJob(), "Creating slotfiles failed- Probably diskfull error");
 }
 
+// The blank rows the host keeps above the page print as fed blank rows; the
+// host's two layer fields as each driver sets them.
+TEST(FlatbedLeadingRows, PrintAsBlankRowsFed)
+{
+    CPrintEnv jfx;
+    jfx.PutInt(PrEnv_UID, 25);
+    jfx.PutString(L"JFXPrinterType", L"WV");
+    jfx.PutInt(L"DP25_nLayer1Mode", 3);
+    jfx.PutInt(L"DP25_nLayer2Mode", 0);
+    CPrintEnv slots = SlotEnv(35, {{0, 4}, {34, 10}}, {{0, 1, 1, 0, 1, 0}, {0, 0, 1, 0, 0, 1}});
+    for (CPrintEnv* env : {&jfx, &slots}) {
+        auto lead = CreateDriver(*env), fed = CreateDriver(*env);
+        ASSERT_NE(lead, nullptr);
+        const Row ink = {{0x11, 0x22}, {0x30, 0x00}}, blank = {{0, 0}, {0, 0}};
+        CPrintJobOpenContext ctx = Context({0, 34}, 2, 1);
+        ctx.leadingRows = 2;
+        const JobResult a = RunJob(*lead, ctx, {ink, blank, ink});
+        const JobResult b = RunJob(*fed, Context({0, 34}, 2, 1), {blank, blank, ink, blank, ink});
+        ASSERT_EQ(a.ok, 1);
+        EXPECT_EQ(ToHex(a.bytes), ToHex(b.bytes));
+        EXPECT_EQ(lead->GetLayerFieldValue(), 8);
+        EXPECT_EQ(lead->GetLayerFieldFewPasses(), env == &slots);
+    }
+}
+
 // Past the first rows (which open the page's spool blocks) no row of either
 // flatbed driver allocates: kept rows and slot records go into blocks made
 // before.
