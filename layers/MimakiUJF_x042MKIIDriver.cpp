@@ -152,10 +152,19 @@ int CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit(int n1, int n2)
             log->ReportStatusPF("%s: layer %d: slot %d, colour %d, code %d, flag %d\n", 8, __FILE__, __LINE__,
                                 "CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit", k + 1, e.slot, e.colourId,
                                 e.code, e.flag);
-            if (e.code < 0 || e.code > 255 || e.code == 99)
-                log->ReportStatusPF("***%s#%d: slot %d (colour %d) has no printer colour (%d)\n", 4, __FILE__,
-                                    __LINE__, "CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit", __LINE__, e.slot,
-                                    e.colourId, e.code);
+            // A slot's rows under no printer colour would print as some other
+            // ink: the job fails before anything is sent.
+            if (e.code < 0 || e.code > 255 || e.code == 99) {
+                const std::string why = "the ink of host colour " + std::to_string(e.colourId) + " (slot " +
+                                        std::to_string(e.slot + 1) +
+                                        ") has no Mimaki colour id; \"MimakiColorSequence\" names none for it";
+                log->ReportStatusPF("***%s#%d: %s\n", 4, __FILE__, __LINE__,
+                                    "CMimakiWhitePrinterDriverUJF_x042MKII::OutputInit", __LINE__, why.c_str());
+                SetDetailedDriverError(why, "MimakiUJF_x042MKIIDriver", __LINE__);
+                ReleaseFiles();
+                m_layers.clear();
+                return 0;
+            }
         }
         m_layers.push_back(std::move(layer));
     }

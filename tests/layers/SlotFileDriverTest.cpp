@@ -97,6 +97,14 @@ TEST(SlotFileDriver, AReversedLayerAMirroredLayerABlankRowAndOneSlotReadTwice)
     CPrintEnv noSlot = SlotEnv(39, {{0, 4}}, {{0, 2, 1, 0, 0, 0}, {0, 0, 1, 0, 0, 0}});
     auto dNoSlot = CreateDriver(noSlot);
     EXPECT_EQ(layertest::RunJob(*dNoSlot, job).bytes, "");
+    // A slot a layer prints without a colour id fails the job unsent.
+    CPrintEnv noId = SlotEnv(35, {{0, 4}, {34, 99}}, {{0, 1, 1, 0, 0, 0}});
+    auto dNoId = CreateDriver(noId);
+    LogCapture log;
+    const auto failed = layertest::RunJob(*dNoId, job);
+    EXPECT_EQ(failed.ok, 0);
+    EXPECT_EQ(failed.bytes, "");
+    EXPECT_NE(dNoId->GetErrorString().find(L"host colour 34 (slot 2) has no Mimaki colour id"), std::wstring::npos);
 }
 
 namespace {
