@@ -501,9 +501,11 @@ TEST(RasterJobFlatbeds, LayerOptionAndLayerMarkers)
                                           "--set", "JFXPrinterType=WW", "--set", "DP25_nLayer1Mode=1", "--set",
                                           "DP25_nLayer2Mode=0", "--set", "DP25_bSwitchToLocalBetweenLayers=1",
                                           "--set", "SuspendPrintClientBetweenLayers=1", "--channels", "0,34",
-                                          "--pattern", "random", "--width", "32", "--height", "4"};
+                                          "--pattern", "random", "--width", "32", "--height", "4", "--layer",
+                                          "1=0,0,1,0,0"};
     const RunResult r = testsupport::Run(RASTERJOB_EXE, jfx, {dir.Path(), {}});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(JsonField(r.out, "layerMarkers"), "[{\"suspend\": true}, {\"suspend\": false}]");
     EXPECT_NE(r.err.find("after layer 1 the printer is switched to local"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("CMimakiWhitePrinterDriverJFX500Base does not read them"), std::string::npos) << r.err;
 }

@@ -723,6 +723,11 @@ int RunJob(const Options& o)
                                       : " " + bad.problem));
         if (signal)
             Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
+        // --layer keys name the slot-file layers; no other driver reads them.
+        const std::string cls = ClassName(driver);
+        if (cls != "CMimakiWhitePrinterDriverUJF_x042MKII" && cls != "CMimakiWhitePrinterDriverUJF7151" &&
+            std::any_of(o.sets.begin(), o.sets.end(), [](const auto& kv) { return kv.first.rfind("DP35_\"LP", 0) == 0; }))
+            Note("--layer sets the slot-file layers of the UJF x042 MkII and UJF-7151; " + cls + " does not read them");
         // A host would hold its print client there until the operator goes on;
         // the stream has been sent whole.
         const std::vector<int>& markers = driver->GetLayerMarkers();
