@@ -75,42 +75,44 @@ bool Selects(Family family, int selector, int colour)
     return false;
 }
 
-std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+std::size_t WriteLayerHeader(BYTE* dst, HeaderForm form, int colour, int packed, int bitsPerPixel, int rawCount,
                              int sentCount, int layer)
 {
     static constexpr BYTE kQY[] = {'Q', 'Y', 5, 0, 0, 0, 0, 0};
+    static constexpr BYTE kQR[] = {'Q', 'R', 1, 0};
     BYTE* p = dst;
-    if (!shortHeader) {
-        std::memcpy(p, kQY, sizeof kQY);
-        p += sizeof kQY;
-    }
-    const BYTE rest[] = {'Q',
-                         'R',
-                         1,
-                         0,
-                         'Q',
-                         'D',
-                         10,
-                         static_cast<BYTE>(colour),
-                         static_cast<BYTE>(packed),
-                         static_cast<BYTE>(bitsPerPixel),
-                         static_cast<BYTE>(rawCount),
-                         static_cast<BYTE>(rawCount >> 8),
-                         1,
-                         0,
-                         static_cast<BYTE>(sentCount),
-                         static_cast<BYTE>(sentCount >> 8),
-                         static_cast<BYTE>(layer)};
-    std::memcpy(p, rest, sizeof rest);
-    return static_cast<std::size_t>(p - dst) + sizeof rest;
+    auto put = [&p](const BYTE* block, std::size_t n) {
+        std::memcpy(p, block, n);
+        p += n;
+    };
+    if (form == HeaderForm::QYQRQD)
+        put(kQY, sizeof kQY);
+    put(kQR, sizeof kQR);
+    if (form == HeaderForm::QRQYQD)
+        put(kQY, sizeof kQY);
+    const BYTE qd[] = {'Q',
+                       'D',
+                       10,
+                       static_cast<BYTE>(colour),
+                       static_cast<BYTE>(packed),
+                       static_cast<BYTE>(bitsPerPixel),
+                       static_cast<BYTE>(rawCount),
+                       static_cast<BYTE>(rawCount >> 8),
+                       1,
+                       0,
+                       static_cast<BYTE>(sentCount),
+                       static_cast<BYTE>(sentCount >> 8),
+                       static_cast<BYTE>(layer)};
+    put(qd, sizeof qd);
+    return static_cast<std::size_t>(p - dst);
 }
 
-void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+void AssignLayerHeader(std::string& header, HeaderForm form, int colour, int packed, int bitsPerPixel, int rawCount,
                        int sentCount, int layer)
 {
     BYTE bytes[kMaxHeader];
     const std::size_t n =
-        WriteLayerHeader(bytes, shortHeader, colour, packed, bitsPerPixel, rawCount, sentCount, layer);
+        WriteLayerHeader(bytes, form, colour, packed, bitsPerPixel, rawCount, sentCount, layer);
     header.assign(reinterpret_cast<const char*>(bytes), n);
 }
 

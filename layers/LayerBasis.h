@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -35,19 +36,29 @@ int LastWhiteMode(Family family);
 // JV300 and TS300P, host colour code for the JV400).
 bool Selects(Family family, int selector, int colour);
 
-// "QY" 5 x 0, "QR" 1 0, "QD" 10 ... (long) or "QR" 1 0, "QD" 10 ... (short).
+// The blocks of a channel row's header: "QY" 5 x 0, "QR" 1 0 and "QD" 10 ...
+// in one of three arrangements.
+enum class HeaderForm : std::uint8_t {
+    QYQRQD, // TS300P, JV300, JV400, UJV100
+    QRQYQD, // UCJV300
+    QRQD,   // the short form of high-speed transfer
+};
 constexpr std::size_t kLongHeader = 25;
 constexpr std::size_t kShortHeader = 17;
 constexpr std::size_t kMaxHeader = kLongHeader;
+constexpr std::size_t HeaderLength(HeaderForm form)
+{
+    return form == HeaderForm::QRQD ? kShortHeader : kLongHeader;
+}
 
 // Writes the header of one channel row into dst and returns its length: the
 // colour byte, packed flag, bits per pixel, raw and sent counts (16 bits,
 // low byte first) and the layer index.
-std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+std::size_t WriteLayerHeader(BYTE* dst, HeaderForm form, int colour, int packed, int bitsPerPixel, int rawCount,
                              int sentCount, int layer);
 
 // The same header as the driver's RowHeader string (its storage reused).
-void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
+void AssignLayerHeader(std::string& header, HeaderForm form, int colour, int packed, int bitsPerPixel, int rawCount,
                        int sentCount, int layer);
 
 } // namespace mimaki::layers

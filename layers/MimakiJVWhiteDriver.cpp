@@ -25,7 +25,7 @@ void CMimakiWhitePrinterDriverJVBase::PrepareRowHeader(int nColourCode, int nByt
 void CMimakiWhitePrinterDriverJVBase::SetRowHeaderEx(int nColour, int nRawCount, int nSentCount, int bPacked,
                                                      int nLayer)
 {
-    mimaki::layers::AssignLayerHeader(RowHeader, false, ColourCode(nColour), bPacked, m_nBitsPerPixel, nRawCount,
+    mimaki::layers::AssignLayerHeader(RowHeader, mimaki::layers::HeaderForm::QYQRQD, ColourCode(nColour), bPacked, m_nBitsPerPixel, nRawCount,
                                       nSentCount, nLayer);
 }
 
