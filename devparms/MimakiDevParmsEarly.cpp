@@ -352,6 +352,13 @@ const KeyTable* DEVPARM13_CLASS::Table() const
     return &table;
 }
 
+// A model key of the special configuration, read like "JV58CSpecial" and
+// never written.
+void DEVPARM13_CLASS::OnLoaded(const CPrintEnv& env)
+{
+    nInterleaveMode = env.GetInt(L"JV58CInterleaveMode", 1);
+}
+
 const KeyTable* DEVPARM14_CLASS::Table() const
 {
     using Self = DEVPARM14_CLASS;

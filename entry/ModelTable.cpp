@@ -11,6 +11,10 @@
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "driver/MimakiDTFDriver.h"
+#include "driver/MimakiJV58CSpecial.h"
+#include "driver/MimakiUCJV300Driver.h"
+#include "driver/MimakiUJV100Driver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "layers/MimakiWhiteDriver.h"
@@ -89,7 +93,7 @@ const ParmsClass kTxF150{"CDevParmsTxF150", &MakeParms<CDevParmsTxF150>};
 // Driver classes.
 const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};
 const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver>};
-const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
+const DriverClass kJV58C{"CMimakiJV58CSpecial", &MakeDriver<CMimakiJV58CSpecial>};
 const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", &MakeDriver<CMimakiWhitePrinterDriverJV400>};
 const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
 const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
@@ -100,15 +104,15 @@ const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMim
 const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
                                   &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};
 const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
-const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
+const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", &MakeDriver<CMimakiDriverUCJV300>};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};
-const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
+const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", &MakeDriver<CMimakiPrinterDriverUJV100>};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
 const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
-const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
+const DriverClass kDTFDrv{"CMimakiDTFDriver", &MakeDriver<CMimakiDTFDriver>};
 const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
 const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};
 const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", &MakeDriver<CMimakiWhitePrinterDriver>};

@@ -1,6 +1,7 @@
-// Shared pieces of the layer-basis drivers (TS300P family, JV300, JV400):
-// the white-mode tables, the channel selectors and the row header that
-// carries a layer index.
+// Shared pieces of the layer-basis drivers (TS300P family, JV300, JV400)
+// and the layer-section drivers (UJV100, UCJV300): the white-mode (layer
+// mode) tables, the channel selectors and the row header that carries a
+// layer index.
 #pragma once
 
 #include <cstddef>
@@ -24,16 +25,19 @@ struct WhiteMode {
     LayerStep steps[5];
 };
 
-enum class Family { JV300, JV400, TS300P };
+enum class Family { JV300, JV400, TS300P, UJV100, UCJV300 };
 
 // The layer sequence of a white mode; null for a mode the family lacks
 // (such a row carries only its band trailer).
 const WhiteMode* FindWhiteMode(Family family, int mode);
 // Highest mode of the family's table.
 int LastWhiteMode(Family family);
+// Layers a mode prints: one more than its highest layer index (its delay
+// lines follow that index, not the number of sections).
+int LayerCount(const WhiteMode& mode);
 
-// Whether the selector takes a channel of this colour (user colour for the
-// JV300 and TS300P, host colour code for the JV400).
+// Whether the selector takes a channel of this colour (host colour code for
+// the JV400, user colour for the others).
 bool Selects(Family family, int selector, int colour);
 
 // The blocks of a channel row's header: "QY" 5 x 0, "QR" 1 0 and "QD" 10 ...

@@ -61,7 +61,7 @@ void CMimakiLayerSectionDriver::SetRowHeaderEx(int nColour, int nRawCount, int n
 void CMimakiLayerSectionDriver::CollectSources(std::vector<Source>& sources)
 {
     for (int ch = 0; ch < GetCountPrimCols(); ++ch) {
-        const int code = MimakiParms() ? MimakiParms()->GetColorMapValue(GetChannelColour(ch)) : 99;
+        const int code = MimakiParms() ? MimakiParms()->GetColorMapValue(HeaderColour(ch)) : 99;
         sources.push_back(Source{ch, DevPrimColUserFromPrimCol(ch), code});
     }
 }
@@ -115,7 +115,7 @@ int CMimakiLayerSectionDriver::OutputInit(int n1, int n2)
     m_bShortHeader = parms && parms->GetHighSpeed();
     m_nWhiteMode = parms ? parms->GetLayerWhiteOrder() : 0;
     m_pMode = mimaki::layers::FindWhiteMode(m_family, m_nWhiteMode);
-    m_nLayerCount = m_pMode ? m_pMode->count : 1;
+    m_nLayerCount = m_pMode ? mimaki::layers::LayerCount(*m_pMode) : 1;
     m_nLayerOffset = parms ? parms->GetLayerOffset() : 0;
     if (m_nLayerOffset < 0) {
         CVoLog log;
@@ -180,10 +180,12 @@ int CMimakiLayerSectionDriver::OutputInit(int n1, int n2)
         m_pAuxSendBuffer.reset(new BYTE[width]());
         m_nAuxSendBufferSize = m_nBytesPerRow;
 
+        // Each layer index has its slot, delayed by its index.
         for (int k = 0; m_pMode && k < m_pMode->count; ++k) {
-            LayerSlot& slot = m_layers[k];
-            slot.step = &m_pMode->steps[k];
-            slot.delay = k * m_nLayerOffset;
+            const LayerStep& step = m_pMode->steps[k];
+            LayerSlot& slot = m_layers[step.layer];
+            slot.step = &step;
+            slot.delay = step.layer * m_nLayerOffset;
             BuildBlank(slot.blankStaged, slot.step->selector, false, slot.step->layer);
             BuildBlank(slot.blankFill, slot.step->selector, slot.step->selector == 0, slot.step->layer);
             // Room for one row of the layer's channels, coded at worst.

@@ -49,8 +49,11 @@ protected:
         int code;       // printer colour byte
     };
     // The channels in send order with their printer colour bytes; by
-    // default each channel with the map's byte for its host colour code.
+    // default each channel with the map's byte for its HeaderColour.
     virtual void CollectSources(std::vector<Source>& sources);
+    // The colour a channel's printer colour byte is mapped from: its host
+    // colour code.
+    virtual int HeaderColour(int nChannel) const { return GetChannelColour(nChannel); }
     // The header form of this job: the short one when the parameters ask
     // for high speed, else the family's long one.
     mimaki::layers::HeaderForm Form() const;
