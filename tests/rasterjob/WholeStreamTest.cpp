@@ -335,6 +335,9 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
     for (int uid = 0; uid <= 57; ++uid) {
         CPrintEnv env(L"rasterjob");
         env.PutInt(PrEnv_UID, uid);
+        // The DTF printer needs the colour of each channel.
+        const std::string colours = "MimakiColorSequence=4,2,1,0";
+        env.PutString(L"MimakiColorSequence", L"4,2,1,0");
         const int level = CVoLogReporter::LoggingLevel();
         CVoLogReporter::SetLoggingLevel(-1);
         std::unique_ptr<IPrinterDriver> object(plugin->Create(&env));
@@ -360,8 +363,8 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
         driver->SetOutputSink(&end);
         ASSERT_TRUE(parms->OutputEndString(driver)) << "UID " << uid;
 
-        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--width", "16", "--height", "4",
-                                   "--bits", "1", "--no-compress", "--dpi", "720", "--job-name", "j"});
+        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--set", colours, "--width", "16",
+                                   "--height", "4", "--bits", "1", "--no-compress", "--dpi", "720", "--job-name", "j"});
         ASSERT_EQ(r.run.status, 0) << "UID " << uid << ": " << r.run.err;
         ASSERT_GE(r.stream.size(), start.Data().size() + end.Data().size()) << "UID " << uid;
         EXPECT_EQ(ToHex(r.stream.substr(0, start.Data().size())), ToHex(start.Data())) << "UID " << uid;

@@ -545,7 +545,12 @@ int RunJob(const Options& o)
     context.rowCount = height;
     context.colourCodes = channels;
     context.compressMode = compress ? 1 : 0;
-    context.dotDataType = bits == 2 ? 2 : 0;
+    context.dotDataType = o.dotDataType >= 0 ? o.dotDataType : bits == 2 ? 2 : 0;
+    context.interleave = o.interleave;
+    if (o.device.empty() && o.output != "-") {
+        context.outputKind = 2; // written to a file
+        context.destination = Utf8ToWide(o.output);
+    }
     context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
                                  : o.device.empty() && o.output != "-" ? BaseName(o.output)
                                                                        : "rasterjob");
