@@ -5,6 +5,7 @@
 // method) checked where the stream shows them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -455,4 +456,53 @@ TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
     // without ids only "SlotsSetting" is set; ids for some slots only is an error
     EXPECT_EQ(RunJob(dir, {"--slots", "0:1,1"}).run.status, 2);
     EXPECT_EQ(RunJob(dir, {"--slots", "0,x"}).run.status, 2);
+}
+
+// The DTF printer's settings and colours through --set (a colour sequence
+// that does not fit the channels fails the job and leaves no file); the
+// host's interleave switch and dot-data type through their options (JV58C
+// pairs at 1080 dpi: five rows lose row 2, dot-data type 3 takes the masks
+// 0xCC and 0x33 instead of 0xAA and 0x55 for slot 0).
+TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
+{
+    TempDir dir;
+    const std::vector<std::string> dtf = {"--set", "PrEnv_UID=54", "--set", "TxF150_m_nDotSize=2"};
+    const Job ok = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4,2"})));
+    ASSERT_EQ(ok.run.status, 0) << ok.run.err;
+    EXPECT_NE(ParamsOf(ok.stream, "Q@").find(" dotSize=2 "), std::string::npos);
+    std::remove((dir / "job.prn").c_str());
+    const Job bad = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4"})));
+    EXPECT_EQ(bad.run.status, 1);
+    EXPECT_NE(bad.run.err.find("MimakiColorSequence \"4\" names 1 colours for the job's 2 channels"),
+              std::string::npos)
+        << bad.run.err;
+    EXPECT_TRUE(bad.stream.empty());
+
+    const std::vector<std::string> jv58c = {"--set", "PrEnv_UID=13", "--set", "JV58CSpecial=1", "--set",
+                                            "nFunctModeId=4", "--slots", "0,1", "--channels", "0,1", "--pattern",
+                                            "random", "--width", "64", "--height", "5", "--dpi", "720x1080"};
+    for (const char* dotType : {"2", "3"}) {
+        for (const bool interleave : {false, true}) {
+            std::vector<std::string> args = With(jv58c, {"--dot-data-type", dotType});
+            if (interleave)
+                args.push_back("--interleave");
+            const Job job = RunJob(dir, args);
+            ASSERT_EQ(job.run.status, 0) << job.run.err;
+            const streamparse::ParseResult r = streamparse::ParseStream(job.stream);
+            ASSERT_TRUE(r.ok());
+            EXPECT_EQ(r.layers.front().rows, interleave ? 4 : 5);
+            // Slot 0 alone: its row under mask 1 of the row counter.
+            const streamparse::Plane* black = r.FindPlane(0, 0);
+            ASSERT_TRUE(black);
+            int inside = 0;
+            for (std::int64_t row = 0; row < black->rows; ++row) {
+                const int mask = dotType[0] == '3' ? (row % 2 ? 0x33 : 0xCC) : (row % 2 ? 0x55 : 0xAA);
+                for (BYTE b : black->RowAt(row) ? *black->RowAt(row) : std::vector<BYTE>{}) {
+                    EXPECT_EQ(b & ~mask, 0) << row;
+                    inside |= b;
+                }
+            }
+            EXPECT_NE(inside, 0);
+        }
+    }
 }
