@@ -104,6 +104,7 @@ void CMimakiLayerSectionDriver::FreeJobBuffers()
     m_pBlankRow.reset();
     m_nBlankRowLength = 0;
     m_sources.clear();
+    m_staged.clear();
 }
 
 int CMimakiLayerSectionDriver::OutputInit(int n1, int n2)
@@ -162,6 +163,7 @@ int CMimakiLayerSectionDriver::OutputInit(int n1, int n2)
 
     try {
         CollectSources(m_sources);
+        m_staged.assign(m_sources.size() * 2, Staged{});
         for (const Source& src : m_sources)
             if (src.code < 0 || src.code > 255 || src.code == 99) {
                 CVoLog log;
@@ -217,26 +219,39 @@ std::size_t CMimakiLayerSectionDriver::StageRow(BYTE* dst, const LayerStep& step
     const bool packed = m_nCompressMode == 1;
     const std::size_t headerLength = mimaki::layers::HeaderLength(Form());
     BYTE* p = dst;
-    for (const Source& src : m_sources) {
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        const Source& src = m_sources[i];
         if (!mimaki::layers::Selects(m_family, step.selector, src.colour))
             continue;
-        const BYTE* row = pOutputRow(src.channel);
-        int raw = own ? GetChannelByteCount(src.channel) : m_nBytesPerRow;
-        if (!row || raw <= 0)
-            continue;
-        if (step.mirror) {
-            MirrorRow(m_pAuxSendBuffer.get(), row, m_nJobPixels, m_nBitsPerPixel);
-            row = m_pAuxSendBuffer.get();
-            // The mirrored row's ink sits at the other end: count it anew.
-            if (own)
-                raw = TrimmedRowLength(row, m_nBytesPerRow);
-        }
         BYTE* data = p + headerLength;
-        int sent = raw;
-        if (packed)
-            sent = packbits_compress(data, row, raw);
-        else
-            std::memcpy(data, row, static_cast<std::size_t>(raw));
+        Staged& staged = m_staged[i * 2 + (step.mirror ? 1 : 0)];
+        int raw = 0, sent = 0;
+        if (staged.row == m_nRowStamp) {
+            // A second layer of the same channel and direction in this row
+            // (colour twice, white twice): its bytes are staged already.
+            raw = staged.raw;
+            sent = staged.sent;
+            if (sent > 0)
+                std::memcpy(data, staged.data, static_cast<std::size_t>(sent));
+        } else {
+            const BYTE* row = pOutputRow(src.channel);
+            raw = row ? (own ? GetChannelByteCount(src.channel) : m_nBytesPerRow) : 0;
+            if (raw > 0 && step.mirror) {
+                MirrorRow(m_pAuxSendBuffer.get(), row, m_nJobPixels, m_nBitsPerPixel);
+                row = m_pAuxSendBuffer.get();
+                // The mirrored row's ink sits at the other end: count it anew.
+                if (own)
+                    raw = TrimmedRowLength(row, m_nBytesPerRow);
+            }
+            sent = raw;
+            if (raw > 0 && packed)
+                sent = packbits_compress(data, row, raw);
+            else if (raw > 0)
+                std::memcpy(data, row, static_cast<std::size_t>(raw));
+            staged = Staged{m_nRowStamp, data, raw, sent};
+        }
+        if (raw <= 0)
+            continue;
         mimaki::layers::WriteLayerHeader(p, Form(), src.code, packed ? 1 : 0, m_nBitsPerPixel, raw, sent,
                                          step.layer);
         p = data + sent;
@@ -325,6 +340,7 @@ int CMimakiLayerSectionDriver::OutputRow(int bBlank)
         if (!m_pAuxSendBuffer)
             return 0;
     }
+    ++m_nRowStamp;
     for (int k = 0; m_pMode && k < m_pMode->count; ++k) {
         const LayerStep& step = m_pMode->steps[k];
         if (!OutputRowOnLayerBasis(step.selector, bBlank, step.layer, step.mirror ? 1 : 0))

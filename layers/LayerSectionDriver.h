@@ -103,5 +103,15 @@ private:
     int m_nBlankRowLength = 0;
     int m_nJobPixels = 0;
     std::vector<Source> m_sources;
+    // Where each source's row of the current row stamp was staged, per
+    // direction (unmirrored, mirrored): later layers copy it.
+    struct Staged {
+        unsigned row = 0;
+        const BYTE* data = nullptr;
+        int raw = 0;
+        int sent = 0;
+    };
+    std::vector<Staged> m_staged;
+    unsigned m_nRowStamp = 0;
     std::string m_pauseCommand;
 };
