@@ -19,9 +19,7 @@ runs=${RUNS:-3}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+bench_page
 args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
       --set DP19_nLayer1Mode=3 --set DP19_nLayer2Mode=1 --set DP19_nLayer3Mode=6
       --set DP19_nLayer4Mode=8 --set DP19_nLayer5Mode=2

@@ -11,6 +11,7 @@
 # Targets: 1 GB/s on one core; under 64 MiB.
 #   BUILD_DIR   build folder (default build), configured and built here
 #   RUNS        how many runs of each job; the best is reported (default 3)
+#   ROWS        raster rows (default 1 m at 1440 dpi)
 #   OFFSET      the UCJV300's layer offset in rows (default 100)
 #   JOBS        which jobs, of "ucjv300 ujv100 dtf jv58c" (default all)
 set -euo pipefail
@@ -23,9 +24,7 @@ jobs=${JOBS:-ucjv300 ujv100 dtf jv58c}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')  # 1 m
+bench_page
 common=(--pattern tile --width "$width" --height "$rows" --bits 2 --compress --quiet --stats -o /dev/null)
 
 verdicts=()
