@@ -2,8 +2,6 @@
 // empty bands for blank rows, the decoder's view, failures and aborts.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "DriverTestUtil.h"
 #include "driver/MimakiDTFDriver.h"
 #include "host/UnivDevParmsBase.h"
@@ -119,28 +117,6 @@ TEST(DTFFailure, EveryOutputPositionAndAbort)
     EXPECT_EQ(r.ok, 0);
     EXPECT_EQ(r.bytes, full.bytes.substr(0, r.bytes.size()));
     EXPECT_EQ(r.bytes.find("<abort>"), std::string::npos);
-}
-
-// A job written to a file names its folder and file; each job takes the
-// parameters as they stand when it opens.
-TEST(DTFJob, DestinationAndParametersAtJobOpen)
-{
-    struct Counting : CUnivDevParmsBase {
-        int loads = 0;
-        Counting() : CUnivDevParmsBase(64, 261) {}
-        int Load(CPrintEnv*) override { return ++loads; }
-    };
-    CPrintEnv env;
-    auto* parms = new Counting;
-    CMimakiDTFDriver driver(&env, parms);
-    EXPECT_EQ(parms->loads, 0);
-    CPrintJobOpenContext c = Context({0}, 4);
-    c.outputKind = 2;
-    c.destination = L"/spool/dtf/film 1.prn";
-    ASSERT_EQ(driver.JobOpen(&c), 1);
-    EXPECT_EQ(parms->loads, 1);
-    EXPECT_EQ(driver.DestinationFolder(), L"/spool/dtf");
-    EXPECT_EQ(driver.DestinationFile(), L"film 1.prn");
 }
 
 } // namespace
