@@ -26,11 +26,6 @@ public:
     struct Masks {
         BYTE first, second;
     };
-    // The masks of a row by the second resolution, the interleave mode
-    // value, the dot-data type and the row counter: with the double-line
-    // setting off (single), else those of sub-rows A and B.
-    static Masks SingleLineMasks(int nResolution, int nMode, int nDotDataType, int nCounter);
-    static void DoubleLineMasks(int nResolution, int nMode, int nDotDataType, int nCounter, Masks& a, Masks& b);
 
     // The row-drop bookkeeping of the current job.
     int NextRowToDrop() const { return m_nNextRowToDrop; }
@@ -42,6 +37,11 @@ protected:
     int OutputEmptyRow() override;
 
 private:
+    // The masks of a row by the second resolution, the interleave mode
+    // value, the dot-data type and the row counter: with the double-line
+    // setting off (single), else those of sub-rows A and B.
+    static Masks SingleLineMasks(int nResolution, int nMode, int nDotDataType, int nCounter);
+    static void DoubleLineMasks(int nResolution, int nMode, int nDotDataType, int nCounter, Masks& a, Masks& b);
     // Output channels 0 to 3 of the current row under the masks (blank rows
     // when blank), then the band trailer.
     int SendRow(Masks masks, bool blank);
