@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -458,7 +459,8 @@ TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
     EXPECT_EQ(RunJob(dir, {"--slots", "0,x"}).run.status, 2);
 }
 
-// The DTF printer's settings and colours through --set (a colour sequence
+// The four drivers are listed as built. The DTF printer's settings and
+// colours through --set (a colour sequence
 // that does not fit the channels fails the job and leaves no file); the
 // host's interleave switch and dot-data type through their options (JV58C
 // pairs at 1080 dpi: five rows lose row 2, dot-data type 3 takes the masks
@@ -466,6 +468,12 @@ TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
 TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
 {
     TempDir dir;
+    const std::string list = testsupport::Run(RASTERJOB_EXE, {"--plugin", kPlugin, "--list-models"}).out;
+    for (const char* driver : {"CMimakiJV58CSpecial", "CMimakiDriverUCJV300", "CMimakiPrinterDriverUJV100",
+                               "CMimakiDTFDriver"})
+        EXPECT_NE(list.find(std::string(driver) + std::string(42 - std::strlen(driver), ' ') + " yes\n"),
+                  std::string::npos)
+            << driver;
     const std::vector<std::string> dtf = {"--set", "PrEnv_UID=54", "--set", "TxF150_m_nDotSize=2"};
     const Job ok = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4,2"})));
     ASSERT_EQ(ok.run.status, 0) << ok.run.err;

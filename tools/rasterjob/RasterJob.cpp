@@ -298,20 +298,39 @@ int ListModels(const Options& o)
     // Create logs what it cannot build; the listing says it instead.
     const int level = CVoLogReporter::LoggingLevel();
     CVoLogReporter::SetLoggingLevel(-1);
-    for (int uid = 0; uid < 256; ++uid) {
+    auto probe = [&](int uid, const char* key, const char* value) {
         CPrintEnv env(L"list-models");
         env.PutInt(PrEnv_UID, uid);
+        if (key)
+            env.PutString(Utf8ToWide(key).c_str(), Utf8ToWide(value));
+        Made m;
         IPrinterDriver* object = plugin->Create(&env);
         if (auto* driver = dynamic_cast<CPrinterDriverBase*>(object)) {
-            made[static_cast<std::size_t>(uid)] = {true, ClassName(driver->GetDevParms()), ClassName(driver)};
-            if (made[static_cast<std::size_t>(uid)].devParms.empty())
-                made[static_cast<std::size_t>(uid)].devParms = "(none)";
+            m = {true, ClassName(driver->GetDevParms()), ClassName(driver)};
+            if (m.devParms.empty())
+                m.devParms = "(none)";
         } else if (object) {
-            made[static_cast<std::size_t>(uid)] = {true, "?", ClassName(object)};
+            m = {true, "?", ClassName(object)};
         }
         delete object;
-    }
+        return m;
+    };
+    for (int uid = 0; uid < 256; ++uid)
+        made[static_cast<std::size_t>(uid)] = probe(uid, nullptr, nullptr);
+    // The classes that settings keys choose instead of a row's.
+    const std::span<const CatalogueVariant> variants = CatalogueVariants();
+    std::vector<Made> madeVariants;
+    for (const CatalogueVariant& v : variants)
+        madeVariants.push_back(probe(v.uid, v.key, v.value));
     CVoLogReporter::SetLoggingLevel(level);
+    auto variantVerdict = [&](std::size_t i) -> std::string {
+        const Made& m = madeVariants[i];
+        if (!m.driver)
+            return "no driver";
+        if (m.devParms == variants[i].devParms && m.driverClass == variants[i].driver)
+            return "yes";
+        return "makes " + m.devParms + " / " + m.driverClass;
+    };
 
     auto verdict = [&](int uid) -> std::string {
         const Made& m = made[static_cast<std::size_t>(uid)];
@@ -341,7 +360,14 @@ int ListModels(const Options& o)
                    ", \"madeDriverClass\": " + (m.driver ? JsonString(m.driverClass) : "null") + "}" +
                    (uid < 255 ? ",\n" : "\n");
         }
-        out += "], \"supported\": " + std::to_string(supported) + ", \"asCatalogue\": " + std::to_string(asCatalogue) +
+        out += "], \"variants\": [";
+        for (std::size_t i = 0; i < variants.size(); ++i)
+            out += std::string(i ? ",\n" : "\n") + "  {\"uid\": " + std::to_string(variants[i].uid) +
+                   ", \"key\": " + JsonString(variants[i].key) + ", \"value\": " + JsonString(variants[i].value) +
+                   ", \"devParmsClass\": " + JsonString(variants[i].devParms) +
+                   ", \"driverClass\": " + JsonString(variants[i].driver) +
+                   ", \"verdict\": " + JsonString(variantVerdict(i)) + "}";
+        out += std::string(variants.empty() ? "" : "\n") + "], \"supported\": " + std::to_string(supported) + ", \"asCatalogue\": " + std::to_string(asCatalogue) +
                "}\n";
         std::fputs(out.c_str(), stdout);
         return kExitOk;
@@ -359,6 +385,12 @@ int ListModels(const Options& o)
         std::printf("%-8s %-26s %-30s %-42s %s\n", uids.c_str(), *row.model ? row.model : "(no model)", row.devParms,
                     row.driver, verdict(uid).c_str());
         uid = last + 1;
+    }
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const std::string model = std::string(CatalogueEntry(variants[i].uid).model) + ", \"" + variants[i].key +
+                                  "\"=" + variants[i].value;
+        std::printf("%-8d %-26s %-30s %-42s %s\n", variants[i].uid, model.c_str(), variants[i].devParms,
+                    variants[i].driver, variantVerdict(i).c_str());
     }
     std::printf("\nThe plug-in %s makes a driver for %d of 256 UIDs, %d of them with the catalogue's classes.\n",
                 plugin->Path().c_str(), supported, asCatalogue);
