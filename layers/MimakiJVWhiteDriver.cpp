@@ -25,8 +25,8 @@ void CMimakiWhitePrinterDriverJVBase::PrepareRowHeader(int nColourCode, int nByt
 void CMimakiWhitePrinterDriverJVBase::SetRowHeaderEx(int nColour, int nRawCount, int nSentCount, int bPacked,
                                                      int nLayer)
 {
-    mimaki::layers::AssignLayerHeader(RowHeader, mimaki::layers::HeaderForm::QYQRQD, ColourCode(nColour), bPacked, m_nBitsPerPixel, nRawCount,
-                                      nSentCount, nLayer);
+    mimaki::layers::AssignLayerHeader(RowHeader, mimaki::layers::HeaderForm::QYQRQD, ColourCode(nColour), bPacked,
+                                      m_nBitsPerPixel, nRawCount, nSentCount, nLayer);
 }
 
 int CMimakiWhitePrinterDriverJVBase::OutputInit(int n1, int n2)

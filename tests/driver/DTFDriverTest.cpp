@@ -72,8 +72,8 @@ TEST(DTFStream, RoundTripThroughTheDecoder)
             ASSERT_NE(p, nullptr) << ch;
             EXPECT_EQ(p->compressedRecords, compress ? p->records : 0u);
             for (std::size_t row = 0; row < rows.size(); ++row) {
-                std::vector<BYTE> got = p->RowAt(static_cast<std::int64_t>(row)) ? *p->RowAt(static_cast<std::int64_t>(row))
-                                                                                    : std::vector<BYTE>{};
+                const auto* decoded = p->RowAt(static_cast<std::int64_t>(row));
+                std::vector<BYTE> got = decoded ? *decoded : std::vector<BYTE>{};
                 got.resize(12, 0);
                 EXPECT_EQ(got, rows[row][ch]) << compress << " channel " << ch << " row " << row;
             }

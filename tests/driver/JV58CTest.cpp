@@ -22,7 +22,7 @@ std::vector<std::string> Cells(const std::string& line)
     std::vector<std::string> cells;
     std::stringstream ss(line.substr(1));
     for (std::string cell; std::getline(ss, cell, '|');)
-        cells.push_back(cell.substr(cell.find_first_not_of(' ') == std::string::npos ? 0 : cell.find_first_not_of(' ')));
+        cells.push_back(cell.substr(std::min(cell.find_first_not_of(' '), cell.size())));
     return cells;
 }
 

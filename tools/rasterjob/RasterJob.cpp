@@ -367,8 +367,8 @@ int ListModels(const Options& o)
                    ", \"devParmsClass\": " + JsonString(variants[i].devParms) +
                    ", \"driverClass\": " + JsonString(variants[i].driver) +
                    ", \"verdict\": " + JsonString(variantVerdict(i)) + "}";
-        out += std::string(variants.empty() ? "" : "\n") + "], \"supported\": " + std::to_string(supported) + ", \"asCatalogue\": " + std::to_string(asCatalogue) +
-               "}\n";
+        out += std::string(variants.empty() ? "" : "\n") + "], \"supported\": " + std::to_string(supported) +
+               ", \"asCatalogue\": " + std::to_string(asCatalogue) + "}\n";
         std::fputs(out.c_str(), stdout);
         return kExitOk;
     }
