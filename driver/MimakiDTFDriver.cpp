@@ -58,9 +58,9 @@ int CMimakiDTFDriver::BuildChannelHeaders()
     const std::vector<std::wstring> entries = Split(sequence, L',');
     const int channels = GetCountPrimCols();
     if (static_cast<int>(entries.size()) != channels) {
-        SetDetailedDriverError("MimakiColorSequence \"" + WideToUtf8(sequence) + "\" names " +
-                                   std::to_string(entries.size()) + " colours for the job's " +
-                                   std::to_string(channels) + " channels",
+        SetDetailedDriverError("MimakiColorSequence \"" + WideToUtf8(sequence) + "\" has " +
+                                   std::to_string(entries.size()) + (entries.size() == 1 ? " entry" : " entries") +
+                                   " for the job's " + std::to_string(channels) + " channels (one colour each)",
                                "CMimakiDTFDriver::BuildChannelHeaders", __LINE__);
         return 0;
     }

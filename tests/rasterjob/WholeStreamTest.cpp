@@ -481,7 +481,7 @@ TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
     std::remove((dir / "job.prn").c_str());
     const Job bad = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4"})));
     EXPECT_EQ(bad.run.status, 1);
-    EXPECT_NE(bad.run.err.find("MimakiColorSequence \"4\" names 1 colours for the job's 2 channels"),
+    EXPECT_NE(bad.run.err.find("MimakiColorSequence \"4\" has 1 entry for the job's 2 channels (one colour each)"),
               std::string::npos)
         << bad.run.err;
     EXPECT_TRUE(bad.stream.empty());
