@@ -205,6 +205,7 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
                                  .conditions = true};
         p.end = EndString::Empty;
         p.layered = true;
+        p.reversedKinds = kJfx200Underprints;
         return p;
     }());
     return &table;
@@ -379,6 +380,21 @@ ly::Values Flatbed(const C& p, int bReversed, int nPosKind)
     return v;
 }
 
+// A layer of a layer list: its passes, direction and wave form, the list's
+// length, and its place in the list when no layer position is given.
+void LayerOfList(ly::Values& v, const mimaki::layerlist::LayerList& list, int nLayer, int nPosIndex)
+{
+    const auto& layers = list.Effective();
+    v.layerCount = static_cast<int>(layers.size());
+    v.position = nPosIndex < 0 ? nLayer : nPosIndex;
+    if (nLayer < 0 || nLayer >= v.layerCount)
+        return;
+    const CMimakiLayerRecord& r = layers[static_cast<std::size_t>(nLayer)];
+    v.pass = r.nPass;
+    v.direction = r.nDirection;
+    v.waveShape = r.nWaveForm;
+}
+
 const CMimakiLayerOption& PositionOption(const CMimakiLayerOption (&opts)[5], int index)
 {
     return opts[index < 0 ? 0 : index > 4 ? 4 : index];
@@ -444,7 +460,7 @@ std::string DEVPARMJFX200_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver
 
 std::string DEVPARMJFX200_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
 
-std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                          int nPosKind, int nPosIndex)
 {
     ly::Values v;
@@ -454,8 +470,7 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDr
     v.mediaCorrectionValue = nMediaCorrectionValue;
     v.reversed = bReversed;
     v.positionKind = nPosKind;
-    v.layerCount = nNumberOfLayers;
-    v.position = nPosIndex;
+    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
     v.powerOff = bPowerOff ? 1 : 0;
     v.powerOffMinutes = nPowerOff;
     v.colourIds = &MimakiColorIDList;
@@ -501,7 +516,7 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerEndString(CPrinterDriverBase*, in
     return ly::End(nFlag);
 }
 
-std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                             int nPosKind, int nPosIndex)
 {
     ly::Values v;
@@ -512,8 +527,7 @@ std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* 
     v.reversed = bReversed;
     v.positionKind = nPosKind;
     v.commandVersion = static_cast<int>(dCommandManualVersion * 100 + 0.5);
-    v.layerCount = nNumberOfLayers;
-    v.position = nPosIndex;
+    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
     const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
     v.jobSize = !env || env->GetInt(L"bUseQSCommand", 1) != 0;
     return ly::Start({Cmd::QM}, {Cmd::QP, Cmd::QA, Cmd::QS, Cmd::QC, Cmd::QT, Cmd::QV, Cmd::PI, Cmd::QX}, v, pDriver);

@@ -337,25 +337,27 @@ int CMimakiLegacyBasePrinterDriver::AdvanceRows(int nRows)
     return 1;
 }
 
+void CMimakiLegacyBasePrinterDriver::SendAbortCommand(CPrinterDriverBase& driver)
+{
+    if (!driver.Aborted() || !driver.GetDevParms())
+        return;
+    std::vector<BYTE> command;
+    auto* parms = dynamic_cast<CMimakiDevParmsBase*>(driver.GetDevParms());
+    if (!(parms && parms->GetAbortCommand(command)) && driver.GetPrintEnv()) {
+        const std::string text = WideToAnsi(driver.GetPrintEnv()->GetString(PrEnv_AbortCommand));
+        const std::string bytes = text.empty() ? std::string() : preProcess(text);
+        command.assign(bytes.begin(), bytes.end());
+    }
+    if (command.empty())
+        return;
+    CVoLog log;
+    log->ReportStatusPF("%s: sending abort command\n", 8, "MimakiBaseDriver", __LINE__,
+                        "CMimakiLegacyBasePrinterDriver::JobClose");
+    driver.OutputForce(command.data(), static_cast<long>(command.size()));
+}
+
 int CMimakiLegacyBasePrinterDriver::JobClose()
 {
-    if (Aborted() && m_pDevParms) {
-        std::vector<BYTE> command;
-        if (m_pMimakiParms && m_pMimakiParms->GetAbortCommand(command)) {
-            CVoLog log;
-            log->ReportStatusPF("%s: sending abort command\n", 8, "MimakiBaseDriver", __LINE__,
-                                "CMimakiLegacyBasePrinterDriver::JobClose");
-            OutputForce(command.data(), static_cast<long>(command.size()));
-        } else if (m_pPrintEnv) {
-            const std::string text = WideToAnsi(m_pPrintEnv->GetString(PrEnv_AbortCommand));
-            if (!text.empty()) {
-                const std::string bytes = preProcess(text);
-                CVoLog log;
-                log->ReportStatusPF("%s: sending abort command\n", 8, "MimakiBaseDriver", __LINE__,
-                                    "CMimakiLegacyBasePrinterDriver::JobClose");
-                OutputForce(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<long>(bytes.size()));
-            }
-        }
-    }
+    SendAbortCommand(*this);
     return CPrinterDriverBase::JobClose();
 }

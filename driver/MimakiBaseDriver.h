@@ -26,6 +26,11 @@ public:
     virtual std::string GetFeedCommand(int nRows);
     virtual void PrepareRowHeader(int nColourCode, int nByteCount);
 
+    // The abort command of an aborted job (the parameters' own, else
+    // PrEnv_AbortCommand), sent past the abort; drivers outside this tree
+    // close their jobs with it too.
+    static void SendAbortCommand(CPrinterDriverBase& driver);
+
     const std::string& GetRowHeader() const { return RowHeader; }
     const std::string& GetRowTrailer() const { return RowTrailer; }
     const std::string& GetBandTrailer() const { return BandTrailer; }

@@ -10,11 +10,13 @@
 #include "devparms/MimakiDevParmsUJV.h"
 #include "driver/MimakiBaseDriver.h"
 #include "host/PrintEnv.h"
+#include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
 #include "driver/MimakiDTFDriver.h"
 #include "driver/MimakiJV58CSpecial.h"
 #include "driver/MimakiUCJV300Driver.h"
 #include "driver/MimakiUJV100Driver.h"
+#include "driver/MimakiUJF7151PlusIIDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "layers/MimakiWhiteDriver.h"
@@ -108,10 +110,10 @@ const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", &MakeDriver<CMimakiDriverU
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
-const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", nullptr};
+const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", &MakeDriver<CMimakiJFX200EXDriver>};
 const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", &MakeDriver<CMimakiPrinterDriverUJV100>};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
-const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", nullptr};
+const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", &MakeDriver<CMimakiPrinterDriverUJF7151PlusII>};
 const DriverClass kDTFDrv{"CMimakiDTFDriver", &MakeDriver<CMimakiDTFDriver>};
 const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
 const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};

@@ -85,6 +85,7 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     for (std::size_t i = 0; i < m_channels.size(); ++i)
         m_channels[i].colourCode = pContext->colourCodes[i];
     m_nBytesPerRow = static_cast<int>((static_cast<long long>(m_nPixelWidth) * m_nBitsPerPixel + 7) / 8);
+    m_nAltBytesPerRow = pContext->altBytesPerRow;
     m_nCurrentRow = 0;
     m_nHangingRows = 0;
     m_nSections = 0;

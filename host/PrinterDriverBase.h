@@ -63,6 +63,7 @@ struct CPrintJobOpenContext {
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
+    int altBytesPerRow = 0;         // the alternative row byte count; 0: none
     bool interleave = false;        // the row-interleave switch of the job
     int outputKind = 0;             // 2: the job is written to the file destination
     std::wstring destination;       // that file's path
@@ -246,6 +247,8 @@ public:
     double dpiVertDevice() const { return m_dDpiSecond; }
     int GetBitsPerPixel() const { return m_nBitsPerPixel; }
     int GetBytesPerRow() const { return m_nBytesPerRow; }
+    // The alternative row byte count the host set for the job (0: none).
+    int GetAltBytesPerRow() const { return m_nAltBytesPerRow; }
     int GetCompressMode() const { return m_nCompressMode; }
     int GetFunctMode() const { return m_nHostFunctMode; }
     int GetDotDataType() const { return m_nDotDataType; }
@@ -310,6 +313,7 @@ protected:
     int m_nPixelWidth = 0;
     int m_nJobRows = 0;
     int m_nBytesPerRow = 0;
+    int m_nAltBytesPerRow = 0;
     std::vector<Channel> m_channels;
     int m_nCompressMode = 0;
     std::vector<BYTE> m_compressBuffer;

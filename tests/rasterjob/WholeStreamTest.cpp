@@ -377,9 +377,10 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
     }
     // Without a start: the UIDs without a model (base parameters) and the
     // layered models (model 7 on the white driver, the UJF flatbeds 19 and
-    // 20, and 36 on the legacy driver), whose layers carry it.
+    // 20, 36 on the legacy driver, the stream drivers 46 and 53), whose
+    // layers carry it.
     EXPECT_GE(models, 27);
-    EXPECT_EQ(withoutStart, (std::vector<int>{0, 7, 19, 20, 36, 55, 57}));
+    EXPECT_EQ(withoutStart, (std::vector<int>{0, 7, 19, 20, 36, 46, 53, 55, 57}));
 }
 
 // A layered job (UJF3042, WV arrangement) with CMYK, white and varnish fed

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "devparms/MimakiDevParms.h"
+#include "devparms/MimakiLayerList.h"
 #include "devparms/MimakiDevParmsCJV330.h"
 #include "devparms/ParmKeys.h"
 #include "driver/MimakiBaseDriver.h"
@@ -303,6 +304,18 @@ int Keys(const Options& o, std::ostream& out)
                 << (derived ? " (derived)" : "") << "\n";
         }
     }
+    // The layer records: one set of these per layer of the list.
+    if (const auto* list = mimaki::layerlist::Of(probe.get()))
+        for (const auto& f : list->Fields()) {
+            const std::string name = WideToUtf8(list->KeyName(0, f.name)).replace(
+                WideToUtf8(list->Prefix()).size() + 6, 1, "<n>");
+            if (o.json)
+                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
+                    << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
+            else
+                out << "  " << name << "  int  default 0 (layer n of " << WideToUtf8(list->Prefix())
+                    << "_nNumberOfLayers)\n";
+        }
     if (o.json)
         out << "]}\n";
     return 0;
@@ -440,6 +453,9 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
                 record.emplace_back(name, value);
         }
     }
+    if (const auto* list = mimaki::layerlist::Of(m.parms.get()))
+        for (const auto& [name, value] : list->Entries())
+            record.emplace_back(WideToUtf8(name), std::to_string(value));
     const std::vector<Answer> answers = Answers(*m.parms);
     if (o.json) {
         out << "{\"uid\": " << m.uid << ", \"class\": " << JsonString(m.cls->name) << ", \"record\": {";

@@ -55,6 +55,8 @@ Output:
   --spool-limit SIZE     memory the layered drivers' spool buffers may hold (bytes, or
                          with K, M or G; default $MIMAKI_SPOOL_LIMIT, else 64M); the
                          rest goes to temporary files in $TMPDIR
+  --alt-row-bytes N      the host's alternative row byte count (the half row of the
+                         UJF7151 plus II's sandwich double-width mode); default none
   --stats                print time, raster MB/s, peak memory and spilled bytes on
                          standard error
   --quiet                no progress bar or notes
@@ -339,6 +341,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 error = "--spool-limit: expected a size in bytes, optionally with K, M or G, got \"" + value + "\"";
                 return false;
             }
+        } else if (arg == "--alt-row-bytes") {
+            if (!number(1, INT32_MAX, n))
+                return false;
+            o.altRowBytes = static_cast<int>(n);
         } else if (arg == "--abort-after") {
             if (!number(0, INT32_MAX, n))
                 return false;

@@ -40,6 +40,7 @@ struct Options {
     double deviceTimeout = 0;                                // seconds without progress; 0 waits
     std::uint64_t decodeLimitMiB = 2048;                     // pictures decoded whole
     long long spoolLimit = -1;                               // bytes of spool in memory; -1: the host's
+    int altRowBytes = 0;                                     // the host's alternative row byte count; 0: none
 
     long long abortAfter = -1;                               // rows, -1: never
     std::string saveRaster;                                  // folder

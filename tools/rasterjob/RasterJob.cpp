@@ -577,6 +577,7 @@ int RunJob(const Options& o)
     context.rowCount = height;
     context.colourCodes = channels;
     context.compressMode = compress ? 1 : 0;
+    context.altBytesPerRow = o.altRowBytes;
     context.dotDataType = o.dotDataType >= 0 ? o.dotDataType : bits == 2 ? 2 : 0;
     context.interleave = o.interleave;
     if (o.device.empty() && o.output != "-") {

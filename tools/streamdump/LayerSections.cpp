@@ -6,8 +6,6 @@
 
 namespace streamparse {
 
-namespace {
-
 // Reverses the pixel order of a row of width pixels; bits past the last
 // pixel stay zero.
 std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits)
@@ -24,8 +22,6 @@ std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int wid
     return out;
 }
 
-} // namespace
-
 bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers)
 {
     // The modes whose first layers print mirrored colour (and white).
@@ -37,6 +33,31 @@ bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers)
     if (mode == 12)
         layers.insert(1);
     return true;
+}
+
+Plane RemapPlane(const Plane& p, std::int64_t rows, const std::function<std::int64_t(std::int64_t)>& index,
+                 bool mirror, int width)
+{
+    const int bits = p.bitsPerPixel > 0 ? p.bitsPerPixel : 1;
+    Plane q = p;
+    q.rowData.clear();
+    for (const Row& row : p.rowData) {
+        const std::int64_t at = index(row.index);
+        if (at >= 0 && at < rows)
+            q.rowData.push_back(Row{at, mirror ? Unmirror(row.bytes, width, bits) : row.bytes});
+    }
+    std::sort(q.rowData.begin(), q.rowData.end(), [](const Row& a, const Row& b) { return a.index < b.index; });
+    RasterDigest digest;
+    for (const Row& r : q.rowData) {
+        digest.AddBlankRows(static_cast<std::uint64_t>(r.index) - digest.Rows());
+        digest.AddRow(r.bytes.data(), r.bytes.size());
+    }
+    q.rows = rows;
+    digest.AddBlankRows(static_cast<std::uint64_t>(q.rows) - std::min<std::uint64_t>(digest.Rows(), q.rows));
+    q.digest = digest.Hex();
+    q.firstInkRow = digest.FirstInkRow();
+    q.lastInkRow = digest.LastInkRow();
+    return q;
 }
 
 ParseResult RebuildLayerSections(const ParseResult& parsed, const LayerSectionOptions& options)
@@ -54,24 +75,10 @@ ParseResult RebuildLayerSections(const ParseResult& parsed, const LayerSectionOp
         const bool mirror = options.mirrored.count(k) != 0;
         const int bits = p.bitsPerPixel > 0 ? p.bitsPerPixel : 1;
         const int width = options.pixelWidth > 0 ? options.pixelWidth : p.bytesPerRow * 8 / bits;
-        Plane q = p;
+        Plane q = RemapPlane(p, std::max<std::int64_t>(0, p.rows - delay),
+                             [delay](std::int64_t index) { return index - delay; }, mirror, width);
         q.key.layer = k;
         q.key.sublayer = -1;
-        q.rowData.clear();
-        RasterDigest digest;
-        for (const Row& row : p.rowData) {
-            if (row.index < delay)
-                continue;
-            Row r{row.index - delay, mirror ? Unmirror(row.bytes, width, bits) : row.bytes};
-            digest.AddBlankRows(static_cast<std::uint64_t>(r.index) - digest.Rows());
-            digest.AddRow(r.bytes.data(), r.bytes.size());
-            q.rowData.push_back(std::move(r));
-        }
-        q.rows = std::max<std::int64_t>(0, p.rows - delay);
-        digest.AddBlankRows(static_cast<std::uint64_t>(q.rows) - std::min<std::uint64_t>(digest.Rows(), q.rows));
-        q.digest = digest.Hex();
-        q.firstInkRow = digest.FirstInkRow();
-        q.lastInkRow = digest.LastInkRow();
         layerRows[k] = std::max(layerRows[k], q.rows);
         out.planes.push_back(std::move(q));
     }

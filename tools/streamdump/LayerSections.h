@@ -3,6 +3,7 @@
 // the host fed them, by undoing the layer's row delay and its mirroring.
 #pragma once
 
+#include <functional>
 #include <set>
 
 #include "tools/streamdump/StreamParser.h"
@@ -23,6 +24,15 @@ struct LayerSectionOptions {
 // The layer indices a white mode of the TS300P family mirrors, or false for a
 // mode it does not know (0 to 12 are known).
 bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers);
+
+// Reverses the pixel order of a row of width pixels; bits past the last
+// pixel stay zero.
+std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits);
+// The plane with each row moved to index(row) (rows moved outside 0..rows-1
+// are dropped) and un-mirrored when asked, rows rows deep; digest and ink
+// rows made anew. The plane must carry its rows.
+Plane RemapPlane(const Plane& p, std::int64_t rows, const std::function<std::int64_t(std::int64_t)>& index,
+                 bool mirror, int width);
 
 // The planes of a parse with their layer index as their layer: shifted up by
 // the layer's delay (the blank rows sent before it starts are dropped) and

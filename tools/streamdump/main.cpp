@@ -23,6 +23,7 @@
 #include "tools/streamdump/LayerModes.h"
 #include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
+#include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
 using namespace streamparse;
@@ -57,6 +58,10 @@ const char kUsage[] =
     "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
     "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
     "                      bytes filled with pixels)\n"
+    "  --page-order        rebuild the layers of a recorded page (UID 46, 53) in page\n"
+    "                      order: layers sent last row first (an underprint \"QC\";\n"
+    "                      not with --uid 53) turned back, --mirrored-layers\n"
+    "                      un-mirrored (--pixel-width wide)\n"
     "  --max-errors N      stop after N errors (default 100)\n"
     "A stream without its job end (QE or FF) is reported as incomplete.\n"
     "Exit status: 0 clean and complete, 1 errors or incomplete, 2 usage, input\n"
@@ -70,6 +75,7 @@ struct Args {
     std::string file;
     ParseOptions options;
     bool layerSections = false;
+    bool pageOrder = false;
     bool offsetGiven = false;
     bool mirrorGiven = false;
     int whiteMode = -1;  // --white-mode, resolved once --uid is known
@@ -166,6 +172,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 return false;
             }
             args.options.extraCommands[spec.substr(0, 2)] = n;
+        } else if (a == "--page-order") {
+            args.pageOrder = true;
         } else if (a == "--layer-sections") {
             args.layerSections = true;
         } else if (a == "--layer-offset" || a == "--white-mode" || a == "--pixel-width") {
@@ -226,6 +234,9 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
         error = "--white-mode needs a white mode from 0 to 12 (with --uid 38 also 13 to 17, 26 or 32 to 35)";
         return false;
     }
+    // The page order takes the mirrored layers and the width for itself.
+    if (args.pageOrder)
+        args.layerSections = false;
     return true;
 }
 
@@ -289,7 +300,10 @@ void PrintSummary(const Args& args, std::size_t size, const ParseResult& r, FILE
         std::fprintf(out, "  start:%s\n  planes in the order sent:%s\n", start.empty() ? " none" : start.c_str(),
                      planes.empty() ? " none" : planes.c_str());
         if (s.underprint)
-            std::fprintf(out, "  underprint (its QC says so): rows are numbered in the order sent\n");
+            std::fprintf(out, "  underprint (its QC says so): rows are numbered %s\n",
+                         args.pageOrder && args.options.uid != 53 ? "in page order" : "in the order sent");
+        if (args.pageOrder && args.sections.mirrored.count(layer.index))
+            std::fprintf(out, "  mirrored back\n");
     }
     for (const Plane& p : r.planes) {
         std::fprintf(out, "plane %s: %s%s, %d bpp, %lld rows, %d bytes/row, %zu records (%zu compressed), ",
@@ -407,7 +421,7 @@ int main(int argc, char** argv)
         args.options.onCommand = [traceOut](const Command& c) {
             std::fprintf(traceOut, "%08zx %6zu  %-8s %s\n", c.offset, c.length, c.name.c_str(), c.fields.c_str());
         };
-    args.options.keepRows = !args.pngDir.empty() || args.layerSections;
+    args.options.keepRows = !args.pngDir.empty() || args.layerSections || args.pageOrder;
     args.options.keepJobCommands = true; // the layer sections name their start
     args.options.expectJobEnd = true;
     ParseResult result = ParseStream(bytes, args.options);
@@ -415,6 +429,8 @@ int main(int argc, char** argv)
         SectionsFromJob(result, args);
         result = RebuildLayerSections(result, args.sections);
     }
+    if (args.pageOrder)
+        result = RebuildPageOrder(result, {args.options.uid != 53, args.sections.mirrored, args.sections.pixelWidth});
 
     for (const ParseError& e : result.errors)
         std::fprintf(stderr, "streamdump: %s: offset %s: %s%s\n", args.file.c_str(), Hex(e.offset).c_str(),

@@ -1,0 +1,89 @@
+// The layer lists of the UJF7151 plus II and JFX200EX: records loaded after
+// their count and saved with it, bad counts and kinds reported, the layer
+// questions answered from the list, and the layer start carrying the
+// layer's passes, direction and wave form.
+#include <gtest/gtest.h>
+
+#include "devparms/MimakiDevParmsUJF.h"
+#include "tests/devparms/DevParmsTestUtil.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/LogCapture.h"
+
+using namespace devparmstest;
+using testsupport::LogCapture;
+
+TEST(LayerList, LoadsSavesAndAnswersFromTheList)
+{
+    CPrintEnv env;
+    env.PutInt(L"DP46_nNumberOfLayers", 3);
+    env.PutInt(L"DP46_Layer1.nType", 28);
+    env.PutInt(L"DP46_Layer1.bFlipWhenForward", 1);
+    env.PutInt(L"DP46_Layer2.nType", 255);
+    env.PutInt(L"DP46_Layer3.nType", 4);
+    env.PutInt(L"DP46_Layer3.bMirror", 1);
+    env.PutInt(L"DP46_Layer4.nType", 3); // past the count: not a layer
+    auto p = Loaded<DEVPARMS_JFX200EX_CLASS>(env);
+    const auto& r = p->m_LayerList.Records();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0].nType, 28);
+    EXPECT_EQ(r[0].bFlipWhenForward, 1);
+    EXPECT_EQ(r[2].bMirror, 1);
+    // Scheduled: the kinds of the list; reversed: those that are JFX200
+    // underprints (3, 5, 7, 20, 28, 30, 32).
+    for (int kind = 0; kind < 256; ++kind) {
+        EXPECT_EQ(p->IsLayerScheduled(kind), kind == 28 || kind == 4) << kind;
+        EXPECT_EQ(p->IsLayerReversed(kind), kind == 28) << kind;
+    }
+
+    // A shorter list saved over a longer one leaves none of its records.
+    p->m_LayerList.Records().pop_back();
+    p->Save(&env);
+    EXPECT_EQ(env.GetInt(L"DP46_nNumberOfLayers", -1), 2);
+    EXPECT_EQ(env.GetInt(L"DP46_Layer2.nType", -1), 255);
+    EXPECT_EQ(env.GetInt(L"DP46_Layer2.bFlipWhenBackward", -1), 0);
+    EXPECT_FALSE(env.HasKey(L"DP46_Layer3.nType"));
+    EXPECT_FALSE(env.HasKey(L"DP46_Layer4.nType"));
+    EXPECT_FALSE(env.HasKey(L"DP46_Layer1.bSecondHalf")); // a field of the other class
+
+    // An empty list prints one Color layer.
+    CPrintEnv empty;
+    auto u = Loaded<DEVPARMUJF7151plusII_CLASS>(empty);
+    EXPECT_TRUE(u->m_LayerList.Records().empty());
+    EXPECT_EQ(u->IsLayerScheduled(0), 1);
+    EXPECT_EQ(u->IsLayerScheduled(255), 0);
+    EXPECT_EQ(u->IsLayerReversed(3), 0);
+}
+
+TEST(LayerList, ReportsBadCountsAndKinds)
+{
+    LogCapture log;
+    CPrintEnv env;
+    env.PutInt(L"DP53_nNumberOfLayers", 1000);
+    EXPECT_EQ(Loaded<DEVPARMUJF7151plusII_CLASS>(env)->m_LayerList.Records().size(), 64u);
+    EXPECT_TRUE(log.Contains("DP53_nNumberOfLayers is 1000; 64 layers are kept")) << log.lines.size();
+    env.PutInt(L"DP53_nNumberOfLayers", -2);
+    EXPECT_TRUE(Loaded<DEVPARMUJF7151plusII_CLASS>(env)->m_LayerList.Records().empty());
+    env.PutInt(L"DP53_nNumberOfLayers", 1);
+    env.PutInt(L"DP53_Layer1.nType", 40);
+    auto p = Loaded<DEVPARMUJF7151plusII_CLASS>(env);
+    EXPECT_TRUE(log.Contains("DP53_Layer1.nType=40 is no layer kind"));
+    // The value is kept as stored.
+    EXPECT_EQ(p->m_LayerList.Records()[0].nType, 40);
+}
+
+// "QP" 9: dot size, resolutions (2 bytes each), passes, direction, layers,
+// wave shape; "QM" 4: command version (2 bytes), layer count, position.
+TEST(LayerList, LayerStartCarriesTheLayersSettings)
+{
+    CPrintEnv env;
+    env.PutInt(L"DP53_nNumberOfLayers", 2);
+    env.PutInt(L"DP53_Layer2.nPass", 8);
+    env.PutInt(L"DP53_Layer2.nDirection", 1);
+    env.PutInt(L"DP53_Layer2.nWaveForm", 3);
+    auto p = Loaded<DEVPARMUJF7151plusII_CLASS>(env);
+    const std::string start = p->GetLayerStartString(nullptr, 1, 0, 1, -1);
+    EXPECT_EQ(start.substr(0, 7), testsupport::Hex("51 4D 04 00 00 02 01"));
+    const std::size_t qp = start.find("QP");
+    ASSERT_NE(qp, std::string::npos);
+    EXPECT_EQ(start.substr(qp + 8, 4), testsupport::Hex("08 01 00 03"));
+}
