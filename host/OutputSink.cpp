@@ -8,7 +8,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/sockios.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -19,6 +18,7 @@
 #include <unistd.h>
 
 #include "FileIO.h"
+#include "NetAddress.h"
 
 IOutputSink::~IOutputSink() = default;
 
@@ -273,64 +273,10 @@ void CFileSink::Discard()
 std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int port, std::string& error,
                                                   double timeoutSeconds, int stopFd)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    const std::string service = std::to_string(port);
-    const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
-    const std::string name = "socket://" + host + ":" + service;
-    if (rc != 0) {
-        error = name + ": " + gai_strerror(rc);
+    const int fd = ConnectTcp(host, port, timeoutSeconds, stopFd, error);
+    if (fd < 0)
         return nullptr;
-    }
-    const double deadline = Now() + timeoutSeconds;
-    int fd = -1;
-    int lastErrno = ETIMEDOUT;
-    bool stopped = false;
-    for (addrinfo* ai = res; ai && !stopped && Now() < deadline; ai = ai->ai_next) {
-        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
-        if (fd < 0) {
-            lastErrno = errno;
-            continue;
-        }
-        int err = ::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 ? 0 : errno;
-        while (err == EINPROGRESS || err == EINTR) {
-            const double left = deadline - Now();
-            if (left <= 0) {
-                err = ETIMEDOUT;
-                break;
-            }
-            pollfd p[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
-            const int r = ::poll(p, stopFd >= 0 ? 2 : 1, static_cast<int>(std::ceil(std::min(left, 0.25) * 1000)));
-            if (stopFd >= 0 && (p[1].revents & POLLIN)) {
-                stopped = true;
-                break;
-            }
-            if (r > 0 && p[0].revents) {
-                socklen_t len = sizeof err;
-                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
-                    err = errno;
-            }
-        }
-        if (!stopped && err == 0)
-            break;
-        lastErrno = err;
-        ::close(fd);
-        fd = -1;
-    }
-    freeaddrinfo(res);
-    if (stopped) {
-        error = name + ": stopped while connecting";
-        return nullptr;
-    }
-    if (fd < 0) {
-        error = lastErrno == ETIMEDOUT
-                    ? name + ": no answer within " + SecondsText(timeoutSeconds) + " s (" + std::strerror(ETIMEDOUT) + ")"
-                    : name + ": " + std::strerror(lastErrno);
-        return nullptr;
-    }
-    std::unique_ptr<CSocketSink> sink(new CSocketSink(fd, name));
+    std::unique_ptr<CSocketSink> sink(new CSocketSink(fd, SocketUri(host, port)));
     sink->SetStopFd(stopFd);
     return sink;
 }

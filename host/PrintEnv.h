@@ -25,7 +25,8 @@ struct HOST_API _SECTIONENTRY {
     X(MaxMediaLengthMm, L"") X(MaxPrintingWays, L"0")                       \
     X(OptionalDeviceID, L"") X(PrintDataType, L"0") X(PrintMethod, L"")     \
     X(PrintMethodList, L"") X(SandwichDoubleWidthMode, L"0")                \
-    X(SlotsSettingDefault, L"")
+    X(SlotsSettingDefault, L"")                                             \
+    X(Port, L"")
 
 #define PRENV_DECLARE(name, def) extern HOST_API const _SECTIONENTRY PrEnv_##name;
 PRENV_ENTRIES(PRENV_DECLARE)

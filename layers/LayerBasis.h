@@ -44,7 +44,7 @@ bool Selects(Family family, int selector, int colour);
 // in one of three arrangements.
 enum class HeaderForm : std::uint8_t {
     QYQRQD, // TS300P, JV300, JV400, UJV100
-    QRQYQD, // UCJV300
+    QRQYQD, // UCJV300, CJV330
     QRQD,   // the short form of high-speed transfer
 };
 constexpr std::size_t kLongHeader = 25;

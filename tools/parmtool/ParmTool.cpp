@@ -1,4 +1,5 @@
 #include "tools/parmtool/ParmTool.h"
+#include "tools/parmtool/Retrieve.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -35,6 +36,7 @@ constexpr const char* kUsage =
     "       parmtool show [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json]\n"
     "       parmtool start [--uid N] [--settings ...] [--set ...] [--dpi H[xV]] [--cut C] [--command-set S]\n"
     "                      [--job-name T] [--json]\n"
+    "       parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes [--port NAME] [--json]\n"
     "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
     "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
     "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
@@ -316,6 +318,18 @@ int Keys(const Options& o, std::ostream& out)
                 out << "  " << name << "  int  default 0 (layer n of " << WideToUtf8(list->Prefix())
                     << "_nNumberOfLayers)\n";
         }
+    // Keys read once per list entry (layer), n = 1 up to the list's length.
+    if (const mimaki::parms::KeyList* list = m.table->GetProfile().list) {
+        const std::string prefix = WideToUtf8(m.table->Prefix()) + "_";
+        for (const mimaki::parms::ListKey& key : list->keys) {
+            const std::string name = prefix + WideToUtf8(key.name) + "<n>";
+            if (o.json)
+                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
+                    << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
+            else
+                out << "  " << name << "  int  default 0 (n = 1 .. " << prefix << WideToUtf8(list->count) << ")\n";
+        }
+    }
     if (o.json)
         out << "]}\n";
     return 0;
@@ -452,6 +466,10 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
             if (!shared)
                 record.emplace_back(name, value);
         }
+        // The list entries (the layers of the layered roll models) as stored.
+        const std::wstring prefix = std::wstring(m.table->Prefix()) + L'_';
+        for (const auto& [key, value] : m.table->ListEntries(*m.parms))
+            record.emplace_back(WideToUtf8(key.substr(prefix.size())), JsonValue(Kind::Int, value));
     }
     if (const auto* list = mimaki::layerlist::Of(m.parms.get()))
         for (const auto& [name, value] : list->Entries())
@@ -525,7 +543,11 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
         start = p->GetLayerStartString(driver.get(), 0, 0, 0, 0);
-        end = p->GetLayerEndString(driver.get(), 0, 1) + parms->GetEndString(driver.get());
+        // A class with an end of its own (the CJV300 PLUS) closes its last
+        // layer in it.
+        end = table->GetProfile().end == mimaki::parms::EndString::Own ? std::string()
+                                                                       : p->GetLayerEndString(driver.get(), 0, 1);
+        end += parms->GetEndString(driver.get());
     } else {
         if (!parms->OutputStartString(driver.get()))
             throw Failure{"the start string could not be made"};
@@ -583,6 +605,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CVoLogReporter::SetLogFile("/dev/null");
     CVoLogReporter::SetCapture([](int, const std::string& text) { LogLines().push_back(text); });
     try {
+        if (!args.empty() && args[0] == "retrieve")
+            return RunRetrieve(args, out, err);
         const Options o = ParseArgs(args);
         if (o.command == "--help") {
             out << kUsage;

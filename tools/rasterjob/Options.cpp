@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "host/NetAddress.h"
 #include "host/SpoolBuffer.h"
 #include "tools/rasterjob/Patterns.h"
 
@@ -56,7 +57,8 @@ Output:
                          with K, M or G; default $MIMAKI_SPOOL_LIMIT, else 64M); the
                          rest goes to temporary files in $TMPDIR
   --alt-row-bytes N      the host's alternative row byte count (the half row of the
-                         UJF7151 plus II's sandwich double-width mode); default none
+                         UJF7151 plus II's sandwich double-width mode, the row width of
+                         the CJV300 PLUS's sandwich layers); default none
   --stats                print time, raster MB/s, peak memory and spilled bytes on
                          standard error
   --quiet                no progress bar or notes
@@ -407,32 +409,11 @@ bool ParseDeviceUri(const std::string& uri, std::string& host, int& port, std::s
         error = "--device: expected socket://HOST:PORT, got \"" + uri + "\"";
         return false;
     }
-    std::string rest = uri.substr(scheme.size());
-    if (!rest.empty() && rest.back() == '/')
-        rest.pop_back();
-    std::size_t colon;
-    if (!rest.empty() && rest[0] == '[') {
-        const std::size_t close = rest.find(']');
-        if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':') {
-            error = "--device: expected socket://[ADDRESS]:PORT, got \"" + uri + "\"";
-            return false;
-        }
-        host = rest.substr(1, close - 1);
-        colon = close + 1;
-    } else {
-        colon = rest.rfind(':');
-        if (colon == std::string::npos) {
-            error = "--device: no port in \"" + uri + "\" (printers usually listen on 9100)";
-            return false;
-        }
-        host = rest.substr(0, colon);
-    }
-    long long p = 0;
-    if (host.empty() || !ParseLong(rest.substr(colon + 1), 1, 65535, p)) {
-        error = "--device: expected socket://HOST:PORT with a port from 1 to 65535, got \"" + uri + "\"";
+    // No default port: a job sent to the wrong port is worse than a question.
+    if (!SplitHostPort(uri.substr(scheme.size()), 0, host, port, error)) {
+        error = "--device: " + error + (error.rfind("no port", 0) == 0 ? " (printers usually listen on 9100)" : "");
         return false;
     }
-    port = static_cast<int>(p);
     return true;
 }
 

@@ -736,6 +736,12 @@ void Parser::ParseMrl(std::size_t start)
         Trace(start, name, Tracing() ? "row header " + Hex(p, len) : "");
         return;
     }
+    // The layered models put these before a layer's "Q@": after raster they
+    // end the layer, so that they open the next one.
+    if ((name == "GR" || name == "QM") && m_layerHasContent && !m_layerClosed) {
+        LayerEnd(start, name == "GR" ? "GR" : "QM");
+        m_nextLayerStart = start;
+    }
     // The print mode tells a layer section (short form) from a job start.
     if (name == "QP" && (len == 9 || len == 18))
         m_context.layerSection = len == 9;
