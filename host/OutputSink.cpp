@@ -1,4 +1,5 @@
 #include "OutputSink.h"
+#include "WriteTarget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -118,7 +119,7 @@ CFdSink::~CFdSink()
 
 std::string CFdSink::WriteError(int err) const
 {
-    return m_name + ": " + std::strerror(err);
+    return m_name + ": " + WriteErrorText(err);
 }
 
 int CFdSink::Wait(short events, int timeoutMs, double idleSince)
@@ -247,15 +248,16 @@ bool CFileSink::Commit()
     // not land in someone else's file.
     const int fd = m_fd;
     m_fd = -1;
+    int err = 0;
+    if (ok && !PublishReplacement(fd, m_tmpPath, m_target, err)) {
+        SetError(m_path + ": cannot put the file in place: " + std::strerror(err));
+        ok = false;
+    }
     if (::close(fd) != 0 && ok) {
         SetError(m_path + ": " + std::strerror(errno));
         ok = false;
     }
-    if (ok && std::rename(m_tmpPath.c_str(), m_target.c_str()) != 0) {
-        SetError(m_path + ": cannot rename: " + std::strerror(errno));
-        ok = false;
-    }
-    if (!ok)
+    if (!ok && !m_tmpPath.empty())
         ::unlink(m_tmpPath.c_str());
     return ok;
 }
@@ -267,7 +269,8 @@ void CFileSink::Discard()
     m_open = false;
     ::close(m_fd);
     m_fd = -1;
-    ::unlink(m_tmpPath.c_str());
+    if (!m_tmpPath.empty())
+        ::unlink(m_tmpPath.c_str());
 }
 
 std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int port, std::string& error,

@@ -16,6 +16,8 @@
 #include "entry/ModelTable.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
+#include "host/PrinterSection.h"
+#include "host/WriteTarget.h"
 #include "host/OutputSink.h"
 #include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
@@ -66,13 +68,12 @@ struct Options {
 
 int ParseUid(const std::string& text)
 {
-    const std::wstring wide = Utf8ToWide(text);
-    CPrintEnv probe;
-    probe.PutString(L"u", wide);
-    const int uid = probe.GetInt(L"u", -1);
-    if (!probe.BadValues().empty() || uid < 0 || uid > 255 || text.empty())
+    std::string what;
+    if (!CheckUidText(Utf8ToWide(text), what))
         throw Failure{"unknown UID '" + text + "': give a model number from 0 to 255"};
-    return uid;
+    CPrintEnv probe;
+    probe.PutString(L"u", Utf8ToWide(text));
+    return probe.GetInt(L"u", -1);
 }
 
 Options ParseArgs(const std::vector<std::string>& args)
@@ -147,30 +148,17 @@ Options ParseArgs(const std::vector<std::string>& args)
 CPrintEnv LoadStore(const Options& o)
 {
     CPrintEnv env;
-    if (o.haveSettings) {
-        std::string error;
-        std::string section = o.printer;
-        if (section.empty()) {
-            CIniFile ini;
-            if (!ini.Read(o.settings, error))
-                throw Failure{error};
-            if (ini.sections.size() != 1) {
-                std::string names;
-                for (const auto& s : ini.sections) {
-                    names += names.empty() ? "[" : ", [";
-                    names += WideToUtf8(s.name);
-                    names += ']';
-                }
-                throw Failure{o.settings + ": " + std::to_string(ini.sections.size()) +
-                              " printer sections (" + (names.empty() ? "none" : names) + "); name one with --printer"};
-            }
-            section = WideToUtf8(ini.sections[0].name);
-        }
-        if (!env.LoadFromIni(o.settings, Utf8ToWide(section), error))
-            throw Failure{error};
-    }
-    for (const auto& [key, value] : o.sets)
+    std::string error;
+    if (o.haveSettings && !LoadPrinterSection(o.settings, o.printer, o.uid < 0, env, error))
+        throw Failure{error};
+    for (const auto& [key, value] : o.sets) {
+        if (!CheckUserSetting(key, value, error))
+            throw Failure{"--set: " + error};
         env.PutString(key.c_str(), value);
+    }
+    // A UID given on the command line is the printer's: it is saved with it.
+    if (o.uid >= 0)
+        env.PutInt(PrEnv_UID.pszKey, o.uid);
     return env;
 }
 
@@ -343,12 +331,21 @@ int Save(const Options& o, std::ostream& out, std::ostream& err)
     m.parms->Load(&env);
     Warn(env, err);
     m.parms->Save(&env);
+    if (env.Name().empty())
+        env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
     if (!o.output.empty()) {
-        if (env.Name().empty())
-            env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
-        std::string error;
-        if (!env.SaveToIni(o.output, error))
+        // A device, FIFO or standard output gets the section alone, written
+        // in place; a file is read for its other sections and replaced.
+        std::string error, text;
+        CIniFile section;
+        section.Get(env.Name()).entries = env.Values();
+        const bool written = WritesInPlace(o.output)
+                                 ? section.Format(text, error) && WriteInPlace(o.output, text, error)
+                                 : env.SaveToIni(o.output, error);
+        if (!written)
             throw Failure{error};
+        if (o.output == "-")
+            return 0;
     }
     const std::vector<CDeviceEnv::Entry> saved = env.Values();
     if (o.json) {
@@ -357,7 +354,7 @@ int Save(const Options& o, std::ostream& out, std::ostream& err)
             out << (i ? ", " : "") << "[" << Quoted(saved[i].first) << ", " << Quoted(saved[i].second) << "]";
         out << "]}\n";
     } else {
-        out << "[" << WideToUtf8(env.Name().empty() ? L"UID " + std::to_wstring(m.uid) : env.Name()) << "]\n";
+        out << "[" << WideToUtf8(env.Name()) << "]\n";
         for (const auto& [key, value] : saved)
             out << WideToUtf8(key) << "=" << WideToUtf8(value) << "\n";
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <strings.h>
 
 #include "host/NetAddress.h"
 #include "host/SpoolBuffer.h"
@@ -374,6 +375,16 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     if (o.help || o.listModels)
         return true;
 
+    if (o.settingsFile.empty() && !o.sets.empty()) {
+        bool uid = false;
+        for (const auto& kv : o.sets)
+            uid = uid || strcasecmp(kv.first.c_str(), "PrEnv_UID") == 0;
+        if (!uid) {
+            error = "the printer has only the keys given with --set, and no PrEnv_UID among them: give "
+                    "--set PrEnv_UID=N (its model number) or --settings FILE.ini";
+            return false;
+        }
+    }
     if (!o.printer.empty() && o.settingsFile.empty()) {
         error = "--printer needs --settings";
         return false;
