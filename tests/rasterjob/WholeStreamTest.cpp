@@ -372,7 +372,7 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
         driver->SetOutputSink(&end);
         ASSERT_TRUE(parms->OutputEndString(driver)) << "UID " << uid;
 
-        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--slots", "0:4,1:1,2:2,3:3", "--set",
+        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--set",
                                    "DP22_m_nWhiteMode=0", "--width", "16", "--height", "4", "--bits", "1",
                                    "--no-compress", "--dpi", "720", "--job-name", "j"});
         // A printer whose default layers print nothing is refused.
