@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -486,7 +487,7 @@ TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
     const std::string list = testsupport::Run(RASTERJOB_EXE, {"--plugin", kPlugin, "--list-models"}).out;
     for (const char* driver : {"CMimakiJV58CSpecial", "CMimakiDriverUCJV300", "CMimakiPrinterDriverUJV100",
                                "CMimakiDTFDriver"})
-        EXPECT_NE(list.find(std::string(driver) + std::string(42 - std::strlen(driver), ' ') + " yes\n"),
+        EXPECT_NE(list.find(std::string(driver) + std::string(42 - std::strlen(driver), ' ') + " stand-in   yes\n"),
                   std::string::npos)
             << driver;
     const std::vector<std::string> dtf = {"--set", "PrEnv_UID=54", "--set", "TxF150_m_nDotSize=2"};
@@ -500,6 +501,33 @@ TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
               std::string::npos)
         << bad.run.err;
     EXPECT_TRUE(bad.stream.empty());
+
+    // Each printer's default job prints from its definition alone; the
+    // TxF150's has one channel per id of its colour sequence (0,2,1,4,254:
+    // CMYK and white), and an id no colour of the definitions has fails.
+    const std::vector<std::vector<std::string>> defaults = {
+        {"PrEnv_UID=13", "JV58CSpecial=1"}, {"PrEnv_UID=38"}, {"PrEnv_UID=47"}, {"PrEnv_UID=54"}};
+    for (const auto& keys : defaults) {
+        std::vector<std::string> args = {"--width", "64", "--height", "4", "--dpi", "720x1080"};
+        for (const std::string& key : keys)
+            args.insert(args.end(), {"--set", key});
+        const Job job = RunJob(dir, args);
+        ASSERT_EQ(job.run.status, 0) << keys[0] << job.run.err;
+        const streamparse::ParseResult r = streamparse::ParseStream(job.stream);
+        ASSERT_TRUE(r.ok()) << keys[0];
+        std::set<int> inked;
+        for (const streamparse::Plane& plane : r.planes)
+            if (plane.firstInkRow >= 0)
+                inked.insert(plane.key.colour);
+        const std::set<int> expected =
+            keys[0] == "PrEnv_UID=54" ? std::set<int>{0, 1, 2, 4, 254} : std::set<int>{0, 1, 2, 4};
+        EXPECT_EQ(inked, expected) << keys[0];
+        std::remove((dir / "job.prn").c_str());
+    }
+    const Job unknown = RunJob(dir, {"--set", "PrEnv_UID=54", "--set", "MimakiColorSequence=0,7"});
+    EXPECT_EQ(unknown.run.status, 1);
+    EXPECT_NE(unknown.run.err.find("entry \"7\" names no colour"), std::string::npos) << unknown.run.err;
+    EXPECT_TRUE(unknown.stream.empty());
 
     const std::vector<std::string> jv58c = {"--set", "PrEnv_UID=13", "--set", "JV58CSpecial=1", "--set",
                                             "nFunctModeId=4", "--slots", "0,1", "--channels", "0,1", "--pattern",

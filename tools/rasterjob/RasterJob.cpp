@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "host/FileIO.h"
@@ -53,6 +54,43 @@ constexpr double kDefaultDpi = 720;
 // Channels given by images without --channels: black, cyan, magenta,
 // yellow, light cyan, light magenta.
 constexpr int kDefaultChannels[] = {0, 1, 2, 3, 8, 9};
+
+// The host colour code of each printer colour id of the printer
+// definitions (black, cyan, magenta, yellow, light cyan, light magenta,
+// white, varnish).
+constexpr std::pair<int, int> kColourIdCodes[] = {{0, 0},   {2, 1},    {1, 2},   {4, 3},
+                                                  {18, 8},  {17, 9},   {254, 34}, {255, 30}};
+
+// The default channels of a printer that takes one colour id per channel
+// ("MimakiColorSequence" without ink slots, the TxF150): one channel per
+// id, so that the job matches its colour list. Empty for other printers;
+// false with error set for an id the definitions do not use, or one given
+// twice.
+bool ChannelsFromColourIds(const CPrintEnv& env, std::vector<int>& channels, std::string& error)
+{
+    if (env.HasKey(L"SlotsSetting") || !env.HasKey(L"MimakiColorSequence"))
+        return true;
+    const std::string list = WideToUtf8(env.GetString(L"MimakiColorSequence", L""));
+    std::size_t start = 0;
+    while (start <= list.size() && !list.empty()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        std::string item = list.substr(start, comma - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        const auto* found = std::find_if(std::begin(kColourIdCodes), std::end(kColourIdCodes), [&](const auto& e) {
+            return std::to_string(e.first) == item;
+        });
+        if (found == std::end(kColourIdCodes) ||
+            std::find(channels.begin(), channels.end(), found->second) != channels.end()) {
+            error = "MimakiColorSequence \"" + list + "\": entry \"" + item +
+                    "\" names no colour of its own for the default channels: give them with --channels, one per entry";
+            return false;
+        }
+        channels.push_back(found->second);
+        start = comma + 1;
+    }
+    return true;
+}
 
 // How long a printer may take to answer a connection when no
 // --device-timeout is given.
@@ -384,8 +422,9 @@ int ListModels(const Options& o)
     for (std::size_t i = 0; i < variants.size(); ++i) {
         const std::string model = std::string(CatalogueEntry(variants[i].uid).model) + ", \"" + variants[i].key +
                                   "\"=" + variants[i].value;
-        std::printf("%-8d %-26s %-30s %-42s %s\n", variants[i].uid, model.c_str(), variants[i].devParms,
-                    variants[i].driver, variantVerdict(i).c_str());
+        const std::string definition = Definition(variants[i].uid);
+        std::printf("%-8d %-26s %-30s %-42s %-10s %s\n", variants[i].uid, model.c_str(), variants[i].devParms,
+                    variants[i].driver, definition.empty() ? "none" : definition.c_str(), variantVerdict(i).c_str());
     }
     std::printf("\nThe plug-in %s makes a driver for %d of 256 UIDs, %d of them with the catalogue's classes.\n",
                 plugin->Path().c_str(), supported, asCatalogue);
@@ -457,6 +496,10 @@ int RunJob(const Options& o)
         o.dpiSecond > 0 ? o.dpiSecond : (env.GetInt(PrEnv_DpiVert) > 0 ? env.GetInt(PrEnv_DpiVert) : kDefaultDpi);
     const bool compress = o.compress != 0;
     std::vector<int> channels = o.channels;
+    if (channels.empty() && o.inputs.empty() && !ChannelsFromColourIds(env, channels, error)) {
+        Fail(error);
+        return kExitFailed;
+    }
     if (channels.empty()) {
         const std::size_t n = o.inputs.empty() ? 4 : o.inputs.size();
         if (n > std::size(kDefaultChannels)) {
