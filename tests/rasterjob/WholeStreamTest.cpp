@@ -363,7 +363,10 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
         context.dpiFirst = context.dpiSecond = 720;
         context.pixelWidth = 16;
         context.rowCount = 4;
+        // rasterjob's default channels: the TxF150's follow its five colour ids.
         context.colourCodes = {0, 1, 2, 3};
+        if (uid == 54)
+            context.colourCodes.push_back(34);
         context.cutOption = query.value;
         context.jobName = L"j";
         CMemorySink start, end;
