@@ -155,8 +155,13 @@ public:
     int bWhiteFirst = 0, nWhiteLayerMode = 0, bSendMediaSize = 0;
     int nInterleaveMode = 1;
 
+    std::wstring RoutingSettings(int nWhich) override;
+
 protected:
     void OnLoaded(const CPrintEnv& env) override;
+
+private:
+    std::wstring m_strJV58CSlots; // the JV58C's routing keys; empty otherwise
 };
 
 class DEVPARM14_CLASS : public CMimakiDevParmsBase {

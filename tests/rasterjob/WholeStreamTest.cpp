@@ -527,6 +527,15 @@ TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
         EXPECT_EQ(inked, expected) << keys[0];
         std::remove((dir / "job.prn").c_str());
     }
+    // At 720 dpi the pairs' first two colours read rasters 4 and 5: a job of
+    // those two is refused with the keys that route them.
+    const Job swapped = RunJob(dir, {"--set", "PrEnv_UID=13", "--set", "JV58CSpecial=1", "--channels", "0,1",
+                                     "--width", "64", "--height", "4", "--dpi", "720"});
+    EXPECT_EQ(swapped.run.status, 1);
+    EXPECT_NE(swapped.run.err.find("channel 1: colour code 1 goes into no layer the printer gets: change the layer "
+                                   "settings (SlotsSetting=0`1`2`3`0`1`2`3, JV58CInterleaveMode=1)"),
+              std::string::npos)
+        << swapped.run.err;
     const Job unknown = RunJob(dir, {"--set", "PrEnv_UID=54", "--set", "MimakiColorSequence=0,7"});
     EXPECT_EQ(unknown.run.status, 1);
     EXPECT_NE(unknown.run.err.find("entry \"7\" names no colour"), std::string::npos) << unknown.run.err;
