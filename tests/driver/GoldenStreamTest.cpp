@@ -42,9 +42,11 @@ std::vector<Variant> ModelVariants(int uid)
     };
     switch (uid) {
     case 5: v.push_back({"white", {{L"DP5_bWhite", 1}}, kWhite}); break;
+    // Model 11 keeps no layer order: its white job buffers the white layer
+    // and sends no layer at all (an empty stream, refused by the tools).
+    case 11: v.push_back({"white", {{L"DP11_bWhite", 1}}, kWhite}); break;
     case 7:
     case 8:
-    case 11:
         for (int order : {1, 2}) {
             const std::wstring p = L"DP" + std::to_wstring(uid) + L"_";
             v.push_back({"white order " + std::to_string(order), {{p + L"bWhite", 1}, {p + L"nWhiteOrder", order}},
