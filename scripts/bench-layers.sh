@@ -30,9 +30,4 @@ args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
 echo "bench-layers: $width x $rows px, $dpi dpi, 2 bits, CMYK + white + varnish, WV arrangement, PackBits," \
      "spool limit ${SPOOL_LIMIT:-default} in ${TMPDIR:-/tmp}"
 bench_best "$runs" "$exe" "${args[@]}"
-rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
-spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
-echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
-awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
-  printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
-         (r < 128 ? "met" : "NOT met") }'
+bench_report
