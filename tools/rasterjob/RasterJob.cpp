@@ -839,7 +839,13 @@ int RasterJobMain(int argc, const char* const* argv)
     int status;
     try {
         if (o.help) {
-            std::fputs(kUsage, stdout);
+            // The text is longer than stdio's buffer: a failed write is only
+            // seen here, with its reason.
+            errno = 0;
+            if (std::fputs(kUsage, stdout) == EOF) {
+                Fail(std::string("standard output: ") + (errno ? std::strerror(errno) : "cannot write"));
+                return kExitFailed;
+            }
             status = kExitOk;
         } else {
             status = o.listModels ? ListModels(o) : RunJob(o);
