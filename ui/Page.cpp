@@ -263,6 +263,15 @@ int Page::OnSetActive()
 std::string Page::Caption(const Slot& s) const
 {
     std::string text = PlainCaption(m_lang.Text(s.ctl->caption));
+    // A control without a caption is named by the label before it, or by
+    // the check box that enables it, or by its group.
+    const std::size_t at = static_cast<std::size_t>(&s - m_slots.data());
+    if (text.empty() && at > 0 && m_slots[at - 1].ctl->kind == Ctl::Label)
+        text = PlainCaption(m_lang.Text(m_slots[at - 1].ctl->caption));
+    if (text.empty() && s.ctl->enable.from == From::Checked)
+        if (const Slot* c = Find(s.name.substr(0, s.name.rfind(s.name[0] == 'd' ? '_' : 'c') + 1) +
+                                 std::to_string(s.ctl->enable.ctl)))
+            text = PlainCaption(m_lang.Text(c->ctl->caption));
     if (text.empty() && s.ctl->group)
         if (const Slot* g = Find("c" + std::to_string(s.ctl->group)))
             text = PlainCaption(m_lang.Text(g->ctl->caption));

@@ -51,7 +51,22 @@ public:
             const Slot& s = first[i];
             if (s.ctl->group != group || m_done.count(&s))
                 continue;
-            out += Control(s, first, count);
+            // A label or check box and the edit or list it names share a row.
+            std::string row = Control(s, first, count);
+            for (std::size_t j = i + 1; j < count; ++j) {
+                const Slot& n = first[j];
+                const bool named = s.ctl->kind == Ctl::Label && n.ctl->caption.id == 0 && !n.ctl->caption.text &&
+                                   j == i + 1;
+                const bool enabled = s.ctl->kind == Ctl::Check && n.ctl->enable.from == From::Checked &&
+                                     n.ctl->enable.ctl == s.ctl->id && n.ctl->caption.id == 0 && !n.ctl->caption.text;
+                if ((named || enabled) && n.ctl->group == group && !m_done.count(&n) &&
+                    (n.ctl->kind == Ctl::Number || n.ctl->kind == Ctl::Combo)) {
+                    m_inline = true;
+                    row += Control(n, first, count);
+                    m_inline = false;
+                }
+            }
+            out += row.rfind("<fieldset", 0) == 0 ? row : "<div class=\"row\">" + row + "</div>\n";
         }
         return out;
     }
@@ -86,7 +101,7 @@ public:
             return out + Controls(first, count, c.id) + "</fieldset>\n";
         }
         case Ctl::Label:
-            return "<p class=\"label\"" + Attr("id", id) + hidden + ">" + CaptionHtml(caption) + "</p>\n";
+            return "<span class=\"label\"" + Attr("id", id) + hidden + ">" + CaptionHtml(caption) + "</span>";
         case Ctl::Check: {
             std::string input = "<input type=\"hidden\"" + Attr("name", s.name) + " value=\"0\"" +
                                 (s.shown && enabled ? "" : " disabled") + ">" + "<input type=\"checkbox\"" +
@@ -99,11 +114,11 @@ public:
             if (heads)
                 return "<fieldset class=\"group\"" + Attr("id", "g" + id) + hidden + "><legend>" + input +
                        "</legend>" + Controls(first, count, c.id) + "</fieldset>\n";
-            return "<div class=\"ctl check\"" + hidden + ">" + input + "</div>\n";
+            return "<span class=\"ctl check\"" + hidden + ">" + input + "</span>";
         }
         case Ctl::Number:
         case Ctl::Slider: {
-            std::string out = "<div class=\"ctl number\"" + hidden + "><label" + Attr("for", id) + ">" +
+            std::string out = "<div class=\"ctl number\"" + hidden + "><label" + Attr("for", id) + Inline() + ">" +
                               HtmlEscape(LabelText(s, first, count)) + "</label>";
             out += "<input" + std::string(c.kind == Ctl::Slider ? " type=\"range\"" : " type=\"number\" step=\"1\"") +
                    common + Attr("name", s.name) + Attr("value", std::to_string(s.value)) +
@@ -132,7 +147,7 @@ public:
         }
         case Ctl::Combo:
         case Ctl::PrintMode: {
-            std::string out = "<div class=\"ctl combo\"" + hidden + "><label" + Attr("for", id) + ">" +
+            std::string out = "<div class=\"ctl combo\"" + hidden + "><label" + Attr("for", id) + Inline() + ">" +
                               HtmlEscape(LabelText(s, first, count)) + "</label><select" + common +
                               Attr("name", s.name) + invalid + ">";
             int selected = -1;
@@ -181,6 +196,9 @@ public:
     std::string LabelText(const Slot& s, const Slot* first, std::size_t count) const
     {
         std::string text = PlainCaption(m_page.Lang().Text(s.ctl->caption));
+        for (std::size_t i = 1; text.empty() && i < count; ++i)
+            if (&first[i] == &s && first[i - 1].ctl->kind == Ctl::Label)
+                text = PlainCaption(m_page.Lang().Text(first[i - 1].ctl->caption));
         const auto captionOf = [&](int ctl) -> std::string {
             for (std::size_t i = 0; i < count; ++i)
                 if (first[i].ctl->id == ctl)
@@ -223,9 +241,14 @@ public:
     }
 
 private:
+    // The label of a control that shares its row: read by screen readers,
+    // not shown twice.
+    std::string Inline() const { return m_inline ? " class=\"sr-only\"" : ""; }
+
     const Page& m_page;
     const PageError* m_error;
     std::set<const Slot*> m_done;
+    bool m_inline = false;
 };
 
 } // namespace

@@ -1,0 +1,293 @@
+// The settings page's behaviour: enabling that follows the values, OK
+// with the server's checks, the host queries, the option dialogs and the
+// layer manager. The page works without it as a plain form.
+'use strict';
+
+(function () {
+  const form = document.getElementById('page');
+  if (!form) return;
+  form.noValidate = true;
+  const messages = document.getElementById('messages');
+  const byName = (name) => form.elements.namedItem(name);
+  const DOT_LABELS = ['72pl', '66pl', '60pl', '54pl', '48pl', '42pl', '36pl', '30pl', '24pl', '18pl', '12pl', '6pl'];
+
+  function valueOf(name) {
+    const el = byName(name);
+    if (!el) return 0;
+    if (el instanceof RadioNodeList) {
+      // A check box posts a hidden 0 and its own 1; a radio group its index.
+      const box = Array.from(el).find((e) => e.type === 'checkbox');
+      if (box) return box.checked ? 1 : 0;
+      const on = Array.from(el).find((e) => e.checked);
+      return on ? Number(on.value) : -1;
+    }
+    if (el.tagName === 'SELECT') {
+      const opt = el.selectedOptions[0];
+      if (!opt || opt.value === '') return null;
+      return opt.dataset.value !== undefined ? Number(opt.dataset.value) : Number(opt.value);
+    }
+    return Number(el.value);
+  }
+
+  function holds(el) {
+    const from = el.dataset.enFrom;
+    if (from === 'checked' && !valueOf(el.dataset.enCtl)) return false;
+    if (from === 'control') {
+      const v = valueOf(el.dataset.enCtl);
+      const want = Number(el.dataset.enValue);
+      const op = el.dataset.enOp;
+      if ((op === 'eq' && v !== want) || (op === 'ne' && v === want) || (op === 'nz' && !v)) return false;
+    }
+    const group = el.dataset.group && document.getElementById(el.dataset.group);
+    if (group && group.type === 'checkbox' && group !== el && (!group.checked || group.disabled)) return false;
+    return true;
+  }
+
+  function setEnabled(el, on) {
+    const hidden = el.closest('[hidden]');
+    const enabled = on && !hidden;
+    const targets = el.getAttribute('role') === 'radiogroup' ? el.querySelectorAll('input') : [el];
+    targets.forEach((t) => { t.disabled = !enabled; });
+    if (el.type === 'checkbox') {
+      const zero = el.previousElementSibling;
+      if (zero && zero.type === 'hidden') zero.disabled = !enabled;
+    }
+  }
+
+  function refreshEnabling() {
+    // Twice, so that a check box disabled by its own group passes it on.
+    for (let pass = 0; pass < 2; pass++)
+      form.querySelectorAll('[data-ctl]').forEach((el) => {
+        if (el.tagName === 'BUTTON') return;
+        setEnabled(el, holds(el));
+      });
+  }
+
+  function show(kind, text, slot) {
+    messages.replaceChildren();
+    const p = document.createElement('p');
+    p.className = kind;
+    p.textContent = text;
+    if (slot) p.dataset.for = slot;
+    messages.appendChild(p);
+  }
+
+  function focusSlot(slot) {
+    form.querySelectorAll('[aria-invalid]').forEach((e) => e.removeAttribute('aria-invalid'));
+    let el = document.getElementById(slot) || byName(slot);
+    if (el instanceof RadioNodeList) el = el[0];
+    if (!el) return;
+    if (el.getAttribute && el.getAttribute('role') === 'radiogroup') el = el.querySelector('input');
+    const dlg = el.closest('dialog');
+    if (dlg && !dlg.open) openDialog(dlg);
+    el.setAttribute('aria-invalid', 'true');
+    el.focus();
+    if (el.select) el.select();
+  }
+
+  function body() {
+    return new URLSearchParams(new FormData(form));
+  }
+
+  async function post(url) {
+    return fetch(url, {
+      method: 'POST',
+      headers: { Accept: 'application/json', 'Content-Type': 'application/x-www-form-urlencoded' },
+      body: body(),
+      credentials: 'same-origin',
+    });
+  }
+
+  async function refreshQueries() {
+    try {
+      const res = await post(form.dataset.query);
+      if (!res.ok) return;
+      const q = await res.json();
+      document.getElementById('q-ink').textContent = q.inkLevels;
+      document.getElementById('q-dot').textContent = q.dotSize;
+      document.getElementById('q-vol').textContent = q.dotVolume;
+    } catch (e) { /* the next change asks again */ }
+  }
+
+  form.addEventListener('submit', async (ev) => {
+    ev.preventDefault();
+    const ok = document.getElementById('ok');
+    ok.disabled = true;
+    try {
+      const res = await post(form.action);
+      const answer = await res.json();
+      if (answer.ok) {
+        const url = new URL(window.location.href);
+        url.searchParams.set('saved', '1');
+        window.location.replace(url.toString());
+        return;
+      }
+      if (answer.conflict) {
+        show('warning', answer.message);
+        setTimeout(() => window.location.reload(), 1500);
+        return;
+      }
+      show('error', answer.message, answer.slot);
+      focusSlot(answer.slot);
+    } catch (e) {
+      show('error', String(e));
+    } finally {
+      ok.disabled = false;
+    }
+  });
+
+  form.addEventListener('change', () => { refreshEnabling(); refreshQueries(); });
+  form.addEventListener('input', (ev) => {
+    if (ev.target.type === 'range') {
+      const out = document.getElementById(ev.target.id + '-pl');
+      if (out) out.textContent = DOT_LABELS[Number(ev.target.value)] || '';
+    }
+  });
+
+  // The print method is read again whenever the page comes back to the
+  // front; a file changed meanwhile reloads the page.
+  async function reactivate() {
+    if (document.visibilityState !== 'visible') return;
+    try {
+      const res = await fetch(form.dataset.state, { headers: { Accept: 'application/json' } });
+      if (!res.ok) return;
+      const state = await res.json();
+      document.getElementById('print-method').textContent = state.printMethod;
+      if (state.revision !== form.dataset.revision) {
+        show('warning', form.dataset.msgChanged);
+        setTimeout(() => window.location.reload(), 1500);
+      }
+    } catch (e) { /* the server may be gone; OK will tell */ }
+  }
+  document.addEventListener('visibilitychange', reactivate);
+  window.addEventListener('focus', reactivate);
+
+  // Option dialogs: their controls belong to the page's form; Cancel puts
+  // back the values they had when the dialog opened.
+  function snapshot(dlg) {
+    return Array.from(dlg.querySelectorAll('input, select')).map((e) => [e, e.type === 'checkbox' || e.type === 'radio' ? e.checked : e.value]);
+  }
+  function openDialog(dlg) {
+    dlg._snapshot = snapshot(dlg);
+    if (!dlg.open) dlg.showModal();
+  }
+  document.querySelectorAll('dialog').forEach((dlg) => {
+    if (dlg.id === 'dlg-layers') return;
+    const cancel = () => {
+      (dlg._snapshot || []).forEach(([e, v]) => {
+        if (e.type === 'checkbox' || e.type === 'radio') e.checked = v; else e.value = v;
+      });
+      dlg.close();
+      refreshEnabling();
+      refreshQueries();
+    };
+    dlg.querySelector('.dlg-ok').addEventListener('click', () => { dlg.close(); refreshEnabling(); refreshQueries(); });
+    dlg.querySelector('.dlg-cancel').addEventListener('click', cancel);
+    dlg.addEventListener('cancel', (ev) => { ev.preventDefault(); cancel(); });
+    dlg.querySelectorAll('input, select').forEach((e) => { e.setAttribute('form', 'page'); });
+    dlg.addEventListener('change', () => { refreshEnabling(); checkWeaving(dlg); });
+    checkWeaving(dlg);
+  });
+  document.querySelectorAll('button[data-dialog]').forEach((b) => {
+    b.addEventListener('click', () => {
+      if (b.dataset.dialog === '22070') return openLayers();
+      const dlg = document.getElementById('dlg-' + b.id);
+      if (dlg) openDialog(dlg);
+    });
+  });
+
+  // JF print option: with weaving on, a pass count whose rows at the
+  // vertical resolution do not exceed the weaving reference is not offered.
+  function checkWeaving(dlg) {
+    const weaving = dlg.querySelector('input[type=checkbox][data-ctl="1294"]');
+    const passes = dlg.querySelector('[role=radiogroup][data-ctl="1132"]');
+    if (!weaving || !passes) return;
+    const res = Number(passes.dataset.vres || 600);
+    const reference = Number(passes.dataset.reference || 0);
+    const buttons = Array.from(passes.querySelectorAll('input'));
+    let chosen = buttons.findIndex((b) => b.checked);
+    buttons.forEach((b, i) => {
+      const pass = Number(b.dataset.pass);
+      const off = weaving.checked && !weaving.disabled && pass * res <= Math.floor(reference + 0.5);
+      b.disabled = off;
+      if (off && i === chosen && chosen < 3) {
+        buttons[i + 1].checked = true;
+        chosen = i + 1;
+      }
+    });
+  }
+
+  // Layer manager: rows of the page's layer list in an order array; OK
+  // reorders the page's list, Cancel leaves it.
+  const layerTable = document.querySelector('table.layers:not(.manage)');
+  const manage = document.getElementById('dlg-layers');
+  let order = [];
+  let selected = 0;
+  function layerRows() { return Array.from(layerTable.tBodies[0].rows); }
+  function renderManager() {
+    const grid = document.getElementById('c1023');
+    grid.tHead.rows[0].replaceChildren(...Array.from(layerTable.tHead.rows[0].cells).map((c) => c.cloneNode(true)));
+    const tbody = grid.tBodies[0];
+    tbody.replaceChildren();
+    order.forEach((index, row) => {
+      const src = layerRows()[index];
+      const tr = document.createElement('tr');
+      tr.setAttribute('aria-selected', String(row === selected));
+      tr.tabIndex = row === selected ? 0 : -1;
+      const cells = Array.from(src.cells).map((c) => c.textContent);
+      cells[0] = String(row + 1);
+      cells.forEach((t) => { const td = document.createElement('td'); td.textContent = t; tr.appendChild(td); });
+      tr.addEventListener('click', () => { selected = row; renderManager(); tr.focus(); });
+      tbody.appendChild(tr);
+    });
+    document.getElementById('c1348').disabled = selected === 0;
+    document.getElementById('c1349').disabled = selected === order.length - 1;
+    document.getElementById('c1049').disabled = order.length <= 1;
+  }
+  function openLayers() {
+    order = document.getElementById('layers').value.split(',').filter((s) => s !== '').map((_, i) => i);
+    selected = 0;
+    renderManager();
+    manage.showModal();
+  }
+  if (manage) {
+    const move = (delta) => {
+      const other = selected + delta;
+      if (other < 0 || other >= order.length) return;
+      [order[selected], order[other]] = [order[other], order[selected]];
+      selected = other;
+      renderManager();
+    };
+    document.getElementById('c1348').addEventListener('click', () => move(-1));
+    document.getElementById('c1349').addEventListener('click', () => move(1));
+    document.getElementById('c1049').addEventListener('click', () => {
+      if (order.length <= 1) return;
+      order.splice(selected, 1);
+      if (selected >= order.length) selected = order.length - 1;
+      renderManager();
+    });
+    manage.querySelector('.dlg-ok').addEventListener('click', () => {
+      const rows = layerRows();
+      const input = document.getElementById('layers');
+      const stored = input.value.split(',');
+      const fmt = layerTable.dataset.layerFormat || 'Layer %ld';
+      layerTable.tBodies[0].replaceChildren(...order.map((i, n) => {
+        const tr = rows[i];
+        tr.cells[0].textContent = fmt.replace('%ld', String(n + 1));
+        return tr;
+      }));
+      input.value = order.map((i) => stored[i]).join(',');
+      manage.close();
+    });
+    manage.querySelector('.dlg-cancel').addEventListener('click', () => manage.close());
+    manage.addEventListener('keydown', (ev) => {
+      if (ev.key === 'ArrowUp' && selected > 0) { selected--; renderManager(); ev.preventDefault(); }
+      if (ev.key === 'ArrowDown' && selected < order.length - 1) { selected++; renderManager(); ev.preventDefault(); }
+    });
+  }
+
+  refreshEnabling();
+  refreshQueries();
+  const invalid = document.querySelector('#messages .error[data-for]');
+  if (invalid) focusSlot(invalid.dataset.for);
+})();
