@@ -77,12 +77,14 @@ const PageDesc kDesc24{"CMimakiPage24", "DEVPARM24_CLASS", 22045, Base::Plain, k
 #define ROLL_COMMON(feedMin, feedMax)                                                                         \
     GroupBox(1001, {0, "Print direction"}), Radio(1011, {}, L"nPrintDirection", kDirection).In(1001),        \
         GroupBox(1002, {0, "Dot size"}), Radio(1016, {}, L"nDotSize", kDotSize4).In(1002),                   \
-        ComboIndex(1119, {0, "Quality"}, L"nQuality", kQuality), ROLL_SEND_DRY_FEED(feedMin, feedMax),        \
-        ROLL_FAN, Check(1058, {0, "Color pattern"}, L"bColorPattern").Show(ModelSet(L"ShowColorPattern", 1)), \
-        Check(1053, {0, "Cut media after printing"}, L"bCut"), ROLL_HEATERS(20, 50), ROLL_STANDBY
+        ROLL_SEND_DRY_FEED(feedMin, feedMax),                                                                 \
+        ROLL_FAN, Check(1053, {0, "Cut media after printing"}, L"bCut"), ROLL_HEATERS(20, 50)
 
 const Control kPage13[] = {
     ROLL_COMMON(-255, 255),
+    ROLL_STANDBY,
+    Check(1058, {0, "Color pattern"}, L"bColorPattern").Show(ModelSet(L"ShowColorPattern", 1)),
+    ComboIndex(1119, {0, "Quality"}, L"nQuality", kQuality),
     Check(1042, {0, "Ink &Layers"}, L"bSendOverprint"),
     Number(1031, {}, L"nOverprint", 1, 9).Spin(1061).When(1042),
     Check(1059, {0, "High Speed Processing"}, L"bHighSpeed"),
@@ -100,6 +102,9 @@ const PageDesc kDesc13{"CMimakiPage13", "DEVPARM13_CLASS", 22028, Base::Plain, k
 
 const Control kPage15[] = {
     ROLL_COMMON(-255, 255),
+    ROLL_STANDBY,
+    Check(1058, {0, "Color pattern"}, L"bColorPattern").Show(ModelSet(L"ShowColorPattern", 1)),
+    ComboIndex(1119, {0, "Quality"}, L"nQuality", kQuality),
     Check(1042, {0, "Ink &Layers"}, L"bSendOverprint"),
     Number(1031, {}, L"nOverprint", 1, 9).Spin(1061).When(1042),
     Check(1059, {0, "High Speed Processing"}, L"bHighSpeed"),
@@ -116,6 +121,9 @@ const PageDesc kDesc15{"CMimakiPage15", "DEVPARM15_CLASS", 22030, Base::Plain, k
 
 const Control kPageJV34[] = {
     ROLL_COMMON(-255, 255),
+    ROLL_STANDBY,
+    Check(1058, {0, "Color pattern"}, L"bColorPattern").Show(ModelSet(L"ShowColorPattern", 1)),
+    ComboIndex(1119, {0, "Quality"}, L"nQuality", kQuality),
     Check(1042, {0, "Ink &Layers"}, L"bUseInkLayers"),
     Number(1031, {}, L"nInkLayers", 1, 9).Spin(1061).When(1042),
     Check(1059, {0, "High Speed Processing"}, L"bHighSpeed"),
@@ -127,6 +135,7 @@ const PageDesc kDescJV34{"CMimakiPageJV34", "DEVPARMJV34_CLASS", 22041, Base::Pl
 
 const Control kPageCJV150[] = {
     ROLL_COMMON(-255, 255),
+    Number(1039, {0, "OFF time"}, L"m_nOFFTime", -1, 90).In(1047).Unit("min").Show(kHeaters),
     Check(1042, {0, "Ink &Layers"}, L"bSendOverprint"),
     Number(1031, {}, L"nOverprint", 1, 9).Spin(1061).When(1042),
     ComboData(1198, {0, "Passes"}, L"nPass").FromEnv(L"$PassesValues$"),
