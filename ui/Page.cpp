@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <set>
 
 #include "devparms/MimakiDevParms.h"
@@ -217,6 +218,12 @@ void Page::StoreSlot(const Slot& s)
     if (!key || !NumericKind(key->kind) || key->kind == Kind::ModelInt)
         return;
     const int record = ToRecord(s.ctl->map, s.value);
+    // A pass-count radio group also stores the count it chose.
+    if (s.ctl->dataField && s.value >= 0 && static_cast<std::size_t>(s.value) < s.items.size()) {
+        const std::wstring data = s.field.substr(0, s.field.size() - std::wcslen(s.ctl->field)) + s.ctl->dataField;
+        if (m_table->Find(data))
+            m_table->Int(m_parms, data.c_str()) = s.items[static_cast<std::size_t>(s.value)].data;
+    }
     if (key->kind == Kind::Int)
         m_table->Int(m_parms, s.field.c_str()) = record;
     else
@@ -232,7 +239,7 @@ int Page::OnInitDialog()
     for (const Control& c : m_desc.controls) {
         AddSlot(c, nullptr, 0);
         if (c.kind == Ctl::Button && c.dialog)
-            if (const DialogDesc* d = DialogById(c.dialog)) {
+            if (const DialogDesc* d = DialogById(c.dialog, c.variant)) {
                 ++dialogs;
                 for (const Control& dc : d->controls)
                     AddSlot(dc, &c, c.id);

@@ -335,7 +335,7 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
         while (j < slots.size() && slots[j].button == slots[i].button)
             ++j;
         const Slot& b = *std::find_if(slots.begin(), slots.end(), [&](const Slot& s) { return s.ctl == slots[i].button; });
-        const DialogDesc* d = DialogById(slots[i].button->dialog);
+        const DialogDesc* d = DialogById(slots[i].button->dialog, slots[i].button->variant);
         out += "<dialog" + Attr("id", "dlg-" + b.name) + Attr("data-dialog", std::to_string(d->dialog)) +
                Attr("aria-labelledby", "dlg-" + b.name + "-title") + "><h2" + Attr("id", "dlg-" + b.name + "-title") +
                ">" + HtmlEscape(lang.Text(d->caption)) + "</h2>";

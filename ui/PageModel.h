@@ -87,6 +87,8 @@ struct Control {
     const wchar_t* prefix = nullptr; // Button: field prefix of the dialog's controls
     Items source = Items::Fixed;
     const wchar_t* listKey = nullptr; // Items::EnvList
+    int variant = 0;                  // Button: which description of its dialog
+    const wchar_t* dataField = nullptr; // Radio: also stores the chosen item's data here
 
     // Builders for the description tables.
     constexpr Control In(int g) const { Control c = *this; c.group = g; return c; }
@@ -133,9 +135,9 @@ constexpr Control Slider(int id, Str caption, const wchar_t* field)
 {
     return {.id = id, .kind = Ctl::Slider, .caption = caption, .field = field, .min = 0, .max = 11};
 }
-constexpr Control Button(int id, Str caption, int dialog = 0, const wchar_t* prefix = nullptr)
+constexpr Control Button(int id, Str caption, int dialog = 0, const wchar_t* prefix = nullptr, int variant = 0)
 {
-    return {.id = id, .kind = Ctl::Button, .caption = caption, .dialog = dialog, .prefix = prefix};
+    return {.id = id, .kind = Ctl::Button, .caption = caption, .dialog = dialog, .prefix = prefix, .variant = variant};
 }
 // Shown while the model entry holds.
 constexpr Cond ModelIs(const wchar_t* key, int value, int def = 0) { return {From::Model, 0, key, def, Op::Eq, value}; }
@@ -195,6 +197,7 @@ struct PageDesc {
 // button's prefix.
 struct DialogDesc {
     int dialog;
+    int variant; // models that name the dialog's fields differently
     const char* dialogClass;
     Str caption;
     std::span<const Control> controls;
@@ -205,7 +208,7 @@ struct DialogDesc {
 std::span<const PageDesc* const> AllPages();
 const PageDesc* PageOfClass(const char* parmsClass);
 std::span<const DialogDesc* const> AllDialogs();
-const DialogDesc* DialogById(int id);
+const DialogDesc* DialogById(int id, int variant = 0);
 
 // The twelve dot-volume labels, largest first.
 std::span<const char* const> DotVolumeLabels();

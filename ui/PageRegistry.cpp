@@ -18,6 +18,9 @@ std::span<const PageDesc* const> AllPages()
 
 const PageDesc* PageOfClass(const char* parmsClass)
 {
+    // The CJV330's class derives from the JV330's and shares its page.
+    if (std::strcmp(parmsClass, "DEVPARMCJV330_CLASS") == 0)
+        parmsClass = "DEVPARMJV330_CLASS";
     for (const PageDesc* p : AllPages())
         if (std::strcmp(p->parmsClass, parmsClass) == 0)
             return p;
@@ -26,10 +29,10 @@ const PageDesc* PageOfClass(const char* parmsClass)
 
 std::span<const DialogDesc* const> AllDialogs() { return OptionDialogs(); }
 
-const DialogDesc* DialogById(int id)
+const DialogDesc* DialogById(int id, int variant)
 {
     for (const DialogDesc* d : AllDialogs())
-        if (d->dialog == id)
+        if (d->dialog == id && d->variant == variant)
             return d;
     return nullptr;
 }

@@ -74,7 +74,7 @@ void CheckControls(const std::string& where, std::span<const Control> controls, 
         if (c.kind == Ctl::Number) {
             EXPECT_LE(c.min, c.max) << where << ": control " << c.id;
         }
-        if (c.kind == Ctl::Radio || (c.kind == Ctl::Combo && c.source == Items::Fixed)) {
+        if ((c.kind == Ctl::Radio || c.kind == Ctl::Combo) && c.source == Items::Fixed) {
             EXPECT_FALSE(c.items.empty()) << where << ": control " << c.id << " offers nothing";
         }
     }
@@ -118,7 +118,7 @@ TEST(PageDescriptions, BoundFieldsExistInTheKeyTables)
         CheckControls(d->pageClass, d->controls, *table, nullptr);
         for (const Control& c : d->controls)
             if (c.kind == Ctl::Button && c.dialog && c.dialog != 22070) {
-                const DialogDesc* dlg = DialogById(c.dialog);
+                const DialogDesc* dlg = DialogById(c.dialog, c.variant);
                 ASSERT_NE(dlg, nullptr) << "button " << c.id << " opens a dialog that is not described";
                 CheckControls(std::string(d->pageClass) + " / " + dlg->dialogClass, dlg->controls, *table, c.prefix);
             }
