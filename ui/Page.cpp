@@ -495,6 +495,8 @@ void Page::InitPrintModes()
     const PrintModeFields& f = m_desc.printModes;
     m_modes.clear();
     m_conditions = {};
+    if (!f.printModeData)
+        return; // dot volumes only
     std::wstring text;
     if (m_table && f.printModeData && m_table->Find(f.printModeData))
         text = m_table->Text(m_parms, f.printModeData);
