@@ -235,17 +235,14 @@ int Page::OnInitDialog()
     m_slots.clear();
     m_byName.clear();
     m_messages.clear();
-    int dialogs = 0;
-    for (const Control& c : m_desc.controls) {
+    // The page's controls first, then those of each dialog its buttons open.
+    for (const Control& c : m_desc.controls)
         AddSlot(c, nullptr, 0);
+    for (const Control& c : m_desc.controls)
         if (c.kind == Ctl::Button && c.dialog)
-            if (const DialogDesc* d = DialogById(c.dialog, c.variant)) {
-                ++dialogs;
+            if (const DialogDesc* d = DialogById(c.dialog, c.variant))
                 for (const Control& dc : d->controls)
                     AddSlot(dc, &c, c.id);
-            }
-    }
-    (void)dialogs;
     for (Slot& s : m_slots) {
         s.shown = Holds(s.ctl->show, &s);
         LoadSlot(s);

@@ -6,6 +6,7 @@
 
 #include "host/PrintEnv.h"
 #include "ui/PageHtml.h"
+#include "entry/ModelTable.h"
 #include "ui/PageSession.h"
 
 using namespace mimaki::ui;
@@ -179,6 +180,45 @@ TEST(PageSessions, ModelsWithoutAPageAreReported)
     std::string error;
     EXPECT_FALSE(s.Open(Section({{L"PrEnv_UID", L"0"}}), Catalogue::English(), error));
     EXPECT_NE(error.find("no settings page"), std::string::npos) << error;
+}
+
+} // namespace
+
+namespace {
+
+// Every model of the table opens its page, renders, and saves what it
+// showed; a changed value of each page reaches the store.
+TEST(PageSessions, EveryModelOpensRendersAndSavesItsPage)
+{
+    for (const mimaki::ModelRow& row : mimaki::ModelTable()) {
+        SCOPED_TRACE(row.model);
+        Opened o({{L"PrEnv_UID", std::to_wstring(row.uid)}, {L"$PassesValues$", L"2,4"}});
+        ASSERT_TRUE(o.s.page);
+        PageContext ctx{"/t/x", "p", row.model, "rev", {}};
+        EXPECT_NE(RenderPage(o.page(), ctx, nullptr).find("</html>"), std::string::npos);
+        PageError error;
+        // The first enabled check box of the page, turned on.
+        std::string changed;
+        std::wstring key;
+        for (const Slot& s : o.page().Slots())
+            if (s.ctl->kind == Ctl::Check && !s.field.empty() && s.shown && !s.button && !s.value &&
+                o.page().Enabled(s) && !s.ctl->group && s.ctl->map == Map::Same) {
+                changed = s.name;
+                key = s.field;
+                break;
+            }
+        auto posted = o.Posted();
+        if (!changed.empty())
+            posted[changed] = "1";
+        ASSERT_TRUE(o.s.Ok(posted, error)) << error.slot << ": " << error.message;
+        if (!changed.empty()) {
+            bool found = false;
+            for (const auto& [k, v] : o.s.env.Values())
+                found = found || (k.size() > key.size() && k.compare(k.size() - key.size(), key.size(), key) == 0 &&
+                                  k[k.size() - key.size() - 1] == L'_' && v == L"1");
+            EXPECT_TRUE(found) << changed;
+        }
+    }
 }
 
 } // namespace
