@@ -1,9 +1,11 @@
 #include "devparms/MimakiDevParms.h"
 
 #include <climits>
+#include <typeinfo>
 
 #include "devparms/ParmKeys.h"
 #include "driver/MimakiBaseDriver.h"
+#include "driver/MimakiMRLIIIDriver.h"
 #include "host/Log.h"
 #include "host/PreProcess.h"
 #include "host/PrintEnv.h"
@@ -146,11 +148,24 @@ std::string CMimakiDevParmsBase::GetEndString(CPrinterDriverBase* pDriver)
     return result;
 }
 
+namespace {
+
+// A layered class under a driver that writes no layer sections of its own
+// (the JFX MK series prints through the legacy driver): the job is one
+// section, opened and closed as the first layer's.
+bool PrintsAsOneSection(CPrinterDriverBase* pDriver)
+{
+    return pDriver && (typeid(*pDriver) == typeid(CMimakiLegacyBasePrinterDriver) ||
+                       dynamic_cast<CMimakiMRLIIIDriver*>(pDriver) != nullptr);
+}
+
+} // namespace
+
 int CMimakiDevParmsBase::OutputStartString(CPrinterDriverBase* pDriver)
 {
     const mimaki::parms::KeyTable* table = Table();
     if (table && table->GetProfile().layered)
-        return 1;
+        return PrintsAsOneSection(pDriver) ? pDriver->Output(GetLayerStartString(pDriver, 0, 0, 0, 0)) : 1;
     if (UsesWhiteDriver())
         return OutputLayeredStart(pDriver);
     return CUnivDevParmsBase::OutputStartString(pDriver);
@@ -160,7 +175,9 @@ int CMimakiDevParmsBase::OutputEndString(CPrinterDriverBase* pDriver)
 {
     const mimaki::parms::KeyTable* table = Table();
     if (table && table->GetProfile().layered)
-        return 1;
+        return PrintsAsOneSection(pDriver)
+                   ? pDriver->Output(GetLayerEndString(pDriver, 0, 1) + GetEndString(pDriver))
+                   : 1;
     if (UsesWhiteDriver())
         return OutputLayeredEnd(pDriver);
     return CUnivDevParmsBase::OutputEndString(pDriver);

@@ -38,6 +38,7 @@ public:
     std::string GetEndString(CPrinterDriverBase* pDriver) override;
     int OutputStartString(CPrinterDriverBase* pDriver) override;
     int OutputEndString(CPrinterDriverBase* pDriver) override;
+    std::wstring RoutingSettings(int nWhich) override; // Routing.cpp
 
     // Operations added for the drivers, in this order.
     virtual int GetColorMapValue(int nColor);

@@ -18,6 +18,19 @@ namespace {
         KI(m_bTopBlowerStrength, 0), KI(m_nTopBlowerStrength, 0), KI(m_bFeedCorrection, 0),                 \
         KI(m_nFeedCorrection, 0), KI(m_bFeedSpeed, 0), KI(m_nFeedSpeed, 0), KI(m_bCutMedia, 0)
 
+// The layer list: five sub-layer positions, the mirror flag and (CJV300
+// PLUS) the sandwich flag of each layer.
+#define CJV_LAYER_KEYS(positions)                                                                         \
+    PK_LIST(L"layer1_", m_Layers, nType[0]), PK_LIST(L"layer2_", m_Layers, nType[1]),                      \
+        PK_LIST(L"layer3_", m_Layers, nType[2]) positions, PK_LIST(L"bMirror_", m_Layers, bMirror)
+#define CJV_POSITIONS_4_5 , PK_LIST(L"layer4_", m_Layers, nType[3]), PK_LIST(L"layer5_", m_Layers, nType[4])
+
+template <class Self>
+void ResizeLayers(CUnivDevParmsBase& o, std::size_t n)
+{
+    static_cast<Self&>(o).m_Layers.resize(n);
+}
+
 constexpr Profile CjvProfile(Answer strObSeq)
 {
     return {.cut = Answer::Keys,
@@ -43,10 +56,14 @@ const KeyTable* DEVPARMCJV300_PLUS_CLASS::Table() const
         KI(m_nFeedSpeed, 0), KI(m_bCutMedia, 0), KI(bPowerOff, 0), KI(nPowerOff, 0), KI(bHeaterPowerOff, -1),
         KI(nHeaterPowerOffValue, 0), KH(strDotVolumesData),
     };
+    static const ListKey layerKeys[] = {CJV_LAYER_KEYS(CJV_POSITIONS_4_5),
+                                        PK_LIST(L"bUseSandwich_", m_Layers, bUseSandwich)};
+    static const KeyList layers{L"nNumberOfLayers", kMaxCJVLayers, &ResizeLayers<Self>, layerKeys};
     static const KeyTable table(L"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS", keys, [] {
         Profile p = CjvProfile(Answer::Zero);
         p.end = EndString::Own;
         p.layered = true;
+        p.list = &layers;
         return p;
     }());
     return &table;
@@ -60,22 +77,32 @@ const KeyTable* DEVPARMJV330_CLASS::Table() const
         KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0),
         PK_INT(L"m_bHighSpeed", bHighSpeed, 0), KT(strPrintModeData), KI(m_bCanDoQJCommand, 0),
     };
+    static const ListKey layerKeys[] = {CJV_LAYER_KEYS()};
+    static const KeyList layers{L"nNumberOfLayers", kMaxCJVLayers, &ResizeLayers<Self>, layerKeys};
     static const KeyTable table(L"DEVPARMJV330_CLASS", L"DPCVJ_330", keys, [] {
         Profile p = CjvProfile(Answer::One);
         p.end = EndString::Empty;
         p.layered = true;
+        p.list = &layers;
         return p;
     }());
     return &table;
 }
 
-// Back to the origin between layers (1) or after every layer (2).
+// Back to the origin between layers (1) or after every layer (2). A job
+// without a layer list prints one layer.
 std::string DEVPARMCJV300_PLUS_CLASS::GetLayerEndString(CPrinterDriverBase*, int nLayer, int)
 {
-    const bool last = nLayer >= nNumberOfLayers - 1;
+    const bool last = nLayer >= static_cast<int>(m_Layers.size()) - 1;
     if (m_nBackToOrigin == 2 || (m_nBackToOrigin == 1 && !last))
         return preProcess("PH\\002\\xFF\\xFF");
     return {};
+}
+
+// Each layer section ends as the job does.
+std::string DEVPARMJV330_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int)
+{
+    return preProcess("QE\\000");
 }
 
 // Job end and the last layer's end; the first of the two CJV300 PLUS
@@ -84,7 +111,7 @@ std::string DEVPARMCJV300_PLUS_CLASS::GetEndString(CPrinterDriverBase* pDriver)
 {
     const mimaki::cmd::Job job = mimaki::cmd::JobOf(pDriver);
     std::string end = job.cutAfterEnd ? std::string() : preProcess("QE\\000");
-    end += GetLayerEndString(pDriver, nNumberOfLayers > 0 ? nNumberOfLayers - 1 : 0, 1);
+    end += GetLayerEndString(pDriver, m_Layers.empty() ? 0 : static_cast<int>(m_Layers.size()) - 1, 1);
     const int uid = job.env ? job.env->GetInt(PrEnv_UID) & 255 : 0;
     if (uid == 43 && !job.cutAfterEnd)
         end += preProcess("GT\\x01\\x00");

@@ -3,9 +3,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "devparms/MimakiDevParms.h"
 #include "host/HostTypes.h"
+
+// One layer (printing way) of the layer list: the sub-layer type at each
+// position ("layer1_" to "layer5_"; 0 leaves the position unused), whether
+// the layer is printed mirrored and, on the CJV300 PLUS, whether it takes
+// the shifted (sandwich) rows.
+struct CMimakiCJVLayer {
+    int nType[5] = {};
+    int bMirror = 0;
+    int bUseSandwich = 0;
+};
+
+// Layers a list may hold.
+constexpr int kMaxCJVLayers = 64;
 
 #define MIMAKI_CJV_FIELDS                                                                                    \
     BYTE strDotVolumesData[360] = {};                                                                        \
@@ -14,7 +28,8 @@
     int m_bPreHeatersOn = 0, m_nPreHeatersOn = 0, m_bPrintHeatersOn = 0, m_nPrintHeatersOn = 0;              \
     int m_bAfterHeatersOn = 0, m_nAfterHeatersOn = 0, m_bVacuumStrength = 0, m_nVacuumStrength = 0;          \
     int m_bTopBlowerStrength = 0, m_nTopBlowerStrength = 0, m_bFeedCorrection = 0, m_nFeedCorrection = 0;    \
-    int m_bFeedSpeed = 0, m_nFeedSpeed = 0, m_bCutMedia = 0, bIsHybrid = 0
+    int m_bFeedSpeed = 0, m_nFeedSpeed = 0, m_bCutMedia = 0, bIsHybrid = 0;                              \
+    std::vector<CMimakiCJVLayer> m_Layers
 
 class DEVPARMCJV300_PLUS_CLASS : public CMimakiDevParmsBase {
 public:
@@ -39,6 +54,7 @@ public:
     const mimaki::parms::KeyTable* Table() const override;
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
+    std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     int GetWhiteOrderOrMode() override { return nWhiteOrder; }
     // A fixed dot size (above 0) takes one bit per pixel.
     virtual int GetBitsPerPixel() { return m_nDotSize > 0 ? 1 : 2; }

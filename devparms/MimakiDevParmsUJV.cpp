@@ -71,7 +71,7 @@ const KeyTable* DEVPARMJV400_CLASS::Table() const
     using Self = DEVPARMJV400_CLASS;
     static const Key keys[] = {
         KI(m_nDirection, 0), PK_INT(L"m_nPass", nPass, 0), KI(m_nDotSize, 0), HEATER_KEYS, KI(m_nDryHeaterMode, 0),
-        KI(m_nDryHeaterValue, 1), FEED_KEYS, SCAN_DRY_TIME_KEYS, KOLD(OldWhite, L"m_nWhiteMode"),
+        KI(m_nDryHeaterValue, 1), FEED_KEYS, SCAN_DRY_TIME_KEYS, KI(m_nWhiteMode, -1),
         KI(m_nWhiteModeV2, 0), KI(m_nWhiteLevel, 0), KI(m_nWaveShape, 0), KI(m_bSetBandsReduction, 0),
         KI(m_nAbsorbabilityFanStrength, 0), PK_MARGIN_KEYS, KI(bAvoidGapBetweenJobs, 1),
     };

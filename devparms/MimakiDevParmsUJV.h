@@ -40,6 +40,9 @@ public:
     const mimaki::parms::KeyTable* Table() const override;
     std::string GetStartString(CPrinterDriverBase* pDriver) override;
     MIMAKI_UJV_FIELDS;
+    // The white mode the JV400 driver reads; a live key of its own, not an
+    // old name of m_nWhiteModeV2.
+    int m_nWhiteMode = -1;
 };
 
 class DEVPARMSIJ320UV_CLASS : public CMimakiDevParmsBase {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "host/HostTypes.h"
+#include "host/Log.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
 
@@ -79,6 +80,14 @@ KeyTable::KeyTable(const wchar_t* className, const wchar_t* prefix, std::span<co
         for (const wchar_t* name : {L"m_bSetLeftMargin", L"m_nLeftMargin", L"m_bSetRightMargin", L"m_nRightMargin"})
             if (!Find(name))
                 Malformed(std::wstring(L"margins without the key ") + name);
+    if (profile.list) {
+        const Key* count = Find(profile.list->count);
+        if (!count || count->kind != Kind::Int || !profile.list->resize || profile.list->maxEntries < 0)
+            Malformed(std::wstring(L"list without an integer length key: ") + profile.list->count);
+        for (const ListKey& key : profile.list->keys)
+            if (!key.field)
+                Malformed(std::wstring(L"list key without a field: ") + key.name);
+    }
 }
 
 void KeyTable::Malformed(const std::wstring& what) const
@@ -169,6 +178,52 @@ void KeyTable::Load(CUnivDevParmsBase& obj, const CPrintEnv& env) const
         }
         }
     }
+    if (m_profile.list)
+        LoadList(obj, env);
+}
+
+std::wstring KeyTable::ListKeyName(const ListKey& key, std::size_t entry) const
+{
+    return std::wstring(m_prefix) + L'_' + key.name + std::to_wstring(entry + 1);
+}
+
+// A negative length is no list; past the most the record takes, the rest
+// is not read (the length key keeps its value).
+void KeyTable::LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const
+{
+    const KeyList& list = *m_profile.list;
+    const int stored = Int(obj, list.count);
+    if (stored > list.maxEntries) {
+        CVoLog log;
+        log->ReportStatusPF("***%s#%d: %s_%s is %d; the list holds at most %d entries, the rest are not read\n", 4,
+                            __FILE__, __LINE__, "KeyTable::Load", __LINE__, WideToUtf8(m_prefix).c_str(),
+                            WideToUtf8(list.count).c_str(), stored, list.maxEntries);
+    }
+    const int count = std::max(0, std::min(stored, list.maxEntries));
+    list.resize(obj, static_cast<std::size_t>(count));
+    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e)
+        for (const ListKey& key : list.keys)
+            key.field(obj, e) = env.GetInt(ListKeyName(key, e).c_str(), 0);
+}
+
+int KeyTable::ListLength(CUnivDevParmsBase& obj) const
+{
+    return std::max(0, std::min(Int(obj, m_profile.list->count), m_profile.list->maxEntries));
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> KeyTable::ListEntries(CUnivDevParmsBase& obj) const
+{
+    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    if (!m_profile.list)
+        return entries;
+    const KeyList& list = *m_profile.list;
+    const int count = ListLength(obj);
+    // A length set after Load gets entries that read as missing keys.
+    list.resize(obj, static_cast<std::size_t>(count));
+    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e)
+        for (const ListKey& key : list.keys)
+            entries.emplace_back(ListKeyName(key, e), std::to_wstring(key.field(obj, e)));
+    return entries;
 }
 
 void KeyTable::Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const
@@ -193,6 +248,13 @@ void KeyTable::Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const
             break;
         }
     }
+    for (const auto& [name, value] : ListEntries(obj))
+        env.PutString(name.c_str(), value);
+    // A list shorter than the one stored before leaves no entries behind.
+    if (const KeyList* list = m_profile.list)
+        for (std::size_t e = static_cast<std::size_t>(ListLength(obj)); e < static_cast<std::size_t>(list->maxEntries); ++e)
+            for (const ListKey& key : list->keys)
+                env.DeleteEntry(ListKeyName(key, e).c_str());
 }
 
 std::wstring KeyTable::FieldText(CUnivDevParmsBase& obj, std::size_t index) const

@@ -37,6 +37,8 @@ enum class Kind : std::uint8_t {
 };
 
 using FieldFn = void* (*)(CUnivDevParmsBase&);
+using EntryFieldFn = int& (*)(CUnivDevParmsBase&, std::size_t);
+using ResizeFn = void (*)(CUnivDevParmsBase&, std::size_t);
 using IntDefaultFn = int (*)(CUnivDevParmsBase&, const CPrintEnv&);
 using TextDefaultFn = std::wstring (*)(CUnivDevParmsBase&, const CPrintEnv&);
 
@@ -50,6 +52,21 @@ struct Key {
     FieldFn field = nullptr;          // where the value lives (null: read only, for old keys)
     IntDefaultFn intDefault = nullptr;   // defaults taken from other values at load time
     TextDefaultFn textDefault = nullptr;
+};
+
+// Integer keys repeated for each entry of a list whose length an integer
+// key of the class holds: "<prefix>_<name><n>" for n = 1 .. length (the
+// layer lists). A missing key reads 0.
+struct ListKey {
+    const wchar_t* name;  // member part before the entry number, such as L"layer1_"
+    EntryFieldFn field;   // the value of entry index (from 0)
+};
+
+struct KeyList {
+    const wchar_t* count; // member part of the integer key with the length
+    int maxEntries;       // a longer list is cut here (and the cut logged)
+    ResizeFn resize;      // makes the record hold that many entries
+    std::span<const ListKey> keys;
 };
 
 bool IsModelKey(Kind kind);
@@ -124,6 +141,7 @@ struct Profile {
     const wchar_t* splitPrintArea = nullptr; // IsSplitPrintArea: this key equals 4
     LayerSchedule layerSchedule = LayerSchedule::None;
     std::uint64_t reversedKinds = 0; // IsLayerReversed: bit n set for layer kind n
+    const KeyList* list = nullptr;   // keys repeated per list entry, after the others
 };
 
 // The answers shared by the models that work from print conditions: their
@@ -184,6 +202,8 @@ public:
     void Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const;
     // The value of a key's field as it would be stored (hex for tables).
     std::wstring FieldText(CUnivDevParmsBase& obj, std::size_t index) const;
+    // The list keys as stored, entry by entry, with their values.
+    std::vector<std::pair<std::wstring, std::wstring>> ListEntries(CUnivDevParmsBase& obj) const;
 
     // Answers from the profile; empty when the host answers.
     std::optional<int> MediaCut(CUnivDevParmsBase& obj) const;
@@ -194,6 +214,9 @@ public:
 
 private:
     int KeysAnswer(CUnivDevParmsBase& obj, const wchar_t* a, const wchar_t* b) const;
+    void LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const;
+    int ListLength(CUnivDevParmsBase& obj) const; // entries the list holds
+    std::wstring ListKeyName(const ListKey& key, std::size_t entry) const;
     [[noreturn]] void Malformed(const std::wstring& what) const;
 
     const wchar_t* m_class;
@@ -232,4 +255,8 @@ int WaveShapeDefault(CUnivDevParmsBase&, const CPrintEnv& env);
 #define MSLOTS(m) mimaki::parms::Key{L"" #m, mimaki::parms::Kind::ModelText, 0, nullptr, PK_FIELD(m), nullptr, mimaki::parms::SlotsDefault}
 // The four margin keys of the models that set margins.
 #define PK_MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
+// A list key of entry field m (Self::m_Layers and the like: the field
+// expression after "[i].").
+#define PK_LIST(name, list, m) \
+    mimaki::parms::ListKey{name, [](CUnivDevParmsBase& o, std::size_t i) -> int& { return static_cast<Self&>(o).list[i].m; }}
 #define KOLD(kind, name) mimaki::parms::Key{name, mimaki::parms::Kind::kind, -1, L"-1", nullptr}

@@ -9,6 +9,8 @@
 #include "devparms/MimakiDevParmsUJF.h"
 #include "devparms/MimakiDevParmsUJV.h"
 #include "driver/MimakiBaseDriver.h"
+#include "driver/MimakiCJV300DriverPLUS.h"
+#include "driver/MimakiCJV_JV330Driver.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
@@ -104,11 +106,11 @@ const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
 const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
 const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
-const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", nullptr};
+const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", &MakeDriver<CMimakiPrnDrvCJV300PLUS>};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", &MakeDriver<CMimakiJFX200EXDriver>};
 const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
-const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", nullptr};
+const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", &MakeDriver<CMimakiPrnDrvCJV330>};
 const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", &MakeDriver<CMimakiPrinterDriverUJF7151PlusII>};
 const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
 const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};

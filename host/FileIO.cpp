@@ -1,4 +1,5 @@
 #include "FileIO.h"
+#include "WriteTarget.h"
 
 #include <atomic>
 #include <cerrno>
@@ -116,8 +117,13 @@ int OpenReplacement(const std::string& path, std::string& target, std::string& t
         return -1;
     }
     // A new file gets 0666 less the umask from open; a replaced one keeps
-    // its permissions (and its owner where that can be kept).
+    // its permissions (and its owner where that can be kept). Where the
+    // file system allows, the file has no name until it is complete, so
+    // that nothing of it is left when the process is killed.
     int fd = -1;
+    tmpPath.clear();
+    if (::access("/proc/self/fd", X_OK) == 0)
+        fd = ::open(Folder(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         tmpPath = target + ".part" + TempSuffix();
         fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -142,6 +148,32 @@ int OpenReplacement(const std::string& path, std::string& target, std::string& t
     return fd;
 }
 
+bool PublishReplacement(int fd, const std::string& tmpPath, const std::string& target, int& err)
+{
+    err = 0;
+    std::string named = tmpPath;
+    if (named.empty()) {
+        // Linked under a temporary name beside the target, then renamed over
+        // it: a link cannot replace a file.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            named = target + ".part" + TempSuffix();
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                break;
+            if (errno != EEXIST) {
+                err = errno;
+                return false;
+            }
+        }
+    }
+    if (std::rename(named.c_str(), target.c_str()) != 0) {
+        err = errno;
+        ::unlink(named.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& data, std::string& error)
 {
     std::string target, tmp;
@@ -163,13 +195,14 @@ bool WriteFileAtomically(const std::string& path, const std::string& data, std::
     }
     if (!err && ::fsync(fd) != 0)
         err = errno;
+    if (!err)
+        PublishReplacement(fd, tmp, target, err);
     if (::close(fd) != 0 && !err)
         err = errno;
-    if (!err && std::rename(tmp.c_str(), target.c_str()) != 0)
-        err = errno;
     if (err) {
-        error = path + ": cannot write: " + std::strerror(err);
-        ::unlink(tmp.c_str());
+        error = path + ": cannot write: " + WriteErrorText(err);
+        if (!tmp.empty())
+            ::unlink(tmp.c_str());
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "OutputSink.h"
+#include "WriteTarget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/sockios.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "FileIO.h"
+#include "NetAddress.h"
 
 IOutputSink::~IOutputSink() = default;
 
@@ -118,7 +119,7 @@ CFdSink::~CFdSink()
 
 std::string CFdSink::WriteError(int err) const
 {
-    return m_name + ": " + std::strerror(err);
+    return m_name + ": " + WriteErrorText(err);
 }
 
 int CFdSink::Wait(short events, int timeoutMs, double idleSince)
@@ -247,15 +248,16 @@ bool CFileSink::Commit()
     // not land in someone else's file.
     const int fd = m_fd;
     m_fd = -1;
+    int err = 0;
+    if (ok && !PublishReplacement(fd, m_tmpPath, m_target, err)) {
+        SetError(m_path + ": cannot put the file in place: " + std::strerror(err));
+        ok = false;
+    }
     if (::close(fd) != 0 && ok) {
         SetError(m_path + ": " + std::strerror(errno));
         ok = false;
     }
-    if (ok && std::rename(m_tmpPath.c_str(), m_target.c_str()) != 0) {
-        SetError(m_path + ": cannot rename: " + std::strerror(errno));
-        ok = false;
-    }
-    if (!ok)
+    if (!ok && !m_tmpPath.empty())
         ::unlink(m_tmpPath.c_str());
     return ok;
 }
@@ -267,70 +269,17 @@ void CFileSink::Discard()
     m_open = false;
     ::close(m_fd);
     m_fd = -1;
-    ::unlink(m_tmpPath.c_str());
+    if (!m_tmpPath.empty())
+        ::unlink(m_tmpPath.c_str());
 }
 
 std::unique_ptr<CSocketSink> CSocketSink::Connect(const std::string& host, int port, std::string& error,
                                                   double timeoutSeconds, int stopFd)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    const std::string service = std::to_string(port);
-    const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
-    const std::string name = "socket://" + host + ":" + service;
-    if (rc != 0) {
-        error = name + ": " + gai_strerror(rc);
+    const int fd = ConnectTcp(host, port, timeoutSeconds, stopFd, error);
+    if (fd < 0)
         return nullptr;
-    }
-    const double deadline = Now() + timeoutSeconds;
-    int fd = -1;
-    int lastErrno = ETIMEDOUT;
-    bool stopped = false;
-    for (addrinfo* ai = res; ai && !stopped && Now() < deadline; ai = ai->ai_next) {
-        fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
-        if (fd < 0) {
-            lastErrno = errno;
-            continue;
-        }
-        int err = ::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 ? 0 : errno;
-        while (err == EINPROGRESS || err == EINTR) {
-            const double left = deadline - Now();
-            if (left <= 0) {
-                err = ETIMEDOUT;
-                break;
-            }
-            pollfd p[2] = {{fd, POLLOUT, 0}, {stopFd, POLLIN, 0}};
-            const int r = ::poll(p, stopFd >= 0 ? 2 : 1, static_cast<int>(std::ceil(std::min(left, 0.25) * 1000)));
-            if (stopFd >= 0 && (p[1].revents & POLLIN)) {
-                stopped = true;
-                break;
-            }
-            if (r > 0 && p[0].revents) {
-                socklen_t len = sizeof err;
-                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
-                    err = errno;
-            }
-        }
-        if (!stopped && err == 0)
-            break;
-        lastErrno = err;
-        ::close(fd);
-        fd = -1;
-    }
-    freeaddrinfo(res);
-    if (stopped) {
-        error = name + ": stopped while connecting";
-        return nullptr;
-    }
-    if (fd < 0) {
-        error = lastErrno == ETIMEDOUT
-                    ? name + ": no answer within " + SecondsText(timeoutSeconds) + " s (" + std::strerror(ETIMEDOUT) + ")"
-                    : name + ": " + std::strerror(lastErrno);
-        return nullptr;
-    }
-    std::unique_ptr<CSocketSink> sink(new CSocketSink(fd, name));
+    std::unique_ptr<CSocketSink> sink(new CSocketSink(fd, SocketUri(host, port)));
     sink->SetStopFd(stopFd);
     return sink;
 }

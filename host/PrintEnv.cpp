@@ -1,7 +1,10 @@
 #include "PrintEnv.h"
 
 #include <cstdio>
+#include <cwctype>
+#include <locale.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include "StrUtil.h"
 
@@ -11,9 +14,15 @@ PRENV_ENTRIES(PRENV_DEFINE)
 
 namespace {
 
+// Keys and section names compare without case, for letters beyond ASCII
+// too ("[Ärger]" is "[ärger]"): the lower case of C.UTF-8, independent of
+// the process's locale.
 wchar_t Fold(wchar_t c)
 {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    if (c < 0x80)
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return utf8 ? static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), utf8)) : c;
 }
 
 bool ParseInt(const std::wstring& text, int& value)
@@ -57,62 +66,40 @@ bool ParseInt(const std::wstring& text, int& value)
     return true;
 }
 
-// Escaping of keys, values and section names in the INI file: backslash,
-// control characters, the characters the syntax uses and blanks at either end.
-std::string Escape(const std::wstring& text, bool key)
+// The file holds keys, values and section names as they are typed: a
+// backslash is a backslash ("C:\\new\\test" stays as it is). A comment runs
+// from a ';' or '#' at the start of a line, or after a blank, to the line's
+// end. A value in double quotes keeps what lies between them (blanks at
+// either end, ';' or '#' after a blank, quotes of its own).
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Where an inline comment starts in text (at 0 or after a blank), or npos.
+std::size_t CommentStart(const std::string& text, std::size_t from = 0)
 {
-    std::string out;
-    const std::string utf8 = WideToUtf8(text);
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        const bool edge = i == 0 || i + 1 == utf8.size();
-        if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7F || ((c == ' ') && edge) || (key && (c == '=' || c == '[' || c == ']')) ||
-                 (i == 0 && (c == ';' || c == '#'))) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else
-            out += static_cast<char>(c);
-    }
-    return out;
+    for (std::size_t i = from; i < text.size(); ++i)
+        if ((text[i] == ';' || text[i] == '#') && (i == 0 || IsBlank(text[i - 1])))
+            return i;
+    return std::string::npos;
 }
 
-int Hex(char c)
+// True when nothing but blanks and a comment follows position at.
+bool OnlyCommentFrom(const std::string& text, std::size_t at)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    while (at < text.size() && IsBlank(text[at]))
+        ++at;
+    return at == text.size() || text[at] == ';' || text[at] == '#';
 }
 
-bool Unescape(const std::string& text, std::wstring& out)
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
+// The value as written: quoted when it would not read back as it is.
+bool FormatValue(const std::string& value, std::string& out)
 {
-    std::string raw;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            raw += text[i];
-            continue;
-        }
-        if (++i == text.size())
-            return false;
-        switch (text[i]) {
-        case 'n': raw += '\n'; break;
-        case 'r': raw += '\r'; break;
-        case 't': raw += '\t'; break;
-        case 'x':
-            if (i + 2 >= text.size() || Hex(text[i + 1]) < 0 || Hex(text[i + 2]) < 0)
-                return false;
-            raw += static_cast<char>(Hex(text[i + 1]) * 16 + Hex(text[i + 2]));
-            i += 2;
-            break;
-        default: raw += text[i]; break;
-        }
-    }
-    out = Utf8ToWide(raw);
+    if (HasLineBreak(value))
+        return false;
+    const bool quote = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"' ||
+                                          CommentStart(value) != std::string::npos);
+    out = quote ? '"' + value + '"' : value;
     return true;
 }
 
@@ -293,6 +280,7 @@ bool CPrintEnv::SaveToIni(const std::string& path, std::string& error) const
         return false; // never overwrite a file we could not read
     CIniFile::Section& s = ini.Get(m_name);
     s.entries = Values();
+    s.lines.clear();
     return ini.Write(path, error);
 }
 
@@ -305,11 +293,14 @@ bool CIniFile::Read(const std::string& path, std::string& error)
 bool CIniFile::Parse(const std::string& text, const std::string& origin, std::string& error)
 {
     sections.clear();
+    leading.clear();
     Section* current = nullptr;
     // Position of each key in its section, so a repeated key is found in
     // constant time (a later line replaces the earlier value).
     std::vector<std::unordered_map<std::wstring, std::size_t, KeyHash, KeyEqual>> index;
     std::size_t currentIndex = 0;
+    // Comment and blank lines waiting for the key they stand above.
+    std::vector<std::string> pending;
     std::size_t lineNo = 0;
     std::size_t pos = 0;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -325,62 +316,158 @@ bool CIniFile::Parse(const std::string& text, const std::string& origin, std::st
             error = origin + ":" + std::to_string(lineNo) + ": " + what;
             return false;
         };
-        if (line.empty() || line[0] == ';' || line[0] == '#')
+        if (line.empty() || line[0] == ';' || line[0] == '#') {
+            pending.push_back(line);
             continue;
+        }
         if (line[0] == '[') {
-            if (line.back() != ']' || line.size() < 2)
+            // The first ']' followed by nothing but blanks or a comment.
+            std::size_t close = line.find(']');
+            while (close != std::string::npos && !OnlyCommentFrom(line, close + 1))
+                close = line.find(']', close + 1);
+            if (close == std::string::npos)
                 return fail("section header without closing ']'");
-            std::wstring name;
-            if (!Unescape(line.substr(1, line.size() - 2), name))
-                return fail("bad escape in section name");
-            current = &Get(name);
+            if (current)
+                current->trailing = std::move(pending);
+            else
+                leading = std::move(pending);
+            pending.clear();
+            current = &Get(Utf8ToWide(line.substr(1, close - 1)));
+            if (!current->line)
+                current->line = static_cast<int>(lineNo);
+            current->headerComment = line.substr(close + 1);
             currentIndex = static_cast<std::size_t>(current - sections.data());
             index.resize(sections.size());
             continue;
         }
-        // The first '=' not preceded by a backslash separates key and value.
-        std::size_t eq = std::string::npos;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\\') { ++i; continue; }
-            if (line[i] == '=') { eq = i; break; }
-        }
+        const std::size_t eq = line.find('=');
         if (eq == std::string::npos)
             return fail("expected key=value");
         if (!current)
             return fail("entry before the first [section]");
-        std::wstring key, value;
-        if (!Unescape(Trim(line.substr(0, eq)), key) || !Unescape(Trim(line.substr(eq + 1)), value))
-            return fail("bad escape sequence");
-        if (key.empty())
+        const std::string rawKey = Trim(line.substr(0, eq));
+        std::string raw = Trim(line.substr(eq + 1)), comment;
+        std::size_t valueEnd = std::string::npos;
+        if (raw.size() >= 2 && raw[0] == '"') {
+            // The last quote followed by nothing but a comment closes it.
+            for (std::size_t q = raw.rfind('"'); q > 0 && q != std::string::npos; q = raw.rfind('"', q - 1))
+                if (OnlyCommentFrom(raw, q + 1)) {
+                    valueEnd = q + 1;
+                    break;
+                }
+        }
+        if (valueEnd == std::string::npos)
+            valueEnd = CommentStart(raw);
+        if (valueEnd != std::string::npos) {
+            comment = raw.substr(valueEnd);
+            raw.resize(valueEnd);
+            while (!raw.empty() && IsBlank(raw.back())) {
+                comment.insert(comment.begin(), raw.back());
+                raw.pop_back();
+            }
+        }
+        if (raw.size() >= 2 && raw.front() == '"' && raw.back() == '"')
+            raw = raw.substr(1, raw.size() - 2);
+        if (rawKey.empty())
             return fail("empty key");
-        if (key.find(L'\0') != std::wstring::npos)
+        if (rawKey.find('\0') != std::string::npos)
             return fail("NUL character in a key");
+        std::wstring key = Utf8ToWide(rawKey);
+        std::wstring value = Utf8ToWide(raw);
         auto& keys = index[currentIndex];
+        Remarks& remarks = current->remarks[key];
+        remarks.above.insert(remarks.above.end(), pending.begin(), pending.end());
+        remarks.after = comment;
+        pending.clear();
         const auto found = keys.find(std::wstring_view(key));
         if (found != keys.end()) {
             current->entries[found->second].second = std::move(value);
+            current->lines[found->second] = static_cast<int>(lineNo);
         } else {
             keys.emplace(key, current->entries.size());
             current->entries.emplace_back(std::move(key), std::move(value));
+            current->lines.push_back(static_cast<int>(lineNo));
         }
+    }
+    if (current)
+        current->trailing = std::move(pending);
+    else
+        leading = std::move(pending);
+    return true;
+}
+
+int CIniFile::Section::LineOf(const std::wstring& key) const
+{
+    for (std::size_t i = 0; i < entries.size() && i < lines.size(); ++i)
+        if (KeyEqual()(entries[i].first, key))
+            return lines[i];
+    return 0;
+}
+
+bool CIniFile::Format(std::string& out, std::string& error) const
+{
+    out.clear();
+    if (sections.empty() && leading.empty())
+        return true;
+    if (leading.empty() && !sections.empty() && !sections[0].line)
+        out = "; Printer settings, one section per printer instance.\n";
+    for (const std::string& l : leading)
+        out += l + "\n";
+    for (const Section& s : sections) {
+        const std::string name = WideToUtf8(s.name);
+        const std::size_t close = (name + "]").find(']');
+        std::size_t end = close;
+        while (end < name.size() && !OnlyCommentFrom(name + "]", end + 1))
+            end = (name + "]").find(']', end + 1);
+        if (HasLineBreak(name) || end != name.size() || (!name.empty() && (IsBlank(name.front()) || IsBlank(name.back())))) {
+            error = "the printer name [" + name + "] cannot be written as a section header";
+            return false;
+        }
+        // A new section stands apart from the one before it.
+        if (!out.empty() && out.compare(out.size() - 2, 2, "\n\n") != 0)
+            out += "\n";
+        out += "[" + name + "]" + s.headerComment + "\n";
+        for (const auto& [key, value] : s.entries) {
+            const std::string k = WideToUtf8(key);
+            std::string v;
+            if (k.empty() || k.find('=') != std::string::npos || HasLineBreak(k) || k[0] == '[' || k[0] == ';' ||
+                k[0] == '#' || IsBlank(k.front()) || IsBlank(k.back()) || k.find('\0') != std::string::npos) {
+                error = "[" + name + "]: the key \"" + k + "\" cannot be written as an INI key";
+                return false;
+            }
+            if (!FormatValue(WideToUtf8(value), v)) {
+                error = "[" + name + "]: the value of " + k + " holds a line break, which an INI line cannot";
+                return false;
+            }
+            const auto remarks = s.remarks.find(key);
+            if (remarks != s.remarks.end())
+                for (const std::string& l : remarks->second.above)
+                    out += l + "\n";
+            out += k + "=" + v + (remarks != s.remarks.end() ? remarks->second.after : std::string()) + "\n";
+        }
+        // Remarks of keys no longer written stay, after the others.
+        for (const auto& [key, remarks] : s.remarks) {
+            bool written = false;
+            for (const auto& kv : s.entries)
+                written = written || KeyEqual()(kv.first, key);
+            if (!written)
+                for (const std::string& l : remarks.above)
+                    out += l + "\n";
+        }
+        for (const std::string& l : s.trailing)
+            out += l + "\n";
     }
     return true;
 }
 
-std::string CIniFile::Format() const
-{
-    std::string out = "; Printer settings, one section per printer instance.\n";
-    for (const Section& s : sections) {
-        out += "\n[" + Escape(s.name, true) + "]\n";
-        for (const auto& kv : s.entries)
-            out += Escape(kv.first, true) + "=" + Escape(kv.second, false) + "\n";
-    }
-    return out;
-}
-
 bool CIniFile::Write(const std::string& path, std::string& error) const
 {
-    return WriteFileAtomically(path, Format(), error);
+    std::string text;
+    if (!Format(text, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return WriteFileAtomically(path, text, error);
 }
 
 CIniFile::Section* CIniFile::Find(const std::wstring& name)
@@ -395,7 +482,8 @@ CIniFile::Section& CIniFile::Get(const std::wstring& name)
 {
     if (Section* s = Find(name))
         return *s;
-    sections.push_back(Section{name, {}});
+    sections.emplace_back();
+    sections.back().name = name;
     return sections.back();
 }
 

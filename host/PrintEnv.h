@@ -1,8 +1,9 @@
 // The settings store of one printer instance. Keys and values are wide
-// texts; keys compare without regard to ASCII case, as the host's INI-based
+// texts; keys compare without regard to case, as the host's INI-based
 // store does. Every read passes its default; a missing key is never an error.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -25,13 +26,14 @@ struct HOST_API _SECTIONENTRY {
     X(MaxMediaLengthMm, L"") X(MaxPrintingWays, L"0")                       \
     X(OptionalDeviceID, L"") X(PrintDataType, L"0") X(PrintMethod, L"")     \
     X(PrintMethodList, L"") X(SandwichDoubleWidthMode, L"0")                \
-    X(SlotsSettingDefault, L"")
+    X(SlotsSettingDefault, L"")                                             \
+    X(Port, L"")
 
 #define PRENV_DECLARE(name, def) extern HOST_API const _SECTIONENTRY PrEnv_##name;
 PRENV_ENTRIES(PRENV_DECLARE)
 #undef PRENV_DECLARE
 
-// ASCII-case-insensitive order, hash and equality of keys.
+// Case-insensitive order, hash and equality of keys and section names.
 struct HOST_API KeyLess {
     bool operator()(const std::wstring& a, const std::wstring& b) const;
 };
@@ -124,19 +126,36 @@ private:
     mutable std::vector<BadValue> m_bad;
 };
 
-// The INI file behind the store: ordered sections of ordered entries.
+// The INI file behind the store: ordered sections of ordered entries, kept
+// as they are typed (backslashes are literal). A comment runs from ';' or
+// '#' at a line's start, or after a blank, to its end; comment and blank
+// lines stay with the key below them (or the section's end), so a section
+// rewritten from a store keeps them. A value in double quotes keeps what is
+// between them. Line breaks cannot be stored: Format refuses them.
 class HOST_API CIniFile {
 public:
+    struct Remarks {
+        std::vector<std::string> above; // comment and blank lines
+        std::string after;              // the comment after the value, with its blanks
+    };
     struct Section {
         std::wstring name;
         std::vector<std::pair<std::wstring, std::wstring>> entries;
+        int line = 0;                   // of the header; 0 for a new section
+        std::vector<int> lines;         // of each entry as read
+        std::string headerComment;
+        std::map<std::wstring, Remarks, KeyLess> remarks;
+        std::vector<std::string> trailing;
+        // The line an entry was read from, 0 when unknown.
+        int LineOf(const std::wstring& key) const;
     };
     bool Read(const std::string& path, std::string& error);
     bool Parse(const std::string& text, const std::string& origin, std::string& error);
-    std::string Format() const;
+    bool Format(std::string& text, std::string& error) const;
     bool Write(const std::string& path, std::string& error) const;
     Section* Find(const std::wstring& name);
     Section& Get(const std::wstring& name);
 
+    std::vector<std::string> leading; // comment and blank lines before the first section
     std::vector<Section> sections;
 };

@@ -37,3 +37,5 @@ std::wstring CUnivDevParmsBase::RetrieveOrChangeSpecialDriverSettings(CPrinterDr
 }
 
 int CUnivDevParmsBase::GetRemoveJobID() { return 0; }
+
+std::wstring CUnivDevParmsBase::RoutingSettings(int) { return {}; }

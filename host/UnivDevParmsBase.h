@@ -36,6 +36,12 @@ public:
     virtual std::wstring RetrieveOrChangeSpecialDriverSettings(CPrinterDriverBase* pDriver, CPrintEnv* pEnv,
                                                                const std::wstring& settings);
     virtual int GetRemoveJobID();
+    // For a job report that names the settings to change when a channel
+    // does not reach the printer: those that put channels into layers
+    // (kRoutingLayers) or give them printer colours (kRoutingColours), as
+    // "KEY=VALUE" items separated by ", "; empty when none apply.
+    enum { kRoutingLayers = 0, kRoutingColours = 1 };
+    virtual std::wstring RoutingSettings(int nWhich);
 
     int GetSize() const { return m_nSize; }
     int GetVersion() const { return m_nVersion; }

@@ -1,5 +1,6 @@
 #include "layers/LayerBasis.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace mimaki::layers {
@@ -103,6 +104,14 @@ std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed
                          static_cast<BYTE>(layer)};
     std::memcpy(p, rest, sizeof rest);
     return static_cast<std::size_t>(p - dst) + sizeof rest;
+}
+
+std::size_t WriteLayerHeaderQRFirst(BYTE* dst, int colour, int packed, int bitsPerPixel, int rawCount, int sentCount,
+                                    int layer)
+{
+    const std::size_t n = WriteLayerHeader(dst, false, colour, packed, bitsPerPixel, rawCount, sentCount, layer);
+    std::rotate(dst, dst + 8, dst + 12); // "QY" block behind the "QR" block
+    return n;
 }
 
 void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,

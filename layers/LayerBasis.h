@@ -46,6 +46,10 @@ constexpr std::size_t kMaxHeader = kLongHeader;
 std::size_t WriteLayerHeader(BYTE* dst, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
                              int sentCount, int layer);
 
+// The long header with its "QR" block first: "QR" 1 0, "QY" 5 x 0, "QD" 10 ...
+std::size_t WriteLayerHeaderQRFirst(BYTE* dst, int colour, int packed, int bitsPerPixel, int rawCount, int sentCount,
+                                    int layer);
+
 // The same header as the driver's RowHeader string (its storage reused).
 void AssignLayerHeader(std::string& header, bool shortHeader, int colour, int packed, int bitsPerPixel, int rawCount,
                        int sentCount, int layer);

@@ -67,6 +67,11 @@ int CMimakiWhitePrinterDriver::OpenLayerBuffers()
         ReleaseBuffers();
         return 0;
     }
+    // Without a colour layer the colour rows go out as they come: they are
+    // opened here with the colour start and closed by the end string before
+    // the buffered layers follow (EmitLayerBuffers).
+    if (!m_pColourBuffer && !Output(parms->GetColorLayerStartString(this)))
+        return 0;
     const int order = parms->nWhiteOrder;
     if (order != 1 && order != 2)
         CVoLog()->ReportStatusPF("***%s#%d: layer order %d is neither 1 (colour first) nor 2 (white first): the "
@@ -200,6 +205,8 @@ int CMimakiWhitePrinterDriver::EmitLayerBuffers()
     int ok = 1;
     try {
         const std::string end = parms->GetEndString(this);
+        if (!m_pColourBuffer && !Output(end))
+            return 0;
         std::unique_ptr<CSpoolData> colour, white, clearCoat;
         auto finish = [&](std::unique_ptr<CSpoolDataBuffer>& buffer, std::unique_ptr<CSpoolData>& data) {
             if (!buffer)

@@ -26,3 +26,19 @@ bench_best() {
     fi
   done
 }
+
+# bench_page: the page of every raster benchmark, 1 m long and 64 inch wide
+# at 1440 dpi: sets dpi, width (pixels) and rows ($ROWS where the script
+# lets it be set).
+bench_page() {
+  dpi=1440
+  width=$((64 * dpi))                                                          # 92160 pixels
+  rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+}
+
+# The job of bench-rasterjob.sh and bench-printersim.sh, without its
+# destination: the page above, 2 bits, four channels, PackBits, its rows
+# repeated from a precomputed halftoned tile.
+bench_page
+cmyk_job=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
+          --channels 0,1,2,3 --compress --quiet --stats)

@@ -21,11 +21,8 @@ ninja -C "$dir" "${targets[@]}" >/dev/null
 
 exe="$dir/tools/rasterjob/rasterjob"
 bench="$dir/bench/output/bench_output"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')  # 1 m
-args=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
-      --channels 0,1,2,3 --compress --quiet --stats -o /dev/null)
+. scripts/bench-common.sh
+args=("${cmyk_job[@]}" -o /dev/null)
 
 # MB/s of Gutenprint's coder and of ours alone on the tile's rows (the
 # bench's kind "rasterjobtile"), or nothing without Gutenprint.

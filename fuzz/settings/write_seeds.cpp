@@ -41,8 +41,9 @@ int main(int argc, char** argv)
             parms->Save(&env);
             CIniFile ini;
             ini.Get(env.Name()).entries = env.Values();
-            std::ofstream(dir / ("uid" + std::to_string(row.uid) + "_" + std::to_string(variant) + ".ini"))
-                << ini.Format();
+            std::string text, error;
+            ini.Format(text, error); // the plug-in's keys and values always fit
+            std::ofstream(dir / ("uid" + std::to_string(row.uid) + "_" + std::to_string(variant) + ".ini")) << text;
             ++written;
         }
     }

@@ -251,18 +251,23 @@ TEST(EndStrings, OfEveryKind)
     EXPECT_EQ(Hex(adv.GetEndString(f.driver.get())), qe);
 }
 
-// The layered models write nothing at the job's start and end: their
-// layer sections carry it.
-TEST(EndStrings, LayeredModelsWriteNothingThemselves)
+// The layered models have no start and end string of their own: their
+// layer sections carry them. Under a driver that writes no layer sections
+// (the legacy driver of the JFX MK series) the job is one section, opened
+// and closed as the first layer's.
+TEST(EndStrings, LayeredModelsUnderAPlainDriverPrintOneSection)
 {
     JobFixture f;
     CMemorySink sink;
     auto& p = f.Open<DEVPARMUJF_x042MKII_CLASS>(720, 720);
     f.driver->SetOutputSink(&sink);
-    EXPECT_EQ(p.OutputStartString(f.driver.get()), 1);
-    EXPECT_EQ(p.OutputEndString(f.driver.get()), 1);
-    EXPECT_EQ(sink.Data(), "");
     EXPECT_EQ(p.GetStartString(f.driver.get()), "");
+    EXPECT_EQ(p.GetEndString(f.driver.get()), "");
+    EXPECT_EQ(p.OutputStartString(f.driver.get()), 1);
+    EXPECT_EQ(sink.Data().substr(0, 3), std::string("Q@\0", 3));
+    sink.Clear();
+    EXPECT_EQ(p.OutputEndString(f.driver.get()), 1);
+    EXPECT_EQ(Hex(sink.Data()), Hex(std::string("QX\x05\x01\0\0\0\0QE\0", 11)));
 }
 
 // The MRL III sequence of the JV100, sent as a string object.

@@ -84,7 +84,7 @@ TEST(Parmtool, FailuresAreOneLineWithAStatus)
         {{"save"}, 1, "no UID"},
         {{"save", "--uid", "1", "--set", "novalue"}, 2, "--set expects KEY=VALUE"},
         {{"save", "--settings", bad}, 1, bad + ":3: expected key=value"},
-        {{"save", "--settings", two}, 1, "2 printer sections ([A], [B]); name one with --printer"},
+        {{"save", "--settings", two}, 1, "holds 2 printers (A, B): choose one with --printer"},
         {{"save", "--settings", two, "--printer", "C"}, 1, "no printer section [C]"},
         {{"save", "--settings", dir / "missing.ini"}, 1, "cannot open"},
         {{"frobnicate"}, 2, "unknown command"},

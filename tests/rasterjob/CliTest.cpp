@@ -155,7 +155,7 @@ TEST(RasterJobCli, EveryFailureIsOneLineAndLeavesNothing)
         {PatternJob({"--set", "Test_Fail=JobClose"}), "did not end the job"},
         // An output that fails is told as such, not as the driver's step
         // that noticed it.
-        {PatternJob({"-o", "/dev/full"}), "rasterjob: /dev/full: No space left on device: /dev/full received 0 of"},
+        {PatternJob({"-o", "/dev/full"}), "rasterjob: /dev/full: No space left on device (the disk is full): /dev/full received 0 of"},
         {PatternJob({"--device", "socket://127.0.0.1:" + refusedPort}), "Connection refused"},
         {PatternJob({"-o", in / "nofolder/x.prn"}), "cannot create"},
         {PatternJob({"--save-raster", in / "afile"}), "exists and is no folder"},
@@ -307,7 +307,7 @@ TEST(RasterJobCli, JsonNamesTheClassesAndTheCommandSet)
         EXPECT_EQ(channels[static_cast<std::size_t>(i)].rows, 12);
     }
 
-    r = RunRasterJob(PatternJob({"--json", "--set", "PrEnv_UID=257", "--set", "PrEnv_InkLevels=3", "--set",
+    r = RunRasterJob(PatternJob({"--json", "--set", "PrEnv_UID=1", "--set", "PrEnv_InkLevels=3", "--set",
                               "PrEnv_DpiHorz=1440", "--dpi", "360x720"}),
                      dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;

@@ -87,7 +87,7 @@ TEST(RasterJobOptions, ParsesValuesInBothSpellings)
     Options o;
     std::string error;
     const char* argv[] = {"rasterjob", "--dpi=720x1440", "--channels", "0,1,2,3,8,9", "--bits=2", "--no-compress",
-                          "--set", "PrEnv_AbortCommand=\\033Z=", "--set=nFunctModeId=4", "--abort-after", "0",
+                          "--set", "PrEnv_AbortCommand=\\033Z=", "--set=nFunctModeId=4", "--set", "prenv_uid=1", "--abort-after", "0",
                           "--device", "socket://[::1]:9100", "--seed", "42", "--screen", "ordered", "--width", "7"};
     ASSERT_TRUE(ParseOptions(static_cast<int>(std::size(argv)), argv, o, error)) << error;
     EXPECT_EQ(o.dpiFirst, 720);
@@ -95,7 +95,7 @@ TEST(RasterJobOptions, ParsesValuesInBothSpellings)
     EXPECT_EQ(o.channels, (std::vector<int>{0, 1, 2, 3, 8, 9}));
     EXPECT_EQ(o.bits, 2);
     EXPECT_EQ(o.compress, 0);
-    ASSERT_EQ(o.sets.size(), 2u);
+    ASSERT_EQ(o.sets.size(), 3u);
     EXPECT_EQ(o.sets[0], (std::pair<std::string, std::string>{"PrEnv_AbortCommand", "\\033Z="}));
     EXPECT_EQ(o.sets[1], (std::pair<std::string, std::string>{"nFunctModeId", "4"}));
     EXPECT_EQ(o.abortAfter, 0);

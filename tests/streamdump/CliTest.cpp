@@ -100,7 +100,11 @@ TEST_F(StreamdumpCli, MalformedStreamsAndBadUseFail)
 
     const RunResult unknown = Exec({Write("xz.prn", "XZ\x01\x02")});
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(Exec({"--command", "XZ=2", Write("xz2.prn", "XZ\x01\x02\x0c")}).status, 0);
+    EXPECT_EQ(Exec({"--command", "XZ=2", Write("xz2.prn", "XZ\x01\x02\x0c\xff")}).status, 0);
+    // An ESC/P job's page end without the job end byte after it: cut short.
+    const RunResult cut = Exec({"--command", "XZ=2", Write("xz3.prn", "XZ\x01\x02\x0c")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("without the job end byte 0xFF: the job is incomplete"), std::string::npos) << cut.err;
 
     EXPECT_EQ(Exec({m_dir / "missing.prn"}).status, 2);
     const RunResult usage = Exec({"--frobnicate", "x"});

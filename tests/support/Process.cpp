@@ -82,6 +82,8 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args, 
         ::dup2(err, 2);
         if (options.closeStdin)
             ::close(0);
+        const rlimit noCore{0, 0}; // a test that kills its program leaves no core
+        ::setrlimit(RLIMIT_CORE, &noCore);
         if (options.fileSizeLimit >= 0) {
             const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
             ::setrlimit(RLIMIT_FSIZE, &limit);

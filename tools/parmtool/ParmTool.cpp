@@ -1,4 +1,5 @@
 #include "tools/parmtool/ParmTool.h"
+#include "tools/parmtool/Retrieve.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include "entry/ModelTable.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
+#include "host/PrinterSection.h"
+#include "host/WriteTarget.h"
 #include "host/OutputSink.h"
 #include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
@@ -35,6 +38,7 @@ constexpr const char* kUsage =
     "       parmtool show [--uid N] [--settings FILE.ini [--printer NAME]] [--set KEY=VALUE]... [--json]\n"
     "       parmtool start [--uid N] [--settings ...] [--set ...] [--dpi H[xV]] [--cut C] [--command-set S]\n"
     "                      [--job-name T] [--json]\n"
+    "       parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes [--port NAME] [--json]\n"
     "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
     "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
     "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
@@ -64,13 +68,12 @@ struct Options {
 
 int ParseUid(const std::string& text)
 {
-    const std::wstring wide = Utf8ToWide(text);
-    CPrintEnv probe;
-    probe.PutString(L"u", wide);
-    const int uid = probe.GetInt(L"u", -1);
-    if (!probe.BadValues().empty() || uid < 0 || uid > 255 || text.empty())
+    std::string what;
+    if (!CheckUidText(Utf8ToWide(text), what))
         throw Failure{"unknown UID '" + text + "': give a model number from 0 to 255"};
-    return uid;
+    CPrintEnv probe;
+    probe.PutString(L"u", Utf8ToWide(text));
+    return probe.GetInt(L"u", -1);
 }
 
 Options ParseArgs(const std::vector<std::string>& args)
@@ -145,30 +148,17 @@ Options ParseArgs(const std::vector<std::string>& args)
 CPrintEnv LoadStore(const Options& o)
 {
     CPrintEnv env;
-    if (o.haveSettings) {
-        std::string error;
-        std::string section = o.printer;
-        if (section.empty()) {
-            CIniFile ini;
-            if (!ini.Read(o.settings, error))
-                throw Failure{error};
-            if (ini.sections.size() != 1) {
-                std::string names;
-                for (const auto& s : ini.sections) {
-                    names += names.empty() ? "[" : ", [";
-                    names += WideToUtf8(s.name);
-                    names += ']';
-                }
-                throw Failure{o.settings + ": " + std::to_string(ini.sections.size()) +
-                              " printer sections (" + (names.empty() ? "none" : names) + "); name one with --printer"};
-            }
-            section = WideToUtf8(ini.sections[0].name);
-        }
-        if (!env.LoadFromIni(o.settings, Utf8ToWide(section), error))
-            throw Failure{error};
-    }
-    for (const auto& [key, value] : o.sets)
+    std::string error;
+    if (o.haveSettings && !LoadPrinterSection(o.settings, o.printer, o.uid < 0, env, error))
+        throw Failure{error};
+    for (const auto& [key, value] : o.sets) {
+        if (!CheckUserSetting(key, value, error))
+            throw Failure{"--set: " + error};
         env.PutString(key.c_str(), value);
+    }
+    // A UID given on the command line is the printer's: it is saved with it.
+    if (o.uid >= 0)
+        env.PutInt(PrEnv_UID.pszKey, o.uid);
     return env;
 }
 
@@ -316,6 +306,18 @@ int Keys(const Options& o, std::ostream& out)
                 out << "  " << name << "  int  default 0 (layer n of " << WideToUtf8(list->Prefix())
                     << "_nNumberOfLayers)\n";
         }
+    // Keys read once per list entry (layer), n = 1 up to the list's length.
+    if (const mimaki::parms::KeyList* list = m.table->GetProfile().list) {
+        const std::string prefix = WideToUtf8(m.table->Prefix()) + "_";
+        for (const mimaki::parms::ListKey& key : list->keys) {
+            const std::string name = prefix + WideToUtf8(key.name) + "<n>";
+            if (o.json)
+                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
+                    << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
+            else
+                out << "  " << name << "  int  default 0 (n = 1 .. " << prefix << WideToUtf8(list->count) << ")\n";
+        }
+    }
     if (o.json)
         out << "]}\n";
     return 0;
@@ -329,12 +331,21 @@ int Save(const Options& o, std::ostream& out, std::ostream& err)
     m.parms->Load(&env);
     Warn(env, err);
     m.parms->Save(&env);
+    if (env.Name().empty())
+        env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
     if (!o.output.empty()) {
-        if (env.Name().empty())
-            env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
-        std::string error;
-        if (!env.SaveToIni(o.output, error))
+        // A device, FIFO or standard output gets the section alone, written
+        // in place; a file is read for its other sections and replaced.
+        std::string error, text;
+        CIniFile section;
+        section.Get(env.Name()).entries = env.Values();
+        const bool written = WritesInPlace(o.output)
+                                 ? section.Format(text, error) && WriteInPlace(o.output, text, error)
+                                 : env.SaveToIni(o.output, error);
+        if (!written)
             throw Failure{error};
+        if (o.output == "-")
+            return 0;
     }
     const std::vector<CDeviceEnv::Entry> saved = env.Values();
     if (o.json) {
@@ -343,7 +354,7 @@ int Save(const Options& o, std::ostream& out, std::ostream& err)
             out << (i ? ", " : "") << "[" << Quoted(saved[i].first) << ", " << Quoted(saved[i].second) << "]";
         out << "]}\n";
     } else {
-        out << "[" << WideToUtf8(env.Name().empty() ? L"UID " + std::to_wstring(m.uid) : env.Name()) << "]\n";
+        out << "[" << WideToUtf8(env.Name()) << "]\n";
         for (const auto& [key, value] : saved)
             out << WideToUtf8(key) << "=" << WideToUtf8(value) << "\n";
     }
@@ -452,6 +463,10 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
             if (!shared)
                 record.emplace_back(name, value);
         }
+        // The list entries (the layers of the layered roll models) as stored.
+        const std::wstring prefix = std::wstring(m.table->Prefix()) + L'_';
+        for (const auto& [key, value] : m.table->ListEntries(*m.parms))
+            record.emplace_back(WideToUtf8(key.substr(prefix.size())), JsonValue(Kind::Int, value));
     }
     if (const auto* list = mimaki::layerlist::Of(m.parms.get()))
         for (const auto& [name, value] : list->Entries())
@@ -525,7 +540,11 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
         start = p->GetLayerStartString(driver.get(), 0, 0, 0, 0);
-        end = p->GetLayerEndString(driver.get(), 0, 1) + parms->GetEndString(driver.get());
+        // A class with an end of its own (the CJV300 PLUS) closes its last
+        // layer in it.
+        end = table->GetProfile().end == mimaki::parms::EndString::Own ? std::string()
+                                                                       : p->GetLayerEndString(driver.get(), 0, 1);
+        end += parms->GetEndString(driver.get());
     } else {
         if (!parms->OutputStartString(driver.get()))
             throw Failure{"the start string could not be made"};
@@ -583,6 +602,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     CVoLogReporter::SetLogFile("/dev/null");
     CVoLogReporter::SetCapture([](int, const std::string& text) { LogLines().push_back(text); });
     try {
+        if (!args.empty() && args[0] == "retrieve")
+            return RunRetrieve(args, out, err);
         const Options o = ParseArgs(args);
         if (o.command == "--help") {
             out << kUsage;

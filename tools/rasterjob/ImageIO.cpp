@@ -992,13 +992,17 @@ bool RasterWriter::Finish(int rows, std::string& error)
              std::fwrite(header.data(), 1, header.size(), m_file) == header.size() && std::fflush(m_file) == 0 &&
              ::ftruncate(fileno(m_file), static_cast<off_t>(header.size() + rowBytes * static_cast<std::size_t>(rows))) == 0);
     }
+    if (!m_errno) {
+        int err = 0;
+        if (!PublishReplacement(fileno(m_file), m_tmpPath, m_path, err))
+            m_errno = err;
+    }
     step(std::fclose(m_file) == 0);
     m_file = nullptr;
-    if (!m_errno)
-        step(std::rename(m_tmpPath.c_str(), m_path.c_str()) == 0);
     if (m_errno) {
         error = m_path + ": cannot write: " + std::strerror(m_errno);
-        ::unlink(m_tmpPath.c_str());
+        if (!m_tmpPath.empty())
+            ::unlink(m_tmpPath.c_str());
         return false;
     }
     return true;
@@ -1010,7 +1014,8 @@ void RasterWriter::Discard()
         return;
     std::fclose(m_file);
     m_file = nullptr;
-    ::unlink(m_tmpPath.c_str());
+    if (!m_tmpPath.empty())
+        ::unlink(m_tmpPath.c_str());
 }
 
 } // namespace rasterjob

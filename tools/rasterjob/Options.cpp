@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <strings.h>
 
+#include "host/NetAddress.h"
 #include "host/SpoolBuffer.h"
 #include "tools/rasterjob/Patterns.h"
 
@@ -52,7 +54,8 @@ Output:
                          with K, M or G; default $MIMAKI_SPOOL_LIMIT, else 64M); the
                          rest goes to temporary files in $TMPDIR
   --alt-row-bytes N      the host's alternative row byte count (the half row of the
-                         UJF7151 plus II's sandwich double-width mode); default none
+                         UJF7151 plus II's sandwich double-width mode, the row width of
+                         the CJV300 PLUS's sandwich layers); default none
   --stats                print time, raster MB/s, peak memory and spilled bytes on
                          standard error
   --quiet                no progress bar or notes
@@ -360,6 +363,16 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     if (o.help || o.listModels)
         return true;
 
+    if (o.settingsFile.empty() && !o.sets.empty()) {
+        bool uid = false;
+        for (const auto& kv : o.sets)
+            uid = uid || strcasecmp(kv.first.c_str(), "PrEnv_UID") == 0;
+        if (!uid) {
+            error = "the printer has only the keys given with --set, and no PrEnv_UID among them: give "
+                    "--set PrEnv_UID=N (its model number) or --settings FILE.ini";
+            return false;
+        }
+    }
     if (!o.printer.empty() && o.settingsFile.empty()) {
         error = "--printer needs --settings";
         return false;
@@ -395,32 +408,11 @@ bool ParseDeviceUri(const std::string& uri, std::string& host, int& port, std::s
         error = "--device: expected socket://HOST:PORT, got \"" + uri + "\"";
         return false;
     }
-    std::string rest = uri.substr(scheme.size());
-    if (!rest.empty() && rest.back() == '/')
-        rest.pop_back();
-    std::size_t colon;
-    if (!rest.empty() && rest[0] == '[') {
-        const std::size_t close = rest.find(']');
-        if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':') {
-            error = "--device: expected socket://[ADDRESS]:PORT, got \"" + uri + "\"";
-            return false;
-        }
-        host = rest.substr(1, close - 1);
-        colon = close + 1;
-    } else {
-        colon = rest.rfind(':');
-        if (colon == std::string::npos) {
-            error = "--device: no port in \"" + uri + "\" (printers usually listen on 9100)";
-            return false;
-        }
-        host = rest.substr(0, colon);
-    }
-    long long p = 0;
-    if (host.empty() || !ParseLong(rest.substr(colon + 1), 1, 65535, p)) {
-        error = "--device: expected socket://HOST:PORT with a port from 1 to 65535, got \"" + uri + "\"";
+    // No default port: a job sent to the wrong port is worse than a question.
+    if (!SplitHostPort(uri.substr(scheme.size()), 0, host, port, error)) {
+        error = "--device: " + error + (error.rfind("no port", 0) == 0 ? " (printers usually listen on 9100)" : "");
         return false;
     }
-    port = static_cast<int>(p);
     return true;
 }
 

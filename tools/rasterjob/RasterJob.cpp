@@ -1,5 +1,6 @@
 #include "tools/rasterjob/RasterJob.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,8 @@
 #include "host/Log.h"
 #include "host/OutputSink.h"
 #include "host/PrintEnv.h"
+#include "host/PrinterSection.h"
+#include "host/WriteTarget.h"
 #include "host/PrinterDriverBase.h"
 #include "host/SpoolBuffer.h"
 #include "host/StrUtil.h"
@@ -31,6 +34,7 @@
 #include "tools/rasterjob/EmbeddedPrinter.h"
 #include "tools/rasterjob/ImageIO.h"
 #include "tools/rasterjob/ImageSource.h"
+#include "tools/rasterjob/InkReach.h"
 #include "tools/rasterjob/JobRunner.h"
 #include "tools/rasterjob/ModelCatalogue.h"
 #include "tools/rasterjob/Options.h"
@@ -70,23 +74,6 @@ int Interrupted()
     return 128 + interrupt::Signal();
 }
 
-// The host's section entries, so that --set can catch a misspelt one.
-#define RASTERJOB_ENTRY(name, def) &PrEnv_##name,
-const _SECTIONENTRY* const kHostEntries[] = {PRENV_ENTRIES(RASTERJOB_ENTRY)};
-#undef RASTERJOB_ENTRY
-
-bool IsHostEntryName(const std::string& key, std::string& known)
-{
-    bool found = false;
-    for (const _SECTIONENTRY* e : kHostEntries) {
-        const std::string name = WideToUtf8(e->pszKey);
-        known += (known.empty() ? "" : ", ") + name;
-        if (strcasecmp(name.c_str(), key.c_str()) == 0)
-            found = true;
-    }
-    return found;
-}
-
 // The job's cut option when none is given: the host asks the printer's
 // parameters for the default of job option 0; a class that offers none
 // leaves it at 0 (no cut).
@@ -105,27 +92,13 @@ int DefaultCutOption(CPrinterDriverBase& driver)
 bool BuildPrintEnv(const Options& o, CPrintEnv& env, std::string& name, bool& embedded, std::string& error)
 {
     embedded = false;
+    bool uidSet = false;
+    for (const auto& kv : o.sets)
+        uidSet = uidSet || strcasecmp(kv.first.c_str(), "PrEnv_UID") == 0;
     if (!o.settingsFile.empty()) {
-        std::wstring section = Utf8ToWide(o.printer);
-        if (section.empty()) {
-            CIniFile ini;
-            if (!ini.Read(o.settingsFile, error))
-                return false;
-            if (ini.sections.size() != 1) {
-                std::string list;
-                for (const auto& s : ini.sections)
-                    list += (list.empty() ? "" : ", ") + WideToUtf8(s.name);
-                error = ini.sections.empty()
-                            ? o.settingsFile + ": no printer section in it"
-                            : o.settingsFile + " holds " + std::to_string(ini.sections.size()) +
-                                  " printers (" + list + "): choose one with --printer";
-                return false;
-            }
-            section = ini.sections[0].name;
-        }
-        if (!env.LoadFromIni(o.settingsFile, section, error))
+        if (!LoadPrinterSection(o.settingsFile, o.printer, !uidSet, env, error))
             return false;
-        name = WideToUtf8(section);
+        name = WideToUtf8(env.Name());
     } else if (o.sets.empty()) {
         CIniFile ini;
         if (!ini.Parse(kEmbeddedPrinterIni, "built-in printer", error) || ini.sections.size() != 1) {
@@ -143,9 +116,8 @@ bool BuildPrintEnv(const Options& o, CPrintEnv& env, std::string& name, bool& em
         env.SetName(L"rasterjob");
     }
     for (const auto& [key, value] : o.sets) {
-        std::string known;
-        if (key.size() >= 6 && strncasecmp(key.c_str(), "PrEnv_", 6) == 0 && !IsHostEntryName(key, known)) {
-            error = "--set: " + key + " is no host entry (known: " + known + ")";
+        if (!CheckUserSetting(Utf8ToWide(key), Utf8ToWide(value), error)) {
+            error = "--set: " + error;
             return false;
         }
         env.PutString(Utf8ToWide(key).c_str(), Utf8ToWide(value));
@@ -249,6 +221,15 @@ int OpenDevice(const std::string& path, double timeout, std::string& error)
 
 std::unique_ptr<IOutputSink> OpenFileSink(const std::string& path, double timeout, std::string& error)
 {
+    // /dev/stdout and the like: the descriptor itself, wherever it leads.
+    if (const int named = DescriptorOfPath(path); named >= 0) {
+        const int fd = ::fcntl(named, F_DUPFD_CLOEXEC, 3);
+        if (fd < 0) {
+            error = path + ": cannot write: " + std::strerror(errno);
+            return nullptr;
+        }
+        return std::make_unique<DeviceSink>(fd, path);
+    }
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode)) {
@@ -380,6 +361,11 @@ IPrinterDriver* CreateDriver(Plugin& plugin, CPrintEnv& env, std::string& reason
     CVoLogReporter::SetCapture(nullptr);
     if (toStderr)
         CVoLogReporter::SetLogFile("");
+    // Create's own line gives the cause; what the parameters logged while
+    // they loaded comes second.
+    if (!object)
+        std::stable_partition(logged.begin(), logged.end(),
+                              [](const auto& line) { return line.second.rfind("***Create#", 0) == 0; });
     for (const auto& [level, text] : logged) {
         if (!object && reason.empty() && level <= 4) {
             // "***Create#17: why" -> "why"
@@ -399,6 +385,12 @@ IPrinterDriver* CreateDriver(Plugin& plugin, CPrintEnv& env, std::string& reason
 int RunJob(const Options& o)
 {
     std::string error;
+    if (const char* limit = std::getenv("MIMAKI_SPOOL_LIMIT"); o.spoolLimit < 0 && limit &&
+                                                               CTempFileMgr::ParseSize(limit) < 0) {
+        Fail(std::string("MIMAKI_SPOOL_LIMIT=") + limit +
+             " is no size: give bytes, optionally with K, M or G (or --spool-limit)");
+        return kExitUsage;
+    }
 
     // The printer.
     CPrintEnv env;
@@ -480,6 +472,35 @@ int RunJob(const Options& o)
         Fail("the plug-in's driver " + ClassName(holder.object) + " is no CPrinterDriverBase");
         return kExitFailed;
     }
+    CPrintJobOpenContext context;
+    context.dpiFirst = dpiFirst;
+    context.dpiSecond = dpiSecond;
+    context.bitsPerPixel = bits;
+    context.pixelWidth = width;
+    context.rowCount = height;
+    context.colourCodes = channels;
+    context.compressMode = compress ? 1 : 0;
+    context.altBytesPerRow = o.altRowBytes;
+    context.dotDataType = bits == 2 ? 2 : 0;
+    context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
+                                 : o.device.empty() && o.output != "-" ? BaseName(o.output)
+                                                                       : "rasterjob");
+    context.cutOption = o.cut >= 0 ? o.cut : DefaultCutOption(*driver);
+
+    // A job in which no channel reaches the printer is not sent at all; the
+    // others are told which of their channels it will not print, and why.
+    const std::vector<ChannelReach> reach = ProbeInkReach(*holder.plugin, env, context);
+    std::vector<ChannelReach> dropped;
+    for (const ChannelReach& r : reach)
+        if (!r.why.empty())
+            dropped.push_back(r);
+    if (!reach.empty() && dropped.size() == reach.size()) {
+        std::string line = "no channel of this job reaches the printer, so it would print nothing; nothing was sent";
+        for (const ChannelReach& r : dropped)
+            line += "; channel " + std::to_string(r.index) + ": " + r.why;
+        Fail(line);
+        return kExitFailed;
+    }
     if (interrupt::Signal())
         return Interrupted();
 
@@ -536,21 +557,6 @@ int RunJob(const Options& o)
         }
     }
     std::vector<RasterDigest> digests(o.json ? channels.size() : 0);
-
-    CPrintJobOpenContext context;
-    context.dpiFirst = dpiFirst;
-    context.dpiSecond = dpiSecond;
-    context.bitsPerPixel = bits;
-    context.pixelWidth = width;
-    context.rowCount = height;
-    context.colourCodes = channels;
-    context.compressMode = compress ? 1 : 0;
-    context.altBytesPerRow = o.altRowBytes;
-    context.dotDataType = bits == 2 ? 2 : 0;
-    context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
-                                 : o.device.empty() && o.output != "-" ? BaseName(o.output)
-                                                                       : "rasterjob");
-    context.cutOption = o.cut >= 0 ? o.cut : DefaultCutOption(*driver);
 
     driver->SetOutputSink(sink.get());
     CTempFileMgr& spool = GlobalTempFileMgr();
@@ -659,6 +665,12 @@ int RunJob(const Options& o)
         out += "  \"bytesWritten\": " + std::to_string(sink->BytesWritten()) + ",\n";
         out += "  \"spoolPeakBytes\": " + std::to_string(spool.PeakMemory()) + ",\n";
         out += "  \"spoolSpilledBytes\": " + std::to_string(spool.BytesSpilled()) + ",\n";
+        out += "  \"notPrinted\": [";
+        for (std::size_t i = 0; i < dropped.size(); ++i)
+            out += std::string(i ? ", " : "") + "{\"index\": " + std::to_string(dropped[i].index) +
+                   ", \"colourCode\": " + std::to_string(dropped[i].colourCode) +
+                   ", \"why\": " + JsonString(dropped[i].why) + "}";
+        out += "],\n";
         out += "  \"channels\": [\n";
         for (std::size_t c = 0; c < channels.size(); ++c) {
             const RasterDigest& d = digests[c];
@@ -683,6 +695,8 @@ int RunJob(const Options& o)
             Note("the printer has only the keys given with --set; the built-in default printer (" +
                  std::string("its command set, resolution and ink levels") +
                  ") is used only without --set and --settings");
+        for (const ChannelReach& r : dropped)
+            Note("channel " + std::to_string(r.index) + " is not printed: " + r.why);
         for (const CPrintEnv::BadValue& bad : env.BadValues())
             Note(WideToUtf8(bad.key) + "=" + WideToUtf8(bad.text) +
                  " is no whole number, so it was read as its default; give a whole number");

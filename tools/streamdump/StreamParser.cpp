@@ -215,6 +215,8 @@ private:
     std::int64_t m_y = 0;
     bool m_layerHasContent = false;
     bool m_layerClosed = false;
+    // A page end (FF) of the ESC/P sets is followed by the job end byte.
+    bool m_awaitJobEndByte = false;
     std::size_t m_nextLayerStart = SIZE_MAX;
     std::size_t m_closeEnd = 0;
 
@@ -310,6 +312,7 @@ void Parser::Touch(std::size_t start)
     if (!m_layerClosed)
         return;
     m_layerClosed = false;
+    m_awaitJobEndByte = false;
     ++m_layer;
     Layer layer;
     layer.index = m_layer;
@@ -452,6 +455,7 @@ ParseResult Parser::Run()
             ++m_pos;
             Touch(start);
             LayerEnd(m_pos, "FF");
+            m_awaitJobEndByte = true;
             DecodedCommand d;
             d.meaning = "page end";
             TraceJob(start, "FF", d, Tracing() ? Fmt(" (layer %d)", m_layer) : std::string());
@@ -459,6 +463,7 @@ ParseResult Parser::Run()
         }
         case 0xFF: {
             ++m_pos;
+            m_awaitJobEndByte = false;
             DecodedCommand d;
             d.meaning = "job end";
             TraceJob(start, "0xFF", d);
@@ -500,6 +505,8 @@ ParseResult Parser::Run()
             Error(m_size, m_res.layers.size() > 1
                               ? Fmt("the stream ends in layer %d without its end (QE or FF): the job is incomplete", m_layer)
                               : std::string("the stream ends without its job end (QE or FF): the job is incomplete"));
+        else if (m_awaitJobEndByte)
+            Error(m_size, "the stream ends after its page end (FF) without the job end byte 0xFF: the job is incomplete");
     }
     if (!m_layerClosed) {
         Layer& layer = m_res.layers.back();
@@ -735,6 +742,12 @@ void Parser::ParseMrl(std::size_t start)
     if (name == "QY") {
         Trace(start, name, Tracing() ? "row header " + Hex(p, len) : "");
         return;
+    }
+    // The layered models put these before a layer's "Q@": after raster they
+    // end the layer, so that they open the next one.
+    if ((name == "GR" || name == "QM") && m_layerHasContent && !m_layerClosed) {
+        LayerEnd(start, name == "GR" ? "GR" : "QM");
+        m_nextLayerStart = start;
     }
     // The print mode tells a layer section (short form) from a job start.
     if (name == "QP" && (len == 9 || len == 18))

@@ -211,7 +211,7 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
             args.layerSections = true;
         } else if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
-            std::exit(0);
+            std::exit(FlushStdout(error) ? 0 : (std::fprintf(stderr, "streamdump: %s\n", error.c_str()), 2));
         } else if (a.size() > 1 && a[0] == '-') {
             error = "unknown option " + a;
             return false;
