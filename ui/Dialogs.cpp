@@ -9,10 +9,13 @@ using namespace common;
 
 namespace {
 
+// Each slider runs from "72 pl" to "6 pl" over the twelve dot-volume
+// labels; its edit shows the label of its position.
 #define DOT_SLIDERS(big, medium, small, useDefault)                                                          \
-    Check(1041, {0, "Use default"}, useDefault), Slider(1163, {0, "large:"}, big).Enable(ControlIs(1041, 0)), \
-        Slider(1154, {0, "medium:"}, medium).Enable(ControlIs(1041, 0)),                                      \
-        Slider(1155, {0, "small:"}, small).Enable(ControlIs(1041, 0))
+    Check(1041, {0, "Use default"}, useDefault),                                                            \
+        Slider(1163, {0, "large:"}, big).Spin(1156).Enable(ControlIs(1041, 0)),                               \
+        Slider(1154, {0, "medium:"}, medium).Spin(1157).Enable(ControlIs(1041, 0)),                           \
+        Slider(1155, {0, "small:"}, small).Spin(1158).Enable(ControlIs(1041, 0))
 
 const Control kDotSize[] = {DOT_SLIDERS(L"nDotSizeBig", L"nDotSizeMedium", L"nDotSizeSmall", L"bDotSizeUseDefault")};
 const Control kDotSize14[] = {DOT_SLIDERS(L"DotSizeBig", L"DotSizeMedium", L"DotSizeSmall", L"bUseDefaultDotsize")};
@@ -22,9 +25,9 @@ constexpr Item kJfDirection[] = {{{0, "unidirectional"}, 0}, {{0, "bidirectional
 
 const Control kJfPrintOption[] = {
     Check(1041, {0, "Use default Dotsize"}, L"bUseDefault"),
-    Slider(1163, {0, "large:"}, L"nDotSizeBig").Enable(ControlIs(1041, 0)),
-    Slider(1154, {0, "medium:"}, L"nDotSizeMedium").Enable(ControlIs(1041, 0)),
-    Slider(1155, {0, "small:"}, L"nDotSizeSmall").Enable(ControlIs(1041, 0)),
+    Slider(1163, {0, "large:"}, L"nDotSizeBig").Spin(1156).Enable(ControlIs(1041, 0)),
+    Slider(1154, {0, "medium:"}, L"nDotSizeMedium").Spin(1157).Enable(ControlIs(1041, 0)),
+    Slider(1155, {0, "small:"}, L"nDotSizeSmall").Spin(1158).Enable(ControlIs(1041, 0)),
     Number(1151, {0, "Ink Layer"}, L"nInkLayer", 1, 10).Spin(1168),
     ComboIndex(1165, {0, "UV Irradiation"}, L"nIrradiation", kUv),
     ComboIndex(1166, {0, "Illumination"}, L"nIllumination", kUv),
@@ -39,7 +42,10 @@ const Control kJfPrintOption[] = {
 
 const DialogDesc kDotSizeDialog{22031, 0, "CMimakiOptionDotsize", {0, "Dot Size"}, kDotSize};
 const DialogDesc kDotSizeDialog14{22031, 1, "CMimakiOptionDotsize", {0, "Dot Size"}, kDotSize14};
-const DialogDesc kJfDialog{22032, 0, "CMimaki_JF_PrintOption", {0, "Dot Size"}, kJfPrintOption};
+const DialogDesc kJfDialog{22032, 0, "CMimaki_JF_PrintOption", {0, "Dot Size"}, kJfPrintOption,
+                          {.passes = 1132, .check = 1294, .tooth = 1153,
+                           .headResolutionKey = L"HeadVertResolutionOneColor", .headResolution = 600,
+                           .nozzlesKey = L"HeadNozzlesNumberOneColor", .nozzles = 1272}};
 
 } // namespace
 

@@ -1,19 +1,24 @@
 #include "ui/Page.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <set>
+#include <tuple>
 
 #include "devparms/MimakiDevParms.h"
 #include "devparms/MimakiLayerList.h"
 #include "devparms/ParmKeys.h"
+#include "entry/MimakiRetrieve.h"
 #include "entry/ModelTable.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
 #include "layers/JfxLayerKinds.h"
+#include "printcond/RetrieveQI.h"
 
 namespace mimaki::ui {
 
@@ -106,6 +111,20 @@ int ToRecord(Map map, int page)
     return page;
 }
 
+double WeavingReference(const WeavingView& view, int tooth)
+{
+    if (view.dpi <= 0)
+        return -1.0;
+    // A tooth as tall as the head leaves it one row.
+    const int free = std::max(1, view.nozzles - std::max(0, tooth));
+    return static_cast<double>(view.dpi) * view.nozzles / free;
+}
+
+bool PassRefused(const WeavingView& view, int passes, double reference)
+{
+    return static_cast<double>(passes) * view.headResolution <= std::floor(reference + 0.5);
+}
+
 Page::Page(const PageDesc& desc, CUnivDevParmsBase& parms, CPrintEnv& env, const Catalogue& lang)
     : m_desc(desc), m_parms(parms), m_env(env), m_lang(lang), m_table(KeyTableOf(&parms))
 {
@@ -138,13 +157,18 @@ const Slot* Page::Find(const std::string& name) const
     return it == m_byName.end() ? nullptr : &m_slots[it->second];
 }
 
+std::string Page::Sibling(const Slot& s, int ctl) const
+{
+    // The controls of a dialog are named after its button: "d<button>_<id>".
+    if (s.button)
+        return s.name.substr(0, s.name.find('_') + 1) + std::to_string(ctl);
+    return "c" + std::to_string(ctl);
+}
+
 int Page::SlotValue(int ctlId, const Slot* context) const
 {
     // A rule of a dialog's control reads the controls of the same dialog.
-    std::string name = "c" + std::to_string(ctlId);
-    if (context && context->button)
-        name = context->name.substr(0, context->name.find('_') + 1) + std::to_string(ctlId);
-    const Slot* s = Find(name);
+    const Slot* s = Find(context ? Sibling(*context, ctlId) : "c" + std::to_string(ctlId));
     return s ? s->value : 0;
 }
 
@@ -165,8 +189,7 @@ bool Page::Enabled(const Slot& s) const
         return false;
     // A control inside a group headed by a check box follows the check box.
     if (s.ctl->group) {
-        const Slot* head = Find(s.button ? s.name.substr(0, s.name.find('_') + 1) + std::to_string(s.ctl->group)
-                                         : "c" + std::to_string(s.ctl->group));
+        const Slot* head = Find(Sibling(s, s.ctl->group));
         if (head && head != &s && head->ctl->kind == Ctl::Check && (!head->value || !Enabled(*head)))
             return false;
     }
@@ -179,6 +202,7 @@ void Page::LoadSlot(Slot& s)
     s.items.clear();
     switch (c.source) {
     case Items::Fixed:
+    case Items::ModePasses: // the print modes' passes replace them once known
         for (const Item& it : c.items)
             s.items.push_back({m_lang.Text(it.caption), it.data});
         break;
@@ -273,11 +297,10 @@ std::string Page::Caption(const Slot& s) const
     if (text.empty() && at > 0 && m_slots[at - 1].ctl->kind == Ctl::Label)
         text = PlainCaption(m_lang.Text(m_slots[at - 1].ctl->caption));
     if (text.empty() && s.ctl->enable.from == From::Checked)
-        if (const Slot* c = Find(s.name.substr(0, s.name.rfind(s.name[0] == 'd' ? '_' : 'c') + 1) +
-                                 std::to_string(s.ctl->enable.ctl)))
+        if (const Slot* c = Find(Sibling(s, s.ctl->enable.ctl)))
             text = PlainCaption(m_lang.Text(c->ctl->caption));
     if (text.empty() && s.ctl->group)
-        if (const Slot* g = Find("c" + std::to_string(s.ctl->group)))
+        if (const Slot* g = Find(Sibling(s, s.ctl->group)))
             text = PlainCaption(m_lang.Text(g->ctl->caption));
     while (!text.empty() && (text.back() == ':' || text.back() == ' '))
         text.pop_back();
@@ -320,14 +343,19 @@ bool Page::CheckValue(const Slot& s, const std::string& text, int& value, PageEr
 
 bool Page::Exchange(const std::map<std::string, std::string>& posted, PageError& error)
 {
-    // The posted check boxes, radio groups and combos decide which controls
-    // are enabled, so they are taken first, tentatively.
-    std::vector<int> before;
+    // The posted check boxes, radio groups, combos and print mode decide
+    // which controls are enabled and what they may hold, so they are taken
+    // first, tentatively.
+    std::vector<std::pair<int, bool>> before;
     for (const Slot& s : m_slots)
-        before.push_back(s.value);
+        before.emplace_back(s.value, s.hasValue);
+    const auto restore = [&] {
+        for (std::size_t i = 0; i < m_slots.size(); ++i)
+            std::tie(m_slots[i].value, m_slots[i].hasValue) = before[i];
+    };
     for (Slot& s : m_slots) {
         const Ctl kind = s.ctl->kind;
-        if (kind != Ctl::Check && kind != Ctl::Radio && kind != Ctl::Combo)
+        if (kind != Ctl::Check && kind != Ctl::Radio && kind != Ctl::Combo && kind != Ctl::PrintMode)
             continue;
         const auto it = posted.find(s.name);
         PageError ignored;
@@ -337,10 +365,6 @@ bool Page::Exchange(const std::map<std::string, std::string>& posted, PageError&
         else if (!it->second.empty() && CheckValue(s, it->second, value, ignored))
             s.value = value;
     }
-    const auto restore = [&] {
-        for (std::size_t i = 0; i < m_slots.size(); ++i)
-            m_slots[i].value = before[i];
-    };
     std::vector<std::pair<std::size_t, int>> taken;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         const Slot& s = m_slots[i];
@@ -357,7 +381,7 @@ bool Page::Exchange(const std::map<std::string, std::string>& posted, PageError&
             continue;
         }
         int value = 0;
-        if (!CheckValue(s, it->second, value, error)) {
+        if (!CheckValue(s, it->second, value, error) || !CheckModePasses(s, value, error)) {
             restore();
             return false;
         }
@@ -367,6 +391,75 @@ bool Page::Exchange(const std::map<std::string, std::string>& posted, PageError&
     for (const auto& [i, value] : taken) {
         m_slots[i].value = value;
         m_slots[i].hasValue = m_slots[i].hasValue || !m_slots[i].field.empty();
+    }
+    // Checks across controls see every value the operator gave.
+    if (!CheckWeaving(error)) {
+        restore();
+        return false;
+    }
+    return true;
+}
+
+bool Page::CheckModePasses(const Slot& s, int value, PageError& error) const
+{
+    if (s.ctl->source != Items::ModePasses || value == 0)
+        return true;
+    const PrintModeView* mode = SelectedMode();
+    if (!mode || mode->passes.empty() ||
+        std::find(mode->passes.begin(), mode->passes.end(), value) != mode->passes.end())
+        return true;
+    std::string passes;
+    for (const int p : mode->passes)
+        passes += (passes.empty() ? "" : ", ") + std::to_string(p);
+    error = {s.name, m_lang.Text("The chosen print mode prints with these passes only:") + " " + passes + " (" +
+                         Caption(s) + ")"};
+    return false;
+}
+
+bool Page::WeavingOf(const Slot& passes, WeavingView& view) const
+{
+    if (!passes.button)
+        return false;
+    const DialogDesc* d = DialogById(passes.button->dialog, passes.button->variant);
+    if (!d || !d->weaving.passes || d->weaving.passes != passes.ctl->id)
+        return false;
+    const Weaving& w = d->weaving;
+    view.desc = &w;
+    view.headResolution = w.headResolutionKey ? m_env.GetInt(w.headResolutionKey, w.headResolution) : w.headResolution;
+    view.nozzles = w.nozzlesKey ? m_env.GetInt(w.nozzlesKey, w.nozzles) : w.nozzles;
+    view.dpi = m_env.GetInt(PrEnv_DpiVert);
+    return true;
+}
+
+bool Page::CheckWeaving(PageError& error) const
+{
+    for (const Slot& s : m_slots) {
+        WeavingView view;
+        if (!WeavingOf(s, view))
+            continue;
+        const Slot* check = Find(Sibling(s, view.desc->check));
+        const Slot* tooth = Find(Sibling(s, view.desc->tooth));
+        if (!check || !check->value || !check->shown || !Enabled(*check) || !tooth)
+            continue;
+        const double reference = WeavingReference(view, tooth->value);
+        const int chosen = s.value;
+        if (chosen < 0 || static_cast<std::size_t>(chosen) >= s.items.size() ||
+            !PassRefused(view, s.items[static_cast<std::size_t>(chosen)].data, reference))
+            continue;
+        // The dialog moves a refused choice on to the next button; from the
+        // last one it has nowhere to go and leaves it.
+        if (chosen + 1 < static_cast<int>(s.items.size())) {
+            error = {s.name, m_lang.Text("Too few passes for weaving at this resolution: choose more passes or "
+                                         "turn weaving off.") +
+                                 " (" + Caption(s) + ")"};
+            return false;
+        }
+        const double rounded = std::min(std::floor(reference + 0.5), static_cast<double>(INT_MAX));
+        CVoLog log;
+        log->ReportStatusPF("***%s: JFX 16xx weaving error: cannot find valid pass number for vert. resolution=%d. "
+                            "Current pass=%d\n",
+                            4, __FILE__, __LINE__, "CMimaki_JF_PrintOption::CheckPassWeavingConsistency",
+                            static_cast<int>(rounded), chosen);
     }
     return true;
 }
@@ -487,6 +580,24 @@ std::wstring Page::OnQueryDotVolume()
     return kNone;
 }
 
+bool Page::DirectStatus() const
+{
+    for (const mimaki::RetrievalPage& p : mimaki::RetrievalPages())
+        if (std::strcmp(p.parmsClass, m_desc.parmsClass) == 0)
+            return p.directStatus;
+    return false;
+}
+
+std::wstring Page::InksetList() const
+{
+    // Hybrid models: the current ink set; else those of the device
+    // parameters; else (data read from the printer) the allowed ones.
+    std::wstring list;
+    if (auto* mp = dynamic_cast<const CMimakiDevParmsBase*>(&m_parms))
+        list = mp->m_strCurrentInkset.empty() ? mp->m_strInkset : mp->m_strCurrentInkset;
+    return list.empty() ? m_env.GetString(L"AllowedInksetList", L"") : list;
+}
+
 void Page::InitPrintModes()
 {
     const PrintModeFields& f = m_desc.printModes;
@@ -517,9 +628,7 @@ void Page::InitPrintModes()
         if (x != std::wstring::npos)
             bannedDpi.insert({IntFromString(r.substr(0, x)), IntFromString(r.substr(x + 1))});
     }
-    std::wstring inkset;
-    if (auto* mp = dynamic_cast<CMimakiDevParmsBase*>(&m_parms))
-        inkset = mp->m_strCurrentInkset.empty() ? mp->m_strInkset : mp->m_strCurrentInkset;
+    const std::wstring inkset = InksetList();
     const std::vector<std::wstring> inksets = CommaList(inkset);
     std::map<std::wstring, int> names;
     for (std::size_t i = 0; i < m_conditions.m_Conditions.size(); ++i) {
@@ -529,9 +638,15 @@ void Page::InitPrintModes()
             continue;
         if (!inksets.empty() && std::find(inksets.begin(), inksets.end(), c.inksetName) == inksets.end())
             continue;
+        // Named by the print-mode set (the medium) and the display name, as
+        // the diagnostic file of the retrieval names them.
         PrintModeView v;
         v.condition = i;
-        v.name = c.printMethodDisplayName.empty() ? L"Mode " + std::to_wstring(i + 1) : c.printMethodDisplayName;
+        v.name = c.printModeSetName;
+        if (!c.printMethodDisplayName.empty())
+            v.name += (v.name.empty() ? L"" : L" ") + c.printMethodDisplayName;
+        if (v.name.empty())
+            v.name = L"Mode " + std::to_wstring(i + 1);
         if (const int n = ++names[v.name]; n > 1)
             v.name += L" (" + std::to_wstring(n) + L")";
         for (const MimakiBandDivision& b : c.bandDivisions)
@@ -567,11 +682,26 @@ void Page::InitPrintModes()
         }
     if (selected < 0 && !m_modes.empty())
         selected = 0;
-    for (Slot& s : m_slots)
+    // The pass lists offer what the print modes print with: "Printer
+    // setting", then every pass count of a mode, in order.
+    std::set<int> passes;
+    for (const PrintModeView& m : m_modes)
+        passes.insert(m.passes.begin(), m.passes.end());
+    for (Slot& s : m_slots) {
         if (s.ctl->kind == Ctl::PrintMode) {
             s.value = selected;
             s.hasValue = false;
         }
+        if (s.ctl->source == Items::ModePasses && !passes.empty()) {
+            std::vector<ItemView> items;
+            for (const ItemView& it : s.items)
+                if (it.data == 0)
+                    items.push_back(it);
+            for (const int p : passes)
+                items.push_back({std::to_string(p), p});
+            s.items = std::move(items);
+        }
+    }
 }
 
 const PrintModeView* Page::SelectedMode() const
@@ -648,6 +778,10 @@ void Page::SavePrintModes()
     m_env.PutString(PrEnv_PrintMethodList, list.c_str());
     m_env.PutString(PrEnv_PrintMethod, view.name.c_str());
     m_printMethod = view.name;
+    // At logging level 8 the page leaves what it offered in a file.
+    if (f.printModeData && m_table->Find(f.printModeData))
+        WritePrintConditionDiagnostic(m_env, WideToUtf8(m_table->Text(m_parms, f.printModeData)), m_conditions,
+                                      InksetList());
 }
 
 } // namespace mimaki::ui

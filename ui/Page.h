@@ -59,6 +59,14 @@ struct PrintModeView {
     std::vector<int> passes; // pass counts the mode accepts
 };
 
+// The pass/weaving consistency data of a dialog's pass radio group.
+struct WeavingView {
+    const Weaving* desc = nullptr;
+    int headResolution = 600;
+    int nozzles = 1272;
+    int dpi = 0; // the print's vertical resolution; 0: unknown
+};
+
 struct PageError {
     std::string slot;    // the control to focus
     std::string message; // what is wrong, in the page's language
@@ -100,11 +108,16 @@ public:
     const Slot* Find(const std::string& name) const;
     // Whether the control's enabling rule holds for the current values.
     bool Enabled(const Slot& slot) const;
+    // The pass radio group of a dialog with pass/weaving consistency: its
+    // data (false for any other control).
+    bool WeavingOf(const Slot& passes, WeavingView& view) const;
     const std::wstring& PrintMethod() const { return m_printMethod; }
 
     // Print-condition pages.
     const std::vector<PrintModeView>& PrintModes() const { return m_modes; }
     const PrintModeView* ChosenMode() const { return SelectedMode(); }
+    // The dot-volume button reads the printer's status block directly.
+    bool DirectStatus() const;
     const MimakiPrintConditions& Conditions() const { return m_conditions; }
     bool ConditionsValid() const { return m_conditionsValid; }
     bool MultipleModeSets() const { return m_multipleSets; }
@@ -126,9 +139,13 @@ private:
     bool CheckValue(const Slot& s, const std::string& text, int& value, PageError& error) const;
     bool Holds(const Cond& c, const Slot* self) const;
     void InitPrintModes();
+    std::wstring InksetList() const; // the ink sets whose modes the page offers
     const PrintModeView* SelectedMode() const;
     const MimakiPrintCondition* SelectedCondition() const;
     void SavePrintModes();
+    bool CheckModePasses(const Slot& s, int value, PageError& error) const;
+    bool CheckWeaving(PageError& error) const;
+    std::string Sibling(const Slot& s, int ctl) const;
     int SlotValue(int ctlId, const Slot* context) const;
     std::string Caption(const Slot& s) const;
 
@@ -152,5 +169,11 @@ private:
 // The value of a record field as the page shows it, and back.
 int ToPage(Map map, int record);
 int ToRecord(Map map, int page);
+
+// The weaving reference of a print at dpi (0: unknown, -1 answered) with a
+// saw tooth of tooth rows.
+double WeavingReference(const WeavingView& view, int tooth);
+// Whether the pass count is refused with weaving at that reference.
+bool PassRefused(const WeavingView& view, int passes, double reference);
 
 } // namespace mimaki::ui

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "entry/MimakiRetrieve.h"
 #include "host/StrUtil.h"
 #include "tools/common/Json.h"
 #include "ui/Page.h"
@@ -36,6 +37,14 @@ std::string CaptionHtml(std::string_view caption)
         }
         out += HtmlEscape(caption.substr(i, 1));
     }
+    return out;
+}
+
+std::string PassList(const PrintModeView& m)
+{
+    std::string out;
+    for (const int p : m.passes)
+        out += (out.empty() ? "" : ",") + std::to_string(p);
     return out;
 }
 
@@ -118,28 +127,42 @@ public:
         }
         case Ctl::Number:
         case Ctl::Slider: {
-            std::string out = "<div class=\"ctl number\"" + hidden + "><label" + Attr("for", id) + Inline() + ">" +
-                              HtmlEscape(LabelText(s, first, count)) + "</label>";
-            out += "<input" + std::string(c.kind == Ctl::Slider ? " type=\"range\"" : " type=\"number\" step=\"1\"") +
-                   common + Attr("name", s.name) + Attr("value", std::to_string(s.value)) +
-                   Attr("min", std::to_string(c.min)) + Attr("max", std::to_string(c.max)) + invalid +
-                   (c.spin ? Attr("data-spin", std::to_string(c.spin)) : "") + " required>";
-            if (c.kind == Ctl::Slider)
-                out += "<output" + Attr("for", id) + Attr("id", id + "-pl") + ">" +
-                       HtmlEscape(s.value >= 0 && s.value < 12 ? DotVolumeLabels()[static_cast<std::size_t>(s.value)]
-                                                               : "") +
-                       "</output>";
+            const bool slider = c.kind == Ctl::Slider;
+            std::string out = "<div class=\"ctl " + std::string(slider ? "slider" : "number") + "\"" + hidden +
+                              "><label" + Attr("for", id) + Inline() + ">" + HtmlEscape(LabelText(s, first, count)) +
+                              "</label>";
+            // A slider runs between its end labels, largest drop first.
+            const auto labels = DotVolumeLabels();
+            if (slider)
+                out += "<span class=\"end\" aria-hidden=\"true\">" + PlLabel(labels.front()) + "</span>";
+            out += "<input" + std::string(slider ? " type=\"range\"" : " type=\"number\" step=\"1\"") + common +
+                   Attr("name", s.name) + Attr("value", std::to_string(s.value)) + Attr("min", std::to_string(c.min)) +
+                   Attr("max", std::to_string(c.max)) + invalid +
+                   (c.spin && !slider ? Attr("data-spin", std::to_string(c.spin)) : "") + " required>";
+            if (slider) {
+                const bool known = s.value >= 0 && static_cast<std::size_t>(s.value) < labels.size();
+                out += "<span class=\"end\" aria-hidden=\"true\">" + PlLabel(labels.back()) + "</span><output" +
+                       Attr("for", id) + Attr("id", Sibling(s, c.spin)) + Attr("data-ctl", std::to_string(c.spin)) +
+                       ">" + HtmlEscape(known ? labels[static_cast<std::size_t>(s.value)] : "") + "</output>";
+            }
             if (c.unit)
                 out += "<span class=\"unit\">" + HtmlEscape(c.unit) + "</span>";
             return out + "</div>\n";
         }
         case Ctl::Radio: {
+            std::string weaving;
+            if (WeavingView w; m_page.WeavingOf(s, w))
+                weaving = Attr("data-weaving-check", Sibling(s, w.desc->check)) +
+                          Attr("data-weaving-tooth", Sibling(s, w.desc->tooth)) +
+                          Attr("data-head-resolution", std::to_string(w.headResolution)) +
+                          Attr("data-nozzles", std::to_string(w.nozzles)) + Attr("data-dpi", std::to_string(w.dpi));
             std::string out = "<div role=\"radiogroup\" class=\"ctl radio\"" + common +
-                              Attr("aria-label", LabelText(s, first, count)) + hidden + ">";
+                              Attr("aria-label", LabelText(s, first, count)) + weaving + hidden + ">";
             for (std::size_t i = 0; i < s.items.size(); ++i) {
                 const std::string rid = id + "-" + std::to_string(i);
                 out += "<span class=\"choice\"><input type=\"radio\"" + Attr("id", rid) + Attr("name", s.name) +
-                       Attr("value", std::to_string(i)) + (s.value == static_cast<int>(i) ? " checked" : "") +
+                       Attr("value", std::to_string(i)) + Attr("data-value", std::to_string(s.items[i].data)) +
+                       (s.value == static_cast<int>(i) ? " checked" : "") +
                        (!s.shown || !enabled ? " disabled" : "") + (i == 0 ? invalid : "") + "><label" +
                        Attr("for", rid) + ">" + CaptionHtml(s.items[i].text) + "</label></span>";
             }
@@ -149,13 +172,14 @@ public:
         case Ctl::PrintMode: {
             std::string out = "<div class=\"ctl combo\"" + hidden + "><label" + Attr("for", id) + Inline() + ">" +
                               HtmlEscape(LabelText(s, first, count)) + "</label><select" + common +
-                              Attr("name", s.name) + invalid + ">";
+                              (c.source == Items::ModePasses ? " data-mode-passes" : "") + Attr("name", s.name) +
+                              invalid + ">";
             int selected = -1;
             std::vector<std::pair<std::string, std::string>> options; // text, extra attributes
             if (c.kind == Ctl::PrintMode) {
                 selected = s.value;
                 for (const PrintModeView& m : m_page.PrintModes())
-                    options.push_back({WideToUtf8(m.name), ""});
+                    options.push_back({WideToUtf8(m.name), Attr("data-passes", PassList(m))});
             } else {
                 for (std::size_t i = 0; i < s.items.size(); ++i) {
                     const int v = c.byData ? s.items[i].data : static_cast<int>(i);
@@ -173,10 +197,18 @@ public:
                        "</option>";
             return out + "</select></div>\n";
         }
-        case Ctl::Button:
-            return "<div class=\"ctl button\"" + hidden + "><button type=\"button\"" + common +
-                   (c.dialog ? Attr("data-dialog", std::to_string(c.dialog)) : "") + key + ">" + CaptionHtml(caption) +
-                   "</button></div>\n";
+        case Ctl::Button: {
+            std::string action;
+            if (c.act != Act::None) {
+                const bool dots = c.act == Act::RetrieveDotVolumes;
+                action = Attr("data-dialog", "22054") + Attr("data-retrieve", dots ? "0" : "1") +
+                         (dots && m_page.DirectStatus() ? " data-direct" : "");
+            } else if (c.dialog) {
+                action = Attr("data-dialog", std::to_string(c.dialog));
+            }
+            return "<div class=\"ctl button\"" + hidden + "><button type=\"button\"" + common + action + key + ">" +
+                   CaptionHtml(caption) + "</button></div>\n";
+        }
         case Ctl::Layers:
             return LayerTable(s);
         }
@@ -217,7 +249,8 @@ public:
     std::string LayerTable(const Slot& s)
     {
         const Catalogue& lang = m_page.Lang();
-        std::string out = "<div class=\"ctl layers\"><table" + Attr("id", s.name) + " class=\"layers\"><thead><tr>";
+        std::string out = "<div class=\"ctl layers\"><table" + Attr("id", s.name) + " class=\"layers\"" +
+                          Attr("data-layer-format", lang.Id(22228)) + "><thead><tr>";
         for (const int h : {22234, 22235, 22238, 22239, 22236})
             out += "<th scope=\"col\">" + HtmlEscape(lang.Id(h)) + "</th>";
         out += "</tr></thead><tbody>";
@@ -233,6 +266,15 @@ public:
         }
         out += "</tbody></table><input type=\"hidden\" name=\"layers\" id=\"layers\"" + Attr("value", order) + ">";
         return out + "</div>\n";
+    }
+
+    static std::string PlLabel(std::string_view label)
+    {
+        // "72pl" on the slider's ends reads "72 pl".
+        std::string text(label);
+        if (text.size() > 2)
+            text.insert(text.size() - 2, " ");
+        return HtmlEscape(text);
     }
 
     std::string WaveText(int wave) const
@@ -287,6 +329,28 @@ std::string UrlEncode(std::string_view text)
     }
     return out;
 }
+
+namespace {
+
+// The retrieval dialog the retrieve buttons open: Retrieve, Abort (only
+// while a query runs), OK, the progress and the messages.
+std::string RetrieveDialog(const Catalogue& lang, const PageContext& ctx)
+{
+    return "<dialog id=\"dlg-retrieve\" data-dialog=\"22054\" aria-labelledby=\"dlg-retrieve-title\"" +
+           Attr("data-api", ctx.base + "/api/retrieve") + Attr("data-printer", ctx.printer) +
+           Attr("data-msg-stored-elsewhere", lang.Text("The settings file changed on disk; the page is loaded again.")) +
+           Attr("data-msg-bytes", lang.Text("%1 of %2 bytes received")) + "><h2 id=\"dlg-retrieve-title\">" +
+           HtmlEscape(lang.Text("Device options")) + "</h2><fieldset class=\"group\"><legend>" +
+           HtmlEscape(lang.Text("Retrieve info from printer")) +
+           "</legend><p id=\"retrieve-what\"></p><p class=\"progress\"><progress id=\"retrieve-progress\" "
+           "hidden></progress> <span id=\"retrieve-bytes\"></span></p><div id=\"retrieve-messages\" "
+           "role=\"alert\"></div></fieldset><div class=\"buttons\"><button type=\"button\" id=\"c1253\">" +
+           HtmlEscape(lang.Text("Retrieve")) + "</button> <button type=\"button\" id=\"c1254\" disabled>" +
+           HtmlEscape(lang.Text("Abort")) + "</button> <button type=\"button\" id=\"c1071\">" +
+           HtmlEscape(lang.Text("OK")) + "</button></div></dialog>\n";
+}
+
+} // namespace
 
 std::string RenderPage(const Page& page, const PageContext& ctx, const PageError* error)
 {
@@ -356,11 +420,44 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
                HtmlEscape(lang.Text("Down")) + "</button> <button type=\"button\" class=\"dlg-ok\" id=\"c1\">" +
                HtmlEscape(lang.Text("OK")) + "</button> <button type=\"button\" class=\"dlg-cancel\" id=\"c2\">" +
                HtmlEscape(lang.Text("Cancel")) + "</button></div></dialog>";
-    out += "</form>\n<section id=\"queries\" aria-live=\"polite\"><h2>" + HtmlEscape(lang.Text("Host queries")) +
+    out += "</form>\n";
+    if (std::any_of(desc.controls.begin(), desc.controls.end(), [](const Control& c) { return c.act != Act::None; }))
+        out += RetrieveDialog(lang, ctx);
+    out += "<section id=\"queries\" aria-live=\"polite\"><h2>" + HtmlEscape(lang.Text("Host queries")) +
            "</h2><dl><dt>" + HtmlEscape(lang.Text("Ink levels")) + "</dt><dd id=\"q-ink\"></dd><dt>" +
            HtmlEscape(lang.Text("Dot size")) + "</dt><dd id=\"q-dot\"></dd><dt>" +
            HtmlEscape(lang.Text("Dot volume")) + "</dt><dd id=\"q-vol\"></dd></dl></section>\n</body></html>\n";
     return out;
+}
+
+std::string PrintModesJson(const Page& page)
+{
+    const Slot* chosen = nullptr;
+    for (const Slot& s : page.Slots())
+        if (s.ctl->kind == Ctl::PrintMode)
+            chosen = &s;
+    std::string json = "{\"modes\":[";
+    for (std::size_t i = 0; i < page.PrintModes().size(); ++i) {
+        const PrintModeView& m = page.PrintModes()[i];
+        json += std::string(i ? "," : "") + "{\"name\":" + JsonString(WideToUtf8(m.name)) + ",\"passes\":[" +
+                PassList(m) + "]}";
+    }
+    json += "],\"selected\":" + std::to_string(chosen ? chosen->value : -1) + ",\"passes\":[";
+    // The pass list's items, as the page offers them now.
+    bool first = true;
+    for (const Slot& s : page.Slots())
+        if (s.ctl->source == Items::ModePasses && !s.button) {
+            for (const ItemView& it : s.items) {
+                json += std::string(first ? "" : ",") + "{\"text\":" + JsonString(it.text) +
+                        ",\"value\":" + std::to_string(it.data) + "}";
+                first = false;
+            }
+            break;
+        }
+    json += "],\"messages\":[";
+    for (std::size_t i = 0; i < page.Messages().size(); ++i)
+        json += std::string(i ? "," : "") + JsonString(page.Messages()[i]);
+    return json + "]}";
 }
 
 std::string QueriesJson(Page& page)

@@ -27,6 +27,9 @@ std::string UrlEncode(std::string_view text);
 // The whole document of a page; error (when not null) is shown and its
 // control focused.
 std::string RenderPage(const Page& page, const PageContext& context, const PageError* error);
+// The print modes the page offers, the chosen one, the pass list's items
+// and the page's messages as a JSON object.
+std::string PrintModesJson(const Page& page);
 // The host queries of the page as a JSON object.
 std::string QueriesJson(Page& page);
 

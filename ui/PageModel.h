@@ -66,6 +66,15 @@ enum class Items : std::uint8_t {
     EnvList,      // a comma list of the settings (listKey), item data = index
     LayerKinds,   // the JFX layer kinds with "None" (255)
     PassCounts,   // JF print option: the offered pass counts
+    ModePasses,   // print-condition pages: the pass counts of the print modes
+                  // ("Printer setting" first); the chosen mode's are offered
+};
+
+// What a button does besides opening a dialog.
+enum class Act : std::uint8_t {
+    None,
+    RetrievePrintModes, // the retrieval dialog, print-mode data
+    RetrieveDotVolumes, // the retrieval dialog (or the direct status read), dot volumes
 };
 
 struct Control {
@@ -74,7 +83,7 @@ struct Control {
     Str caption;
     const wchar_t* field = nullptr; // key-table member the value binds to
     int min = 0, max = 0;           // Number, Slider
-    int spin = 0;                   // Number: the spin control's id
+    int spin = 0;                   // Number: the spin control's id; Slider: the edit showing its value
     std::span<const Item> items = {};
     bool byData = false; // Combo: bound by item data (else by index)
     Map map = Map::Same;
@@ -89,6 +98,7 @@ struct Control {
     const wchar_t* listKey = nullptr; // Items::EnvList
     int variant = 0;                  // Button: which description of its dialog
     const wchar_t* dataField = nullptr; // Radio: also stores the chosen item's data here
+    Act act = Act::None;                // Button
 
     // Builders for the description tables.
     constexpr Control In(int g) const { Control c = *this; c.group = g; return c; }
@@ -139,6 +149,10 @@ constexpr Control Button(int id, Str caption, int dialog = 0, const wchar_t* pre
 {
     return {.id = id, .kind = Ctl::Button, .caption = caption, .dialog = dialog, .prefix = prefix, .variant = variant};
 }
+constexpr Control RetrieveButton(int id, Str caption, Act act)
+{
+    return {.id = id, .kind = Ctl::Button, .caption = caption, .act = act};
+}
 // Shown while the model entry holds.
 constexpr Cond ModelIs(const wchar_t* key, int value, int def = 0) { return {From::Model, 0, key, def, Op::Eq, value}; }
 constexpr Cond ModelSet(const wchar_t* key, int def = 0) { return {From::Model, 0, key, def, Op::NonZero, 0}; }
@@ -174,7 +188,6 @@ struct PrintModeFields {
     const wchar_t* dotSize = nullptr;     // dot-size code checked against the mode's dot bits
     const wchar_t* dotVolumes = nullptr;  // the 360-byte dot-volume table
     const wchar_t* printModeData = nullptr;
-    bool directStatus = false; // the dot-volume button reads the status block directly
 };
 
 struct PageDesc {
@@ -195,12 +208,30 @@ struct PageDesc {
 
 // A modal dialog opened from a page: its controls bind to fields below the
 // button's prefix.
+// Pass/weaving consistency of a print-option dialog: with weaving on, a pass
+// count p is not offered while p x the head's vertical resolution is at most
+// the weaving reference rounded. The reference is the print's vertical
+// resolution (the host's PrEnv_DpiVert; unknown: -1, nothing is refused)
+// times the head's nozzles over the nozzles the saw tooth leaves
+// (nozzles / (nozzles - rows to advance), at least one row left): a taller
+// tooth needs more passes.
+struct Weaving {
+    int passes = 0; // the pass radio group (its items' data are the counts)
+    int check = 0;  // "Use weaving"
+    int tooth = 0;  // rows to advance
+    const wchar_t* headResolutionKey = nullptr; // model entry, default headResolution
+    int headResolution = 600;
+    const wchar_t* nozzlesKey = nullptr;        // model entry, default nozzles
+    int nozzles = 1272;
+};
+
 struct DialogDesc {
     int dialog;
     int variant; // models that name the dialog's fields differently
     const char* dialogClass;
     Str caption;
     std::span<const Control> controls;
+    Weaving weaving = {};
 };
 
 // Every page description, and the page of a parameter class (null when it

@@ -16,11 +16,11 @@ constexpr Item kWhiteModeV2[] = {{{0, "Off"}, 0}, {{0, "Underprint"}, 1}, {{0, "
 
 #define PRINT_MODE                                                                                           \
     Control{.id = 1200, .kind = Ctl::PrintMode, .caption = {0, "Print mode"}},                              \
-        Button(1256, {0, "Retrieve print modes from printer"}),                                             \
-        Button(1257, {0, "Retrieve dot volumes from printer"})
+        RetrieveButton(1256, {0, "Retrieve print modes from printer"}, Act::RetrievePrintModes),             \
+        RetrieveButton(1257, {0, "Retrieve dot volumes from printer"}, Act::RetrieveDotVolumes)
 #define TS_CORE(dot)                                                                                         \
     PRINT_MODE, GroupBox(1001, {0, "Print direction"}), Radio(1011, {}, L"m_nDirection", kDirection).In(1001), \
-        ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses), ComboData(1016, {0, "Dot size"}, dot, kDotCodes),   \
+        ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses).Source(Items::ModePasses), ComboData(1016, {0, "Dot size"}, dot, kDotCodes),   \
         ComboIndex(1130, {0, "Media feed correction"}, L"m_nMediaFeedMode", kFeedMode),                         \
         Number(1034, {}, L"m_nMediaFeedValue", -255, 255).Enable(ControlIs(1130, 1)),                            \
         Number(1031, {0, "Ink layers"}, L"m_nInkLayers", 1, 9)
@@ -158,7 +158,7 @@ const PageDesc kDescTx330{"CMimakiPageTx330", "DEVPARMTX330_CLASS", 22080, Base:
 // UV and white roll models.
 #define UJV_CORE(dot, dotItems)                                                                              \
     GroupBox(1001, {0, "Print direction"}), Radio(1011, {}, L"m_nDirection", kDirection).In(1001),            \
-        ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses), ComboData(1016, {0, "Dot size"}, dot, dotItems),  \
+        ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses).Source(Items::ModePasses), ComboData(1016, {0, "Dot size"}, dot, dotItems),  \
         ComboIndex(1130, {0, "Media feed correction"}, L"m_nMediaFeedMode", kFeedMode),                         \
         Number(1034, {}, L"m_nMediaFeedValue", -255, 255).Enable(ControlIs(1130, 1)),                            \
         Number(1031, {0, "Ink layers"}, L"m_nInkLayers", 0, 9), MARGINS
@@ -256,7 +256,7 @@ const PageDesc kDescUJV100{"CMimakiPageUJV100", "DEVPARMUJV100_CLASS", 22073, Ba
                            {}, {.dotVolumes = L"strDotVolumesData", .printModeData = L"strPrintModeData"}};
 const Control kUCJV300[] = {
     PRINT_MODE, GroupBox(1001, {0, "Print direction"}), Radio(1011, {}, L"nDirection", kDirection).In(1001),
-    ComboData(1198, {0, "Passes"}, L"nPass", kPasses), ComboData(1016, {0, "Dot size"}, L"nDotSize", kDotCodes),
+    ComboData(1198, {0, "Passes"}, L"nPass", kPasses).Source(Items::ModePasses), ComboData(1016, {0, "Dot size"}, L"nDotSize", kDotCodes),
     Number(1031, {0, "Ink layers"}, L"nInkLayers", 1, 9),
     Check(1045, {0, "Media Feed Correction"}, L"bSendFeedCorrection"),
     Number(1034, {}, L"nFeedCorrection", -255, 255).When(1045),
@@ -295,8 +295,7 @@ const PageDesc kDescUCJV300{"CMimakiPageUCJV300", "DEVPARMUCJV300_CLASS", 22063,
         Number(1036, {}, L"m_nPrintHeatersOn", 20, 50).When(1049).In(1047).Show(kHeaters),                   \
         Check(1050, {0, "after"}, L"m_bAfterHeatersOn").In(1047).Show(kHeaters),                            \
         Number(1037, {}, L"m_nAfterHeatersOn", 20, 50).When(1050).In(1047).Show(kHeaters)
-constexpr PrintModeFields kCjvFields{.dotVolumes = L"strDotVolumesData", .printModeData = L"strPrintModeData",
-                                     .directStatus = true};
+constexpr PrintModeFields kCjvFields{.dotVolumes = L"strDotVolumesData", .printModeData = L"strPrintModeData"};
 const Control kCJV300Plus[] = {
     CJV_COMMON, Check(1150, {0, "Power off after the job"}, L"bPowerOff"),
     Number(1151, {}, L"nPowerOff", 0, 999).When(1150).Unit("min"),
@@ -359,7 +358,7 @@ const Control kTxF150[] = {
     HEATER_MODE(1049, 1036, "print", L"m_nPrintHeaterMode", L"m_nPrintHeaterValue"),
     HEATER_MODE(1050, 1037, "after", L"m_nAfterHeaterMode", L"m_nAfterHeaterValue"),
     Number(1039, {0, "OFF time"}, L"m_nOFFTime", -2, 90).In(1047).Unit("min").Show(kHeaters),
-    Button(1399, {0, "Query dot volumes..."}),
+    RetrieveButton(1399, {0, "Query dot volumes..."}, Act::RetrieveDotVolumes),
 };
 const PageDesc kDescTxF150{"CDlgTxF150", "CDevParmsTxF150", 22079, Base::Retrieve, kTxF150,
                            {.dotControl = 1016, .variableValue = 1, .dotSizeAnswers = kDotCodeAnswers}, 0, nullptr, 0,

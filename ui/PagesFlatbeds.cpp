@@ -61,7 +61,8 @@ const PageDesc kDescUJF706{"CMimakiPageUJF706", "DEVPARMUJF706_CLASS", 22040, Ba
 
 #define CONDITION_MODE                                                                                       \
     Control{.id = 1200, .kind = Ctl::PrintMode, .caption = {0, "Print mode"}},                              \
-        Button(1256, {0, "Retrieve print modes from printer"}), Button(1257, {0, "Retrieve dot volumes from printer"})
+        RetrieveButton(1256, {0, "Retrieve print modes from printer"}, Act::RetrievePrintModes),             \
+        RetrieveButton(1257, {0, "Retrieve dot volumes from printer"}, Act::RetrieveDotVolumes)
 constexpr PrintModeFields kUjfFields{.xDpi = L"nXDpi", .yDpi = L"nYDpi", .setNumber = L"nPrintModeSetNumber",
                                      .hq = L"nHQ", .actionLarge = L"nActionCategoryLarge",
                                      .actionSmall = L"nActionCategorySmall", .printModeId = L"nPrintModeId",
@@ -70,7 +71,8 @@ constexpr PrintModeFields kUjfFields{.xDpi = L"nXDpi", .yDpi = L"nYDpi", .setNum
 constexpr Queries kCode{.dotControl = 1016, .variableValue = 1, .dotSizeAnswers = kDotCodeAnswers};
 const Control kUJFx042[] = {
     CONDITION_MODE, UJF7151_LAYERS, Radio(1011, {0, "Print direction"}, L"m_nDirection", kDirection),
-    ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses), ComboData(1016, {0, "Dot size"}, L"m_nDotSize", kDotCodes),
+    ComboData(1198, {0, "Passes"}, L"m_nPass", kPasses).Source(Items::ModePasses),
+    ComboData(1016, {0, "Dot size"}, L"m_nDotSize", kDotCodes),
     ComboIndex(1130, {0, "Media feed correction"}, L"m_nMediaFeedMode", kMode),
     Number(1034, {}, L"m_nMediaFeedValue", -255, 255).Enable(ControlIs(1130, 1)),
     ComboIndex(1127, {0, "Refresh"}, L"m_nRefreshLevel", kRefresh),

@@ -8,46 +8,14 @@
 #include "ui/PageHtml.h"
 #include "entry/ModelTable.h"
 #include "ui/PageSession.h"
+#include "tests/support/LogCapture.h"
+#include "tests/ui/PageTestSupport.h"
 
 using namespace mimaki::ui;
+using uitest::Opened;
+using uitest::Section;
 
 namespace {
-
-CIniFile::Section Section(std::vector<std::pair<std::wstring, std::wstring>> entries)
-{
-    return {L"TS3", std::move(entries)};
-}
-
-struct Opened {
-    PageSession s;
-    explicit Opened(std::vector<std::pair<std::wstring, std::wstring>> entries, const Catalogue& lang = Catalogue::English())
-    {
-        std::string error;
-        EXPECT_TRUE(s.Open(Section(std::move(entries)), lang, error)) << error;
-    }
-    Page& page() { return *s.page; }
-    // The page's values as the browser posts them, with changes.
-    std::map<std::string, std::string> Posted(std::map<std::string, std::string> changes = {})
-    {
-        std::map<std::string, std::string> out;
-        for (const Slot& slot : page().Slots()) {
-            if (slot.field.empty() || !slot.shown)
-                continue;
-            std::string v = std::to_string(slot.value);
-            if (slot.ctl->kind == Ctl::Combo) {
-                v.clear();
-                for (std::size_t i = 0; i < slot.items.size(); ++i)
-                    if ((slot.ctl->byData ? slot.items[i].data : static_cast<int>(i)) == slot.value)
-                        v = std::to_string(i);
-            }
-            out[slot.name] = v;
-        }
-        for (auto& [k, v] : changes)
-            out[k] = v;
-        return out;
-    }
-    std::wstring Stored(const wchar_t* key) { return s.env.GetString(key, L"(unset)"); }
-};
 
 const std::vector<std::pair<std::wstring, std::wstring>> kTs3 = {
     {L"PrEnv_UID", L"24"}, {L"$PassesValues$", L"2,4,8,16"}};
@@ -219,6 +187,115 @@ TEST(PageSessions, EveryModelOpensRendersAndSavesItsPage)
             EXPECT_TRUE(found) << changed;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// The JF print option of model 16 (its colour options: button 1300, fields
+// "ColorParam_"): the server refuses what the dialog's pass/weaving
+// consistency would not let stand. Head: 600 dpi, 1272 nozzles by default.
+TEST(JfPrintOption, TooFewPassesForWeavingAreRefusedByTheServer)
+{
+    const std::vector<std::pair<std::wstring, std::wstring>> store = {{L"PrEnv_UID", L"16"}, {L"PrEnv_DpiVert", L"1200"}};
+    Opened o(store);
+    const auto post = [&](const char* weaving, const char* tooth, const char* pass, PageError& error) {
+        return o.s.Ok(o.Posted({{"d1300_1294", weaving}, {"d1300_1153", tooth}, {"d1300_1132", pass}}), error);
+    };
+    PageError error;
+    // Tooth 128: reference 1200 x 1272 / 1144 = 1334.3; 1 and 2 passes
+    // (600 and 1200 dpi) are not more.
+    EXPECT_FALSE(post("1", "128", "1", error));
+    EXPECT_EQ(error.slot, "d1300_1132");
+    EXPECT_NE(error.message.find("weaving"), std::string::npos) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"(unset)");
+    EXPECT_FALSE(post("1", "128", "0", error));
+    ASSERT_TRUE(post("1", "128", "2", error)) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"4");
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPassIndex"), L"2");
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_bWeavingEnabled"), L"1");
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nSawToothHeight"), L"128");
+    // A taller tooth needs more passes: 636 rows leave 636 (reference 2400,
+    // 4 passes refused), 635 leave 637 (2396.2: 4 passes print).
+    EXPECT_FALSE(post("1", "636", "2", error));
+    EXPECT_TRUE(post("1", "635", "2", error)) << error.message;
+    // Weaving off: every pass count.
+    ASSERT_TRUE(post("0", "635", "0", error)) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"1");
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_bWeavingEnabled"), L"0");
+    // A tooth of the whole head: no pass count suits; the last button has
+    // nowhere to move, so it stays and the dialog's error is logged.
+    {
+        testsupport::LogCapture log(4);
+        EXPECT_FALSE(post("1", "1272", "2", error));
+        ASSERT_TRUE(post("1", "1272", "3", error)) << error.message;
+        EXPECT_EQ(log.lines, std::vector<std::string>{"***CMimaki_JF_PrintOption::CheckPassWeavingConsistency: JFX 16xx "
+                                                      "weaving error: cannot find valid pass number for vert. "
+                                                      "resolution=1526400. Current pass=3\n"});
+        EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"8");
+    }
+    // The other dialogs of the page are checked alike.
+    EXPECT_FALSE(o.s.Ok(o.Posted({{"d1301_1294", "1"}, {"d1301_1153", "128"}, {"d1301_1132", "0"}}), error));
+    EXPECT_EQ(error.slot, "d1301_1132");
+}
+
+TEST(JfPrintOption, ResolutionAndHeadFromTheSettings)
+{
+    PageError error;
+    // Without the print's resolution nothing is refused.
+    Opened unknown(uitest::Entries{{L"PrEnv_UID", L"16"}});
+    EXPECT_TRUE(unknown.s.Ok(unknown.Posted({{"d1300_1294", "1"}, {"d1300_1132", "0"}}), error)) << error.message;
+    // A 1200 dpi head: only one pass is not more than 1334.
+    Opened head({{L"PrEnv_UID", L"16"}, {L"PrEnv_DpiVert", L"1200"}, {L"HeadVertResolutionOneColor", L"1200"}});
+    EXPECT_FALSE(head.s.Ok(head.Posted({{"d1300_1294", "1"}, {"d1300_1132", "0"}}), error));
+    EXPECT_TRUE(head.s.Ok(head.Posted({{"d1300_1294", "1"}, {"d1300_1132", "1"}}), error)) << error.message;
+    // Fewer nozzles: the same tooth takes a larger share (1200 x 636 / 508 = 1502.4).
+    Opened nozzles({{L"PrEnv_UID", L"16"}, {L"PrEnv_DpiVert", L"1200"}, {L"HeadNozzlesNumberOneColor", L"636"}});
+    EXPECT_TRUE(nozzles.s.Ok(nozzles.Posted({{"d1300_1294", "1"}, {"d1300_1132", "2"}}), error)) << error.message;
+    WeavingView view;
+    ASSERT_TRUE(nozzles.page().WeavingOf(*nozzles.page().Find("d1300_1132"), view));
+    EXPECT_EQ(view.nozzles, 636);
+    EXPECT_EQ(view.dpi, 1200);
+    EXPECT_NEAR(WeavingReference(view, 128), 1200.0 * 636 / 508, 1e-9);
+    EXPECT_FALSE(nozzles.page().WeavingOf(*nozzles.page().Find("d1300_1151"), view));
+}
+
+TEST(JfPrintOption, InkLayersElevenRefusedTenStored)
+{
+    Opened o(uitest::Entries{{L"PrEnv_UID", L"16"}});
+    PageError error;
+    EXPECT_FALSE(o.s.Ok(o.Posted({{"d1302_1151", "11"}}), error));
+    EXPECT_EQ(error.slot, "d1302_1151");
+    EXPECT_NE(error.message.find("between 1 and 10"), std::string::npos) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ClearParam_nInkLayer"), L"(unset)");
+    ASSERT_TRUE(o.s.Ok(o.Posted({{"d1302_1151", "10"}}), error)) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ClearParam_nInkLayer"), L"10");
+}
+
+TEST(DotSizeDialog, SlidersOverTheTwelveLabels)
+{
+    // Model 14: "Use default" off enables the sliders; positions 0 ("72pl")
+    // to 11 ("6pl").
+    Opened o(uitest::Entries{{L"PrEnv_UID", L"14"}});
+    PageError error;
+    EXPECT_FALSE(o.s.Ok(o.Posted({{"d1178_1041", "0"}, {"d1178_1163", "12"}}), error));
+    EXPECT_EQ(error.slot, "d1178_1163");
+    ASSERT_TRUE(o.s.Ok(o.Posted({{"d1178_1041", "0"}, {"d1178_1163", "0"}, {"d1178_1154", "6"}, {"d1178_1155", "11"}}),
+                       error))
+        << error.message;
+    EXPECT_EQ(o.Stored(L"DP14_DotSizeBig"), L"0");
+    EXPECT_EQ(o.Stored(L"DP14_DotSizeMedium"), L"6");
+    EXPECT_EQ(o.Stored(L"DP14_DotSizeSmall"), L"11");
+    EXPECT_EQ(o.Stored(L"DP14_bUseDefaultDotsize"), L"0");
+    PageContext ctx{"/t/x", "p", "m", "rev", {}};
+    const std::string html = RenderPage(o.page(), ctx, nullptr);
+    EXPECT_NE(html.find("<span class=\"end\" aria-hidden=\"true\">72 pl</span><input type=\"range\" id=\"d1178_1163\""),
+              std::string::npos);
+    EXPECT_NE(html.find("<span class=\"end\" aria-hidden=\"true\">6 pl</span><output for=\"d1178_1163\" "
+                        "id=\"d1178_1156\" data-ctl=\"1156\">72pl</output>"),
+              std::string::npos)
+        << html.substr(html.find("d1178_1163"), 600);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <sys/random.h>
 
+#include <cwchar>
 #include <map>
 #include <mutex>
 
@@ -14,6 +15,7 @@
 #include "host/StrUtil.h"
 #include "tools/common/Json.h"
 #include "tools/common/Sha256.h"
+#include "tools/panel/Retrieval.h"
 #include "ui/PageHtml.h"
 #include "ui/PageSession.h"
 
@@ -81,6 +83,17 @@ std::string Document(const Catalogue& lang, const std::string& base, const std::
            "</body></html>\n";
 }
 
+// A message of the retrieval in the page's language: its string-table
+// text, then what the failure report added (the port's messages).
+std::string TranslatedMessage(const Catalogue& lang, int id, const std::wstring& text)
+{
+    const wchar_t* english = RetrieveMessageText(id);
+    const std::size_t length = english ? std::wcslen(english) : 0;
+    if (!english || text.compare(0, length, english) != 0 || lang.Id(id).empty())
+        return WideToUtf8(text);
+    return lang.Id(id) + WideToUtf8(text.substr(length));
+}
+
 } // namespace
 
 bool IsLoopback(const std::string& host)
@@ -146,12 +159,52 @@ bool ParseArgs(const std::vector<std::string>& args, Options& o, std::string& er
 }
 
 struct Server::Impl {
+    Impl()
+        : retrievals([this](const std::string& printer, const CPrintEnv& before, const CPrintEnv& after,
+                            std::string& revisionBefore, std::string& revisionAfter, std::string& error) {
+              return StoreRetrieval(printer, before, after, revisionBefore, revisionAfter, error);
+          })
+    {
+    }
     Options options;
     httplib::Server http;
     std::string token;
     std::string base; // "/t/<token>"
     int port = 0;
     std::mutex store; // one reader or writer of the file at a time
+
+    // The printer's section of ini replaced by env's entries, the file
+    // written atomically; the digest of the file as written.
+    bool WriteSection(CIniFile& ini, const CPrintEnv& env, std::string& revision, std::string& error)
+    {
+        ini.Get(env.Name()).entries = env.Values();
+        std::string text;
+        if (!ini.Format(text, error) || !WriteFileAtomically(options.settings, text, error))
+            return false;
+        revision = Sha256::ToHex(Sha256::Hash(text));
+        return true;
+    }
+
+    // What a retrieval changed in its copy of the printer's settings, applied
+    // to the section as the file holds it now.
+    bool StoreRetrieval(const std::string& printer, const CPrintEnv& before, const CPrintEnv& after,
+                        std::string& revisionBefore, std::string& revisionAfter, std::string& error)
+    {
+        std::lock_guard lock(store);
+        CIniFile ini;
+        if (!ReadStore(ini, revisionBefore, error))
+            return false;
+        const CIniFile::Section* section = ini.Find(Utf8ToWide(printer));
+        if (!section) {
+            error = "the printer " + printer + " is no longer in " + options.settings;
+            return false;
+        }
+        CPrintEnv env(section->name);
+        for (const auto& [k, v] : section->entries)
+            env.PutString(k.c_str(), v);
+        panel::ApplyChanges(before, after, env);
+        return WriteSection(ini, env, revisionAfter, error);
+    }
 
     // The store as read now, with its digest; false with the reader's
     // message (file and line).
@@ -373,14 +426,9 @@ struct Server::Impl {
             return res.set_content(mimaki::ui::RenderPage(*session.page, Context(session, revision), &error),
                                    "text/html; charset=utf-8");
         }
-        CIniFile::Section& section = ini.Get(session.env.Name());
-        section.entries = session.env.Values();
-        std::string writeError;
-        if (!ini.Write(options.settings, writeError))
+        std::string newRevision, writeError;
+        if (!WriteSection(ini, session.env, newRevision, writeError))
             return StoreError(req, res, writeError);
-        CIniFile again;
-        std::string newRevision, ignored;
-        ReadStore(again, newRevision, ignored);
         if (WantsJson(req))
             return res.set_content("{\"ok\":true,\"revision\":" + JsonString(newRevision) + "}", "application/json");
         res.set_redirect(base + "/printer?p=" + UrlEncode(WideToUtf8(session.env.Name())) + "&saved=1", 303);
@@ -404,6 +452,90 @@ struct Server::Impl {
         }
         res.set_content(mimaki::ui::QueriesJson(*session.page), "application/json");
     }
+
+    // The retrieve buttons: POST api/retrieve?p=NAME (mode=0 dot volumes,
+    // 1 print modes; the page's revision) starts, GET api/retrieve?id=ID
+    // tells how far it is, POST api/retrieve/abort?id=ID aborts.
+    void StartRetrieval(const httplib::Request& req, httplib::Response& res)
+    {
+        std::lock_guard lock(store);
+        CIniFile ini;
+        PageSession session;
+        std::string revision;
+        if (!OpenPrinter(req, res, ini, session, revision))
+            return;
+        const auto fail = [&](int status, const std::string& message) {
+            res.status = status;
+            res.set_content("{\"error\":" + JsonString(message) + "}", "application/json");
+        };
+        const std::string mode = req.get_param_value("mode");
+        if (mode != "0" && mode != "1")
+            return fail(422, "mode is 0 (dot volumes) or 1 (print modes), not '" + mode + "'");
+        mimaki::RetrievalTarget target;
+        std::string error, id;
+        if (!mimaki::FindRetrievalTarget(session.uid & 255, session.env, std::stoi(mode), target, error))
+            return fail(422, error);
+        RetrieveOptions retrieveOptions;
+        retrieveOptions.timeouts = options.portTimeouts;
+        if (!retrievals.Start(WideToUtf8(session.env.Name()), session.env, target, std::stoi(mode),
+                              req.get_param_value("revision"), retrieveOptions, id, error))
+            return fail(409, error);
+        res.status = 202;
+        res.set_content("{\"id\":" + JsonString(id) + "}", "application/json");
+    }
+
+    void RetrievalStatus(const httplib::Request& req, httplib::Response& res)
+    {
+        RetrievalState state;
+        if (!retrievals.State(req.get_param_value("id"), state)) {
+            res.status = 404;
+            return res.set_content("{\"error\":\"no such retrieval\"}", "application/json");
+        }
+        const Catalogue& lang = Lang(req);
+        std::string json = "{\"running\":" + std::string(state.running ? "true" : "false") +
+                           ",\"success\":" + (state.success ? "true" : "false") +
+                           ",\"aborted\":" + (state.aborted ? "true" : "false") +
+                           ",\"mode\":" + std::to_string(state.mode) + ",\"received\":" +
+                           std::to_string(state.received) + ",\"expected\":" + std::to_string(state.expected) +
+                           ",\"messages\":[";
+        for (std::size_t i = 0; i < state.messages.size(); ++i)
+            json += std::string(i ? "," : "") + "{\"id\":" + std::to_string(state.messages[i].first) +
+                    ",\"text\":" + JsonString(TranslatedMessage(lang, state.messages[i].first,
+                                                                  state.messages[i].second)) + "}";
+        json += "],\"portMessages\":[";
+        for (std::size_t i = 0; i < state.portMessages.size(); ++i)
+            json += std::string(i ? "," : "") + JsonString(WideToUtf8(state.portMessages[i]));
+        json += "]";
+        if (!state.storeError.empty())
+            json += ",\"error\":" + JsonString(lang.Text("The retrieved data could not be stored:") + " " +
+                                                state.storeError);
+        if (!state.running && state.success) {
+            json += ",\"revision\":" + JsonString(state.revision) +
+                    ",\"conflict\":" + (state.conflict ? "true" : "false");
+            // The page's print modes and queries as the store now gives them.
+            std::lock_guard lock(store);
+            CIniFile ini;
+            PageSession session;
+            std::string revision, error;
+            const CIniFile::Section* section = nullptr;
+            if (ReadStore(ini, revision, error) && (section = ini.Find(Utf8ToWide(state.printer))) &&
+                session.Open(*section, lang, error))
+                json += ",\"page\":" + mimaki::ui::PrintModesJson(*session.page);
+        }
+        res.set_content(json + "}", "application/json");
+    }
+
+    void AbortRetrieval(const httplib::Request& req, httplib::Response& res)
+    {
+        if (!retrievals.Abort(req.get_param_value("id"))) {
+            res.status = 404;
+            return res.set_content("{\"error\":\"no such retrieval\"}", "application/json");
+        }
+        res.set_content("{\"ok\":true}", "application/json");
+    }
+
+    // Last: its threads end before the members they use.
+    Retrievals retrievals;
 };
 
 Server::Server(Options options) : m(std::make_unique<Impl>())
@@ -430,6 +562,12 @@ bool Server::Bind(std::string& error)
           [impl](const httplib::Request& req, httplib::Response& res) { impl->ShowPage(req, res); });
     h.Post(b + "/printer", [impl](const httplib::Request& req, httplib::Response& res) { impl->Ok(req, res); });
     h.Post(b + "/api/query", [impl](const httplib::Request& req, httplib::Response& res) { impl->Query(req, res); });
+    h.Post(b + "/api/retrieve",
+           [impl](const httplib::Request& req, httplib::Response& res) { impl->StartRetrieval(req, res); });
+    h.Get(b + "/api/retrieve",
+          [impl](const httplib::Request& req, httplib::Response& res) { impl->RetrievalStatus(req, res); });
+    h.Post(b + "/api/retrieve/abort",
+           [impl](const httplib::Request& req, httplib::Response& res) { impl->AbortRetrieval(req, res); });
     h.Get(b + "/static/panel.js", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(kPanelJs, "text/javascript; charset=utf-8");
     });
@@ -466,6 +604,10 @@ std::string Server::Url() const { return "http://" + m->HostPort(m->options.host
 
 void Server::Run() { m->http.listen_after_bind(); }
 
-void Server::Stop() { m->http.stop(); }
+void Server::Stop()
+{
+    m->http.stop();
+    m->retrievals.Shutdown();
+}
 
 } // namespace panel

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/Port.h"
+
 namespace panel {
 
 struct Options {
@@ -17,6 +19,7 @@ struct Options {
     int port = 8631;               // 0: any free port
     std::string token;             // empty: 32 random bytes
     std::size_t maxBody = 64 * 1024;
+    PortTimeouts portTimeouts;     // of the retrievals from the printer
 };
 
 // Parses the command line into options; false with a message (usage

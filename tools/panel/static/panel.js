@@ -58,9 +58,10 @@
     // Twice, so that a check box disabled by its own group passes it on.
     for (let pass = 0; pass < 2; pass++)
       form.querySelectorAll('[data-ctl]').forEach((el) => {
-        if (el.tagName === 'BUTTON') return;
+        if (el.tagName === 'BUTTON' || el.tagName === 'OUTPUT') return;
         setEnabled(el, holds(el));
       });
+    form.querySelectorAll('dialog').forEach(checkWeaving);
   }
 
   function show(kind, text, slot) {
@@ -136,13 +137,41 @@
     }
   });
 
-  form.addEventListener('change', () => { refreshEnabling(); refreshQueries(); });
+  form.addEventListener('change', (ev) => {
+    if (ev.target.dataset && ev.target.dataset.ctl === '1200') followPrintMode(true);
+    refreshEnabling();
+    refreshQueries();
+  });
   form.addEventListener('input', (ev) => {
     if (ev.target.type === 'range') {
-      const out = document.getElementById(ev.target.id + '-pl');
+      const out = document.querySelector(`output[for="${ev.target.id}"]`);
       if (out) out.textContent = DOT_LABELS[Number(ev.target.value)] || '';
     }
   });
+
+  // Print-condition pages: the pass list offers what the chosen print mode
+  // prints with ("Printer setting" always). A pass count the new mode lacks
+  // gives way to the mode's first.
+  function followPrintMode(changed) {
+    const mode = form.querySelector('select[data-ctl="1200"]');
+    const list = form.querySelector('select[data-mode-passes]');
+    if (!mode || !list) return;
+    const opt = mode.selectedOptions[0];
+    const passes = opt && opt.dataset.passes ? opt.dataset.passes.split(',').map(Number) : null;
+    let keep = false;
+    Array.from(list.options).forEach((o) => {
+      if (o.value === '') return;
+      const v = Number(o.dataset.value);
+      const offered = !passes || v === 0 || passes.includes(v);
+      o.hidden = !offered;
+      o.disabled = !offered;
+      if (o.selected && offered) keep = true;
+    });
+    if (changed && !keep && passes && passes.length) {
+      const first = Array.from(list.options).find((o) => Number(o.dataset.value) === passes[0]);
+      if (first) first.selected = true;
+    }
+  }
 
   // The print method is read again whenever the page comes back to the
   // front; a file changed meanwhile reloads the page.
@@ -172,7 +201,7 @@
     if (!dlg.open) dlg.showModal();
   }
   document.querySelectorAll('dialog').forEach((dlg) => {
-    if (dlg.id === 'dlg-layers') return;
+    if (dlg.id === 'dlg-layers' || dlg.id === 'dlg-retrieve') return;
     const cancel = () => {
       (dlg._snapshot || []).forEach(([e, v]) => {
         if (e.type === 'checkbox' || e.type === 'radio') e.checked = v; else e.value = v;
@@ -185,35 +214,40 @@
     dlg.querySelector('.dlg-cancel').addEventListener('click', cancel);
     dlg.addEventListener('cancel', (ev) => { ev.preventDefault(); cancel(); });
     dlg.querySelectorAll('input, select').forEach((e) => { e.setAttribute('form', 'page'); });
-    dlg.addEventListener('change', () => { refreshEnabling(); checkWeaving(dlg); });
-    checkWeaving(dlg);
+    dlg.addEventListener('input', () => checkWeaving(dlg));
   });
   document.querySelectorAll('button[data-dialog]').forEach((b) => {
     b.addEventListener('click', () => {
       if (b.dataset.dialog === '22070') return openLayers();
+      if (b.dataset.dialog === '22054') return openRetrieve(b);
       const dlg = document.getElementById('dlg-' + b.id);
       if (dlg) openDialog(dlg);
     });
   });
 
-  // JF print option: with weaving on, a pass count whose rows at the
-  // vertical resolution do not exceed the weaving reference is not offered.
+  // JF print option: with weaving on, a pass count p is not offered while
+  // p x the head's vertical resolution is at most the weaving reference
+  // rounded (the print's resolution x nozzles / (nozzles - tooth)); a
+  // refused choice moves on to the next button, from the last it stays.
   function checkWeaving(dlg) {
-    const weaving = dlg.querySelector('input[type=checkbox][data-ctl="1294"]');
-    const passes = dlg.querySelector('[role=radiogroup][data-ctl="1132"]');
-    if (!weaving || !passes) return;
-    const res = Number(passes.dataset.vres || 600);
-    const reference = Number(passes.dataset.reference || 0);
-    const buttons = Array.from(passes.querySelectorAll('input'));
-    let chosen = buttons.findIndex((b) => b.checked);
-    buttons.forEach((b, i) => {
-      const pass = Number(b.dataset.pass);
-      const off = weaving.checked && !weaving.disabled && pass * res <= Math.floor(reference + 0.5);
-      b.disabled = off;
-      if (off && i === chosen && chosen < 3) {
-        buttons[i + 1].checked = true;
-        chosen = i + 1;
-      }
+    dlg.querySelectorAll('[role=radiogroup][data-weaving-check]').forEach((group) => {
+      const weaving = document.getElementById(group.dataset.weavingCheck);
+      const tooth = Number(document.getElementById(group.dataset.weavingTooth).value);
+      const res = Number(group.dataset.headResolution);
+      const nozzles = Number(group.dataset.nozzles);
+      const dpi = Number(group.dataset.dpi);
+      const reference = dpi <= 0 ? -1 : (dpi * nozzles) / Math.max(1, nozzles - Math.max(0, tooth));
+      const on = weaving.checked && !weaving.disabled;
+      const buttons = Array.from(group.querySelectorAll('input'));
+      let chosen = buttons.findIndex((b) => b.checked);
+      buttons.forEach((b, i) => {
+        const off = on && Number(b.dataset.value) * res <= Math.floor(reference + 0.5);
+        b.disabled = off || !holds(group) || !!group.closest('[hidden]');
+        if (off && i === chosen && chosen < buttons.length - 1) {
+          buttons[i + 1].checked = true;
+          chosen = i + 1;
+        }
+      });
     });
   }
 
@@ -286,6 +320,147 @@
     });
   }
 
+  // The retrieval dialog: Retrieve runs the query on the server, the page
+  // asks how far it is; Abort stops it; OK closes. What the printer sent is
+  // stored by the server on success only; the page takes the new print
+  // modes and the store's new revision (or reloads when someone else
+  // changed the file meanwhile).
+  const retrieve = document.getElementById('dlg-retrieve');
+  let retrieval = null; // { id, mode, timer }
+  let reloadOnClose = false;
+  function retrieveButtons(running) {
+    document.getElementById('c1253').disabled = running;
+    document.getElementById('c1071').disabled = running;
+    document.getElementById('c1254').disabled = !running;
+  }
+  function retrieveMessage(kind, text) {
+    const p = document.createElement('p');
+    p.className = kind;
+    p.textContent = text;
+    document.getElementById('retrieve-messages').appendChild(p);
+  }
+  function openRetrieve(button) {
+    retrieve.dataset.mode = button.dataset.retrieve;
+    document.getElementById('retrieve-what').textContent = button.textContent;
+    document.getElementById('retrieve-messages').replaceChildren();
+    document.getElementById('retrieve-bytes').textContent = '';
+    document.getElementById('retrieve-progress').hidden = true;
+    retrieveButtons(false);
+    retrieve.showModal();
+    // The status-block pages read at once, as their button does.
+    if (button.hasAttribute('data-direct')) startRetrieve();
+  }
+  function takeModes(state) {
+    const mode = form.querySelector('select[data-ctl="1200"]');
+    if (!state || !mode) return;
+    mode.replaceChildren(...state.modes.map((m, i) => {
+      const o = document.createElement('option');
+      o.value = String(i);
+      o.textContent = m.name;
+      o.dataset.passes = m.passes.join(',');
+      o.selected = i === state.selected;
+      return o;
+    }));
+    const list = form.querySelector('select[data-mode-passes]');
+    if (list && state.passes.length) {
+      const current = valueOf(list.name);
+      list.replaceChildren(...state.passes.map((p, i) => {
+        const o = document.createElement('option');
+        o.value = String(i);
+        o.textContent = p.text;
+        o.dataset.value = String(p.value);
+        o.selected = p.value === current;
+        return o;
+      }));
+    }
+    messages.querySelectorAll('.warning').forEach((w) => w.remove());
+    state.messages.forEach((m) => {
+      const p = document.createElement('p');
+      p.className = 'warning';
+      p.textContent = m;
+      messages.appendChild(p);
+    });
+    followPrintMode(false);
+  }
+  async function pollRetrieve() {
+    const res = await fetch(`${retrieve.dataset.api}?id=${encodeURIComponent(retrieval.id)}`, { headers: { Accept: 'application/json' } });
+    const state = await res.json();
+    const bar = document.getElementById('retrieve-progress');
+    if (state.expected > 0) {
+      bar.hidden = false;
+      bar.max = state.expected;
+      bar.value = state.received;
+      document.getElementById('retrieve-bytes').textContent =
+        retrieve.dataset.msgBytes.replace('%1', state.received).replace('%2', state.expected);
+    }
+    if (state.running) {
+      retrieval.timer = setTimeout(pollRetrieve, 150);
+      return;
+    }
+    bar.hidden = true;
+    state.messages.forEach((m) => retrieveMessage(state.success ? 'notice' : 'error', m.text));
+    if (state.error) retrieveMessage('error', state.error);
+    if (state.success) {
+      if (state.conflict) {
+        reloadOnClose = true;
+        retrieveMessage('warning', retrieve.dataset.msgStoredElsewhere);
+      } else {
+        form.dataset.revision = state.revision;
+        byName('revision').value = state.revision;
+      }
+      if (retrieval.mode === '1') takeModes(state.page);
+      refreshQueries();
+    }
+    retrieval = null;
+    retrieveButtons(false);
+    document.getElementById('c1071').focus();
+  }
+  async function startRetrieve() {
+    if (retrieval) return;
+    document.getElementById('retrieve-messages').replaceChildren();
+    retrieveButtons(true);
+    const mode = retrieve.dataset.mode;
+    const body = new URLSearchParams({ mode, revision: byName('revision').value });
+    try {
+      const res = await fetch(`${retrieve.dataset.api}?p=${encodeURIComponent(retrieve.dataset.printer)}`, {
+        method: 'POST',
+        headers: { Accept: 'application/json', 'Content-Type': 'application/x-www-form-urlencoded' },
+        body,
+      });
+      const answer = await res.json();
+      if (!res.ok) {
+        retrieveMessage('error', answer.error);
+        retrieveButtons(false);
+        return;
+      }
+      retrieval = { id: answer.id, mode };
+      document.getElementById('c1254').focus();
+      pollRetrieve();
+    } catch (e) {
+      retrieveMessage('error', String(e));
+      retrieveButtons(false);
+    }
+  }
+  if (retrieve) {
+    document.getElementById('c1253').addEventListener('click', startRetrieve);
+    document.getElementById('c1254').addEventListener('click', async () => {
+      if (!retrieval) return;
+      document.getElementById('c1254').disabled = true;
+      await fetch(`${retrieve.dataset.api}/abort?id=${encodeURIComponent(retrieval.id)}`, {
+        method: 'POST',
+        headers: { Accept: 'application/json' },
+      });
+    });
+    const close = () => {
+      retrieve.close();
+      if (reloadOnClose) window.location.reload();
+    };
+    document.getElementById('c1071').addEventListener('click', close);
+    // Escape closes only when no query runs, as OK is disabled then.
+    retrieve.addEventListener('cancel', (ev) => { ev.preventDefault(); if (!retrieval) close(); });
+  }
+
+  followPrintMode(false);
   refreshEnabling();
   refreshQueries();
   const invalid = document.querySelector('#messages .error[data-for]');
