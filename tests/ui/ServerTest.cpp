@@ -2,14 +2,22 @@
 // start and stop.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <thread>
 
 #include <httplib.h>
 
+#include "host/PrintEnv.h"
+#include "host/StrUtil.h"
+#include "printcond/MimakiPrintModeDataTables.h"
+#include "printcond/RetrieveQI.h"
+#include "tests/printersim/SimProcess.h"
+#include "tests/support/Loopback.h"
 #include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 #include "tools/panel/Panel.h"
+#include "tools/panel/Retrieval.h"
 
 namespace {
 
@@ -49,9 +57,9 @@ protected:
         headers.emplace("Accept", "application/json");
         return m_client->Post((m_base + path).c_str(), headers, body, "application/x-www-form-urlencoded");
     }
-    std::string Revision()
+    std::string Revision(const std::string& printer = "TS3%20left")
     {
-        auto r = m_client->Get((m_base + "/api/printer?p=TS3%20left").c_str(), {{"Accept", "application/json"}});
+        auto r = m_client->Get((m_base + "/api/printer?p=" + printer).c_str(), {{"Accept", "application/json"}});
         std::smatch m;
         const std::string body = r ? r->body : "";
         return std::regex_search(body, m, std::regex("\"revision\":\"([0-9a-f]+)\"")) ? m[1].str() : "";
@@ -150,6 +158,202 @@ TEST_F(PanelServer, BrokenStoreShowsTheErrorAndItsLine)
     r = Post("/printer?p=TS3%20left", "revision=x");
     EXPECT_EQ(r->status, 500);
     EXPECT_EQ(ReadFile(m_dir / "store.ini"), "[TS3 left]\nPrEnv_UID=24\nthis line is broken\n");
+}
+
+// The retrieval endpoints without a printer: what is refused at once, and
+// attempts that fail or are aborted leave the store as it was.
+class PanelRetrieval : public PanelServer {
+protected:
+    // Polls a retrieval until it ends (or 20 s); its last state.
+    std::string Wait(const std::string& id)
+    {
+        std::string body;
+        for (int i = 0; i < 200; ++i) {
+            auto r = m_client->Get((m_base + "/api/retrieve?id=" + id).c_str(), {{"Accept", "application/json"}});
+            body = r ? r->body : "";
+            if (body.find("\"running\":false") != std::string::npos)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return body;
+    }
+    std::string Start(const std::string& printer, const std::string& body, int status = 202)
+    {
+        auto r = Post("/api/retrieve?p=" + printer, body);
+        EXPECT_TRUE(r);
+        if (!r)
+            return "";
+        EXPECT_EQ(r->status, status) << r->body;
+        std::smatch m;
+        return std::regex_search(r->body, m, std::regex("\"id\":\"(r[0-9]+)\"")) ? m[1].str() : r->body;
+    }
+};
+
+TEST_F(PanelRetrieval, RefusedRequests)
+{
+    // A model whose page retrieves nothing, a mode that is none, an unknown
+    // printer, an unknown retrieval.
+    EXPECT_NE(Start("TS3%20left", "mode=1", 422).find("retrieves nothing"), std::string::npos);
+    EXPECT_NE(Start("Other", "mode=7", 422).find("mode is 0"), std::string::npos);
+    Start("Nobody", "mode=1", 404);
+    auto r = m_client->Get((m_base + "/api/retrieve?id=r99").c_str(), {{"Accept", "application/json"}});
+    EXPECT_EQ(r->status, 404);
+    r = Post("/api/retrieve/abort?id=r99", "");
+    EXPECT_EQ(r->status, 404);
+    // Without the token nothing starts.
+    r = m_client->Post("/api/retrieve?p=Other", "mode=1", "application/x-www-form-urlencoded");
+    EXPECT_EQ(r->status, 403);
+    EXPECT_EQ(ReadFile(m_dir / "store.ini"), kStore);
+}
+
+TEST_F(PanelRetrieval, FailuresStoreNothing)
+{
+    // The TS300P advanced without a port, then with one that refuses.
+    testsupport::RefusingPort refusing;
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\n\n[Adv port]\nPrEnv_UID=31\nPrEnv_Port=socket://127.0.0.1:" +
+                              std::to_string(refusing.Port()) + "\n";
+    WriteFile(m_dir / "store.ini", store);
+    std::string state = Wait(Start("Adv", "mode=1&revision=x"));
+    EXPECT_NE(state.find("\"success\":false"), std::string::npos) << state;
+    EXPECT_NE(state.find("{\"id\":22064,\"text\":\"Printer port is not configured\"}"), std::string::npos) << state;
+    state = Wait(Start("Adv%20port", "mode=0&revision=x"));
+    EXPECT_NE(state.find("\"success\":false"), std::string::npos) << state;
+    // The failure report: its text, then the port's message.
+    EXPECT_NE(state.find("{\"id\":22110,\"text\":\"Failed to retrieve dot volumes\\r\\n"), std::string::npos) << state;
+    EXPECT_EQ(state.find("\"revision\""), std::string::npos);
+    EXPECT_EQ(ReadFile(m_dir / "store.ini"), store);
+    // In German.
+    auto r = Post("/api/retrieve?p=Adv", "mode=0");
+    ASSERT_EQ(r->status, 202);
+    const std::string id = r->body.substr(7, r->body.find('"', 7) - 7);
+    Wait(id);
+    r = m_client->Get((m_base + "/api/retrieve?id=" + id).c_str(),
+                      {{"Accept", "application/json"}, {"Accept-Language", "de"}});
+    EXPECT_NE(r->body.find("\"id\":22064,\"text\":\"Der Druckeranschluss ist nicht eingerichtet\""), std::string::npos)
+        << r->body;
+}
+
+TEST_F(PanelRetrieval, AbortAndOneAtATimePerPrinter)
+{
+    // A printer that takes the connection and never answers.
+    testsupport::UnansweredPort silent;
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\nPrEnv_Port=socket://127.0.0.1:" +
+                              std::to_string(silent.Port()) + "\n";
+    WriteFile(m_dir / "store.ini", store);
+    const std::string id = Start("Adv", "mode=1");
+    Start("Adv", "mode=0", 409);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(Post("/api/retrieve/abort?id=" + id, "")->status, 200);
+    const std::string state = Wait(id);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << "the abort ends the wait";
+    EXPECT_NE(state.find("\"aborted\":true"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"success\":false"), std::string::npos) << state;
+    EXPECT_EQ(state.find("successfully"), std::string::npos);
+    EXPECT_EQ(ReadFile(m_dir / "store.ini"), store);
+    // Once it ended another may run.
+    Start("Adv", "mode=1");
+}
+
+TEST_F(PanelRetrieval, StopEndsARunningRetrieval)
+{
+    testsupport::UnansweredPort silent;
+    WriteFile(m_dir / "store.ini", std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\nPrEnv_Port=socket://127.0.0.1:" +
+                                       std::to_string(silent.Port()) + "\n");
+    Start("Adv", "mode=0");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    m_server->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+// A key's value in the store's section, as the plug-in would read it.
+std::wstring Stored(const std::string& file, const std::wstring& section, const std::wstring& key)
+{
+    CIniFile ini;
+    std::string error;
+    EXPECT_TRUE(ini.Read(file, error)) << error;
+    const CIniFile::Section* s = ini.Find(section);
+    if (s)
+        for (const auto& [k, v] : s->entries)
+            if (k == key)
+                return v;
+    return L"<none>";
+}
+
+TEST_F(PanelRetrieval, PrintModesFromTheVirtualPrinterAreStoredInItsSection)
+{
+    SimProcess sim({"--uid", "31"});
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\nPrEnv_InkSet=SB420-4Z0\nPrEnv_Port=" +
+                              sim.Address() + "\n";
+    WriteFile(m_dir / "store.ini", store);
+    const std::string rev = Revision("Adv");
+    ASSERT_FALSE(rev.empty());
+    const std::string state = Wait(Start("Adv", "mode=1&revision=" + rev));
+    EXPECT_NE(state.find("\"success\":true"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"messages\":[{\"id\":22068,\"text\":\"Print modes list successfully retrieved from "
+                         "printer\\nClose and open again the print environment to activate the new print modes list\"}]"),
+              std::string::npos)
+        << state;
+    // The page's answer names the store as written, so its next OK saves.
+    EXPECT_NE(state.find("\"revision\":\"" + Revision("Adv") + "\",\"conflict\":false"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"page\":{\"modes\":[{\"name\":"), std::string::npos) << state;
+    const std::string file = m_dir / "store.ini";
+    EXPECT_EQ(Stored(file, L"Adv", L"DP30_strPrintModeData"),
+              EmbeddedPrintModeText(*FindEmbeddedPrintModeEntry(L"PrintModeDataTX300PAllInksets")));
+    EXPECT_EQ(Stored(file, L"Adv", L"NewQIDataHasBeenRetrieved"), L"1");
+    // The ink set the printer's data replaces is gone; the rest kept.
+    EXPECT_EQ(Stored(file, L"Adv", L"PrEnv_InkSet"), L"<none>");
+    EXPECT_EQ(Stored(file, L"Adv", L"PrEnv_Port"), Utf8ToWide(sim.Address()));
+    const std::string after = ReadFile(file);
+    EXPECT_EQ(after.rfind("; two printers\n", 0), 0u) << after;
+    EXPECT_NE(after.find("[TS3 left]\nPrEnv_UID=24\n$PassesValues$=2,4,8\n\n[Other]\nPrEnv_UID=13\nDP13_nOverprint=4\n"),
+              std::string::npos)
+        << after;
+}
+
+TEST_F(PanelRetrieval, DotVolumesStoredIntoAFileChangedMeanwhileKeepTheOtherChange)
+{
+    // Volumes 80, 140, 240 pl/10 for group 0 slot 0, as sent (big-endian).
+    std::string volumes(720, 'F');
+    volumes.replace(0, 12, "0050008C00F0");
+    SimProcess sim({"--uid", "31", "--dot-volumes", volumes});
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\nPrEnv_Port=" + sim.Address() + "\n";
+    WriteFile(m_dir / "store.ini", store);
+    const std::string rev = Revision("Adv");
+    // Someone else writes the file after the page was made.
+    WriteFile(m_dir / "store.ini", store + "\n[Third]\nPrEnv_UID=24\n");
+    const std::string state = Wait(Start("Adv", "mode=0&revision=" + rev));
+    EXPECT_NE(state.find("\"success\":true"), std::string::npos) << state;
+    EXPECT_NE(state.find("{\"id\":22111,"), std::string::npos) << state;
+    // The page is told to reload rather than save over the other change.
+    EXPECT_NE(state.find("\"conflict\":true"), std::string::npos) << state;
+    const std::string file = m_dir / "store.ini";
+    const std::wstring stored = Stored(file, L"Adv", L"DP30_strDotVolumesData");
+    ASSERT_EQ(stored.size(), 720u);
+    // Little-endian in the store; no volume for the rest.
+    EXPECT_EQ(stored.substr(0, 12), L"50008C00F000");
+    EXPECT_EQ(stored.substr(12), std::wstring(708, L'F'));
+    EXPECT_NE(ReadFile(file).find("[Third]\nPrEnv_UID=24\n"), std::string::npos);
+}
+
+TEST(PanelRetrievalStore, ChangesApplyToTheSectionAsItStandsNow)
+{
+    CPrintEnv before, after, now;
+    for (const auto& [k, v] : {std::pair{L"A", L"1"}, {L"B", L"2"}, {L"C", L"3"}})
+        before.PutString(k, v);
+    for (const auto& [k, v] : {std::pair{L"A", L"1"}, {L"b", L"5"}, {L"D", L"4"}})
+        after.PutString(k, v);
+    for (const auto& [k, v] : {std::pair{L"A", L"9"}, {L"C", L"3"}, {L"E", L"7"}})
+        now.PutString(k, v);
+    panel::ApplyChanges(before, after, now);
+    // A unchanged by the retrieval keeps what someone else wrote; B
+    // changed, D added, C deleted, E someone else's.
+    EXPECT_EQ(now.GetString(L"A", L"-"), L"9");
+    EXPECT_EQ(now.GetString(L"B", L"-"), L"5");
+    EXPECT_EQ(now.GetString(L"C", L"-"), L"-");
+    EXPECT_EQ(now.GetString(L"D", L"-"), L"4");
+    EXPECT_EQ(now.GetString(L"E", L"-"), L"7");
 }
 
 TEST(PanelArgs, OnlyLoopbackAddresses)
