@@ -6,6 +6,7 @@
 #include "driver/MimakiBaseDriver.h"
 #include "host/PreProcess.h"
 #include "host/PrinterDriverBase.h"
+#include "host/StrUtil.h"
 
 namespace mimaki::cmd {
 
@@ -40,8 +41,8 @@ Job JobOf(CPrinterDriverBase* driver)
     Job job;
     if (!driver)
         return job;
-    job.dpiHorz = static_cast<int>(driver->dpiHorzDevice());
-    job.dpiVert = static_cast<int>(driver->dpiVertDevice());
+    job.dpiHorz = SaturatedInt(driver->dpiHorzDevice());
+    job.dpiVert = SaturatedInt(driver->dpiVertDevice());
     job.cutOption = driver->GetCutOption();
     auto* mimaki = dynamic_cast<CMimakiLegacyBasePrinterDriver*>(driver);
     job.commandSet = mimaki ? mimaki->GetCommandSet() : driver->GetFunctMode();

@@ -68,10 +68,9 @@ std::string DEVPARM1_CLASS::GetStartString(CPrinterDriverBase* pDriver)
 
 namespace {
 
-int Clamp(int& value, int low, int high)
+int Clamp(int value, int low, int high)
 {
-    value = value < low ? low : value > high ? high : value;
-    return value;
+    return value < low ? low : value > high ? high : value;
 }
 
 // The "M" commands of one job, in the order a class writes them. Parameter
@@ -96,8 +95,8 @@ public:
     const cmd::Job& Job() const { return m_job; }
 
     // Passes of the pass table for the effective vertical resolution and the
-    // quality (clamped to 0..2 in the record), 0x80 added for high speed.
-    int Passes(int& quality, bool hiSpeed) const
+    // quality (clamped to 0..2), 0x80 added for high speed.
+    int Passes(int quality, bool hiSpeed) const
     {
         static constexpr int kPasses[3][3] = {{2, 4, 8}, {3, 6, 12}, {4, 8, 16}};
         const int row = m_v2 == 360 ? 0 : m_v2 == 540 ? 1 : m_v2 == 720 ? 2 : -1;
@@ -114,8 +113,8 @@ public:
         m_t.WordIf(sendScan, scan).WordIf(sendEnd, end).Byte(cmd::kKeep);
         return *this;
     }
-    // Dot code of the dot size (clamped to 0..4 in the record), by resolution.
-    MCommands& MC(int& dotSize)
+    // Dot code of the dot size (clamped to 0..4), by resolution.
+    MCommands& MC(int dotSize)
     {
         static constexpr int kLow[] = {1, 0x22, 0x21, 0x20, 0x10};
         static constexpr int kHigh[] = {2, 0x32, 0x31, 0x30, 0x11};
@@ -170,6 +169,11 @@ std::string DEVPARM2_CLASS::GetStartString(CPrinterDriverBase* pDriver)
 {
     MCommands m(pDriver);
     if (SendPrintMode || SendAutoCut || SendOverprint || SendDryTimeScan || SendDryTimeEnd) {
+        // The one model whose start writes its clamps back into the record.
+        if (SendPrintMode) {
+            Quality = Clamp(Quality, 0, 2);
+            DotSize = Clamp(DotSize, 0, 4);
+        }
         m.MP(SendPrintMode ? m.Passes(Quality, HiSpeed) : cmd::kKeep, SendPrintMode ? PrintDir : cmd::kKeep,
              SendOverprint ? Overprint : cmd::kKeep, HasAutoCut && SendAutoCut ? m.Cut(AutoCut) : cmd::kKeep,
              SendDryTimeScan, DryTimeScan, SendDryTimeEnd, DryTimeEnd);
@@ -476,7 +480,7 @@ void DEVPARM17_CLASS::OnLoaded(const CPrintEnv&)
 namespace {
 
 // Print mode of the models that send it whenever they send "MP".
-void PrintMode(MCommands& m, int& quality, int direction, bool sendOverprint, int overprint, bool sendCut,
+void PrintMode(MCommands& m, int quality, int direction, bool sendOverprint, int overprint, bool sendCut,
                int deviceCut, bool sendScan, int scan, bool sendEnd, int end, bool hiSpeed = false)
 {
     m.MP(m.Passes(quality, hiSpeed), direction, sendOverprint ? overprint : cmd::kKeep,

@@ -229,7 +229,7 @@ int DEVPARMJV34_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
 int DEVPARMTS500_CLASS::OutputStartString(CPrinterDriverBase* pDriver)
 {
     mrl::Values v;
-    v.scanDry = m_nDryTimeMode == 1 ? static_cast<int>(m_dDryTimeValue * 10) : mrl::kKeep;
+    v.scanDry = m_nDryTimeMode == 1 ? SaturatedInt(m_dDryTimeValue * 10) : mrl::kKeep;
     v.feedMode = m_nMediaFeedMode;
     v.feedValue = m_nMediaFeedValue;
     v.dotCode = m_nDotSize;

@@ -526,7 +526,7 @@ std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* 
     v.refresh = nRefreshLevel;
     v.reversed = bReversed;
     v.positionKind = nPosKind;
-    v.commandVersion = static_cast<int>(dCommandManualVersion * 100 + 0.5);
+    v.commandVersion = SaturatedInt(dCommandManualVersion * 100 + 0.5);
     LayerOfList(v, m_LayerList, nLayer, nPosIndex);
     const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
     v.jobSize = !env || env->GetInt(L"bUseQSCommand", 1) != 0;

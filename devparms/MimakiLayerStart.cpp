@@ -71,7 +71,7 @@ void Write(cmd::Text& t, Cmd c, const Values& v, const cmd::Job& job, CPrinterDr
         break;
     case Cmd::QS:
         if (v.jobSize)
-            t.Raw("QS\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x");
+            t.Raw(kJobSizeTemplate);
         break;
     case Cmd::QB:
         if (v.colourIds && (!job.env || job.env->GetInt(L"bUseQBCommand", 1) != 0)) {

@@ -68,7 +68,7 @@ void Write(cmd::Text& t, Cmd c, const Values& v, const cmd::Job& job, const CPri
         break;
     case Cmd::QS:
         if (v.avoidGap)
-            t.Raw("QS\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x");
+            t.Raw(kJobSizeTemplate);
         break;
     case Cmd::QH:
         if (v.headsSelectable)
@@ -154,9 +154,11 @@ int Send(CStrOb& strOb, const std::string& commands, bool avoidGap, CPrinterDriv
     strOb.m_nRedirectMode = env ? env->GetInt(L"nRedirectMode", 0) : 0;
     if (strOb.m_nRedirectMode == 1 || strOb.m_nRedirectMode == 2) {
         // "[printer]job_usbmirror.prn" in the user-data folder.
-        const std::wstring name = L"[" + (env ? env->Name() : std::wstring()) + L"]" + driver->GetJobName() +
-                                  L"_usbmirror.prn";
-        strOb.m_strMirrorPath = BuildUserDataPathName(WideToUtf8(name), 0);
+        // Printer and job names may hold characters no file name can ("/"
+        // of a job named after a path): they are made safe, never fatal.
+        static constexpr char kSuffix[] = "_usbmirror.prn";
+        const std::wstring name = L"[" + (env ? env->Name() : std::wstring()) + L"]" + driver->GetJobName();
+        strOb.m_strMirrorPath = BuildUserDataPathName(SafeFileName(WideToUtf8(name) + kSuffix, sizeof kSuffix - 1), 0);
         CVoLog log;
         log->ReportStatusPF("%s: Mirror USB data to file %s\n", 8, __FILE__, __LINE__, "mimaki::mrl::Send",
                             strOb.m_strMirrorPath.c_str());

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "host/StrUtil.h"
+
 class CPrinterDriverBase;
 class CPrintEnv;
 class CStrOb;
@@ -97,9 +99,9 @@ Values RecordValues(C& p, CPrinterDriverBase* driver, bool hasCutter)
 {
     Values v;
     v.cut = CutByte(hasCutter, p.bCut, driver);
-    v.scanDry = p.m_nDryTimeMode == 1 ? static_cast<int>(p.m_dDryTimeValue100Msec) : kKeep;
+    v.scanDry = p.m_nDryTimeMode == 1 ? SaturatedInt(p.m_dDryTimeValue100Msec) : kKeep;
     v.sendJobDry = p.m_nDryTimeModeJob == 1;
-    v.jobDry = static_cast<int>(p.m_dDryTimeValueJob);
+    v.jobDry = SaturatedInt(p.m_dDryTimeValueJob);
     v.setLeft = p.m_bSetLeftMargin;
     v.left = p.m_nLeftMargin;
     v.setRight = p.m_bSetRightMargin;

@@ -138,7 +138,7 @@ void KeyTable::Load(CUnivDevParmsBase& obj, const CPrintEnv& env) const
             break;
         case Kind::Real:
         case Kind::RealToString:
-            RealAt(obj, key) = DoubleFromString(env.GetString(name, TextDefault(obj, key, env).c_str()));
+            RealAt(obj, key) = env.GetDouble(name, TextDefault(obj, key, env).c_str());
             break;
         case Kind::Text:
         case Kind::ModelText:
@@ -171,7 +171,7 @@ void KeyTable::Load(CUnivDevParmsBase& obj, const CPrintEnv& env) const
             break;
         }
         case Kind::OldDryTime: {
-            const double seconds = DoubleFromString(env.GetString(name, L"-1"));
+            const double seconds = env.GetDouble(name, L"-1");
             if (seconds >= 0)
                 RealAt(obj, m_keys[++i]) = seconds * 10;
             break;

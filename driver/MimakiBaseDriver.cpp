@@ -101,10 +101,10 @@ int CMimakiLegacyBasePrinterDriver::DoubleLine() const
 
 int CMimakiLegacyBasePrinterDriver::OutputInit(int n1, int n2)
 {
-    const int densityA = static_cast<int>(3600.0 / m_dDpiFirst);
-    int densityB = static_cast<int>(3600.0 / m_dDpiSecond);
+    const int densityA = SaturatedInt(3600.0 / m_dDpiFirst);
+    int densityB = SaturatedInt(3600.0 / m_dDpiSecond);
     if (m_nUID == 13 || m_nUID == 15)
-        densityB *= 2;
+        densityB = SaturatedInt(2.0 * densityB);
 
     const int commandSet = GetCommandSet();
     const int comp = m_nCompressMode == 1 ? 1 : 0;

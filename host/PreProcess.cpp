@@ -25,10 +25,11 @@ void Convert(std::string& out, const char* p, const char* end)
         if (p == end)
             break; // trailing backslash
         const char e = *p;
-        if (e >= '0' && e <= '7') {
-            unsigned v = 0;
-            for (int k = 0; k < 3 && p < end && *p >= '0' && *p <= '7'; ++k)
-                v = v * 8 + static_cast<unsigned>(*p++ - '0');
+        const auto octal = [](char c) { return c >= '0' && c <= '7'; };
+        if (end - p >= 3 && octal(p[0]) && octal(p[1]) && octal(p[2])) {
+            // Exactly three digits; fewer are an ordinary escaped character.
+            const unsigned v = static_cast<unsigned>((p[0] - '0') * 64 + (p[1] - '0') * 8 + (p[2] - '0'));
+            p += 3;
             out += static_cast<char>(v & 0xFF);
         } else if (e == 'x' && p + 1 < end && HexDigit(p[1]) >= 0) {
             ++p;

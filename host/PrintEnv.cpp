@@ -224,15 +224,19 @@ int CPrintEnv::GetInt(const wchar_t* key, int def) const
         return def;
     if (ParseInt(*text, value))
         return value;
-    // An empty text is an unset value, not a mistake.
-    if (text->find_first_not_of(L" \t") != std::wstring::npos) {
-        bool seen = false;
-        for (const BadValue& b : m_bad)
-            seen = seen || KeyEqual()(b.key, key);
-        if (!seen)
-            m_bad.push_back(BadValue{key, *text});
-    }
+    NoteBad(key, *text, {});
     return def;
+}
+
+void CPrintEnv::NoteBad(const wchar_t* key, const std::wstring& text, std::string problem) const
+{
+    // An empty text is an unset value, not a mistake.
+    if (text.find_first_not_of(L" \t") == std::wstring::npos)
+        return;
+    for (const BadValue& b : m_bad)
+        if (KeyEqual()(b.key, key))
+            return;
+    m_bad.push_back(BadValue{key, text, std::move(problem)});
 }
 
 std::wstring CPrintEnv::GetString(const wchar_t* key, const wchar_t* def) const

@@ -96,6 +96,12 @@ public:
     int GetInt(const wchar_t* key, int def) const;
     std::wstring GetString(const wchar_t* key, const wchar_t* def) const;
     int GetInt(const _SECTIONENTRY& entry) const;
+    // A number with a fraction: the leading number of the text (0 when there
+    // is none). A stored text without a number, NaN, an infinity or a value
+    // beyond the int range is noted in BadValues; NaN reads as 0 and the
+    // others are clamped to the int range, so the value always converts to
+    // an int.
+    double GetDouble(const wchar_t* key, const wchar_t* def) const;
     std::wstring GetString(const _SECTIONENTRY& entry) const;
     bool HasKey(const wchar_t* key) const { return Find(key) != nullptr; }
 
@@ -107,6 +113,9 @@ public:
     struct BadValue {
         std::wstring key;
         std::wstring text;
+        // What was wrong and what was used; empty: no whole number, the
+        // default was used.
+        std::string problem;
     };
     const std::vector<BadValue>& BadValues() const { return m_bad; }
     void ClearBadValues() { m_bad.clear(); }
@@ -122,6 +131,7 @@ public:
     bool SaveToIni(const std::string& path, std::string& error) const;
 
 private:
+    void NoteBad(const wchar_t* key, const std::wstring& text, std::string problem) const;
     std::wstring m_name;
     mutable std::vector<BadValue> m_bad;
 };

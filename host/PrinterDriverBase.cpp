@@ -72,6 +72,7 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     m_nBitsPerPixel = pContext->bitsPerPixel;
     m_nPixelWidth = pContext->pixelWidth;
     m_nJobRows = pContext->rowCount;
+    m_nLeadingRows = pContext->leadingRows > 0 ? pContext->leadingRows : 0;
     m_nCompressMode = pContext->compressMode;
     m_nDotDataType = pContext->dotDataType;
     m_nHostFunctMode = pContext->functMode;

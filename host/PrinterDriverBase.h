@@ -63,6 +63,7 @@ struct CPrintJobOpenContext {
     std::wstring jobEndAction;      // such as "EndeCutAfter"
     bool advanceBlankRows = true;   // rows blank in every channel go through AdvanceRows
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
+    int leadingRows = 0;            // blank rows above the page's first row, not handed over
     int altBytesPerRow = 0;         // the alternative row byte count; 0: none
 };
 
@@ -237,6 +238,8 @@ public:
     // Host-side configuration (set by the host application before a job).
     void SetOutputSink(IOutputSink* pSink) { m_pSink = pSink; }
     IOutputSink* GetOutputSink() const { return m_pSink; }
+    // The job's mirror file while it is open (a string object asked for one).
+    const IOutputSink* GetMirrorSink() const { return m_pMirror.get(); }
     CPrintEnv* GetPrintEnv() const { return m_pPrintEnv; }
     CUnivDevParmsBase* GetDevParms() const { return m_pDevParms; }
     int GetUID() const { return m_nUID; }
@@ -258,6 +261,11 @@ public:
     void SetScanRow(int nRow) { m_nScanRow = nRow; }
     int GetScanRow() const { return m_nScanRow; }
     int GetSectionCount() const { return m_nSections; }
+    int GetLeadingRows() const { return m_nLeadingRows; }
+    // The two fields the layered UJF drivers set at output start (their use
+    // is the host's): a value (8) and whether the pass setting is below 80.
+    int GetLayerFieldValue() const { return m_nLayerFieldValue; }
+    bool GetLayerFieldFewPasses() const { return m_bLayerFieldFewPasses; }
 
     // Facts a driver publishes about itself for the host's job report
     // ("CommandSet" and the like); empty when not published.
@@ -319,6 +327,9 @@ protected:
     int m_nHangingRows = 0;
     int m_nScanRow = 0;
     int m_nSections = 0;
+    int m_nLeadingRows = 0;
+    int m_nLayerFieldValue = 0;
+    bool m_bLayerFieldFewPasses = false;
     int m_nError = 0;
     std::vector<int> m_userColours;
     std::vector<int> m_slotColours;

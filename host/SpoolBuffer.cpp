@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "PackBits.h"
 
 namespace {
 
@@ -241,90 +240,4 @@ int CSpoolDataBuffer::Open()
 {
     m_store = std::make_unique<CSpoolStore>();
     return 1;
-}
-
-// ---------------------------------------------------------------------------
-
-CReversePrintDataBuffer::CReversePrintDataBuffer(int nRecordsPerRow, int nRowBytes, int nRows, int)
-    : m_recordsPerRow(nRecordsPerRow > 0 ? nRecordsPerRow : 1), m_rowBytes(nRowBytes > 0 ? nRowBytes : 0)
-{
-    m_records.reserve(static_cast<std::size_t>(m_recordsPerRow) * static_cast<std::size_t>(nRows > 0 ? nRows : 1));
-    m_rowStart.reserve(static_cast<std::size_t>(nRows > 0 ? nRows : 1));
-}
-
-int CReversePrintDataBuffer::Init()
-{
-    m_store = std::make_unique<CSpoolStore>();
-    // Room for a coded row and the blank runs that may follow it.
-    m_coded.assign(packbits_bound(static_cast<std::size_t>(m_rowBytes)) + static_cast<std::size_t>(m_rowBytes) / 64 + 8, 0);
-    m_records.clear();
-    m_rowStart.clear();
-    m_openFirst = 0;
-    return 1;
-}
-
-void CReversePrintDataBuffer::Insert(const BYTE* data, int nLength, int nColourCode, bool bSpot)
-{
-    const int keep = nLength < m_rowBytes ? (nLength > 0 ? nLength : 0) : m_rowBytes;
-    Store(keep > 0 ? packbits_compress(m_coded.data(), data, keep) : 0, keep, nColourCode, bSpot);
-}
-
-void CReversePrintDataBuffer::InsertCoded(const BYTE* coded, int nCodedLength, int nRawLength, int nColourCode,
-                                          bool bSpot)
-{
-    if (nRawLength > m_rowBytes || nCodedLength < 0 ||
-        static_cast<std::size_t>(nCodedLength) > packbits_bound(static_cast<std::size_t>(m_rowBytes)))
-        throw CSpoolException("an underprint row is longer than the layer's rows");
-    std::memcpy(m_coded.data(), coded, static_cast<std::size_t>(nCodedLength));
-    Store(nCodedLength, nRawLength > 0 ? nRawLength : 0, nColourCode, bSpot);
-}
-
-void CReversePrintDataBuffer::Store(int coded, int keep, int nColourCode, bool bSpot)
-{
-    // The tail past the row's own bytes is blank: coded as runs, no copy of
-    // it is made.
-    int rest = m_rowBytes - keep;
-    while (rest > 0) {
-        const int run = rest < 128 ? rest : 128;
-        if (run == 1) {
-            m_coded[static_cast<std::size_t>(coded++)] = 0;
-            m_coded[static_cast<std::size_t>(coded++)] = 0;
-        } else {
-            m_coded[static_cast<std::size_t>(coded++)] = static_cast<BYTE>(257 - run);
-            m_coded[static_cast<std::size_t>(coded++)] = 0;
-        }
-        rest -= run;
-    }
-    Record rec{m_store->Size(), static_cast<std::uint32_t>(coded), static_cast<std::int16_t>(nColourCode), bSpot};
-    m_store->Append(m_coded.data(), static_cast<std::size_t>(coded));
-    // Spot records go after the colour records of their row.
-    auto pos = m_records.end();
-    if (!bSpot)
-        while (pos != m_records.begin() + static_cast<std::ptrdiff_t>(m_openFirst) && (pos - 1)->spot)
-            --pos;
-    m_records.insert(pos, rec);
-}
-
-void CReversePrintDataBuffer::EndRow()
-{
-    m_rowStart.push_back(m_openFirst);
-    m_openFirst = m_records.size();
-}
-
-int CReversePrintDataBuffer::GetRecordCount(int r) const
-{
-    const std::size_t row = m_rowStart.size() - 1 - static_cast<std::size_t>(r);
-    const std::size_t end = row + 1 < m_rowStart.size() ? m_rowStart[row + 1] : m_openFirst;
-    return static_cast<int>(end - m_rowStart[row]);
-}
-
-void CReversePrintDataBuffer::GetColorData(int r, int k, BYTE* dst, int& nColourCode, bool& bSpot)
-{
-    const std::size_t row = m_rowStart.size() - 1 - static_cast<std::size_t>(r);
-    const Record& rec = m_records[m_rowStart[row] + static_cast<std::size_t>(k)];
-    m_store->Read(rec.offset, m_coded.data(), rec.length);
-    if (packbits_decode(m_coded.data(), rec.length, dst, static_cast<std::size_t>(m_rowBytes)) < 0)
-        throw CSpoolException("an underprint row read back from its spool buffer does not decode");
-    nColourCode = rec.colour;
-    bSpot = rec.spot;
 }

@@ -6,6 +6,9 @@
 
 #include "HostApi.h"
 
+// The job-size command as the start builders write it, for the host to fill.
+inline constexpr char kJobSizeTemplate[] = "QS\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x\\x%02x";
+
 class HOST_API CStrOb {
 public:
     virtual ~CStrOb();
@@ -56,3 +59,9 @@ MIMAKI_STROB_CLASS(CStrObMimakiLayers)
 // else $XDG_DATA_HOME/mimaki, else ~/.local/share/mimaki); the folder is
 // made if missing, so that a file can be written there. nFlags is unused.
 HOST_API std::string BuildUserDataPathName(const std::string& name, int nFlags);
+
+// name (UTF-8) as one file name: characters no file name holds ("/", a
+// backslash, control characters) become "_", and a name longer than a
+// folder entry takes is cut at a character boundary, keeping its last
+// keepTail bytes (a fixed ending such as "_usbmirror.prn").
+HOST_API std::string SafeFileName(const std::string& name, std::size_t keepTail = 0);

@@ -1,5 +1,6 @@
 #include "StrUtil.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cwchar>
 #include <cstdlib>
@@ -166,6 +167,17 @@ int IntFromString(const std::wstring& text)
     return static_cast<int>(v);
 }
 
+int SaturatedInt(double value)
+{
+    if (!(value == value))
+        return 0;
+    if (value >= 2147483647.0)
+        return 2147483647;
+    if (value <= -2147483648.0)
+        return -2147483647 - 1;
+    return static_cast<int>(value);
+}
+
 double DoubleFromString(const std::wstring& text)
 {
     return std::wcstod(text.c_str(), nullptr);
@@ -176,22 +188,36 @@ std::wstring ToString(int value)
     return std::to_wstring(value);
 }
 
-std::wstring ToString(double value)
+namespace {
+
+// The shortest "%.Ng" text, N from 6 up, that reads back as value.
+std::string ShortestText(double value)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", value);
-    return AnsiToWide(buf);
+    for (int digits = 6; digits <= 17; ++digits) {
+        std::snprintf(buf, sizeof buf, "%.*g", digits, value);
+        if (std::strtod(buf, nullptr) == value)
+            break;
+    }
+    return buf;
+}
+
+} // namespace
+
+std::wstring ToString(double value)
+{
+    return AnsiToWide(ShortestText(value));
 }
 
 std::wstring ToString2f(double value)
 {
-    // Large values have hundreds of digits before the point.
-    char buf[64];
-    const int n = std::snprintf(buf, sizeof buf, "%.2f", value);
-    if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf)
-        return AnsiToWide(buf);
-    std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), "%.2f", value);
-    big.resize(static_cast<std::size_t>(n));
-    return AnsiToWide(big);
+    // Two decimals where they hold the value, else as many digits as it
+    // takes: a saved number always loads back as itself.
+    if (std::isfinite(value) && std::fabs(value) < 1e15) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.2f", value);
+        if (std::strtod(buf, nullptr) == value)
+            return AnsiToWide(buf);
+    }
+    return AnsiToWide(ShortestText(value));
 }

@@ -34,6 +34,9 @@ HOST_API std::vector<std::wstring> Split(const std::wstring& text, wchar_t separ
 HOST_API int IntFromString(const std::wstring& text);
 // Leading floating-point number; 0.0 when there is none.
 HOST_API double DoubleFromString(const std::wstring& text);
+// The int nearest below value (toward zero), INT_MIN or INT_MAX beyond that
+// range, 0 for NaN: a conversion with no undefined case.
+HOST_API int SaturatedInt(double value);
 HOST_API std::wstring ToString(int value);
 HOST_API std::wstring ToString(double value);
 // printf-style "%.2f".

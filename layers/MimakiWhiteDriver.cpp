@@ -30,6 +30,43 @@ CMimakiWhitePrinterDriver::CMimakiWhitePrinterDriver(CPrintEnv* pPrintEnv, CUniv
 
 CMimakiWhitePrinterDriver::~CMimakiWhitePrinterDriver() = default;
 
+// Codes after the first are used unless they are 99. A code of 99 has no
+// entry in the colour tables of sets 0 and 2, where it would print as black:
+// there its records are not sent at all (the other sets send 99 as their
+// "no such ink" byte).
+int CMimakiWhitePrinterDriver::SendCodes(const int* codes, int count, int* out, const char* what)
+{
+    const int commandSet = GetCommandSet();
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && codes[i] == kNoCode)
+            continue;
+        if (codes[i] == kNoCode && (commandSet == 0 || commandSet == 2)) {
+            CVoLog()->ReportStatusPF("***%s#%d: %s code 99 is no printer colour in command set %d: its rows are "
+                                     "not sent\n",
+                                     4, __FILE__, __LINE__, "CMimakiWhitePrinterDriver::OutputInit", __LINE__, what,
+                                     commandSet);
+            continue;
+        }
+        out[n++] = codes[i];
+    }
+    return n;
+}
+
+int CMimakiWhitePrinterDriver::OutputInit(int n1, int n2)
+{
+    const int result = CMimakiLegacyBasePrinterDriver::OutputInit(n1, n2);
+    m_nSendWhiteCount = SendCodes(m_nWhiteCodes, WhiteCodeCount(), m_nSendWhite, "white");
+    m_nSendClearCoatCount = SendCodes(m_nClearCoatCodes, 2, m_nSendClearCoat, "clear-coat");
+    m_bDroppedWhiteLogged = false;
+    return result;
+}
+
+CMemFile& CMimakiWhitePrinterDriver::ColourFile()
+{
+    return !m_pColourBuffer && m_pWhiteBuffer ? m_whiteFile : m_colourFile;
+}
+
 void CMimakiWhitePrinterDriver::ReleaseBuffers()
 {
     m_pColourBuffer.reset();
@@ -67,11 +104,6 @@ int CMimakiWhitePrinterDriver::OpenLayerBuffers()
         ReleaseBuffers();
         return 0;
     }
-    // Without a colour layer the colour rows go out as they come: they are
-    // opened here with the colour start and closed by the end string before
-    // the buffered layers follow (EmitLayerBuffers).
-    if (!m_pColourBuffer && !Output(parms->GetColorLayerStartString(this)))
-        return 0;
     const int order = parms->nWhiteOrder;
     if (order != 1 && order != 2)
         CVoLog()->ReportStatusPF("***%s#%d: layer order %d is neither 1 (colour first) nor 2 (white first): the "
@@ -94,18 +126,27 @@ int CMimakiWhitePrinterDriver::AddSections(CMemFile& colour, CMemFile& white, CM
 {
     for (CMemFile* f : {&colour, &white, &clearCoat})
         f->Write(BandTrailer.data(), BandTrailer.size());
+    const bool layered = m_pColourBuffer || m_pWhiteBuffer;
+    const bool whiteRows = white.GetLength() > BandTrailer.size();
     try {
-        if (!m_pColourBuffer && !m_pWhiteBuffer && white.GetLength() > BandTrailer.size()) {
+        if (!layered && whiteRows) {
             // A job without layers: the white records join the colour
             // records' band instead of making a band of their own.
             colour.SetLength(colour.GetLength() - BandTrailer.size());
             colour.Write(white.Data().data(), white.GetLength());
             white.Reset();
+        } else if (layered && !m_pWhiteBuffer && whiteRows && !m_bDroppedWhiteLogged) {
+            // The layers go out after the job's start: rows of a layer the
+            // job does not print must not go out before it.
+            m_bDroppedWhiteLogged = true;
+            CVoLog()->ReportStatusPF("***%s#%d: white rows are not printed: the job has no white layer (white is off "
+                                     "in the settings)\n",
+                                     4, __FILE__, __LINE__, "CMimakiWhitePrinterDriver::OutputCurrentRow", __LINE__);
         }
-        int ok = OutputToSpoolBufferSection(m_pColourBuffer.get(), colour);
-        // White rows without a white layer are not dropped: they go out
-        // with the colours.
-        if (ok && (m_pWhiteBuffer || white.GetLength() > BandTrailer.size()))
+        // Without a buffer of its own the colour layer's records went to the
+        // white layer (ColourFile), and nothing goes straight out.
+        int ok = m_pColourBuffer || !layered ? OutputToSpoolBufferSection(m_pColourBuffer.get(), colour) : 1;
+        if (ok && m_pWhiteBuffer)
             ok = OutputToSpoolBufferSection(m_pWhiteBuffer.get(), white);
         if (ok && bClearCoat && m_pClearCoatBuffer)
             ok = OutputToSpoolBufferSection(m_pClearCoatBuffer.get(), clearCoat);
@@ -161,16 +202,14 @@ int CMimakiWhitePrinterDriver::SortRows(bool bZeroRows)
     m_clearCoatFile.Reset();
     ForEachChannelRow(bZeroRows, [&](int colour, int count, const BYTE* data, int length) {
         if (colour == kWhite) {
-            for (int i = 0; i < 4; ++i)
-                if (i == 0 || m_nWhiteCodes[i] != kNoCode)
-                    AppendRecord(m_whiteFile, m_nWhiteCodes[i], count, data, length);
+            for (int i = 0; i < m_nSendWhiteCount; ++i)
+                AppendRecord(m_whiteFile, m_nSendWhite[i], count, data, length);
         } else if (colour == kClearCoat) {
-            CMemFile& file = m_pClearCoatBuffer ? m_clearCoatFile : m_colourFile;
-            for (int i = 0; i < 2; ++i)
-                if (i == 0 || m_nClearCoatCodes[i] != kNoCode)
-                    AppendRecord(file, m_nClearCoatCodes[i], count, data, length);
+            CMemFile& file = m_pClearCoatBuffer ? m_clearCoatFile : ColourFile();
+            for (int i = 0; i < m_nSendClearCoatCount; ++i)
+                AppendRecord(file, m_nSendClearCoat[i], count, data, length);
         } else {
-            AppendRecord(m_colourFile, colour, count, data, length);
+            AppendRecord(ColourFile(), colour, count, data, length);
         }
         return true;
     });
@@ -205,8 +244,6 @@ int CMimakiWhitePrinterDriver::EmitLayerBuffers()
     int ok = 1;
     try {
         const std::string end = parms->GetEndString(this);
-        if (!m_pColourBuffer && !Output(end))
-            return 0;
         std::unique_ptr<CSpoolData> colour, white, clearCoat;
         auto finish = [&](std::unique_ptr<CSpoolDataBuffer>& buffer, std::unique_ptr<CSpoolData>& data) {
             if (!buffer)
@@ -255,8 +292,10 @@ int CMimakiJV3WhiteDriver::SendRows(bool bZeroRows)
     const int ok = ForEachChannelRow(bZeroRows, [&](int colour, int count, const BYTE* data, int length) {
         if (colour != kWhite)
             return send(colour, count, data, length);
-        return send(m_nWhiteCodes[0], count, data, length) &&
-               (m_nWhiteCodes[1] == kNoCode || send(m_nWhiteCodes[1], count, data, length));
+        for (int i = 0; i < m_nSendWhiteCount; ++i)
+            if (!send(m_nSendWhite[i], count, data, length))
+                return false;
+        return true;
     });
     return ok && Output(BandTrailer);
 }
@@ -281,7 +320,7 @@ int CMimaki604SpecialDriver::OutputCurrentRow()
     m_whiteFile.Reset();
     m_clearCoatFile.Reset();
     ForEachChannelRow(false, [&](int colour, int count, const BYTE* data, int length) {
-        CMemFile* file = &m_colourFile;
+        CMemFile* file = &ColourFile();
         int code = colour;
         for (const auto& sp : kSpecial)
             if (sp[0] == colour) {

@@ -17,6 +17,7 @@ public:
     CMimakiWhitePrinterDriver(CPrintEnv* pPrintEnv, CUnivDevParmsBase* pDevParms);
     ~CMimakiWhitePrinterDriver() override;
 
+    int OutputInit(int n1, int n2) override;
     int OutputCurrentRow() override;
     int JobClose() override;
 
@@ -43,12 +44,25 @@ protected:
     int ForEachChannelRow(bool bZeroRows, Send&& send);
     // The rows of every channel through the white and clear-coat codes.
     int SortRows(bool bZeroRows);
+    // The file a colour record goes to: the colour layer's, or the white
+    // layer's when the colour layer has no buffer of its own in a layered job.
+    CMemFile& ColourFile();
+    // How many of "DPC_White1" to "DPC_White4" the driver sends white under.
+    virtual int WhiteCodeCount() const { return 4; }
+    // Of codes[0..count), those a record is sent under (see OutputInit).
+    int SendCodes(const int* codes, int count, int* out, const char* what);
 
     std::unique_ptr<CSpoolDataBuffer> m_pColourBuffer;
     std::unique_ptr<CSpoolDataBuffer> m_pWhiteBuffer;
     std::unique_ptr<CSpoolDataBuffer> m_pClearCoatBuffer;
     int m_nWhiteCodes[4];
     int m_nClearCoatCodes[2];
+    // The codes this job sends white and clear coat under.
+    int m_nSendWhite[4] = {};
+    int m_nSendWhiteCount = 0;
+    int m_nSendClearCoat[2] = {};
+    int m_nSendClearCoatCount = 0;
+    bool m_bDroppedWhiteLogged = false;
     CMemFile m_colourFile, m_whiteFile, m_clearCoatFile;
     std::unique_ptr<BYTE[]> m_zeroRow;
     int m_zeroRowBytes = -1;
@@ -61,6 +75,7 @@ public:
 
 protected:
     int OutputEmptyRow() override;
+    int WhiteCodeCount() const override { return 2; }
 
 private:
     int SendRows(bool bZeroRows);

@@ -123,15 +123,12 @@ Role RoleOf(const Variant& v, int hostCode)
 constexpr char kHeaderTemplate[] = "\\QY\\005\\000\\000\\000\\000\\000\\QR\\001\\000\\QD\\007\\%03o\\%03o\\%03o\\%03o\\%03o\\001\\000";
 constexpr std::size_t kQdData = 15; // offset of the QD record's first data byte
 
-// Host colour codes whose underprint record is the spot record.
-bool IsSpotHostCode(int c)
-{
-    return (c >= 17 && c <= 22) || (c >= 24 && c <= 34);
-}
+// 99 in a code table is no code: the record is not sent.
+constexpr int kNone = 99;
 
-BYTE SecondCode(int hostCode2)
+BYTE RecordCode(bool byCode, int code)
 {
-    return hostCode2 == 99 ? BYTE{99} : LayerColourCode(hostCode2);
+    return code == kNone ? BYTE{kNone} : byCode ? static_cast<BYTE>(code) : LayerColourCode(code);
 }
 
 } // namespace
@@ -181,47 +178,6 @@ void CMimakiWhitePrinterDriverUJFBase::SetRowHeader(int nHostCode, int nRawCount
     SetRowHeaderByCode(LayerColourCode(nHostCode), nRawCount, bPacked);
 }
 
-int CMimakiWhitePrinterDriverUJFBase::WriteLayerRowByCode(CMemFile& file, CSpoolDataBuffer* pSpool,
-                                                          CReversePrintDataBuffer* pReverse, BYTE nCode1,
-                                                          BYTE nCode2, const BYTE* pPacked, const BYTE* pRaw,
-                                                          int nPackedCount, int nRawCount, int bSpot)
-{
-    if (pReverse) {
-        // The packed copy serves when there is one; the reverse buffer codes
-        // the rest of the full row width as blank runs.
-        if (pPacked)
-            pReverse->InsertCoded(pPacked, nPackedCount, nRawCount, m_nCurrentHostCode, bSpot != 0);
-        else
-            pReverse->Insert(pRaw, m_nBytesPerRow, m_nCurrentHostCode, bSpot != 0);
-        return 1;
-    }
-    if (!pSpool)
-        return 1;
-    // The records go straight into the layer's buffer (one copy of the row
-    // per layer); the row file stays for callers without a buffer.
-    const BYTE* data = pPacked ? pPacked : pRaw;
-    const std::size_t count = static_cast<std::size_t>(pPacked ? nPackedCount : nRawCount);
-    (void)file;
-    auto record = [&](BYTE code) {
-        SetRowHeaderByCode(code, nRawCount, pPacked != nullptr);
-        pSpool->Write(RowHeader);
-        pSpool->Write(data, count);
-    };
-    record(nCode1);
-    if (nCode2 != 99)
-        record(nCode2);
-    return 1;
-}
-
-int CMimakiWhitePrinterDriverUJFBase::WriteLayerRow(CMemFile& file, CSpoolDataBuffer* pSpool,
-                                                    CReversePrintDataBuffer* pReverse, int nHostCode1, int nHostCode2,
-                                                    const BYTE* pPacked, const BYTE* pRaw, int nPackedCount,
-                                                    int nRawCount)
-{
-    return WriteLayerRowByCode(file, pSpool, pReverse, LayerColourCode(nHostCode1), SecondCode(nHostCode2), pPacked,
-                               pRaw, nPackedCount, nRawCount, IsSpotHostCode(nHostCode1));
-}
-
 int CMimakiWhitePrinterDriverUJFBase::ResolveCode(const Code& code, int ownHostCode) const
 {
     switch (code.kind) {
@@ -231,10 +187,10 @@ int CMimakiWhitePrinterDriverUJFBase::ResolveCode(const Code& code, int ownHostC
     case Code::IfSlots8: return m_nSlots >= 8 ? code.value : code.alt;
     case Code::Setting: {
         const int v = m_pPrintEnv ? m_pPrintEnv->GetInt(code.key, 0) : 0;
-        return v == -1 ? 99 : v;
+        return v == -1 ? kNone : v;
     }
     }
-    return 99;
+    return kNone;
 }
 
 int CMimakiWhitePrinterDriverUJFBase::Fail(const char* what, int line)
@@ -256,6 +212,8 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     auto* parms = MimakiParms();
     if (!parms)
         return 0;
+    m_nLayerFieldValue = 8;
+    m_bLayerFieldFewPasses = parms->nPass < 80;
     m_nRecordsPerRow = m_pPrintEnv ? m_pPrintEnv->GetInt(L"nReversePrintDataBufferSize", 5) : 5;
     m_nDoubleSpot = m_variant.readsDoubleSpot && m_pPrintEnv ? m_pPrintEnv->GetInt(L"DoubleSpotInk", 0) : 0;
     if (!CPrinterDriverBase::OutputInit(n1, n2) || !RowWidthFits())
@@ -280,17 +238,26 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     m_plan.assign(static_cast<std::size_t>(channels), {});
     for (int ch = 0; ch < channels; ++ch) {
         const int host = GetChannelColour(ch);
-        const Target& t = m_variant.roles[static_cast<int>(RoleOf(m_variant, host))];
+        const Role role = RoleOf(m_variant, host);
+        const Target& t = m_variant.roles[static_cast<int>(role)];
         ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
         p.layers = t.layers;
-        p.byCode = t.byCode;
-        p.code1 = ResolveCode(t.first, host);
-        p.code2 = ResolveCode(t.second, host);
-        p.record1 = p.byCode ? static_cast<BYTE>(p.code1) : LayerColourCode(p.code1);
-        p.record2 = p.byCode ? static_cast<BYTE>(p.code2) : SecondCode(p.code2);
-        p.spot = p.byCode || IsSpotHostCode(p.code1);
-        p.used = (p.layers & scheduled) != 0;
+        p.record1 = role == Role::Colour ? LayerColourCode(host) : RecordCode(t.byCode, ResolveCode(t.first, host));
+        p.record2 = RecordCode(t.byCode, ResolveCode(t.second, host));
+        if (p.record1 == kNone)
+            std::swap(p.record1, p.record2);
+        // Only the channel that carries the special ink is an underprint's
+        // spot record; a colour keeps its own code whatever its number.
+        p.spot = role != Role::Colour;
         p.hasData = false;
+        if (p.record1 == kNone && (p.layers & scheduled))
+            CVoLog()->ReportStatusPF("***%s#%d: channel %d (host colour %d): both printer codes of its ink are -1; "
+                                     "its rows are not sent\n",
+                                     4, __FILE__, __LINE__, "CMimakiWhitePrinterDriverUJFBase::OutputInit", __LINE__, ch,
+                                     host);
+        if (p.record1 == kNone)
+            p.layers = 0;
+        p.used = (p.layers & scheduled) != 0;
     }
     // Each layer's channels in record order: an underprint sends a row's
     // spot records after its colour records.
@@ -316,7 +283,9 @@ int CMimakiWhitePrinterDriverUJFBase::OutputInit(int n1, int n2)
     } catch (const std::exception& e) {
         return Fail(e.what(), __LINE__);
     }
-    return 1;
+    // Blank rows above the page's first row travel through the layers as
+    // any blank rows do.
+    return m_nLeadingRows ? AdvanceRows(m_nLeadingRows) : 1;
 }
 
 void CMimakiWhitePrinterDriverUJFBase::OutputChannelRow(const BYTE* row, int nByteCount, int nChannel)
@@ -412,9 +381,9 @@ int CMimakiWhitePrinterDriverUJFBase::EmitForwardLayer(const LayerRecord& layer)
         for (const int ch : layer.channels) {
             const ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
             const LayerRowStore::Entry& e = m_rows.At(ch);
-            const BYTE codes[2] = {p.record1, p.record2};
-            for (int k = 0; k < (codes[1] == 99 ? 1 : 2); ++k) {
-                const BYTE code = codes[k];
+            for (const BYTE code : {p.record1, p.record2}) {
+                if (code == kNone)
+                    continue;
                 SetRowHeaderByCode(code, static_cast<int>(e.raw), packed);
                 if (m_outLength + RowHeader.size() + e.stored > m_out.size() && !FlushOut())
                     return 0;
@@ -439,15 +408,10 @@ int CMimakiWhitePrinterDriverUJFBase::FlushReverseLayer(LayerRecord& layer)
             under = &u;
     if (!under)
         return 1;
-    const int spot[2] = {ResolveCode(under->first, 0), ResolveCode(under->second, 0)};
+    const BYTE spot[2] = {RecordCode(under->byCode, ResolveCode(under->first, 0)),
+                          RecordCode(under->byCode, ResolveCode(under->second, 0))};
     const int rowBytes = m_nBytesPerRow;
-    auto send = [&](int code, bool byCode) {
-        if (byCode)
-            SetRowHeaderByCode(static_cast<BYTE>(code), rowBytes, false);
-        else
-            SetRowHeader(code, rowBytes, false);
-        return Put(RowHeader) && Put(m_flushRow.data(), static_cast<std::size_t>(rowBytes));
-    };
+    auto put = [&] { return Put(RowHeader) && Put(m_flushRow.data(), static_cast<std::size_t>(rowBytes)); };
     m_rows.Start(true);
     while (m_rows.Next()) {
         for (const int ch : layer.channels) {
@@ -463,15 +427,18 @@ int CMimakiWhitePrinterDriverUJFBase::FlushReverseLayer(LayerRecord& layer)
                 m_rows.Read(ch, m_flushRow.data());
             }
             std::memset(m_flushRow.data() + e.raw, 0, static_cast<std::size_t>(rowBytes) - e.raw);
-            if (!m_plan[static_cast<std::size_t>(ch)].spot) {
-                if (!send(GetChannelColour(ch), false))
+            const ChannelPlan& p = m_plan[static_cast<std::size_t>(ch)];
+            if (!p.spot) {
+                SetRowHeader(GetChannelColour(ch), rowBytes, false);
+                if (!put())
                     return 0;
                 continue;
             }
-            for (int s = 0; s < 2; ++s) {
-                if (s == 1 && spot[1] == 99)
-                    break;
-                if (!send(spot[s], under->byCode))
+            for (const BYTE code : spot) {
+                if (code == kNone)
+                    continue;
+                SetRowHeaderByCode(code, rowBytes, false);
+                if (!put())
                     return 0;
             }
         }

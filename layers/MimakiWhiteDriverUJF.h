@@ -13,9 +13,6 @@
 #include "host/HostTypes.h"
 #include "layers/LayerRowStore.h"
 
-class CSpoolDataBuffer;
-class CSpoolData;
-class CReversePrintDataBuffer;
 
 namespace mimaki::layers {
 
@@ -73,15 +70,8 @@ public:
     int JobClose() override;
     int GetCommandSet() override { return 4; }
 
-    // Added operations, in this order. They write one row into a layer's
-    // own buffers, for callers that keep them; a page of this driver keeps
-    // its rows once, in m_rows, for all of its layers.
-    virtual int WriteLayerRowByCode(CMemFile& file, CSpoolDataBuffer* pSpool, CReversePrintDataBuffer* pReverse,
-                                    BYTE nCode1, BYTE nCode2, const BYTE* pPacked, const BYTE* pRaw,
-                                    int nPackedCount, int nRawCount, int bSpot);
-    virtual int WriteLayerRow(CMemFile& file, CSpoolDataBuffer* pSpool, CReversePrintDataBuffer* pReverse,
-                              int nHostCode1, int nHostCode2, const BYTE* pPacked, const BYTE* pRaw,
-                              int nPackedCount, int nRawCount);
+    // Added operations: the row header of a record for a printer or a host
+    // colour code.
     virtual void SetRowHeaderByCode(BYTE nCode, int nRawCount, bool bPacked);
     virtual void SetRowHeader(int nHostCode, int nRawCount, bool bPacked);
 
@@ -120,16 +110,12 @@ private:
     // "DoubleSpotInk" of WW and VV: white also under host code 33, varnish
     // also under 29.
     int m_nDoubleSpot = 0;
-    int m_nCurrentHostCode = 0; // host code of the channel being sorted
     int m_nSlots = 0;
     int m_nRecordsPerRow = 5;
-    std::vector<int> m_settingCodes;  // resolved Setting codes, by table position
     std::vector<LayerRecord> m_layers;
     // Per channel: its role's target, resolved at output start.
     struct ChannelPlan {
         std::uint32_t layers;
-        bool byCode;
-        int code1, code2;
         BYTE record1, record2; // printer codes of its records in forward layers (99: none)
         bool spot;             // a spot record of an underprint
         bool used;             // some scheduled layer prints it

@@ -8,7 +8,11 @@
 #include "devparms/MimakiDevParmsUJF.h"
 #include "devparms/MimakiDevParmsUJV.h"
 #include "devparms/ParmKeys.h"
+#include "driver/MimakiBaseDriver.h"
+#include "host/OutputSink.h"
 #include "host/StrUtil.h"
+
+#include <cmath>
 #include "tests/support/LogCapture.h"
 
 using namespace devparmstest;
@@ -275,4 +279,77 @@ TEST(RoundTrip, EveryKeyCarriesItsValue)
             }
         }
     }
+}
+
+// Numbers with a fraction: saving and reloading gives the same value, in
+// "%.2f" where that holds it and with as many digits as it takes where not
+// (the head-cleaning distances take the shortest text). Texts that are no
+// number, NaN, infinities and values beyond the int range are reported and
+// never reach a conversion to int.
+TEST(RoundTrip, NumbersWithAFraction)
+{
+    const wchar_t* real = L"DP30_m_dDryTimeValueJob";
+    const wchar_t* distance = L"DP30_dNonBlankMmNeededToScheduleHeadCleaning";
+    const struct {
+        double value;
+        const wchar_t* realText;     // as "%.2f" writes it where that round-trips
+        const wchar_t* distanceText;
+    } kept[] = {
+        {12345.67, L"12345.67", L"12345.67"},  {1234567, L"1234567.00", L"1234567"}, {15, L"15.00", L"15"},
+        {0.125, L"0.125", L"0.125"},           {-2.5, L"-2.50", L"-2.5"},           {1e-7, L"1e-07", L"1e-07"},
+        {2147483647, L"2147483647.00", L"2147483647"},
+    };
+    for (const auto& k : kept) {
+        CPrintEnv env;
+        auto parms = Loaded<Advanced>(env);
+        parms->m_dDryTimeValueJob = k.value;
+        parms->dNonBlankMmNeededToScheduleHeadCleaning = k.value;
+        parms->Save(&env);
+        EXPECT_EQ(env.GetString(real, L""), k.realText);
+        EXPECT_EQ(env.GetString(distance, L""), k.distanceText);
+        auto back = Loaded<Advanced>(env);
+        EXPECT_EQ(back->m_dDryTimeValueJob, k.value) << k.realText;
+        EXPECT_EQ(back->dNonBlankMmNeededToScheduleHeadCleaning, k.value) << k.distanceText;
+        EXPECT_TRUE(env.BadValues().empty());
+    }
+
+    const struct {
+        const wchar_t* text;
+        double loaded;
+        const char* problem;
+    } bad[] = {
+        {L"inf", 2147483647.0, "is out of range; 2147483647 is used"},
+        {L"-1e300", -2147483648.0, "is out of range; -2147483648 is used"},
+        {L"nan", 0.0, "is not a number; 0 is used"},
+        {L"fast", 0.0, "is not a number; 0 is used"},
+    };
+    for (const auto& b : bad) {
+        CPrintEnv env;
+        env.PutString(real, b.text);
+        env.PutString(L"DP30_m_dDryTimeValue", b.text); // old seconds, times 10 on load
+        auto parms = Loaded<Advanced>(env);
+        EXPECT_EQ(parms->m_dDryTimeValueJob, b.loaded) << WideToUtf8(b.text);
+        EXPECT_TRUE(std::isfinite(parms->m_dDryTimeValue100Msec)) << WideToUtf8(b.text);
+        ASSERT_EQ(env.BadValues().size(), 2u) << WideToUtf8(b.text);
+        EXPECT_EQ(env.BadValues()[0].key, L"DP30_m_dDryTimeValue");
+        EXPECT_EQ(env.BadValues()[1].key, real);
+        EXPECT_EQ(env.BadValues()[1].problem, b.problem);
+        // A job start converts them (the sanitizer build checks every
+        // conversion for overflow).
+        parms->m_nDryTimeMode = 1;
+        parms->m_nDryTimeModeJob = 1;
+        auto* raw = parms.release();
+        CMimakiLegacyBasePrinterDriver driver(&env, raw);
+        CPrintJobOpenContext ctx;
+        ctx.pixelWidth = 8;
+        ctx.colourCodes = {0};
+        CMemorySink sink;
+        driver.SetOutputSink(&sink);
+        ASSERT_EQ(driver.JobOpen(&ctx), 1);
+        EXPECT_EQ(raw->OutputStartString(&driver), 1);
+    }
+    EXPECT_EQ(SaturatedInt(std::nan("")), 0);
+    EXPECT_EQ(SaturatedInt(1e10), 2147483647);
+    EXPECT_EQ(SaturatedInt(-1e10), -2147483647 - 1);
+    EXPECT_EQ(SaturatedInt(-2.9), -2);
 }

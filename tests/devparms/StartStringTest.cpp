@@ -180,6 +180,85 @@ TEST(StartDP2, ClampingDoubleDensityAndNoAutoCut)
     EXPECT_EQ(oddHex.substr(20, 2), "ff");
 }
 
+// Building a start never changes the record: the "M" models other than
+// model 2 clamp passes and dot size on copies, so a store saved after a job
+// is the store saved before it.
+TEST(StartStrings, LeaveTheRecordOfEveryMModelUnchanged)
+{
+    for (const char* cls : {"DEVPARM3_CLASS", "DEVPARM4_CLASS", "DEVPARM5_CLASS", "DEVPARM6_CLASS", "DEVPARM7_CLASS",
+                            "DEVPARM8_CLASS", "DEVPARM9_CLASS", "DEVPARM10_CLASS", "DEVPARM11_CLASS",
+                            "DEVPARM12_CLASS", "DEVPARM14_CLASS", "DEVPARM16_CLASS"}) {
+        const std::wstring prefix = L"DP" + std::to_wstring(std::stoi(std::string(cls).substr(7))) + L"_";
+        CPrintEnv env;
+        for (const wchar_t* key : {L"Quality", L"DotSize", L"nDotSize", L"Pass"})
+            env.PutInt((prefix + key).c_str(), 9);
+        env.PutInt((prefix + L"SendPrintMode").c_str(), 1);
+        env.PutString(PrEnv_Dpi, L"720");
+        auto owned = MakeClass(cls);
+        ASSERT_NE(owned, nullptr) << cls;
+        auto* parms = owned.get();
+        parms->Load(&env);
+        const std::vector<CDeviceEnv::Entry> before = SavedEntries(*parms);
+        CMimakiLegacyBasePrinterDriver driver(&env, owned.release());
+        CPrintJobOpenContext ctx;
+        ctx.pixelWidth = 16;
+        ctx.colourCodes = {0};
+        ASSERT_EQ(driver.JobOpen(&ctx), 1) << cls;
+        CMemorySink sink;
+        driver.SetOutputSink(&sink);
+        // The plain-string models build in GetStartString, the string-object
+        // models in OutputStartString (the white models' layered start needs
+        // their own driver and fails here, after building its strings).
+        const std::string start = parms->GetStartString(&driver);
+        parms->OutputStartString(&driver);
+        EXPECT_FALSE(start.empty() && sink.Data().empty()) << cls;
+        EXPECT_EQ(SavedEntries(*parms), before) << cls;
+    }
+}
+
+// The cut byte of the job start over the job's cut option (0 no cut, 1 cut,
+// 2 the device's setting), the device's cut flag and the model's cutter
+// flag, worked out by hand: model 1 ("MP" byte 4: 0 without a cut, else
+// "DP1_AutomaticCut"; no model flag), model 2 ("MP" byte 4, 0xFF without
+// "HasAutoCut"), the JV100 ("QC" byte 3, 0xFF without "bUseCut").
+TEST(StartStrings, CutByteOverOptionDeviceFlagAndModelFlag)
+{
+    const struct {
+        int option, device, model;
+        int dp1, dp2, jv100;
+    } rows[] = {
+        {0, 0, 0, 0x00, 0xFF, 0xFF}, {0, 0, 1, 0x00, 0x00, 0x00}, {0, 1, 0, 0x00, 0xFF, 0xFF},
+        {0, 1, 1, 0x00, 0x00, 0x00}, {1, 0, 0, 0x00, 0xFF, 0xFF}, {1, 0, 1, 0x00, 0x01, 0x01},
+        {1, 1, 0, 0x01, 0xFF, 0xFF}, {1, 1, 1, 0x01, 0x01, 0x01}, {2, 0, 0, 0x00, 0xFF, 0xFF},
+        {2, 0, 1, 0x00, 0x00, 0x00}, {2, 1, 0, 0x01, 0xFF, 0xFF}, {2, 1, 1, 0x01, 0x01, 0x01},
+    };
+    for (const auto& r : rows) {
+        const std::string what = "option " + std::to_string(r.option) + ", device " + std::to_string(r.device) +
+                                 ", model " + std::to_string(r.model);
+        JobFixture f;
+        f.env.PutInt(L"DP1_DontSendSet1", 0);
+        f.env.PutInt(L"DP1_AutomaticCut", r.device);
+        f.env.PutInt(L"DP2_SendAutoCut", 1);
+        f.env.PutInt(L"DP2_AutoCut", r.device);
+        f.env.PutInt(L"HasAutoCut", r.model);
+        f.env.PutInt(L"bUseCut", r.model);
+        f.env.PutInt(L"JV100_bCut", r.device);
+        // Reset, unit: 8 bytes; "MP", then bytes 1 to 3.
+        auto& dp1 = f.Open<DEVPARM1_CLASS>(720, 720, r.option);
+        EXPECT_EQ(static_cast<BYTE>(dp1.GetStartString(f.driver.get()).at(13)), r.dp1) << what;
+        // Reset, "MD" and the resolutions: 8 bytes; "MP", then bytes 1 to 3.
+        auto& dp2 = f.Open<DEVPARM2_CLASS>(720, 720, r.option);
+        EXPECT_EQ(static_cast<BYTE>(dp2.GetStartString(f.driver.get()).at(13)), r.dp2) << what;
+        // "Q@" 0, then "QC" 12 0 and the cut byte.
+        auto& jv100 = f.Open<DEVPARMJV100_CLASS>(720, 720, r.option);
+        CMemorySink sink;
+        f.driver->SetOutputSink(&sink);
+        ASSERT_EQ(jv100.OutputStartString(f.driver.get()), 1);
+        ASSERT_EQ(sink.Data().substr(3, 4), std::string("QC\x0C\x00", 4)) << what;
+        EXPECT_EQ(static_cast<BYTE>(sink.Data().at(7)), r.jv100) << what;
+    }
+}
+
 // The job ends the catalogue fixes, by class, job-end action and command set.
 TEST(EndStrings, OfEveryKind)
 {

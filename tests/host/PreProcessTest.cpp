@@ -27,9 +27,13 @@ TEST(PreProcess, OctalEscapes)
 {
     EXPECT_EQ(Pre("\\033@"), Bytes({0x1B, '@'}));
     EXPECT_EQ(Pre("\\000\\001\\377"), Bytes({0, 1, 0xFF}));
-    // Fewer than three digits end at the first non-octal character.
-    EXPECT_EQ(Pre("\\0A"), Bytes({0, 'A'}));
-    EXPECT_EQ(Pre("\\78"), Bytes({7, '8'}));
+    // An escape is exactly three octal digits: fewer are a backslash before
+    // an ordinary character, which stands for itself.
+    EXPECT_EQ(Pre("A\\1B"), Bytes({'A', '1', 'B'}));
+    EXPECT_EQ(Pre("\\0A"), Bytes({'0', 'A'}));
+    EXPECT_EQ(Pre("\\78"), Bytes({'7', '8'}));
+    EXPECT_EQ(Pre("\\01"), Bytes({'0', '1'}));
+    EXPECT_EQ(Pre("\\12\\033"), Bytes({'1', '2', 0x1B}));
     // At most three digits belong to the escape.
     EXPECT_EQ(Pre("\\1011"), Bytes({'A', '1'}));
     EXPECT_EQ(Pre("\\0101"), Bytes({8, '1'}));

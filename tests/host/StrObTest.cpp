@@ -48,6 +48,15 @@ TEST(StrOb, TheHostFillsTheJobSizeTemplate)
     EXPECT_EQ(plain.Bytes(), std::string("Q@\0", 3));
 }
 
+// Only the job-size command is filled: the operator's own command texts
+// around it keep their percent signs.
+TEST(StrOb, TheJobSizeFillTouchesNothingElse)
+{
+    CStrObMimakiTS300P ob = Sample();
+    ob.m_strCommands = "PL%03o%%\\x%02x" + ob.m_strCommands + "SD%d\\101";
+    EXPECT_EQ(ob.Bytes(), "PL%03o%%x%02x" + kSampleBytes + "SD%dA");
+}
+
 TEST(StrOb, SentAsAnObjectSection)
 {
     CPrintEnv env;
@@ -99,4 +108,20 @@ TEST(StrOb, MirrorFileOfTheJob)
         ASSERT_EQ(driver << ob, 1);
     }
     EXPECT_TRUE(user.dir.List().empty());
+}
+
+// A name a file cannot carry still names a file: "/", backslashes and
+// control characters become "_", a name too long for a folder entry is cut
+// at a character boundary and keeps its ending.
+TEST(StrOb, SafeFileNames)
+{
+    EXPECT_EQ(SafeFileName("[P]jobs/poster\\A\tB_usbmirror.prn"), "[P]jobs_poster_A_B_usbmirror.prn");
+    EXPECT_EQ(SafeFileName(".."), "_..");
+    EXPECT_EQ(SafeFileName("Plakat \xC3\xA4"), "Plakat \xC3\xA4");
+    const std::string tail = "_usbmirror.prn";
+    // 239 ASCII bytes, then a two-byte character across the cut at 241.
+    const std::string longName = std::string(240, 'a') + "\xC3\xA4" + std::string(20, 'b') + tail;
+    const std::string cut = SafeFileName(longName, tail.size());
+    EXPECT_EQ(cut, std::string(240, 'a') + tail);
+    EXPECT_LE(SafeFileName(std::string(300, 'x')).size(), 255u);
 }

@@ -157,6 +157,17 @@ TEST(UJFLayers, OneRowStreamsOfEveryArrangementByHand)
          {{0, 0, K + end}, {0, 0, K + end}}},
         {"WW: midlayer 22 under printer code 0", 19, 0, {5}, {22}, {{3, 0}}, {}, nullptr,
          {{4, 0, kQD + " 00 00 02 01 00 01 00 03" + end}}},
+        // Only the spot ink's record takes the spot codes; every other channel
+        // of an underprint keeps its own code, whatever its host code.
+        {"WV C&W Underprint: host code 19 stays 252", 19, 2, {3}, {0, 19, 34}, {{1, 2}, {4, 0}, {3, 0}}, {}, nullptr,
+         {{2, 1, K + kQD + " FC 00 02 02 00 01 00 04 00" + kQD + " FE 00 02 02 00 01 00 03 00" + end}}},
+        {"VP C&V Underprint: midlayer 24 is a colour there", 19, 5, {2}, {0, 24, 30}, {{1, 2}, {4, 0}, {3, 0}}, {},
+         nullptr, {{1, 1, K + kQD + " 00 00 02 02 00 01 00 04 00" + kQD + " FF 00 02 02 00 01 00 03 00" + end}}},
+        {"WP White, first white code -1", 19, 4, {2}, {34}, {{3, 0}}, {{L"White1_Code1", -1}, {L"White1_Code2", 254}},
+         nullptr, {{1, 0, kQD + " FE 00 02 01 00 01 00 03" + end}}},
+        {"WP C&W Underprint, first white code -1", 19, 4, {3}, {0, 34}, {{1, 2}, {3, 0}},
+         {{L"White1_Code1", -1}, {L"White1_Code2", 254}}, nullptr,
+         {{2, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + end}}},
     };
     for (const Case& c : cases) {
         CPrintEnv env = UjfEnv(c.typ, c.modes, c.uid);
@@ -210,6 +221,7 @@ std::map<std::string, Arrangement> Arrangements()
                {{CVU, {255}}}};
     a["WV"] = {{{0, {"Color", CWU, CWO, CVU, CVO}, {0}},
                 {1, {"Color", CWU, CWO, CVU, CVO}, {2}},
+                {19, {"Color", CWU, CWO, CVU, CVO}, {252}},
                 {34, {"White", CWU, CWO}, {254}},
                 {33, {"White2"}, {254}},
                 {30, {"Varnish Matt Finish", "Varnish Gloss Finish", CVU, CVO}, {255}},
@@ -226,6 +238,7 @@ std::map<std::string, Arrangement> Arrangements()
                {{CWU, {254}}, {CPU, {252, 251}}}};
     a["VP"] = {{{0, {"Color", CVU, CVO, CPU}, {0}},
                 {1, {"Color", CVU, CVO, CPU}, {2}},
+                {24, {"Color", CVU, CVO, CPU}, {0}},
                 {30, {CVU, CVO, "Varnish Matt finish", "Varnish Gloss finish"}, {255, 255}},
                 {26, {"Primer", CPU}, {253, 255}}},
                {{CVU, {255}}, {CPU, {253}}}};
@@ -277,7 +290,8 @@ void CheckLayer(const streamparse::ParseResult& parsed, int parsedLayer, const s
             const ChannelRule& rule = arr.channels[ch];
             if (std::find(rule.layers.begin(), rule.layers.end(), label) == rule.layers.end())
                 continue;
-            const bool spot = under && (rule.host >= 24 || (rule.host >= 17 && rule.host <= 22));
+            // A special ink never prints in the colour layer.
+            const bool spot = under && std::find(rule.layers.begin(), rule.layers.end(), "Color") == rule.layers.end();
             if ((pass == 1) != (under && spot))
                 continue;
             const std::vector<int>& codes = under && spot ? arr.spot.at(label) : rule.codes;
@@ -495,4 +509,28 @@ TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
     mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
     EXPECT_EQ(mgr.OpenFiles(), 0);
     EXPECT_EQ(mgr.MemoryInUse(), 0u);
+}
+
+// Output start sets the host's two fields (8, and whether the pass setting
+// is below 80) and sends the page's leading blank rows through the layers,
+// as the same rows handed over blank would go.
+TEST(UJFLayers, OutputStartFieldsAndLeadingBlankRows)
+{
+    for (const int pass : {79, 80}) {
+        CPrintEnv env = UjfEnv(2, {3, 1});
+        env.PutInt(L"DP19_nPass", pass);
+        auto lead = CreateDriver(env);
+        auto fed = CreateDriver(env);
+        ASSERT_NE(lead, nullptr);
+        const Row ink = {{0x11, 0x22}, {0x33, 0x00}};
+        const Row blank = {{0, 0}, {0, 0}};
+        CPrintJobOpenContext ctx = Context({0, 34}, 2, 1, 600);
+        ctx.leadingRows = 2;
+        const JobResult a = RunJob(*lead, ctx, {ink, ink});
+        const JobResult b = RunJob(*fed, Context({0, 34}, 2, 1, 600), {blank, blank, ink, ink});
+        ASSERT_EQ(a.ok, 1);
+        EXPECT_EQ(ToHex(a.bytes), ToHex(b.bytes));
+        EXPECT_EQ(lead->GetLayerFieldValue(), 8);
+        EXPECT_EQ(lead->GetLayerFieldFewPasses(), pass < 80);
+    }
 }

@@ -163,6 +163,56 @@ TEST(WhiteDriver, LayerOrderZeroPrintsOnlyTheClearCoat)
     EXPECT_TRUE(log.Contains("layer order 0 is neither 1 (colour first) nor 2 (white first)"));
 }
 
+// Nothing reaches the printer before the job's start: model 7 with white
+// off keeps its colour layer and drops the white rows (no layer takes
+// them); a white code left at 99 in set 2 sends no ink under black's byte.
+TEST(WhiteDriver, NoRowsBeforeTheStartAndNoInkUnderCode99)
+{
+    CPrintEnv env;
+    env.PutInt(PrEnv_UID, 7);
+    env.PutInt(L"nFunctModeId", 2);
+    env.PutInt(L"DP7_nWhiteOrder", 1);
+    env.PutInt(L"DPC_White1", 34);
+    auto d = CreateDriver(env);
+    ASSERT_EQ(ClassName(typeid(*d)), "CMimakiWhitePrinterDriver");
+    LogCapture log(4);
+    const JobResult r = RunJob(*d, Context({0, 34}, 2, 0), {{{0x01, 0x02}, {0x03, 0x00}}});
+    ASSERT_EQ(r.ok, 1);
+    CMimakiDevParmsBase& p = Parms(*d);
+    EXPECT_EQ(ToHex(r.bytes),
+              ToHex(p.GetColorLayerStartString(d.get()) + Hex(H("00", "02") + "01 02 0D 0A") + p.GetEndString(d.get())));
+    EXPECT_TRUE(log.Contains("white rows are not printed: the job has no white layer"));
+
+    // Model 14 with white on and no white codes: the white layer holds only
+    // its band trailers.
+    CPrintEnv noCodes = Model14(1);
+    noCodes.PutInt(L"DPC_White1", 99);
+    noCodes.PutInt(L"DPC_White2", 99);
+    noCodes.PutInt(L"DP14_bClearCoat", 0);
+    noCodes.PutInt(L"DP14_nPrintCountWhite", 1);
+    auto w = CreateDriver(noCodes);
+    const JobResult rw = RunJob(*w, Context({0, 34}, 2, 0), {{{0x01, 0x02}, {0x03, 0x00}}});
+    ASSERT_EQ(rw.ok, 1);
+    CMimakiDevParmsBase& pw = Parms(*w);
+    const std::string end = pw.GetEndString(w.get());
+    EXPECT_EQ(ToHex(rw.bytes), ToHex(pw.GetColorLayerStartString(w.get()) + Hex(H("00", "02") + "01 02 0D 0A") + end +
+                                     pw.GetWhiteLayerStartString(w.get()) + Hex("0A") + end));
+    EXPECT_TRUE(log.Contains("white code 99"));
+
+    // The JV3 white driver in set 2: the white channel sends nothing.
+    CPrintEnv jv3;
+    jv3.PutInt(PrEnv_UID, 5);
+    jv3.PutInt(L"DP5_bWhite", 1);
+    jv3.PutInt(L"nFunctModeId", 2);
+    auto j = CreateDriver(jv3);
+    const JobResult rj = RunJob(*j, Context({0, 34}, 2, 0), {{{0x01, 0x02}, {0x03, 0x00}}});
+    ASSERT_EQ(rj.ok, 1);
+    const std::string row = Hex(H("00", "02") + "01 02 0D 0A");
+    const std::string endJ = Parms(*j).GetEndString(j.get());
+    ASSERT_GE(rj.bytes.size(), row.size() + endJ.size());
+    EXPECT_EQ(ToHex(rj.bytes.substr(rj.bytes.size() - row.size() - endJ.size())), ToHex(row + endJ));
+}
+
 TEST(WhiteDriver, JV3WhiteSendsWhiteInLineUnderBothCodes)
 {
     CPrintEnv env;

@@ -121,3 +121,42 @@ TEST(Parmtool, StartShowsTheJobsFirstAndLastBytes)
     EXPECT_EQ(Tool({"start", "--uid", "1", "--cut", "5"}).status, 2);
     EXPECT_EQ(Tool({"start", "--uid", "1", "--dpi", "x"}).status, 2);
 }
+
+// A job mirrored to a file shows what the file receives; with
+// "nRedirectMode" 2 that is all the job sends. Nothing is left behind.
+TEST(Parmtool, StartOfAMirroredJobShowsTheMirrorFile)
+{
+    TempDir dir;
+    const RunOptions env("", {"TMPDIR=" + dir.Path(), "MIMAKI_USER_DATA=" + (dir / "user")});
+    const RunResult plain = testsupport::Run(PARMTOOL_EXE, {"start", "--uid", "48", "--job-name", "a/b", "--json"}, env);
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const std::string bytes = plain.out.substr(plain.out.find("\"start\""), plain.out.find(", \"commands\"") -
+                                                                                plain.out.find("\"start\""));
+    for (const char* mode : {"1", "2"}) {
+        const RunResult r = testsupport::Run(PARMTOOL_EXE,
+                                {"start", "--uid", "48", "--job-name", "a/b", "--set",
+                                 std::string("nRedirectMode=") + mode, "--json"},
+                                env);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Has(r.out, bytes + ", \"mirrorFile\": \"[]a_b_usbmirror.prn\", \"redirectMode\": " + mode))
+            << r.out;
+    }
+    EXPECT_TRUE(dir.List().empty());
+}
+
+// The model's definition reaches the parameters but is never written into
+// the printer's section.
+TEST(Parmtool, TheModelsDefinitionIsReadNotSaved)
+{
+    TempDir dir;
+    const std::string ini = dir / "p.ini";
+    WriteFile(ini, "[JV300]\nPrEnv_UID=27\n");
+    const RunResult show = Tool({"show", "--settings", ini});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_TRUE(Has(show.out, "GetColorMapValue: {\"0\": 0, \"1\": 2, \"2\": 1, \"3\": 4}")) << show.out;
+    ASSERT_EQ(Tool({"save", "--settings", ini, "-o", ini}).status, 0);
+    const std::string saved = ReadFile(ini);
+    EXPECT_FALSE(Has(saved, "SlotsSetting")) << saved;
+    EXPECT_FALSE(Has(saved, "pdLicName")) << saved;
+    EXPECT_TRUE(Has(saved, "DP27_m_nPass")) << saved;
+}

@@ -5,12 +5,14 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "Harness.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/Loopback.h"
+#include "tools/streamdump/StreamParser.h"
 
 using namespace rjtest;
 using testsupport::Bytes;
@@ -334,11 +336,12 @@ TEST(RasterJobCli, ListModelsCallsCreateForEveryUid)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("{\"uid\": 99, \"model\": \"\", \"devParmsClass\": \"CMimakiDevParmsBase\", "
                          "\"driverClass\": \"CMimakiLegacyBasePrinterDriver\", \"supported\": false, "
-                         "\"madeDevParmsClass\": null, \"madeDriverClass\": null}"),
+                         "\"madeDevParmsClass\": null, \"madeDriverClass\": null, \"definition\": null}"),
               std::string::npos);
     EXPECT_NE(r.out.find("{\"uid\": 1, \"model\": \"model 1\", \"devParmsClass\": \"DEVPARM1_CLASS\", "
                          "\"driverClass\": \"CMimakiLegacyBasePrinterDriver\", \"supported\": true, "
-                         "\"madeDevParmsClass\": \"CTestDevParms\", \"madeDriverClass\": \"CTestDriverOther\"}"),
+                         "\"madeDevParmsClass\": \"CTestDevParms\", \"madeDriverClass\": \"CTestDriverOther\", "
+                         "\"definition\": \"stand-in\"}"),
               std::string::npos);
     EXPECT_NE(r.out.find("\"supported\": 255, \"asCatalogue\": 0}"), std::string::npos);
 
@@ -538,7 +541,14 @@ TEST(RasterJobCli, RealPluginDefaultPrinterAbortAndSocket)
     EXPECT_NE(r.err.find("(built-in default)"), std::string::npos) << r.err;
     EXPECT_EQ(JsonField(r.out, "bits"), "2");
     EXPECT_EQ(JsonField(r.out, "compress"), "true");
-    EXPECT_EQ(JsonField(r.out, "nFunctModeId"), "4");
+    // A JV300 (UID 27) with its stand-in definition: CMYK under four
+    // different printer colours.
+    EXPECT_EQ(JsonField(r.out, "devParmsClass"), "\"DEVPARMJV300_CLASS\"");
+    const auto parsed = streamparse::ParseStream(ReadFile(dir / "job.prn"));
+    std::set<int> colours;
+    for (const auto& plane : parsed.planes)
+        colours.insert(plane.key.colour);
+    EXPECT_EQ(colours, (std::set<int>{0, 1, 2, 4}));
     EXPECT_EQ(JsonField(r.out, "commandSet"), "4");
     const std::string full = ReadFile(dir / "job.prn");
     EXPECT_EQ(full.substr(full.size() - 3), std::string("QE\0", 3));

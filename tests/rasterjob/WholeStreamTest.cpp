@@ -16,6 +16,7 @@
 #include "host/PrinterDriverBase.h"
 #include "host/UnivDevParmsBase.h"
 #include "tests/support/Bytes.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -282,6 +283,10 @@ TEST(RasterJobWholeStream, JobNameNamesTheMirrorFile)
     const Job unnamed = RunJob(dir, job, env);
     ASSERT_EQ(unnamed.run.status, 0) << unnamed.run.err;
     EXPECT_EQ(ReadFile(dir / "user/[rasterjob]job.prn_usbmirror.prn"), unnamed.stream);
+    // A name with a "/" still gets its mirror file, under a name made safe.
+    const Job path = RunJob(dir, With(job, {"--job-name", "orders/poster B"}), env);
+    ASSERT_EQ(path.run.status, 0) << path.run.err;
+    EXPECT_EQ(ReadFile(dir / "user/[rasterjob]orders_poster B_usbmirror.prn"), path.stream);
 }
 
 // The cut option the job gets without --cut is the model's default for
@@ -334,12 +339,11 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
     std::vector<int> withoutStart;
     std::vector<int> refused;
     for (int uid = 0; uid <= 57; ++uid) {
-        // Slots for the models with a colour map, and the JV400's white mode
-        // that prints every channel: without them their printers get no ink.
+        // The model's definition, as rasterjob gives it, and the JV400's white
+        // mode that prints every channel (its default prints none).
         CPrintEnv env(L"rasterjob");
         env.PutInt(PrEnv_UID, uid);
-        env.PutString(L"SlotsSetting", L"0`1`2`3");
-        env.PutString(L"MimakiColorSequence", L"4,1,2,3");
+        printerdefs::Apply(env, uid);
         env.PutInt(L"DP22_m_nWhiteMode", 0);
         const int level = CVoLogReporter::LoggingLevel();
         CVoLogReporter::SetLoggingLevel(-1);
@@ -366,7 +370,7 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
         driver->SetOutputSink(&end);
         ASSERT_TRUE(parms->OutputEndString(driver)) << "UID " << uid;
 
-        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--slots", "0:4,1:1,2:2,3:3", "--set",
+        const Job r = RunJob(dir, {"--set", "PrEnv_UID=" + std::to_string(uid), "--set",
                                    "DP22_m_nWhiteMode=0", "--width", "16", "--height", "4", "--bits", "1",
                                    "--no-compress", "--dpi", "720", "--job-name", "j"});
         // A printer whose default layers print nothing is refused.

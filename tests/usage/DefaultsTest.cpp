@@ -82,8 +82,8 @@ TEST(PrintWithDefaults, JobThatPrintsNothingFailsAndNamesTheSetting)
     } cases[] = {
         // The JV400's stored white mode of -1 sends only band ends.
         {{"--set", "PrEnv_UID=22", "--channels", "0,1,2,3,34"}, "DP22_m_nWhiteMode"},
-        // No slot layout: every channel under colour byte 99.
-        {{"--set", "PrEnv_UID=30"}, "SlotsSetting"},
+        // An empty slot layout: every channel under colour byte 99.
+        {{"--set", "PrEnv_UID=30", "--set", "SlotsSetting="}, "SlotsSetting"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;

@@ -23,6 +23,8 @@
 #include "host/StrUtil.h"
 #include "tools/streamdump/StreamParser.h"
 #include "tools/common/Json.h"
+#include "tools/common/PrinterDefinitions.h"
+#include "tools/parmtool/MirrorCapture.h"
 
 namespace parmtool {
 
@@ -145,7 +147,11 @@ Options ParseArgs(const std::vector<std::string>& args)
 
 // The store the command works on: a section of a settings file, then the
 // --set values.
-CPrintEnv LoadStore(const Options& o)
+int UidOf(const Options& o, const CPrintEnv& env);
+
+// The printer's section (and --set), with the model's definition in the keys
+// the section does not hold; defined: the keys the definition added.
+CPrintEnv LoadStore(const Options& o, std::vector<std::wstring>* defined = nullptr)
 {
     CPrintEnv env;
     std::string error;
@@ -159,6 +165,9 @@ CPrintEnv LoadStore(const Options& o)
     // A UID given on the command line is the printer's: it is saved with it.
     if (o.uid >= 0)
         env.PutInt(PrEnv_UID.pszKey, o.uid);
+    const std::vector<std::wstring> added = printerdefs::Apply(env, UidOf(o, env));
+    if (defined)
+        *defined = added;
     return env;
 }
 
@@ -206,8 +215,8 @@ void Warn(const CPrintEnv& env, std::ostream& err)
     }
     LogLines().clear();
     for (const CPrintEnv::BadValue& bad : env.BadValues())
-        err << "parmtool: warning: " << WideToUtf8(bad.key) << "=" << WideToUtf8(bad.text)
-            << " is not a whole number; the default is used\n";
+        err << "parmtool: warning: " << WideToUtf8(bad.key) << "=" << WideToUtf8(bad.text) << " "
+            << (bad.problem.empty() ? "is not a whole number; the default is used" : bad.problem) << "\n";
 }
 
 std::string Quoted(const std::wstring& text) { return JsonString(WideToUtf8(text)); }
@@ -325,7 +334,8 @@ int Keys(const Options& o, std::ostream& out)
 
 int Save(const Options& o, std::ostream& out, std::ostream& err)
 {
-    CPrintEnv env = LoadStore(o);
+    std::vector<std::wstring> defined;
+    CPrintEnv env = LoadStore(o, &defined);
     Model m = Build(UidOf(o, env), env);
     env.ClearBadValues();
     m.parms->Load(&env);
@@ -333,6 +343,10 @@ int Save(const Options& o, std::ostream& out, std::ostream& err)
     m.parms->Save(&env);
     if (env.Name().empty())
         env.SetName(o.printer.empty() ? L"UID " + std::to_wstring(m.uid) : Utf8ToWide(o.printer));
+    // The model's definition comes with the printer; it is not the printer's
+    // setting and is not written into its section.
+    for (const std::wstring& key : defined)
+        env.DeleteEntry(key.c_str());
     if (!o.output.empty()) {
         // A device, FIFO or standard output gets the section alone, written
         // in place; a file is read for its other sections and replaced.
@@ -528,6 +542,12 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         parms->JobPrintOptionAvailable(query);
         ctx.cutOption = query.value;
     }
+    // A job mirrored to a file: its start and end as the file receives them
+    // (with "nRedirectMode" 2 the printer gets nothing).
+    const int redirect = env.GetInt(L"nRedirectMode", 0);
+    std::unique_ptr<MirrorCapture> mirror;
+    if (redirect == 1 || redirect == 2)
+        mirror = std::make_unique<MirrorCapture>();
     CMemorySink sink;
     driver->SetOutputSink(&sink);
     if (!driver->JobOpen(&ctx))
@@ -535,7 +555,7 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
     const auto* mimakiParms = dynamic_cast<CMimakiDevParmsBase*>(parms);
     const mimaki::parms::KeyTable* table = mimaki::KeyTableOf(parms);
     const bool layered = table && table->GetProfile().layered;
-    std::string start, end;
+    std::string start, end, mirrorName;
     if (layered && mimakiParms) {
         // The first layer section as the layer drivers start it.
         auto* p = const_cast<CMimakiDevParmsBase*>(mimakiParms);
@@ -550,9 +570,21 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
             throw Failure{"the start string could not be made"};
         start = sink.Data();
         sink.Clear();
+        const IOutputSink* mirrorSink = driver->GetMirrorSink();
+        const std::size_t mirroredStart = mirrorSink ? mirrorSink->BytesWritten() : 0;
         if (!parms->OutputEndString(driver.get()))
             throw Failure{"the end string could not be made"};
         end = sink.Data();
+        if (mirror) {
+            const bool wasMirrored = mirrorSink != nullptr;
+            if (!driver->JobClose())
+                throw Failure{"the mirror file could not be written"};
+            std::string bytes;
+            if (wasMirrored && mirror->Take(mirrorName, bytes) && bytes.size() >= mirroredStart) {
+                start = bytes.substr(0, mirroredStart);
+                end = bytes.substr(mirroredStart);
+            }
+        }
     }
 
     std::vector<streamparse::Command> commands;
@@ -570,8 +602,10 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
         return h;
     };
     if (o.json) {
-        out << "{\"uid\": " << uid << ", \"start\": \"" << hex(start) << "\", \"end\": \"" << hex(end)
-            << "\", \"commands\": [";
+        out << "{\"uid\": " << uid << ", \"start\": \"" << hex(start) << "\", \"end\": \"" << hex(end) << "\", ";
+        if (!mirrorName.empty())
+            out << "\"mirrorFile\": " << JsonString(mirrorName) << ", \"redirectMode\": " << redirect << ", ";
+        out << "\"commands\": [";
         for (std::size_t i = 0; i < commands.size(); ++i)
             out << (i ? ", " : "") << "{\"offset\": " << commands[i].offset << ", \"part\": \""
                 << (commands[i].offset < start.size() ? "start" : "end") << "\", \"name\": "
@@ -584,6 +618,9 @@ int Start(const Options& o, std::ostream& out, std::ostream& err)
     } else {
         out << "UID " << uid << ", " << driverName << ": start " << start.size() << " bytes, end " << end.size()
             << " bytes\n";
+        if (!mirrorName.empty())
+            out << "mirror file \"" << mirrorName << "\" (nRedirectMode " << redirect
+                << (redirect == 2 ? ": the printer gets nothing" : ": the printer gets the same") << ")\n";
         for (const auto& c : commands)
             out << (c.offset < start.size() ? "start " : "end   ") << c.offset << "  " << c.name
                 << (c.fields.empty() ? "" : "  " + c.fields) << "\n";

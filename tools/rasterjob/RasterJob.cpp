@@ -29,6 +29,7 @@
 #include "host/UnivDevParmsBase.h"
 #include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/common/RasterDigest.h"
 #include "tools/common/Stdout.h"
 #include "tools/rasterjob/EmbeddedPrinter.h"
@@ -122,6 +123,8 @@ bool BuildPrintEnv(const Options& o, CPrintEnv& env, std::string& name, bool& em
         }
         env.PutString(Utf8ToWide(key).c_str(), Utf8ToWide(value));
     }
+    // The model's definition, as the host supplies it with the printer.
+    printerdefs::Apply(env, env.GetInt(PrEnv_UID));
     return true;
 }
 
@@ -263,6 +266,13 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// How a UID's printer definition was made ("stand-in"), or empty.
+std::string Definition(int uid)
+{
+    const printerdefs::Definition* d = printerdefs::Find(uid);
+    return d ? (d->source.empty() ? std::string("given") : d->source) : std::string();
+}
+
 int ListModels(const Options& o)
 {
     std::string error;
@@ -282,6 +292,7 @@ int ListModels(const Options& o)
     for (int uid = 0; uid < 256; ++uid) {
         CPrintEnv env(L"list-models");
         env.PutInt(PrEnv_UID, uid);
+        printerdefs::Apply(env, uid);
         IPrinterDriver* object = plugin->Create(&env);
         if (auto* driver = dynamic_cast<CPrinterDriverBase*>(object)) {
             made[static_cast<std::size_t>(uid)] = {true, ClassName(driver->GetDevParms()), ClassName(driver)};
@@ -319,7 +330,8 @@ int ListModels(const Options& o)
                    ", \"devParmsClass\": " + JsonString(row.devParms) + ", \"driverClass\": " + JsonString(row.driver) +
                    ", \"supported\": " + (m.driver ? "true" : "false") + ", \"madeDevParmsClass\": " +
                    (m.driver ? JsonString(m.devParms) : "null") +
-                   ", \"madeDriverClass\": " + (m.driver ? JsonString(m.driverClass) : "null") + "}" +
+                   ", \"madeDriverClass\": " + (m.driver ? JsonString(m.driverClass) : "null") +
+                   ", \"definition\": " + (Definition(uid).empty() ? "null" : JsonString(Definition(uid))) + "}" +
                    (uid < 255 ? ",\n" : "\n");
         }
         out += "], \"supported\": " + std::to_string(supported) + ", \"asCatalogue\": " + std::to_string(asCatalogue) +
@@ -328,7 +340,8 @@ int ListModels(const Options& o)
         return kExitOk;
     }
 
-    std::printf("%-8s %-26s %-30s %-42s %s\n", "UID", "model", "device parameters", "driver", "plug-in");
+    std::printf("%-8s %-26s %-30s %-42s %-10s %s\n", "UID", "model", "device parameters", "driver", "definition",
+                "plug-in");
     for (int uid = 0; uid < 256;) {
         // UIDs without a model and with the same outcome share a line.
         int last = uid;
@@ -337,12 +350,15 @@ int ListModels(const Options& o)
             while (last + 1 < 256 && !*CatalogueEntry(last + 1).model && verdict(last + 1) == verdict(uid))
                 ++last;
         const std::string uids = last == uid ? std::to_string(uid) : std::to_string(uid) + "-" + std::to_string(last);
-        std::printf("%-8s %-26s %-30s %-42s %s\n", uids.c_str(), *row.model ? row.model : "(no model)", row.devParms,
-                    row.driver, verdict(uid).c_str());
+        std::printf("%-8s %-26s %-30s %-42s %-10s %s\n", uids.c_str(), *row.model ? row.model : "(no model)",
+                    row.devParms, row.driver, Definition(uid).empty() ? "none" : Definition(uid).c_str(),
+                    verdict(uid).c_str());
         uid = last + 1;
     }
     std::printf("\nThe plug-in %s makes a driver for %d of 256 UIDs, %d of them with the catalogue's classes.\n",
                 plugin->Path().c_str(), supported, asCatalogue);
+    std::printf("Printer definitions marked stand-in are this project's own, not the printer maker's "
+                "(data/printer_definitions.ini).\n");
     return kExitOk;
 }
 
@@ -699,7 +715,8 @@ int RunJob(const Options& o)
             Note("channel " + std::to_string(r.index) + " is not printed: " + r.why);
         for (const CPrintEnv::BadValue& bad : env.BadValues())
             Note(WideToUtf8(bad.key) + "=" + WideToUtf8(bad.text) +
-                 " is no whole number, so it was read as its default; give a whole number");
+                 (bad.problem.empty() ? " is no whole number, so it was read as its default; give a whole number"
+                                      : " " + bad.problem));
         if (signal)
             Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
     }
