@@ -5,13 +5,15 @@
 
 namespace mimaki::ui {
 
-bool PageSession::Open(const CIniFile::Section& section, const Catalogue& lang, std::string& error)
+bool PageSession::Open(const CIniFile::Section& section, const Catalogue& lang, std::string& error,
+                       const Supply& supply)
 {
     env.Clear();
     env.SetName(section.name);
     for (const auto& [key, value] : section.entries)
         env.PutString(key.c_str(), value);
     uid = env.GetInt(PrEnv_UID);
+    supplied = supply ? supply(env, uid) : std::vector<std::wstring>{};
     const ModelRow& row = FindModel(uid);
     model = row.model;
     const ParmsClass* cls = SelectParms(row, env);
@@ -30,6 +32,14 @@ bool PageSession::Open(const CIniFile::Section& section, const Catalogue& lang, 
     page = std::make_unique<Page>(*desc, *parms, env, lang);
     page->OnInitDialog();
     return true;
+}
+
+CPrintEnv PageSession::Section() const
+{
+    CPrintEnv own = env;
+    for (const std::wstring& key : supplied)
+        own.DeleteEntry(key.c_str());
+    return own;
 }
 
 bool PageSession::Ok(const std::map<std::string, std::string>& posted, PageError& error)

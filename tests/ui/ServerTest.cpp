@@ -136,6 +136,30 @@ TEST_F(PanelServer, OkSavesTheSectionAndKeepsTheOthers)
     EXPECT_EQ(r->body, "{\"inkLevels\":3,\"dotSize\":5,\"dotVolume\":\"\"}");
 }
 
+TEST_F(PanelServer, ModelDefinitionsShapeThePageAndAreNeverSaved)
+{
+    // UID 31's definition says the model cuts; the printer's own key wins.
+    const auto cutShown = [this](const std::string& printer) {
+        auto r = m_client->Get((m_base + "/printer?p=" + printer).c_str());
+        std::smatch m;
+        const std::string body = r ? r->body : "";
+        EXPECT_TRUE(std::regex_search(body, m, std::regex("<span class=\"ctl check\"( hidden)?><input[^>]*name=\"c1053\"")))
+            << body;
+        return m.size() > 1 && !m[1].matched;
+    };
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\n\n[Adv no cut]\nPrEnv_UID=31\nbUseCut=0\n";
+    WriteFile(m_dir / "store.ini", store);
+    EXPECT_TRUE(cutShown("Adv"));
+    EXPECT_FALSE(cutShown("Adv%20no%20cut"));
+    auto r = Post("/printer?p=Adv", "revision=" + Revision("Adv") + "&c1053=1");
+    ASSERT_EQ(r->status, 200) << r->body;
+    const std::string after = ReadFile(m_dir / "store.ini");
+    EXPECT_NE(after.find("DP30_bCut=1\n"), std::string::npos) << after;
+    for (const char* key : {"pdLicName", "bUseCut=1", "SlotsSetting", "bUseWaveShape"})
+        EXPECT_EQ(after.find(key), std::string::npos) << key << "\n" << after;
+    EXPECT_NE(after.find("[Adv no cut]\nPrEnv_UID=31\nbUseCut=0\n"), std::string::npos) << after;
+}
+
 TEST_F(PanelServer, ChangedOnDiskIsNotOverwritten)
 {
     const std::string rev = Revision();

@@ -15,6 +15,7 @@
 #include "host/StrUtil.h"
 #include "tools/common/Json.h"
 #include "tools/common/Sha256.h"
+#include "tools/common/PrinterDefinitions.h"
 #include "tools/panel/Retrieval.h"
 #include "ui/PageHtml.h"
 #include "ui/PageSession.h"
@@ -331,6 +332,14 @@ struct Server::Impl {
         res.set_content(Document(lang, base, lang.Text("Printers"), body), "text/html; charset=utf-8");
     }
 
+    // The page of a section with the model's definition keys the host
+    // supplies with every printer (never written back).
+    static bool OpenSession(const CIniFile::Section& section, const Catalogue& lang, PageSession& session,
+                            std::string& error)
+    {
+        return session.Open(section, lang, error, [](CPrintEnv& env, int uid) { return printerdefs::Apply(env, uid); });
+    }
+
     // Opens the printer named by ?p= of the store as read now.
     bool OpenPrinter(const httplib::Request& req, httplib::Response& res, CIniFile& ini, PageSession& session,
                      std::string& revision)
@@ -346,7 +355,7 @@ struct Server::Impl {
             NotFound(req, res, Lang(req).Text("No printer of this name in the settings file:") + " " + name);
             return false;
         }
-        if (!session.Open(*section, Lang(req), error)) {
+        if (!OpenSession(*section, Lang(req), session, error)) {
             NotFound(req, res, error);
             return false;
         }
@@ -427,7 +436,7 @@ struct Server::Impl {
                                    "text/html; charset=utf-8");
         }
         std::string newRevision, writeError;
-        if (!WriteSection(ini, session.env, newRevision, writeError))
+        if (!WriteSection(ini, session.Section(), newRevision, writeError))
             return StoreError(req, res, writeError);
         if (WantsJson(req))
             return res.set_content("{\"ok\":true,\"revision\":" + JsonString(newRevision) + "}", "application/json");
@@ -519,7 +528,7 @@ struct Server::Impl {
             std::string revision, error;
             const CIniFile::Section* section = nullptr;
             if (ReadStore(ini, revision, error) && (section = ini.Find(Utf8ToWide(state.printer))) &&
-                session.Open(*section, lang, error))
+                OpenSession(*section, lang, session, error))
                 json += ",\"page\":" + mimaki::ui::PrintModesJson(*session.page);
         }
         res.set_content(json + "}", "application/json");
