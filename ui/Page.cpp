@@ -242,8 +242,11 @@ void Page::StoreSlot(const Slot& s)
     if (!key || !NumericKind(key->kind) || key->kind == Kind::ModelInt)
         return;
     const int record = ToRecord(s.ctl->map, s.value);
-    // A pass-count radio group also stores the count it chose.
-    if (s.ctl->dataField && s.value >= 0 && static_cast<std::size_t>(s.value) < s.items.size()) {
+    // A pass-count radio group also stores the count it chose, when a
+    // choice was made: a page saved with the dialog untouched keeps the
+    // stored count (0, the printer's own, unless chosen before).
+    const bool chosen = key->kind != Kind::Int || m_table->Int(m_parms, s.field.c_str()) != record;
+    if (s.ctl->dataField && chosen && s.value >= 0 && static_cast<std::size_t>(s.value) < s.items.size()) {
         const std::wstring data = s.field.substr(0, s.field.size() - std::wcslen(s.ctl->field)) + s.ctl->dataField;
         if (m_table->Find(data))
             m_table->Int(m_parms, data.c_str()) = s.items[static_cast<std::size_t>(s.value)].data;

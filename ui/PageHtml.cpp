@@ -409,16 +409,19 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
                "</button></div></dialog>";
         i = j;
     }
+    // The manager's own ids: the page's list and controls use the same
+    // control ids.
     if (desc.layerList)
         out += "<dialog id=\"dlg-layers\" data-dialog=\"22070\" aria-labelledby=\"dlg-layers-title\"><h2 "
                "id=\"dlg-layers-title\">" +
                HtmlEscape(lang.Text("Manage media's")) +
-               "</h2><table id=\"c1023\" class=\"layers manage\" role=\"grid\" aria-multiselectable=\"false\"><thead>"
-               "<tr></tr></thead><tbody></tbody></table><div class=\"buttons\"><button type=\"button\" id=\"c1049\">" +
-               HtmlEscape(lang.Text("Delete")) + "</button> <button type=\"button\" id=\"c1348\">" +
-               HtmlEscape(lang.Text("Up")) + "</button> <button type=\"button\" id=\"c1349\">" +
-               HtmlEscape(lang.Text("Down")) + "</button> <button type=\"button\" class=\"dlg-ok\" id=\"c1\">" +
-               HtmlEscape(lang.Text("OK")) + "</button> <button type=\"button\" class=\"dlg-cancel\" id=\"c2\">" +
+               "</h2><table id=\"dlg-layers-grid\" data-ctl=\"1023\" class=\"layers manage\" role=\"grid\" "
+               "aria-multiselectable=\"false\"><thead><tr></tr></thead><tbody></tbody></table><div class=\"buttons\">"
+               "<button type=\"button\" id=\"dlg-layers-delete\" data-ctl=\"1049\">" +
+               HtmlEscape(lang.Text("Delete")) + "</button> <button type=\"button\" id=\"dlg-layers-up\" data-ctl=\"1348\">" +
+               HtmlEscape(lang.Text("Up")) + "</button> <button type=\"button\" id=\"dlg-layers-down\" data-ctl=\"1349\">" +
+               HtmlEscape(lang.Text("Down")) + "</button> <button type=\"button\" class=\"dlg-ok\" data-ctl=\"1\">" +
+               HtmlEscape(lang.Text("OK")) + "</button> <button type=\"button\" class=\"dlg-cancel\" data-ctl=\"2\">" +
                HtmlEscape(lang.Text("Cancel")) + "</button></div></dialog>";
     out += "</form>\n";
     if (std::any_of(desc.controls.begin(), desc.controls.end(), [](const Control& c) { return c.act != Act::None; }))

@@ -204,12 +204,15 @@ TEST(JfPrintOption, TooFewPassesForWeavingAreRefusedByTheServer)
         return o.s.Ok(o.Posted({{"d1300_1294", weaving}, {"d1300_1153", tooth}, {"d1300_1132", pass}}), error);
     };
     PageError error;
+    // Saved with the dialog untouched: the count stays the printer's own.
+    ASSERT_TRUE(o.s.Ok(o.Posted(), error)) << error.message;
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"0");
     // Tooth 128: reference 1200 x 1272 / 1144 = 1334.3; 1 and 2 passes
     // (600 and 1200 dpi) are not more.
     EXPECT_FALSE(post("1", "128", "1", error));
     EXPECT_EQ(error.slot, "d1300_1132");
     EXPECT_NE(error.message.find("weaving"), std::string::npos) << error.message;
-    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"(unset)");
+    EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"0");
     EXPECT_FALSE(post("1", "128", "0", error));
     ASSERT_TRUE(post("1", "128", "2", error)) << error.message;
     EXPECT_EQ(o.Stored(L"DP16_ColorParam_nPass"), L"4");

@@ -397,6 +397,14 @@ struct Server::Impl {
                 json += std::string(first ? "" : ",") + JsonString(slot.name) + ":" + std::to_string(slot.value);
                 first = false;
             }
+        // The record field each control binds to, for scripts.
+        json += "},\"fields\":{";
+        first = true;
+        for (const mimaki::ui::Slot& slot : s.page->Slots())
+            if (!slot.field.empty()) {
+                json += std::string(first ? "" : ",") + JsonString(slot.name) + ":" + JsonString(WideToUtf8(slot.field));
+                first = false;
+            }
         json += "},\"messages\":[";
         for (std::size_t i = 0; i < s.page->Messages().size(); ++i)
             json += std::string(i ? "," : "") + JsonString(s.page->Messages()[i]);

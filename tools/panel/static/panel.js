@@ -259,7 +259,7 @@
   let selected = 0;
   function layerRows() { return Array.from(layerTable.tBodies[0].rows); }
   function renderManager() {
-    const grid = document.getElementById('c1023');
+    const grid = document.getElementById('dlg-layers-grid');
     grid.tHead.rows[0].replaceChildren(...Array.from(layerTable.tHead.rows[0].cells).map((c) => c.cloneNode(true)));
     const tbody = grid.tBodies[0];
     tbody.replaceChildren();
@@ -274,9 +274,9 @@
       tr.addEventListener('click', () => { selected = row; renderManager(); tr.focus(); });
       tbody.appendChild(tr);
     });
-    document.getElementById('c1348').disabled = selected === 0;
-    document.getElementById('c1349').disabled = selected === order.length - 1;
-    document.getElementById('c1049').disabled = order.length <= 1;
+    document.getElementById('dlg-layers-up').disabled = selected === 0;
+    document.getElementById('dlg-layers-down').disabled = selected === order.length - 1;
+    document.getElementById('dlg-layers-delete').disabled = order.length <= 1;
   }
   function openLayers() {
     order = document.getElementById('layers').value.split(',').filter((s) => s !== '').map((_, i) => i);
@@ -292,9 +292,9 @@
       selected = other;
       renderManager();
     };
-    document.getElementById('c1348').addEventListener('click', () => move(-1));
-    document.getElementById('c1349').addEventListener('click', () => move(1));
-    document.getElementById('c1049').addEventListener('click', () => {
+    document.getElementById('dlg-layers-up').addEventListener('click', () => move(-1));
+    document.getElementById('dlg-layers-down').addEventListener('click', () => move(1));
+    document.getElementById('dlg-layers-delete').addEventListener('click', () => {
       if (order.length <= 1) return;
       order.splice(selected, 1);
       if (selected >= order.length) selected = order.length - 1;
