@@ -87,6 +87,16 @@ export class Harness {
     return page;
   }
 
+  // printersim on a free loopback port (stopped with the rest); its
+  // socket:// address.
+  async startPrinter(args) {
+    if (!this.args.printersim) throw new Error('--printersim PATH is required');
+    const sim = spawn(this.args.printersim, [...args, '--listen', '127.0.0.1:0', '--quiet'], { stdio: ['ignore', 'pipe', 'pipe'] });
+    children.add(sim);
+    (this.printers ||= []).push(sim);
+    return (await firstMatch(sim, 'stdout', /^(socket:\/\/127\.0\.0\.1:\d+)\n/, 'printersim'))[1];
+  }
+
   printerUrl(name) { return `${this.url}printer?p=${encodeURIComponent(name)}`; }
   readStore() { return readFileSync(this.store, 'utf8'); }
   writeStore(text) { writeFileSync(this.store, text); }
@@ -102,6 +112,7 @@ export class Harness {
     if (this.browser) { try { await this.browser.close(); } catch { /* gone */ } this.browser = null; }
     await stopChild(this.browserProcess);
     await stopChild(this.panel);
+    for (const sim of this.printers || []) await stopChild(sim);
     if (this.dir) rmSync(this.dir, { recursive: true, force: true });
   }
 }

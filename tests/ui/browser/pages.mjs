@@ -1,6 +1,6 @@
 // Browser tests of the settings pages: a real Chromium drives the pages of
 // mimaki-panel; what is saved is read back by parmtool.
-//   node run.mjs --panel PATH --parmtool PATH [--chromium PATH]
+//   node pages.mjs --panel PATH --parmtool PATH [--chromium PATH]
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { Harness, parseArgs } from './harness.mjs';
