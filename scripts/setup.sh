@@ -29,6 +29,9 @@ if ! command -v npm >/dev/null 2>&1; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nodejs npm
 fi
 browser_tests="$(cd "$(dirname "$0")/.." && pwd)/tests/ui/browser"
-if [ ! -d "$browser_tests/node_modules/playwright-core" ]; then
+# Installed again when the lock file changed since the last install.
+stamp="$browser_tests/node_modules/.installed-lock.json"
+if ! cmp -s "$browser_tests/package-lock.json" "$stamp"; then
   npm ci --prefix "$browser_tests" --no-audit --no-fund --loglevel=error
+  cp "$browser_tests/package-lock.json" "$stamp"
 fi
