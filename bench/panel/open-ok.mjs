@@ -32,7 +32,7 @@ try {
     for (let i = 0; i <= runs; i++) {
       const t0 = performance.now();
       await page.goto(h.printerUrl(name));
-      await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '', null, { polling: 1 });
+      await h.ready(page);
       const opened = performance.now() - t0;
       controls = await page.$$eval('[data-ctl]', (es) => es.length);
       // The server's part of the open: the page's HTML from request to its last byte.

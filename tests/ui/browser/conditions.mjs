@@ -18,12 +18,7 @@ before(async () => {
 });
 after(async () => { await h.stop(); });
 
-async function open(name) {
-  const page = await h.page();
-  await page.goto(h.printerUrl(name));
-  await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '');
-  return page;
-}
+const open = (name) => h.open(name);
 
 // The options offered (those a mode does not accept are hidden).
 const options = (page, selector) => page.$$eval(`${selector} option`, (os) => os.filter((o) => !o.hidden).map((o) => o.textContent));

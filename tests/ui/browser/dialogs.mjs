@@ -36,12 +36,7 @@ const h = new Harness(parseArgs(process.argv.slice(2)));
 before(async () => { await h.start(STORE); });
 after(async () => { await h.stop(); });
 
-async function open(name) {
-  const page = await h.page();
-  await page.goto(h.printerUrl(name));
-  await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '');
-  return page;
-}
+const open = (name) => h.open(name);
 
 async function okAndWait(page) {
   await Promise.all([page.waitForURL(/saved=1/), page.click('#ok')]);

@@ -58,7 +58,7 @@ for (const row of table) {
     const page = await h.page();
     try {
       await page.goto(h.printerUrl(row.page));
-      await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '');
+      await h.ready(page);
       const before = await state(page);
       assert.equal(before.page, row.page);
       assert.ok(row.dialogs.includes(String(before.dialog)), `dialog ${before.dialog}`);
@@ -78,9 +78,10 @@ for (const row of table) {
         if (outcome === 'saved') { chosen = c; break; }
         assert.equal(h.readStore(), stored, 'a refused OK saves nothing');
         await page.goto(h.printerUrl(row.page));
+        await h.ready(page);
       }
       assert.ok(chosen, 'no control could be changed and saved');
-      await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '');
+      await h.ready(page);
       const afterState = await state(page);
       const field = before.fields[chosen.slot];
       assert.notEqual(afterState.values[chosen.slot], before.values[chosen.slot], `${chosen.slot} (${field}) changed`);

@@ -97,6 +97,18 @@ export class Harness {
     return (await firstMatch(sim, 'stdout', /^(socket:\/\/127\.0\.0\.1:\d+)\n/, 'printersim'))[1];
   }
 
+  // A new browser page on the printer's settings page, once its script has
+  // the host queries answered.
+  async open(name, locale) {
+    const page = await this.page(locale);
+    await page.goto(this.printerUrl(name));
+    await this.ready(page);
+    return page;
+  }
+  ready(page) {
+    return page.waitForFunction(() => document.getElementById('q-dot').textContent !== '', null, { polling: 5 });
+  }
+
   printerUrl(name) { return `${this.url}printer?p=${encodeURIComponent(name)}`; }
   readStore() { return readFileSync(this.store, 'utf8'); }
   writeStore(text) { writeFileSync(this.store, text); }

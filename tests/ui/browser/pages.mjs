@@ -23,12 +23,7 @@ const h = new Harness(parseArgs(process.argv.slice(2)));
 before(async () => { await h.start(STORE); });
 after(async () => { await h.stop(); });
 
-async function open(name, locale) {
-  const page = await h.page(locale);
-  await page.goto(h.printerUrl(name));
-  await page.waitForFunction(() => document.getElementById('q-dot').textContent !== '');
-  return page;
-}
+const open = (name, locale) => h.open(name, locale);
 
 async function ok(page) {
   await page.click('#ok');
