@@ -7,6 +7,7 @@
 #include "host/PrinterDriverBase.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
+#include "layers/JfxLayerKinds.h"
 
 using namespace mimaki::parms;
 
@@ -38,8 +39,9 @@ constexpr std::uint64_t Kinds(std::initializer_list<int> kinds)
     return mask;
 }
 
-constexpr std::uint64_t kJfx500Underprints = Kinds({3, 5, 7});
-constexpr std::uint64_t kJfx200Underprints = Kinds({3, 5, 7, 20, 28, 30, 32});
+// The JFX underprint kinds are the catalogue's.
+const std::uint64_t kJfx500Underprints = mimaki::jfx::ReversedKindMask(mimaki::jfx::Model::JFX500);
+const std::uint64_t kJfx200Underprints = mimaki::jfx::ReversedKindMask(mimaki::jfx::Model::JFX200);
 
 // Value i of the model's "LayerParmDefault" ("0|0|22078|1|0"), 0 past its end.
 template <class C, int I>
@@ -131,7 +133,7 @@ namespace {
         KI(m_nLayerOverPaint4, 0), KI(m_nLayerOverPaint5, 0), KI(m_nMirror1, 0), KI(m_nMirror2, 0),         \
         KI(m_nMirror3, 0), KI(m_nMirror4, 0), KI(m_nMirror5, 0)
 #define UJF7151_MODEL_KEYS                                                                                  \
-    UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(DpiVert, 360), MI(DpiHorz, 360), MSLOTS(SlotsSetting),        \
+    UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MI(DpiVert, 360), MI(DpiHorz, 360), MSLOTS(SlotsSetting),        \
         MT(MimakiColorSequence, L""), MT(LayerParmDefault, L"0|0|22078|1|0")
 #define UJF7151_PRINT_MODE_KEYS                                                                             \
     KH(strDotVolumesData), KI(nHQ, 0), KI(nPrintModeSetNumber, 0), KI(nActionCategoryLarge, 0),             \
@@ -215,7 +217,7 @@ const KeyTable* DEVPARMJFXMKSERIES_CLASS::Table() const
 {
     using Self = DEVPARMJFXMKSERIES_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MI(UJF6042, 0), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MI(UJF6042, 0), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
         KI(nRefreshLevel, 0), KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0),
         KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0), INK_OPTION(nLayerOptColor),
         KI(nLayerOptColor.bParameterSet, 1), INK_OPTION(nLayerOptWhite), KI(nLayerOptWhite.bParameterSet, 0),
@@ -252,7 +254,7 @@ const KeyTable* DEVPARMJFX500_v2_CLASS::Table() const
 {
     using Self = DEVPARMJFX500_v2_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, LAYER_MODES(0, -1),
         KI(nRefreshLevel, 0), KI(nMediaCorrection, 0), KI(nMediaCorrectionValue, 0), KI(nUvConfig, 0),
         KI(nDotSize, 1), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), KI(m_nLayerOptWhite.bParameterSet, 1),
         KI(m_nLayerOptVarnish.bParameterSet, 1), KI(m_nLayerOptPrimer.bParameterSet, 1),
@@ -290,7 +292,7 @@ const KeyTable* DEVPARMJFX200_CLASS::Table() const
 {
     using Self = DEVPARMJFX200_CLASS;
     static const Key keys[] = {
-        UV_MODEL_FLAGS, MI(JFXPrinterType, 0), MT(MaxMediaLengthFullAreaMm, L""), MT(MaxMediaLengthSplitAreaMm, L""),
+        UV_MODEL_FLAGS, MT(JFXPrinterType, L""), MT(MaxMediaLengthFullAreaMm, L""), MT(MaxMediaLengthSplitAreaMm, L""),
         KI(nPrnEnvVersion, 1), SWITCH_TO_LOCAL, KI(bSplitPrintArea, 0), LAYER_MODES(0, -1), KI(nRefreshLevel, 0),
         KI(nDotSize, 0), PK_INT(L"nPass", nPass, 0), KI(nWaveShape, 0), JFX200_INK(nLayerOptColor, 3, 3),
         UV4(nLayerOptColor, 134), JFX200_INK(nLayerOptWhite, 255, 255), UV4(nLayerOptWhite, 134),
@@ -480,17 +482,17 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDr
 
 std::string DEVPARMS_JFX200EX_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag) { return ly::End(nFlag); }
 
-// Position N's UV mode and value, over-paint count, mirror flag and wave
-// shape, and its six layer parameters.
-std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int, int bReversed,
+// Position N's (or, without a position, layer N's) UV mode and value,
+// over-paint count and wave shape.
+std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,
                                                            int nPosKind, int nPosIndex)
 {
-    const int i = nPosIndex < 0 ? 0 : nPosIndex > 4 ? 4 : nPosIndex;
+    const int at = nPosIndex >= 0 ? nPosIndex : nLayer;
+    const int i = at < 0 ? 0 : at > 4 ? 4 : at;
     const int uv[] = {m_nLayer1UV, m_nLayer2UV, m_nLayer3UV, m_nLayer4UV, m_nLayer5UV};
     const int uvValue[] = {m_nLayerUV1Val, m_nLayerUV2Val, m_nLayerUV3Val, m_nLayerUV4Val, m_nLayerUV5Val};
     const int overPaint[] = {m_nLayerOverPaint1, m_nLayerOverPaint2, m_nLayerOverPaint3, m_nLayerOverPaint4,
                              m_nLayerOverPaint5};
-    const int mirror[] = {m_nMirror1, m_nMirror2, m_nMirror3, m_nMirror4, m_nMirror5};
     const int wave[] = {m_nAWaveShape1, m_nAWaveShape2, m_nAWaveShape3, m_nAWaveShape4, m_nAWaveShape5};
     ly::Values v;
     v.dotSize = m_nDotSize;
@@ -501,7 +503,7 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* p
     v.mediaCorrection = m_nMediaFeedMode;
     v.mediaCorrectionValue = m_nMediaFeedValue;
     v.refresh = m_nRefreshLevel;
-    v.reversed = bReversed || mirror[i];
+    v.reversed = bReversed;
     v.positionKind = nPosKind;
     v.uvLeft = v.uvRight = uv[i];
     v.uvPowers = {uvValue[i]};
@@ -514,6 +516,15 @@ std::string DEVPARMUJF_x042MKII_CLASS::GetLayerStartString(CPrinterDriverBase* p
 std::string DEVPARMUJF_x042MKII_CLASS::GetLayerEndString(CPrinterDriverBase*, int, int nFlag)
 {
     return ly::End(nFlag);
+}
+
+DEVPARMUJF_x042MKII_CLASS::SlotLayer DEVPARMUJF_x042MKII_CLASS::GetSlotLayer(int nLayer) const
+{
+    const int k = nLayer < 0 ? 0 : nLayer > 4 ? 4 : nLayer;
+    const int modes[5] = {nLayer1Mode, nLayer2Mode, nLayer3Mode, nLayer4Mode, nLayer5Mode};
+    const int mirror[5] = {m_nMirror1, m_nMirror2, m_nMirror3, m_nMirror4, m_nMirror5};
+    const int* lp = m_LayerParm[k]; // IDS, PAS, FD, LB, SB, WS
+    return {lp[0], lp[1], lp[3], modes[k], lp[4], mirror[k]};
 }
 
 std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed,

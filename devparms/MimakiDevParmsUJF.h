@@ -20,7 +20,7 @@ struct CMimakiLayerOption {
 #define MIMAKI_UJF_FIELDS                                                                                    \
     int nRefreshLevel = 0, nDotSize = 0, nMediaCorrection = 0, nMediaCorrectionValue = 0, nUvConfig = 0;     \
     int nLastLayerOption = 0, nLayerOption = 0, nPrnEnvVersion = 0, nWaveShape = 0, UJFPrinterTyp = 0;       \
-    int JFXPrinterType = 0;                                                                                  \
+    std::wstring JFXPrinterType; /* "WW", "VV", ... the ink configuration */                                \
     CMimakiLayerOption nLayerOptColor, nLayerOptWhite, nLayerOptVarnish, nLayerOptPrimer
 
 class CMimaki_UJF_Base_CLASS : public CMimakiDevParmsBase {
@@ -90,8 +90,9 @@ public:
     int nHQ = 0, nPrintModeSetNumber = 0, nActionCategoryLarge = 0, nActionCategorySmall = 0, nXDpi = 0;    \
     int nYDpi = 0, nHSpeedMode = 0, nPrintModeId = 0, m_nDirection = 0, m_nDotSize = 0, m_nMediaFeedMode = 0; \
     int m_nMediaFeedValue = 0, m_bSetLeftMargin = 0, m_nLeftMargin = 0, m_bSetRightMargin = 0;               \
-    int m_nRightMargin = 0, m_nRefreshLevel = 0, m_nWaveShape = 0, JFXPrinterType = 0, DpiVert = 0;         \
+    int m_nRightMargin = 0, m_nRefreshLevel = 0, m_nWaveShape = 0, DpiVert = 0;                             \
     int DpiHorz = 0;                                                                                         \
+    std::wstring JFXPrinterType;                                                                             \
     /* The thirty layer parameters: layers 1 to 5, each IDS, PAS, FD, LB, SB, WS. */                         \
     int m_LayerParm[5][6] = {}
 
@@ -99,10 +100,25 @@ class DEVPARMUJF_x042MKII_CLASS : public CMimakiDevParmsBase {
 public:
     explicit DEVPARMUJF_x042MKII_CLASS(int nSize = sizeof(DEVPARMUJF_x042MKII_CLASS)) : CMimakiDevParmsBase(nSize) {}
     const mimaki::parms::KeyTable* Table() const override;
+    // The start of layer nLayer (0..4; nPosIndex -1) or of the layer at
+    // position nPosIndex: its UV, over-paint, mirror and wave settings.
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
     std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
     MIMAKI_UJF7151_FIELDS;
+
+    // One layer of the slot-file driver (0..4): which inks it takes (kind,
+    // sub-kind and mode), its count (0 or less ends the list of layers),
+    // whether its rows go out last first, and whether mirrored (1).
+    // Kind, sub-kind, count and reverse are layer parameters "IDS", "PAS",
+    // "LB" and "SB"; the mode is "nLayerKMode", the mirror "m_nMirrorK".
+    struct SlotLayer {
+        int kind, subKind, count, mode, reverse, mirror;
+    };
+    SlotLayer GetSlotLayer(int nLayer) const;
+    // What the layer starts receive as their position kind: 2 switches the
+    // printer to local between layers, 1 keeps it.
+    int GetLayerSwitchValue() const { return bSwitchToLocalBetweenLayers == 1 ? 2 : 1; }
 };
 
 class DEVPARMUJF7151_CLASS : public DEVPARMUJF_x042MKII_CLASS {

@@ -239,6 +239,14 @@ void CMimakiLegacyBasePrinterDriver::PrepareRowHeader(int nColourCode, int nByte
     }
 }
 
+std::string CMimakiLegacyBasePrinterDriver::MrlFeedCommand(int nRows)
+{
+    std::string feed = preProcess("QX\\005\\001LHMHQR\\001\\000");
+    for (int i = 0; i < 4; ++i)
+        feed[4 + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<unsigned>(nRows) >> (8 * i)) & 0xFF);
+    return feed;
+}
+
 BYTE CMimakiLegacyBasePrinterDriver::Set4Colour(int nColourCode)
 {
     return Lookup(kSet4Colours, nColourCode, BYTE{255});
@@ -251,12 +259,8 @@ std::string CMimakiLegacyBasePrinterDriver::GetFeedCommand(int nRows)
                                  __LINE__, "CMimakiLegacyBasePrinterDriver::GetFeedCommand", __LINE__, nRows);
         return {};
     }
-    if (GetCommandSet() == 4) {
-        std::string feed = preProcess("QX\\005\\001LHMHQR\\001\\000");
-        for (int i = 0; i < 4; ++i)
-            feed[4 + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<unsigned>(nRows) >> (8 * i)) & 0xFF);
-        return feed;
-    }
+    if (GetCommandSet() == 4)
+        return MrlFeedCommand(nRows);
     const std::string one = preProcess("\\033(v\\002\\000LH");
     std::string feed;
     do {

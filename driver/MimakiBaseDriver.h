@@ -50,6 +50,8 @@ protected:
     void ReportColoursWithoutEntry(int commandSet);
     // MRL III colour byte of a host colour code (255 outside the table).
     static BYTE Set4Colour(int nColourCode);
+    // The MRL III feed of nRows rows: "QX" 5 1, the count (32 bits), "QR" 1 0.
+    static std::string MrlFeedCommand(int nRows);
     int DoubleLine() const;
 
     std::string RowHeader;

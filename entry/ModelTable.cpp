@@ -15,8 +15,10 @@
 #include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
 #include "driver/MimakiUJF7151PlusIIDriver.h"
+#include "layers/MimakiJFX200WhiteDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
+#include "layers/MimakiUJF_x042MKIIDriver.h"
 #include "layers/MimakiWhiteDriver.h"
 #include "layers/MimakiWhiteDriverUJF.h"
 
@@ -96,16 +98,16 @@ const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver
 const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
 const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", &MakeDriver<CMimakiWhitePrinterDriverJV400>};
 const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
-const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", nullptr};
+const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", &MakeDriver<CMimakiWhitePrinterDriverJFX500Base>};
 const DriverClass kSWJ320Drv{"CMimakiSWJ320Driver", &MakeDriver<CMimakiSWJ320Driver>};
 const DriverClass kJV300Drv{"CMimakiWhitePrinterDriverJV300", &MakeDriver<CMimakiWhitePrinterDriverJV300>};
-const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", nullptr};
+const DriverClass kJFX200Drv{"CMimakiWhitePrinterDriverJFX200", &MakeDriver<CMimakiWhitePrinterDriverJFX200>};
 const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMimakiWhitePrinterDriverTS300P>};
 const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
                                   &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};
-const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", nullptr};
+const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", &MakeDriver<CMimakiWhitePrinterDriverUJF_x042MKII>};
 const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
-const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", nullptr};
+const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", &MakeDriver<CMimakiWhitePrinterDriverUJF7151>};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", &MakeDriver<CMimakiPrnDrvCJV300PLUS>};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", &MakeDriver<CMimakiJFX200EXDriver>};

@@ -91,6 +91,7 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     m_nSections = 0;
     m_nError = 0;
     m_strDetailedError.clear();
+    m_layerMarkers.clear();
     if (!LoadColoursAndSlots(*pContext)) {
         m_nError = 1;
         return 0;
@@ -346,7 +347,11 @@ int CPrinterDriverBase::operator<<(CStrOb& strOb)
         }
         m_bMirrorOnly = strOb.m_nRedirectMode == 2;
     }
-    return Output(strOb.Bytes());
+    if (!Output(strOb.Bytes()))
+        return 0;
+    if (const auto* marker = dynamic_cast<const CStrObMimakiLayers*>(&strOb))
+        m_layerMarkers.push_back(marker->m_bSuspendPrintClient);
+    return 1;
 }
 
 int CPrinterDriverBase::JobSection(const void*, int)

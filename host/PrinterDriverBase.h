@@ -266,6 +266,9 @@ public:
     // is the host's): a value (8) and whether the pass setting is below 80.
     int GetLayerFieldValue() const { return m_nLayerFieldValue; }
     bool GetLayerFieldFewPasses() const { return m_bLayerFieldFewPasses; }
+    // The layer markers of the job so far (CStrObMimakiLayers), one entry
+    // per marker: its suspend flag.
+    const std::vector<int>& GetLayerMarkers() const { return m_layerMarkers; }
 
     // Facts a driver publishes about itself for the host's job report
     // ("CommandSet" and the like); empty when not published.
@@ -336,6 +339,7 @@ protected:
     std::vector<int> m_slotChannels;
     std::vector<BYTE> m_mirrorRow;
     std::wstring m_strDetailedError;
+    std::vector<int> m_layerMarkers;
 
 private:
     int LoadColoursAndSlots(const CPrintJobOpenContext& context);

@@ -65,7 +65,7 @@ std::string SafeFileName(const std::string& name, std::size_t keepTail)
         if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             c = '_';
     if (safe == "." || safe == "..")
-        safe.insert(0, "_");
+        safe = "_" + safe;
     if (safe.size() <= kMaxName)
         return safe;
     keepTail = keepTail < kMaxName ? keepTail : 0;

@@ -52,8 +52,16 @@ MIMAKI_STROB_CLASS(CStrObMimakiJV33)
 MIMAKI_STROB_CLASS(CStrObMimakiJV22)
 MIMAKI_STROB_CLASS(CStrObMimakiJV4)
 MIMAKI_STROB_CLASS(CStrObMimakiJV5)
-MIMAKI_STROB_CLASS(CStrObMimakiLayers)
 #undef MIMAKI_STROB_CLASS
+
+// A layer marker: streamed after each layer of a layered job; it adds no
+// bytes. The host notes it and, when the flag is set, holds the print client
+// there (the printer is switched to local between the layers).
+class HOST_API CStrObMimakiLayers : public CStrOb {
+public:
+    ~CStrObMimakiLayers() override;
+    int m_bSuspendPrintClient = 0;
+};
 
 // The user-data folder of the host with name appended ($MIMAKI_USER_DATA,
 // else $XDG_DATA_HOME/mimaki, else ~/.local/share/mimaki); the folder is

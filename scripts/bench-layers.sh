@@ -19,9 +19,7 @@ runs=${RUNS:-3}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
+bench_page
 args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
       --set DP19_nLayer1Mode=3 --set DP19_nLayer2Mode=1 --set DP19_nLayer3Mode=6
       --set DP19_nLayer4Mode=8 --set DP19_nLayer5Mode=2
@@ -32,9 +30,4 @@ args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
 echo "bench-layers: $width x $rows px, $dpi dpi, 2 bits, CMYK + white + varnish, WV arrangement, PackBits," \
      "spool limit ${SPOOL_LIMIT:-default} in ${TMPDIR:-/tmp}"
 bench_best "$runs" "$exe" "${args[@]}"
-rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
-spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
-echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
-awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
-  printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
-         (r < 128 ? "met" : "NOT met") }'
+bench_report

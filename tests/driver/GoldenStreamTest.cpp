@@ -83,6 +83,26 @@ std::vector<Variant> ModelVariants(int uid)
     case 29: white(L"DPCVJ_150_130_m_nWhiteOrderV2", mimaki::layers::Family::JV300, kWhite); break;
     case 34: white(L"DP33_m_eWhiteMode", mimaki::layers::Family::TS300P, kWhite); break;
     case 37: white(L"DP37_m_eWhiteMode", mimaki::layers::Family::TS300P, kWhite); break;
+    // The flatbeds' layers: a JFX500 WV page with an underprint, a mirrored
+    // JFX200 page with double white, a slot-file page with a reversed and a
+    // mirrored layer (the definitions give the ink type and the slots).
+    case 25:
+    case 41:
+        v.push_back({"layers 3 0 8", {{L"DP25_nLayer1Mode", 3}, {L"DP25_nLayer2Mode", 0}, {L"DP25_nLayer3Mode", 8}},
+                     kWhiteClear});
+        break;
+    case 28:
+        v.push_back({"layers 28 9, mirrored",
+                     {{L"DP28_nLayer1Mode", 28}, {L"DP28_nLayer2Mode", 9}, {L"DP28_bSplitPrintArea", 4}},
+                     kWhiteClear});
+        break;
+    case 35:
+    case 39:
+        v.push_back({"white reversed, colour mirrored",
+                     {{L"DP35_\"LP1_PAS\"", 1}, {L"DP35_\"LP1_SB\"", 1}, {L"DP35_nLayer2Mode", 0},
+                      {L"DP35_m_nMirror2", 1}},
+                     kWhite});
+        break;
     case 30: case 31: case 40: case 42: case 48: case 49: case 56:
         v.push_back({"slot-based colour codes", {{L"bUseSlotBasedColorCodes", 1}}, kCmyk});
         break;

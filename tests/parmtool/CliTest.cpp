@@ -122,6 +122,23 @@ TEST(Parmtool, StartShowsTheJobsFirstAndLastBytes)
     EXPECT_EQ(Tool({"start", "--uid", "1", "--dpi", "x"}).status, 2);
 }
 
+TEST(Parmtool, LayersListTheKindsOfAJfxModel)
+{
+    RunResult r = Tool({"layers", "--uid", "25", "--set", "JFXPrinterType=WW", "--set", "JFXLayerMode=INLINE"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "kinds (5):\n  255  None\n    0  Color")) << r.out;
+    EXPECT_TRUE(Has(r.out, "basic layers (3): 0 Color, 1 White, 7 Pure UV Irradiation (not supported)")) << r.out;
+    r = Tool({"layers", "--uid", "28", "--set", "JFXPrinterType=WW", "--set", "bJFX200=1", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Has(r.out, "{\"id\": 28, \"label\": \"Double White+Color\", \"record\": 28, \"reversed\": true, "
+                           "\"supported\": true}"))
+        << r.out;
+    EXPECT_TRUE(Has(r.out, "{\"id\": 8, \"label\": \"White2\", \"supported\": true}")) << r.out;
+    r = Tool({"layers", "--uid", "19"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Has(r.err, "UID 19 has no JFX layer catalogue")) << r.err;
+}
+
 // A job mirrored to a file shows what the file receives; with
 // "nRedirectMode" 2 that is all the job sends. Nothing is left behind.
 TEST(Parmtool, StartOfAMirroredJobShowsTheMirrorFile)

@@ -387,11 +387,12 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
             withoutStart.push_back(uid);
     }
     // Without a start: the UIDs without a model (base parameters) and the
-    // UJF flatbeds 19 and 20 and the stream drivers 46 and 53, whose layers
+    // UJF flatbeds 19 and 20, the JFX flatbeds 25, 28 and 41, the slot-file
+    // flatbeds 35 and 39 and the stream drivers 46 and 53, whose layers
     // carry it. Model 7 on the white driver prints no layer with its
     // defaults (layer order 0).
     EXPECT_GE(models, 26);
-    EXPECT_EQ(withoutStart, (std::vector<int>{0, 19, 20, 46, 53, 55, 57}));
+    EXPECT_EQ(withoutStart, (std::vector<int>{0, 19, 20, 25, 28, 35, 39, 41, 46, 53, 55, 57}));
     EXPECT_EQ(refused, std::vector<int>{7});
 }
 
@@ -470,4 +471,41 @@ TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
     // without ids only "SlotsSetting" is set; ids for some slots only is an error
     EXPECT_EQ(RunJob(dir, {"--slots", "0:1,1"}).run.status, 2);
     EXPECT_EQ(RunJob(dir, {"--slots", "0,x"}).run.status, 2);
+}
+
+// The slot-file flatbeds' layers from --layer, in the keys their parameters
+// read; the JFX layer markers in the summary and as a note.
+TEST(RasterJobFlatbeds, LayerOptionAndLayerMarkers)
+{
+    TempDir dir;
+    const std::vector<std::string> base =
+        With(TwoChannels(dir, "0,34"), {"--set", "PrEnv_UID=35", "--slots", "0:4,34:10"});
+    const Job byOption = RunJob(dir, With(base, {"--layer", "1=0,1,1,0,1", "--layer=2=10,0,2,0,0", "--set",
+                                                  "DP35_m_nMirror2=1", "--layer", "3=0,0,0,0,0"}));
+    ASSERT_EQ(byOption.run.status, 0) << byOption.run.err;
+    const Job byKeys = RunJob(
+        dir, With(base, {"--set", "DP35_\"LP1_PAS\"=1", "--set", "DP35_\"LP1_SB\"=1", "--set", "DP35_\"LP2_IDS\"=10",
+                         "--set", "DP35_\"LP2_LB\"=2", "--set", "DP35_nLayer2Mode=0", "--set", "DP35_m_nMirror2=1",
+                         "--set", "DP35_\"LP3_LB\"=0"}));
+    ASSERT_EQ(byKeys.run.status, 0) << byKeys.run.err;
+    EXPECT_EQ(ToHex(byOption.stream), ToHex(byKeys.stream));
+    const auto parsed = streamparse::ParseStream(byOption.stream);
+    EXPECT_TRUE(parsed.ok());
+    EXPECT_EQ(parsed.layers.size(), 2u) << "white backwards, then black and white mirrored";
+    for (const char* bad : {"0=0,0,1,0,0", "6=0,0,1,0,0", "1=0,0,1,0", "1=0,0,x,0,0", "1=0,0,1,0,0,0", "1"})
+        EXPECT_EQ(RunRasterJob({"--layer", bad}, dir.Path()).status, 2) << bad;
+
+    // A JFX500 that switches to local between layers and holds the print
+    // client there: one marker per layer, the last one not holding.
+    const std::vector<std::string> jfx = {"--plugin", kPlugin, "-o", "jfx.prn", "--json", "--set", "PrEnv_UID=25",
+                                          "--set", "JFXPrinterType=WW", "--set", "DP25_nLayer1Mode=1", "--set",
+                                          "DP25_nLayer2Mode=0", "--set", "DP25_bSwitchToLocalBetweenLayers=1",
+                                          "--set", "SuspendPrintClientBetweenLayers=1", "--channels", "0,34",
+                                          "--pattern", "random", "--width", "32", "--height", "4", "--layer",
+                                          "1=0,0,1,0,0"};
+    const RunResult r = testsupport::Run(RASTERJOB_EXE, jfx, {dir.Path(), {}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(JsonField(r.out, "layerMarkers"), "[{\"suspend\": true}, {\"suspend\": false}]");
+    EXPECT_NE(r.err.find("after layer 1 the printer is switched to local"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("CMimakiWhitePrinterDriverJFX500Base does not read them"), std::string::npos) << r.err;
 }

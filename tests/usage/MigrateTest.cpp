@@ -137,8 +137,9 @@ TEST(Migrate, EveryUidReplaysTheSameAfterMigration)
         EXPECT_EQ(after, before) << "UID " << uid << " prints differently after migration:\n" << text.str();
 
         // The plain parameters of UIDs without a model start with nothing; a
-        // store whose layers print nothing (the white driver's layer order 0)
-        // sends nothing at all.
+        // store whose layers print nothing (the white driver's layer order 0,
+        // random layer settings of a layered model that take no ink of the
+        // job) sends nothing at all.
         if (table && !after.empty()) {
             streamparse::ParseOptions options;
             options.expectJobEnd = true;

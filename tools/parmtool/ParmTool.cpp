@@ -21,6 +21,7 @@
 #include "host/OutputSink.h"
 #include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
+#include "tools/parmtool/Layers.h"
 #include "tools/streamdump/StreamParser.h"
 #include "tools/common/Json.h"
 #include "tools/common/PrinterDefinitions.h"
@@ -41,9 +42,12 @@ constexpr const char* kUsage =
     "       parmtool start [--uid N] [--settings ...] [--set ...] [--dpi H[xV]] [--cut C] [--command-set S]\n"
     "                      [--job-name T] [--json]\n"
     "       parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes [--port NAME] [--json]\n"
+    "       parmtool layers [--uid N] [--settings ...] [--set ...] [--json]\n"
     "The UID selects the model (low 8 bits); without --uid the section's PrEnv_UID is used.\n"
     "save loads the section as the plug-in does, saves it back (old keys move to their new names)\n"
-    "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n";
+    "and prints the whole section; -o writes it to FILE.ini (the same file migrates it in place).\n"
+    "layers lists the multi-layer kinds a JFX model offers for its \"JFXPrinterType\", \"JFXLayerMode\",\n"
+    "\"bUJF7151\" and \"bJFX200\" (id, label, record, underprint) and its basic layers.\n";
 
 struct Usage {
     std::string message;
@@ -86,7 +90,8 @@ Options ParseArgs(const std::vector<std::string>& args)
     o.command = args[0];
     if (o.command == "--help" || o.command == "-h")
         return o;
-    if (o.command != "keys" && o.command != "save" && o.command != "show" && o.command != "start")
+    if (o.command != "keys" && o.command != "save" && o.command != "show" && o.command != "start" &&
+        o.command != "layers")
         throw Usage{"unknown command '" + o.command + "'"};
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -652,6 +657,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return Save(o, out, err);
         if (o.command == "start")
             return Start(o, out, err);
+        if (o.command == "layers") {
+            CPrintEnv env = LoadStore(o);
+            const int uid = UidOf(o, env);
+            env.PutInt(PrEnv_UID.pszKey, uid);
+            try {
+                const int status = ListLayers(env, uid, o.json, out);
+                Warn(env, err);
+                return status;
+            } catch (const std::runtime_error& e) {
+                throw Failure{e.what()};
+            }
+        }
         return Show(o, out, err);
     } catch (const Usage& u) {
         err << "parmtool: " << u.message << " (parmtool --help shows the usage)\n";

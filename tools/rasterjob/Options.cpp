@@ -8,6 +8,7 @@
 
 #include "host/NetAddress.h"
 #include "host/SpoolBuffer.h"
+#include "tools/rasterjob/LayerOption.h"
 #include "tools/rasterjob/Patterns.h"
 
 namespace rasterjob {
@@ -25,6 +26,10 @@ Plug-in and printer:
   --slots CODE[:ID],...  the printer's ink slots in order: the host colour code each
                          holds and, for all or none, its colour id (sets "SlotsSetting"
                          and "MimakiColorSequence"; e.g. --slots 0:4,1:1,2:2,3:3,34:10)
+  --layer K=KIND,SUB,COUNT,MODE,REVERSE   layer K (1 to 5) of the UJF x042 MkII and
+                         UJF-7151: the inks it takes (kind, sub-kind, mode), its count (0
+                         ends the layers), 1 to read its rows last first; its mirror
+                         flag is --set DP35_m_nMirrorK=1
   --list-models          list the model table and what the plug-in makes of each UID
 Raster:
   --pattern NAME         bars (default), gradient, blank, random, tile
@@ -204,6 +209,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.sets.emplace_back("SlotsSetting", slots);
             if (withId)
                 o.sets.emplace_back("MimakiColorSequence", ids);
+        } else if (arg == "--layer") {
+            if (!needValue() || !ParseLayerOption(value, o.sets, error))
+                return false;
         } else if (arg == "--list-models") {
             if (!noValue())
                 return false;

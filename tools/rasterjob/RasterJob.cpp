@@ -681,6 +681,10 @@ int RunJob(const Options& o)
         out += "  \"bytesWritten\": " + std::to_string(sink->BytesWritten()) + ",\n";
         out += "  \"spoolPeakBytes\": " + std::to_string(spool.PeakMemory()) + ",\n";
         out += "  \"spoolSpilledBytes\": " + std::to_string(spool.BytesSpilled()) + ",\n";
+        out += "  \"layerMarkers\": [";
+        for (std::size_t m = 0; m < driver->GetLayerMarkers().size(); ++m)
+            out += std::string(m ? ", " : "") + "{\"suspend\": " + (driver->GetLayerMarkers()[m] ? "true" : "false") + "}";
+        out += "],\n";
         out += "  \"notPrinted\": [";
         for (std::size_t i = 0; i < dropped.size(); ++i)
             out += std::string(i ? ", " : "") + "{\"index\": " + std::to_string(dropped[i].index) +
@@ -719,6 +723,18 @@ int RunJob(const Options& o)
                                       : " " + bad.problem));
         if (signal)
             Note(std::string(interrupt::Name(signal)) + " came after the whole job was sent; it was delivered");
+        // --layer keys name the slot-file layers; no other driver reads them.
+        const std::string cls = ClassName(driver);
+        if (cls != "CMimakiWhitePrinterDriverUJF_x042MKII" && cls != "CMimakiWhitePrinterDriverUJF7151" &&
+            std::any_of(o.sets.begin(), o.sets.end(), [](const auto& kv) { return kv.first.rfind("DP35_\"LP", 0) == 0; }))
+            Note("--layer sets the slot-file layers of the UJF x042 MkII and UJF-7151; " + cls + " does not read them");
+        // A host would hold its print client there until the operator goes on;
+        // the stream has been sent whole.
+        const std::vector<int>& markers = driver->GetLayerMarkers();
+        for (std::size_t m = 0; m < markers.size(); ++m)
+            if (markers[m])
+                Note("after layer " + std::to_string(m + 1) + " the printer is switched to local and the print client "
+                     "would wait for the operator; rasterjob does not wait");
     }
     if (aborted) {
         if (!o.quiet)

@@ -10,7 +10,8 @@ namespace streamparse {
 // pixel stay zero.
 std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits)
 {
-    std::vector<std::uint8_t> out(row.size(), 0);
+    const std::size_t bytes = static_cast<std::size_t>((static_cast<long long>(width) * bits + 7) / 8);
+    std::vector<std::uint8_t> out(std::max(row.size(), bytes), 0);
     const int mask = (1 << bits) - 1;
     for (int i = 0; i < width; ++i) {
         const int from = i * bits, to = (width - 1 - i) * bits;

@@ -26,7 +26,8 @@ struct LayerSectionOptions {
 bool MirroredLayersOfWhiteMode(int mode, std::set<int>& layers);
 
 // Reverses the pixel order of a row of width pixels; bits past the last
-// pixel stay zero.
+// pixel stay zero. A row sent without its trailing blanks comes back at the
+// full width.
 std::vector<std::uint8_t> Unmirror(const std::vector<std::uint8_t>& row, int width, int bits);
 // The plane with each row moved to index(row) (rows moved outside 0..rows-1
 // are dropped) and un-mirrored when asked, rows rows deep; digest and ink
