@@ -326,7 +326,7 @@
   // modes and the store's new revision (or reloads when someone else
   // changed the file meanwhile).
   const retrieve = document.getElementById('dlg-retrieve');
-  let retrieval = null; // { id, mode, timer }
+  let retrieval = null; // { id, mode, abort, timer }
   let reloadOnClose = false;
   function retrieveButtons(running) {
     document.getElementById('c1253').disabled = running;
@@ -415,11 +415,21 @@
     retrieveButtons(false);
     document.getElementById('c1071').focus();
   }
+  function sendAbort() {
+    return fetch(`${retrieve.dataset.api}/abort?id=${encodeURIComponent(retrieval.id)}`, {
+      method: 'POST',
+      headers: { Accept: 'application/json' },
+    });
+  }
   async function startRetrieve() {
     if (retrieval) return;
+    // Running from the click on: Escape and a second Retrieve wait for it,
+    // and an Abort pressed before the server named the retrieval is sent
+    // once it has.
+    const mode = retrieve.dataset.mode;
+    retrieval = { id: null, mode, abort: false };
     document.getElementById('retrieve-messages').replaceChildren();
     retrieveButtons(true);
-    const mode = retrieve.dataset.mode;
     const body = new URLSearchParams({ mode, revision: byName('revision').value });
     try {
       const res = await fetch(`${retrieve.dataset.api}?p=${encodeURIComponent(retrieve.dataset.printer)}`, {
@@ -429,14 +439,17 @@
       });
       const answer = await res.json();
       if (!res.ok) {
+        retrieval = null;
         retrieveMessage('error', answer.error);
         retrieveButtons(false);
         return;
       }
-      retrieval = { id: answer.id, mode };
-      document.getElementById('c1254').focus();
+      retrieval.id = answer.id;
+      if (retrieval.abort) sendAbort();
+      else document.getElementById('c1254').focus();
       pollRetrieve();
     } catch (e) {
+      retrieval = null;
       retrieveMessage('error', String(e));
       retrieveButtons(false);
     }
@@ -446,10 +459,8 @@
     document.getElementById('c1254').addEventListener('click', async () => {
       if (!retrieval) return;
       document.getElementById('c1254').disabled = true;
-      await fetch(`${retrieve.dataset.api}/abort?id=${encodeURIComponent(retrieval.id)}`, {
-        method: 'POST',
-        headers: { Accept: 'application/json' },
-      });
+      retrieval.abort = true;
+      if (retrieval.id) await sendAbort();
     });
     const close = () => {
       retrieve.close();
