@@ -356,6 +356,26 @@ const KeyTable* DEVPARM13_CLASS::Table() const
     return &table;
 }
 
+// A model key of the special configuration, read like "JV58CSpecial" and
+// never written.
+void DEVPARM13_CLASS::OnLoaded(const CPrintEnv& env)
+{
+    nInterleaveMode = env.GetInt(L"JV58CInterleaveMode", 1);
+    m_strJV58CSlots.clear();
+    if (env.GetInt(L"JV58CSpecial", 0) == 1)
+        m_strJV58CSlots = L"SlotsSetting=" + env.GetString(L"SlotsSetting", L"") +
+                          L", JV58CInterleaveMode=" + std::to_wstring(nInterleaveMode);
+}
+
+// The JV58C pairs read their rasters through the ink slots and the
+// interleave mode, not through the white settings.
+std::wstring DEVPARM13_CLASS::RoutingSettings(int nWhich)
+{
+    if (nWhich == kRoutingLayers && !m_strJV58CSlots.empty())
+        return m_strJV58CSlots;
+    return CMimakiDevParmsBase::RoutingSettings(nWhich);
+}
+
 const KeyTable* DEVPARM14_CLASS::Table() const
 {
     using Self = DEVPARM14_CLASS;

@@ -147,8 +147,21 @@ public:
     MIMAKI_ROLL_FIELDS;
     const mimaki::parms::KeyTable* Table() const override;
     int OutputStartString(CPrinterDriverBase* pDriver) override;
+    // How the two heads of a pair of the JV58C special configuration share
+    // a row's dots: 1 by a dot pattern, 0 by whole rows (the model key
+    // "JV58CInterleaveMode", default 1); other values print nothing.
+    int GetInterleaveMode() const { return nInterleaveMode; }
 
     int bWhiteFirst = 0, nWhiteLayerMode = 0, bSendMediaSize = 0;
+    int nInterleaveMode = 1;
+
+    std::wstring RoutingSettings(int nWhich) override;
+
+protected:
+    void OnLoaded(const CPrintEnv& env) override;
+
+private:
+    std::wstring m_strJV58CSlots; // the JV58C's routing keys; empty otherwise
 };
 
 class DEVPARM14_CLASS : public CMimakiDevParmsBase {

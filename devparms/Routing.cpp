@@ -8,14 +8,15 @@
 namespace {
 
 // Member names of the keys that decide which layers a channel goes into:
-// white modes and orders, the five layer positions, the white switch and
-// the UJF layer variant.
+// white modes and orders, the five layer positions, the white switch, the
+// UJF layer variant and the UJV100's printing way.
 bool DecidesLayers(std::wstring_view member)
 {
     auto endsWith = [&](std::wstring_view tail) {
         return member.size() >= tail.size() && member.substr(member.size() - tail.size()) == tail;
     };
-    if (member == L"bWhite" || member == L"UseWhite" || member == L"JV300UseWhite" || member == L"UJFPrinterTyp")
+    if (member == L"bWhite" || member == L"UseWhite" || member == L"JV300UseWhite" || member == L"UJFPrinterTyp" ||
+        member == L"m_nPrintingWay")
         return true;
     if (endsWith(L"WhiteMode") || endsWith(L"WhiteModeV2") || endsWith(L"WhiteOrder") || endsWith(L"WhiteOrderV2"))
         return true;

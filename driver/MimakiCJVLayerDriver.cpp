@@ -115,8 +115,9 @@ std::size_t WriteHeader(BYTE* at, const mimaki::cjv::Model& model, int colour, b
                         std::uint32_t raw, std::uint32_t stored, int sub)
 {
     const int r = static_cast<int>(raw), s = static_cast<int>(stored);
-    return model.qrFirst ? mimaki::layers::WriteLayerHeaderQRFirst(at, colour, packed, bits, r, s, sub)
-                         : mimaki::layers::WriteLayerHeader(at, false, colour, packed, bits, r, s, sub);
+    return mimaki::layers::WriteLayerHeader(
+        at, model.qrFirst ? mimaki::layers::HeaderForm::QRQYQD : mimaki::layers::HeaderForm::QYQRQD, colour, packed,
+        bits, r, s, sub);
 }
 
 } // namespace

@@ -14,6 +14,10 @@
 #include "host/PrintEnv.h"
 #include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
+#include "driver/MimakiDTFDriver.h"
+#include "driver/MimakiJV58CSpecial.h"
+#include "driver/MimakiUCJV300Driver.h"
+#include "driver/MimakiUJV100Driver.h"
 #include "driver/MimakiUJF7151PlusIIDriver.h"
 #include "layers/MimakiJFX200WhiteDriver.h"
 #include "layers/MimakiJVWhiteDriver.h"
@@ -95,7 +99,7 @@ const ParmsClass kTxF150{"CDevParmsTxF150", &MakeParms<CDevParmsTxF150>};
 // Driver classes.
 const DriverClass kLegacy{"CMimakiLegacyBasePrinterDriver", &MakeDriver<CMimakiLegacyBasePrinterDriver>};
 const DriverClass kMRLIII{"CMimakiMRLIIIDriver", &MakeDriver<CMimakiMRLIIIDriver>};
-const DriverClass kJV58C{"CMimakiJV58CSpecial", nullptr};
+const DriverClass kJV58C{"CMimakiJV58CSpecial", &MakeDriver<CMimakiJV58CSpecial>};
 const DriverClass kJV400Drv{"CMimakiWhitePrinterDriverJV400", &MakeDriver<CMimakiWhitePrinterDriverJV400>};
 const DriverClass kTS3Drv{"CMimakiTS3Driver", &MakeDriver<CMimakiTS3Driver>};
 const DriverClass kJFX500Drv{"CMimakiWhitePrinterDriverJFX500Base", &MakeDriver<CMimakiWhitePrinterDriverJFX500Base>};
@@ -106,15 +110,15 @@ const DriverClass kTS300PDrv{"CMimakiWhitePrinterDriverTS300P", &MakeDriver<CMim
 const DriverClass kTS300PSlotDrv{"CMimakiWhitePrinterDriverTS300PSlotBased",
                                   &MakeDriver<CMimakiWhitePrinterDriverTS300PSlotBased>};
 const DriverClass kUJFx042Drv{"CMimakiWhitePrinterDriverUJF_x042MKII", &MakeDriver<CMimakiWhitePrinterDriverUJF_x042MKII>};
-const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", nullptr};
+const DriverClass kUCJV300Drv{"CMimakiDriverUCJV300", &MakeDriver<CMimakiDriverUCJV300>};
 const DriverClass kUJF7151Drv{"CMimakiWhitePrinterDriverUJF7151", &MakeDriver<CMimakiWhitePrinterDriverUJF7151>};
 const DriverClass kCJV300PlusDrv{"CMimakiPrnDrvCJV300PLUS", &MakeDriver<CMimakiPrnDrvCJV300PLUS>};
 const DriverClass kSWJ320EADrv{"CMimakiSWJ320EADriver", &MakeDriver<CMimakiSWJ320EADriver>};
 const DriverClass kJFX200EXDrv{"CMimakiJFX200EXDriver", &MakeDriver<CMimakiJFX200EXDriver>};
-const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", nullptr};
+const DriverClass kUJV100Drv{"CMimakiPrinterDriverUJV100", &MakeDriver<CMimakiPrinterDriverUJV100>};
 const DriverClass kCJV330Drv{"CMimakiPrnDrvCJV330", &MakeDriver<CMimakiPrnDrvCJV330>};
 const DriverClass kUJF7151p2Drv{"CMimakiPrinterDriverUJF7151PlusII", &MakeDriver<CMimakiPrinterDriverUJF7151PlusII>};
-const DriverClass kDTFDrv{"CMimakiDTFDriver", nullptr};
+const DriverClass kDTFDrv{"CMimakiDTFDriver", &MakeDriver<CMimakiDTFDriver>};
 const DriverClass kJV3WhiteDrv{"CMimakiJV3WhiteDriver", &MakeDriver<CMimakiJV3WhiteDriver>};
 const DriverClass k604Drv{"CMimaki604SpecialDriver", &MakeDriver<CMimaki604SpecialDriver>};
 const DriverClass kWhiteDrv{"CMimakiWhitePrinterDriver", &MakeDriver<CMimakiWhitePrinterDriver>};

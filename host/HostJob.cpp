@@ -23,3 +23,21 @@ int HostJobEnd(CPrinterDriverBase& driver, bool bRowsOk)
     const int closed = driver.JobClose();
     return ok && closed ? 1 : 0;
 }
+
+int CPrinterDriverBase::PreparePathAndFileName(const CPrintJobOpenContext* pContext, std::wstring& folder,
+                                               std::wstring& file) const
+{
+    folder.clear();
+    file.clear();
+    if (!pContext || pContext->outputKind != 2 || pContext->destination.empty())
+        return 0;
+    const std::size_t slash = pContext->destination.find_last_of(L'/');
+    if (slash == std::wstring::npos) {
+        folder = L".";
+        file = pContext->destination;
+    } else {
+        folder = slash == 0 ? L"/" : pContext->destination.substr(0, slash);
+        file = pContext->destination.substr(slash + 1);
+    }
+    return 1;
+}

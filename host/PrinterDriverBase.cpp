@@ -80,6 +80,7 @@ int CPrinterDriverBase::JobOpen(CPrintJobOpenContext* pContext)
     m_strJobName = pContext->jobName;
     m_strJobEndAction = pContext->jobEndAction;
     m_bAdvanceBlankRows = pContext->advanceBlankRows;
+    m_bInterleave = pContext->interleave;
     m_channels.clear();
     m_channels.resize(pContext->colourCodes.size());
     for (std::size_t i = 0; i < m_channels.size(); ++i)

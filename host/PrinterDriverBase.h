@@ -65,6 +65,9 @@ struct CPrintJobOpenContext {
     std::vector<int> userColours;   // user colour of each channel; empty: the colour codes
     int leadingRows = 0;            // blank rows above the page's first row, not handed over
     int altBytesPerRow = 0;         // the alternative row byte count; 0: none
+    bool interleave = false;        // the row-interleave switch of the job
+    int outputKind = 0;             // 2: the job is written to the file destination
+    std::wstring destination;       // that file's path
 };
 
 class HOST_API IPrinterDriver {
@@ -293,6 +296,13 @@ public:
     // The channel's current row mirrored over the job's pixel width, in a
     // buffer of the host that the next call overwrites.
     const BYTE* pOutputRowMirror(int nChannel);
+    // Rows of the page the host hands over (the height OutputInit was given).
+    int GetOutputPixelLength() const { return m_nJobRows; }
+    // The job's row-interleave switch.
+    bool GetInterleave() const { return m_bInterleave; }
+    // The folder and file name of the destination of a job written to a
+    // file (HostJob.cpp); 0, both empty, for a job that has none.
+    int PreparePathAndFileName(const CPrintJobOpenContext* pContext, std::wstring& folder, std::wstring& file) const;
 
 protected:
     struct Channel {
@@ -339,6 +349,7 @@ protected:
     std::vector<int> m_slotChannels;
     std::vector<BYTE> m_mirrorRow;
     std::wstring m_strDetailedError;
+    bool m_bInterleave = false;
     std::vector<int> m_layerMarkers;
 
 private:

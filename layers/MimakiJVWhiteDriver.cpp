@@ -25,8 +25,8 @@ void CMimakiWhitePrinterDriverJVBase::PrepareRowHeader(int nColourCode, int nByt
 void CMimakiWhitePrinterDriverJVBase::SetRowHeaderEx(int nColour, int nRawCount, int nSentCount, int bPacked,
                                                      int nLayer)
 {
-    mimaki::layers::AssignLayerHeader(RowHeader, false, ColourCode(nColour), bPacked, m_nBitsPerPixel, nRawCount,
-                                      nSentCount, nLayer);
+    mimaki::layers::AssignLayerHeader(RowHeader, mimaki::layers::HeaderForm::QYQRQD, ColourCode(nColour), bPacked,
+                                      m_nBitsPerPixel, nRawCount, nSentCount, nLayer);
 }
 
 int CMimakiWhitePrinterDriverJVBase::OutputInit(int n1, int n2)
@@ -76,7 +76,7 @@ int CMimakiWhitePrinterDriverJVBase::OutputRowOnLayerBasis(int nSelector, int bB
                 data = m_compressBuffer.data();
             }
         }
-        SetRowHeaderEx(GetChannelColour(ch), raw, sent, packed ? 1 : 0, nLayer);
+        SetRowHeaderEx(HeaderColour(ch), raw, sent, packed ? 1 : 0, nLayer);
         if (!Output(RowHeader) || !Output(data, sent, 0) || !Output(RowTrailer))
             return 0;
     }
@@ -95,12 +95,12 @@ int CMimakiWhitePrinterDriverJVBase::OutputRow(int bBlank)
     return 1;
 }
 
-int CMimakiWhitePrinterDriverJV300::ColourCode(int nColour)
+int CMimakiWhitePrinterDriverJVBase::ColourCode(int nColour)
 {
     return MimakiParms() ? MimakiParms()->GetColorMapValue(nColour) : 99;
 }
 
-int CMimakiWhitePrinterDriverJV300::ReadWhiteMode()
+int CMimakiWhitePrinterDriverJVBase::ReadWhiteMode()
 {
     return MimakiParms() ? MimakiParms()->GetWhiteOrderOrMode() : 0;
 }

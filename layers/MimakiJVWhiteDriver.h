@@ -29,11 +29,14 @@ public:
 
 protected:
     int OutputEmptyRow() override { return OutputRow(1); }
-    // Printer colour byte of a host colour code.
-    virtual int ColourCode(int nColour) = 0;
+    // Printer colour byte of a colour: the parameters' colour map.
+    virtual int ColourCode(int nColour);
     // The colour a selector judges the channel by.
     virtual int SelectionColour(int nChannel) = 0;
-    virtual int ReadWhiteMode() = 0;
+    // The colour the header's printer colour byte is taken for.
+    virtual int HeaderColour(int nChannel) { return GetChannelColour(nChannel); }
+    // The parameters' white order or mode.
+    virtual int ReadWhiteMode();
 
 private:
     mimaki::layers::Family m_family;
@@ -51,9 +54,7 @@ public:
     }
 
 protected:
-    int ColourCode(int nColour) override;
     int SelectionColour(int nChannel) override { return DevPrimColUserFromPrimCol(nChannel); }
-    int ReadWhiteMode() override;
 };
 
 class CMimakiWhitePrinterDriverJV400 : public CMimakiWhitePrinterDriverJVBase {

@@ -7,6 +7,7 @@
 # Targets: 1 GB/s on one core; under 64 MiB.
 #   BUILD_DIR   build folder (default build), configured and built here
 #   RUNS        how many runs; the best is reported (default 3)
+#   ROWS        raster rows (default 1 m at 1440 dpi)
 #   OFFSET      rows each layer lags behind the one before (default 100)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,9 +18,7 @@ offset=${OFFSET:-100}
 bench_build "$dir" rasterjob mimaki
 
 exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')  # 1 m
+bench_page
 args=(--set PrEnv_UID=34 --set DP33_m_eWhiteMode=4 --set "DP33_nLayerOffset=$offset"
       --slots 0:4,1:1,2:2,3:3,34:10 --channels 0,1,2,3,34
       --pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2

@@ -62,6 +62,16 @@ std::vector<Variant> ModelVariants(int uid)
         }
         break;
     case 13: v.push_back({"JV5.8C special", {{L"JV58CSpecial", 1}}, kCmyk}); break;
+    case 38:
+        for (int mode = 0; mode <= 36; ++mode)
+            if (mode <= 18 || mode == 26 || mode >= 32)
+                v.push_back({"layer mode " + std::to_string(mode), {{L"DP35_eWhiteOrder", mode}}, kSpecials});
+        break;
+    case 47:
+        for (int way = 0; way <= 9; ++way)
+            v.push_back({"printing way " + std::to_string(way), {{L"DP47_m_nPrintingWay", way}}, kSpecials});
+        break;
+    case 54: v = {{"default", {}, kWhite}}; break; // one channel per colour id of the definition
     case 17: v.push_back({"white order 1", {{L"DP17_nWhiteOrder", 1}}, {0, 1, 2, 3, 34, 33}}); break;
     case 19:
     case 20: {

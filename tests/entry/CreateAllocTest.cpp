@@ -57,6 +57,7 @@ TEST(CreateOutOfMemory, EveryAllocationFailsInTurn)
     for (int uid : kUids) {
         CPrintEnv env;
         env.PutInt(PrEnv_UID, uid);
+        env.PutString(L"MimakiColorSequence", L"4,2"); // the DTF printer's colour of each channel
         std::unique_ptr<IPrinterDriver> reference(Create(&env));
         if (!reference) {
             std::cout << "UID " << uid << ": no driver in this build, skipped\n";

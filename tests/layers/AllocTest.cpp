@@ -10,6 +10,10 @@
 #include "host/HostJob.h"
 #include "host/OutputSink.h"
 #include "host/PrintEnv.h"
+#include "driver/MimakiDTFDriver.h"
+#include "driver/MimakiJV58CSpecial.h"
+#include "driver/MimakiUCJV300Driver.h"
+#include "driver/MimakiUJV100Driver.h"
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "LayerTestSupport.h"
@@ -33,6 +37,7 @@ long RowAllocations(CPrinterDriverBase& driver, const Job& job)
     context.bitsPerPixel = job.bits;
     context.compressMode = job.compress;
     context.rowCount = static_cast<int>(job.rows.size());
+    context.interleave = true; // the JV58C drops rows then
     NullSink sink;
     driver.SetOutputSink(&sink);
     EXPECT_EQ(HostJobBegin(driver, context), 1);
@@ -88,6 +93,26 @@ TEST(LayerBasisAllocations, NoneWhileRowsGoThrough)
     parms->mode = 3;
     CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
     EXPECT_EQ(RowAllocations(jv300, job), 0) << "JV300";
+
+    // The layer-section models, the DTF printer and the JV58C pairs (39
+    // rows: three of them dropped).
+    parms = new Parms;
+    parms->mode = 4;
+    CMimakiPrinterDriverUJV100 ujv100(&env, parms);
+    EXPECT_EQ(RowAllocations(ujv100, job), 0) << "UJV100";
+    parms = new Parms;
+    parms->mode = 33;
+    parms->offset = 5;
+    CMimakiDriverUCJV300 ucjv300(&env, parms);
+    EXPECT_EQ(RowAllocations(ucjv300, job), 0) << "UCJV300";
+    env.PutString(L"MimakiColorSequence", L"4,2,1,0");
+    CMimakiDTFDriver dtf(&env, new Parms);
+    EXPECT_EQ(RowAllocations(dtf, job), 0) << "DTF";
+    env.PutString(L"SlotsSetting", L"0`1`34`24`1`0`24`34");
+    CMimakiJV58CSpecial jv58c(&env, new Parms);
+    job.rows.pop_back();
+    EXPECT_EQ(RowAllocations(jv58c, job), 0) << "JV58C";
+    EXPECT_EQ(jv58c.NextRowToDrop(), 9 + 3 * 10) << "JV58C";
 }
 
 } // namespace

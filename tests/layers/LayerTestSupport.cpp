@@ -57,19 +57,19 @@ RowBytes MirrorPixels(const RowBytes& row, int width, int bits)
 
 namespace {
 
-std::vector<std::string> TableLines(const std::string& header)
+// The rows of the table whose header row begins with header; the header
+// row first.
+std::vector<std::string> TableLines(const std::string& header, const std::string& file)
 {
-    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/white_modes.md");
+    std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/" + file);
     if (!in)
-        throw std::runtime_error("tests/layers/data/white_modes.md is missing");
+        throw std::runtime_error("tests/layers/data/" + file + " is missing");
     std::vector<std::string> lines;
     std::string line;
     bool inTable = false;
     while (std::getline(in, line)) {
-        if (line.rfind(header, 0) == 0) {
+        if (line.rfind(header, 0) == 0)
             inTable = true;
-            continue;
-        }
         if (inTable && line.empty())
             break;
         if (inTable && line.rfind("|---", 0) != 0)
@@ -91,44 +91,61 @@ std::vector<std::string> Cells(const std::string& line)
     return cells;
 }
 
+// The rows of a table by their numbers ("13, 14" names two; rows such as
+// "any other" none) with the cell of the column.
+std::vector<std::pair<int, std::string>> Column(const std::string& header, const std::string& column,
+                                                const std::string& file)
+{
+    const std::vector<std::string> lines = TableLines(header, file);
+    if (lines.empty())
+        throw std::runtime_error("no table " + header + " in " + file);
+    const std::vector<std::string> names = Cells(lines.front());
+    const auto col = static_cast<std::size_t>(std::find(names.begin(), names.end(), column) - names.begin());
+    if (col == names.size())
+        throw std::runtime_error("no column " + column + " in " + file);
+    std::vector<std::pair<int, std::string>> rows;
+    const std::regex number(R"(\d+)");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> cells = Cells(lines[i]);
+        for (std::sregex_iterator it(cells[0].begin(), cells[0].end(), number), end; it != end; ++it)
+            rows.emplace_back(std::stoi(it->str()), cells[col]);
+    }
+    return rows;
+}
+
 } // namespace
 
-std::map<int, std::vector<Step>> DocumentedModes(const std::string& column)
+std::map<int, std::vector<Step>> DocumentedModes(const std::string& column, const std::string& file)
 {
-    const std::size_t col = column == "TS300P" ? 2 : 1;
     std::map<int, std::vector<Step>> modes;
     const std::regex step(R"(\((\d+)(m?), (\d+)\))");
-    for (const std::string& line : TableLines("| mode |")) {
-        const std::vector<std::string> cells = Cells(line);
+    for (const auto& [mode, text] : Column("| mode |", column, file)) {
         std::vector<Step> steps;
-        for (std::sregex_iterator it(cells[col].begin(), cells[col].end(), step), end; it != end; ++it)
+        for (std::sregex_iterator it(text.begin(), text.end(), step), end; it != end; ++it)
             steps.push_back(Step{std::stoi((*it)[1]), std::stoi((*it)[3]), (*it)[2] == "m"});
         if (!steps.empty())
-            modes[std::stoi(cells[0])] = steps;
+            modes[mode] = steps;
     }
     return modes;
 }
 
-bool DocumentedSelects(const std::string& column, int selector, int colour)
+bool DocumentedSelects(const std::string& column, int selector, int colour, const std::string& file)
 {
-    const std::size_t col = column == "JV300" ? 1 : column == "JV400" ? 2 : 3;
-    for (const std::string& line : TableLines("| selector |")) {
-        const std::vector<std::string> cells = Cells(line);
-        if (std::stoi(cells[0]) != selector)
+    for (const auto& [number, text] : Column("| selector |", column, file)) {
+        if (number != selector)
             continue;
-        const std::string& text = cells[col];
         if (text == "every channel")
             return true;
         std::vector<int> listed;
-        const std::regex number(R"(\d+)");
-        for (std::sregex_iterator it(text.begin(), text.end(), number), end; it != end; ++it)
+        const std::regex digits(R"(\d+)");
+        for (std::sregex_iterator it(text.begin(), text.end(), digits), end; it != end; ++it)
             listed.push_back(std::stoi(it->str()));
         const bool named = std::find(listed.begin(), listed.end(), colour) != listed.end();
         if (text.rfind("channels other than", 0) == 0)
             return !named;
         if (text.rfind("channel", 0) == 0)
             return named;
-        return false; // "—": the driver has no such selector
+        return false; // "—" or "none": the driver has no such selector
     }
     return false;
 }

@@ -86,11 +86,15 @@ struct Step {
     int layer;
     bool mirror;
 };
-// Column "JV300 / JV400" or "TS300P" of the table in data/white_modes.md;
-// modes the column marks "—" are absent.
-std::map<int, std::vector<Step>> DocumentedModes(const std::string& column);
-// Whether the selector of the column ("JV300", "JV400", "TS300P") takes a
-// channel of that colour, read from the selector table's wording.
-bool DocumentedSelects(const std::string& column, int selector, int colour);
+// A column of the mode table in data/FILE ("JV300 / JV400" or "TS300P" of
+// white_modes.md, the class names of layer_section_modes.md); modes the
+// column marks "—" or "none" are absent.
+std::map<int, std::vector<Step>> DocumentedModes(const std::string& column,
+                                                 const std::string& file = "white_modes.md");
+// Whether the selector of the column ("JV300", "JV400", "TS300P", or a
+// class name) takes a channel of that colour, read from the selector
+// table's wording.
+bool DocumentedSelects(const std::string& column, int selector, int colour,
+                       const std::string& file = "white_modes.md");
 
 } // namespace layertest

@@ -5,7 +5,10 @@
 // method) checked where the stream shows them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -360,7 +363,10 @@ TEST(RasterJobWholeStream, EveryJobBeginsWithItsStartAndEndsWithItsEnd)
         context.dpiFirst = context.dpiSecond = 720;
         context.pixelWidth = 16;
         context.rowCount = 4;
+        // rasterjob's default channels: the TxF150's follow its five colour ids.
         context.colourCodes = {0, 1, 2, 3};
+        if (uid == 54)
+            context.colourCodes.push_back(34);
         context.cutOption = query.value;
         context.jobName = L"j";
         CMemorySink start, end;
@@ -471,6 +477,98 @@ TEST(RasterJobWholeStream, SlotLayoutFromTheSlotsShorthand)
     // without ids only "SlotsSetting" is set; ids for some slots only is an error
     EXPECT_EQ(RunJob(dir, {"--slots", "0:1,1"}).run.status, 2);
     EXPECT_EQ(RunJob(dir, {"--slots", "0,x"}).run.status, 2);
+}
+
+// The four drivers are listed as built. The DTF printer's settings and
+// colours through --set (a colour sequence
+// that does not fit the channels fails the job and leaves no file); the
+// host's interleave switch and dot-data type through their options (JV58C
+// pairs at 1080 dpi: five rows lose row 2, dot-data type 3 takes the masks
+// 0xCC and 0x33 instead of 0xAA and 0x55 for slot 0).
+TEST(RasterJobWholeStream, SpecialModelsTakeTheirSettingsAndHostState)
+{
+    TempDir dir;
+    const std::string list = testsupport::Run(RASTERJOB_EXE, {"--plugin", kPlugin, "--list-models"}).out;
+    for (const char* driver : {"CMimakiJV58CSpecial", "CMimakiDriverUCJV300", "CMimakiPrinterDriverUJV100",
+                               "CMimakiDTFDriver"})
+        EXPECT_NE(list.find(std::string(driver) + std::string(42 - std::strlen(driver), ' ') + " stand-in   yes\n"),
+                  std::string::npos)
+            << driver;
+    const std::vector<std::string> dtf = {"--set", "PrEnv_UID=54", "--set", "TxF150_m_nDotSize=2"};
+    const Job ok = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4,2"})));
+    ASSERT_EQ(ok.run.status, 0) << ok.run.err;
+    EXPECT_NE(ParamsOf(ok.stream, "Q@").find(" dotSize=2 "), std::string::npos);
+    std::remove((dir / "job.prn").c_str());
+    const Job bad = RunJob(dir, With(TwoChannels(dir, "0,1"), With(dtf, {"--set", "MimakiColorSequence=4"})));
+    EXPECT_EQ(bad.run.status, 1);
+    EXPECT_NE(bad.run.err.find("MimakiColorSequence \"4\" has 1 entry for the job's 2 channels (one colour each)"),
+              std::string::npos)
+        << bad.run.err;
+    EXPECT_TRUE(bad.stream.empty());
+
+    // Each printer's default job prints from its definition alone; the
+    // TxF150's has one channel per id of its colour sequence (0,2,1,4,254:
+    // CMYK and white), and an id no colour of the definitions has fails.
+    const std::vector<std::vector<std::string>> defaults = {
+        {"PrEnv_UID=13", "JV58CSpecial=1"}, {"PrEnv_UID=38"}, {"PrEnv_UID=47"}, {"PrEnv_UID=54"}};
+    for (const auto& keys : defaults) {
+        std::vector<std::string> args = {"--width", "64", "--height", "4", "--dpi", "720x1080"};
+        for (const std::string& key : keys)
+            args.insert(args.end(), {"--set", key});
+        const Job job = RunJob(dir, args);
+        ASSERT_EQ(job.run.status, 0) << keys[0] << job.run.err;
+        const streamparse::ParseResult r = streamparse::ParseStream(job.stream);
+        ASSERT_TRUE(r.ok()) << keys[0];
+        std::set<int> inked;
+        for (const streamparse::Plane& plane : r.planes)
+            if (plane.firstInkRow >= 0)
+                inked.insert(plane.key.colour);
+        const std::set<int> expected =
+            keys[0] == "PrEnv_UID=54" ? std::set<int>{0, 1, 2, 4, 254} : std::set<int>{0, 1, 2, 4};
+        EXPECT_EQ(inked, expected) << keys[0];
+        std::remove((dir / "job.prn").c_str());
+    }
+    // At 720 dpi the pairs' first two colours read rasters 4 and 5: a job of
+    // those two is refused with the keys that route them.
+    const Job swapped = RunJob(dir, {"--set", "PrEnv_UID=13", "--set", "JV58CSpecial=1", "--channels", "0,1",
+                                     "--width", "64", "--height", "4", "--dpi", "720"});
+    EXPECT_EQ(swapped.run.status, 1);
+    EXPECT_NE(swapped.run.err.find("channel 1: colour code 1 goes into no layer the printer gets: change the layer "
+                                   "settings (SlotsSetting=0`1`2`3`0`1`2`3, JV58CInterleaveMode=1)"),
+              std::string::npos)
+        << swapped.run.err;
+    const Job unknown = RunJob(dir, {"--set", "PrEnv_UID=54", "--set", "MimakiColorSequence=0,7"});
+    EXPECT_EQ(unknown.run.status, 1);
+    EXPECT_NE(unknown.run.err.find("entry \"7\" names no colour"), std::string::npos) << unknown.run.err;
+    EXPECT_TRUE(unknown.stream.empty());
+
+    const std::vector<std::string> jv58c = {"--set", "PrEnv_UID=13", "--set", "JV58CSpecial=1", "--set",
+                                            "nFunctModeId=4", "--slots", "0,1", "--channels", "0,1", "--pattern",
+                                            "random", "--width", "64", "--height", "5", "--dpi", "720x1080"};
+    for (const char* dotType : {"2", "3"}) {
+        for (const bool interleave : {false, true}) {
+            std::vector<std::string> args = With(jv58c, {"--dot-data-type", dotType});
+            if (interleave)
+                args.push_back("--interleave");
+            const Job job = RunJob(dir, args);
+            ASSERT_EQ(job.run.status, 0) << job.run.err;
+            const streamparse::ParseResult r = streamparse::ParseStream(job.stream);
+            ASSERT_TRUE(r.ok());
+            EXPECT_EQ(r.layers.front().rows, interleave ? 4 : 5);
+            // Slot 0 alone: its row under mask 1 of the row counter.
+            const streamparse::Plane* black = r.FindPlane(0, 0);
+            ASSERT_TRUE(black);
+            int inside = 0;
+            for (std::int64_t row = 0; row < black->rows; ++row) {
+                const int mask = dotType[0] == '3' ? (row % 2 ? 0x33 : 0xCC) : (row % 2 ? 0x55 : 0xAA);
+                for (BYTE b : black->RowAt(row) ? *black->RowAt(row) : std::vector<BYTE>{}) {
+                    EXPECT_EQ(b & ~mask, 0) << row;
+                    inside |= b;
+                }
+            }
+            EXPECT_NE(inside, 0);
+        }
+    }
 }
 
 // The slot-file flatbeds' layers from --layer, in the keys their parameters

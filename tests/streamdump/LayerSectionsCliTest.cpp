@@ -68,6 +68,14 @@ TEST(StreamdumpLayerSections, LayersRebuiltWithDelayAndMirrorUndone)
               std::string::npos)
         << fromJob.out;
 
+    // The UCJV300 calls its layer mode the white order ("PL" of 10 bytes):
+    // mode 12 mirrors layers 0 and 1; its modes past 12 are known with --uid 38.
+    WriteFile(dir / "ucjv.prn", Bytes({'P', 'L', 10, 12, 1, 0, 1, 0, 0, 0, 0, 0, 0}) + LayerSectionStream());
+    const RunResult ucjv = testsupport::Run(STREAMDUMP_EXE, {"--uid", "38", "--layer-sections", dir / "ucjv.prn"});
+    ASSERT_EQ(ucjv.status, 0) << ucjv.err;
+    EXPECT_NE(ucjv.out.find("moved up by 1 x k rows, mirrored back: 0 1\n"), std::string::npos) << ucjv.out;
+    EXPECT_EQ(testsupport::Run(STREAMDUMP_EXE, {"--white-mode", "33", "--uid", "38", dir / "job.prn"}).status, 0);
+
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"--white-mode", "13"}, {"--mirrored-layers", "0,x"}, {"--layer-offset", "-1"}}) {
         std::vector<std::string> args = bad;

@@ -70,6 +70,10 @@ constexpr CatalogueRow kCatalogue[] = {
 
 static_assert(sizeof kCatalogue / sizeof kCatalogue[0] == 57);
 
+constexpr CatalogueVariant kVariants[] = {
+    {13, "JV58CSpecial", "1", "DEVPARM13_CLASS", "CMimakiJV58CSpecial"},
+};
+
 } // namespace
 
 const CatalogueRow& CatalogueEntry(int uid)
@@ -80,6 +84,11 @@ const CatalogueRow& CatalogueEntry(int uid)
             return row;
     static constexpr CatalogueRow kNoModel = {-1, "CMimakiDevParmsBase", kLegacy, ""};
     return kNoModel;
+}
+
+std::span<const CatalogueVariant> CatalogueVariants()
+{
+    return kVariants;
 }
 
 } // namespace rasterjob

@@ -3,6 +3,8 @@
 // its default).
 #pragma once
 
+#include <span>
+
 namespace rasterjob {
 
 struct CatalogueRow {
@@ -14,5 +16,16 @@ struct CatalogueRow {
 
 // The row of a UID 0..255; UIDs without a model share one row.
 const CatalogueRow& CatalogueEntry(int uid);
+
+// A settings key whose value makes the plug-in build other classes for a
+// UID than those of its row.
+struct CatalogueVariant {
+    int uid;
+    const char* key;
+    const char* value;
+    const char* devParms;
+    const char* driver;
+};
+std::span<const CatalogueVariant> CatalogueVariants();
 
 } // namespace rasterjob

@@ -47,6 +47,10 @@ Raster:
                          setting (default: the model's default for the job option)
   --job-name TEXT        the job's name (default: the output file's name); the
                          print method is a settings entry: --set PrEnv_PrintMethod=NAME
+  --interleave           switch the host's row interleave on (the JV58C special
+                         driver then drops rows so that the page holds whole periods)
+  --dot-data-type N      the host's dot-data type (default 2 at 2 bits, else 0; the
+                         JV58C special driver takes other masks for 3)
 Output:
   -o FILE                stream file (default job.prn); "-" for standard output
   --device socket://HOST:PORT   send the stream to a printer port
@@ -299,6 +303,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else if (arg == "--job-name") {
             if (!text("a name", o.jobName))
                 return false;
+        } else if (arg == "--interleave") {
+            if (!noValue())
+                return false;
+            o.interleave = true;
+        } else if (arg == "--dot-data-type") {
+            if (!number(0, 255, n))
+                return false;
+            o.dotDataType = static_cast<int>(n);
         } else if (arg == "--compress" || arg == "--no-compress") {
             if (!noValue())
                 return false;

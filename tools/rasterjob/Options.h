@@ -31,6 +31,8 @@ struct Options {
     int compress = -1;                                       // -1: default (on)
     int cut = -1;                                            // the job's cut option; -1: the class's default
     std::string jobName;                                     // empty: the output file's name
+    bool interleave = false;                                 // the host's row-interleave switch
+    int dotDataType = -1;                                    // -1: 2 at 2 bits, else 0
 
     std::string output = "job.prn";                          // "-" is standard output
     bool outputGiven = false;

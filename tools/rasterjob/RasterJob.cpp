@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "host/FileIO.h"
@@ -53,6 +54,43 @@ constexpr double kDefaultDpi = 720;
 // Channels given by images without --channels: black, cyan, magenta,
 // yellow, light cyan, light magenta.
 constexpr int kDefaultChannels[] = {0, 1, 2, 3, 8, 9};
+
+// The host colour code of each printer colour id of the printer
+// definitions (black, cyan, magenta, yellow, light cyan, light magenta,
+// white, varnish).
+constexpr std::pair<int, int> kColourIdCodes[] = {{0, 0},   {2, 1},    {1, 2},   {4, 3},
+                                                  {18, 8},  {17, 9},   {254, 34}, {255, 30}};
+
+// The default channels of a printer that takes one colour id per channel
+// ("MimakiColorSequence" without ink slots, the TxF150): one channel per
+// id, so that the job matches its colour list. Empty for other printers;
+// false with error set for an id the definitions do not use, or one given
+// twice.
+bool ChannelsFromColourIds(const CPrintEnv& env, std::vector<int>& channels, std::string& error)
+{
+    if (env.HasKey(L"SlotsSetting") || !env.HasKey(L"MimakiColorSequence"))
+        return true;
+    const std::string list = WideToUtf8(env.GetString(L"MimakiColorSequence", L""));
+    std::size_t start = 0;
+    while (start <= list.size() && !list.empty()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        std::string item = list.substr(start, comma - start);
+        item.erase(0, item.find_first_not_of(' '));
+        item.erase(item.find_last_not_of(' ') + 1);
+        const auto* found = std::find_if(std::begin(kColourIdCodes), std::end(kColourIdCodes), [&](const auto& e) {
+            return std::to_string(e.first) == item;
+        });
+        if (found == std::end(kColourIdCodes) ||
+            std::find(channels.begin(), channels.end(), found->second) != channels.end()) {
+            error = "MimakiColorSequence \"" + list + "\": entry \"" + item +
+                    "\" names no colour of its own for the default channels: give them with --channels, one per entry";
+            return false;
+        }
+        channels.push_back(found->second);
+        start = comma + 1;
+    }
+    return true;
+}
 
 // How long a printer may take to answer a connection when no
 // --device-timeout is given.
@@ -289,21 +327,40 @@ int ListModels(const Options& o)
     // Create logs what it cannot build; the listing says it instead.
     const int level = CVoLogReporter::LoggingLevel();
     CVoLogReporter::SetLoggingLevel(-1);
-    for (int uid = 0; uid < 256; ++uid) {
+    auto probe = [&](int uid, const char* key, const char* value) {
         CPrintEnv env(L"list-models");
         env.PutInt(PrEnv_UID, uid);
         printerdefs::Apply(env, uid);
+        if (key)
+            env.PutString(Utf8ToWide(key).c_str(), Utf8ToWide(value));
+        Made m;
         IPrinterDriver* object = plugin->Create(&env);
         if (auto* driver = dynamic_cast<CPrinterDriverBase*>(object)) {
-            made[static_cast<std::size_t>(uid)] = {true, ClassName(driver->GetDevParms()), ClassName(driver)};
-            if (made[static_cast<std::size_t>(uid)].devParms.empty())
-                made[static_cast<std::size_t>(uid)].devParms = "(none)";
+            m = {true, ClassName(driver->GetDevParms()), ClassName(driver)};
+            if (m.devParms.empty())
+                m.devParms = "(none)";
         } else if (object) {
-            made[static_cast<std::size_t>(uid)] = {true, "?", ClassName(object)};
+            m = {true, "?", ClassName(object)};
         }
         delete object;
-    }
+        return m;
+    };
+    for (int uid = 0; uid < 256; ++uid)
+        made[static_cast<std::size_t>(uid)] = probe(uid, nullptr, nullptr);
+    // The classes that settings keys choose instead of a row's.
+    const std::span<const CatalogueVariant> variants = CatalogueVariants();
+    std::vector<Made> madeVariants;
+    for (const CatalogueVariant& v : variants)
+        madeVariants.push_back(probe(v.uid, v.key, v.value));
     CVoLogReporter::SetLoggingLevel(level);
+    auto variantVerdict = [&](std::size_t i) -> std::string {
+        const Made& m = madeVariants[i];
+        if (!m.driver)
+            return "no driver";
+        if (m.devParms == variants[i].devParms && m.driverClass == variants[i].driver)
+            return "yes";
+        return "makes " + m.devParms + " / " + m.driverClass;
+    };
 
     auto verdict = [&](int uid) -> std::string {
         const Made& m = made[static_cast<std::size_t>(uid)];
@@ -334,8 +391,15 @@ int ListModels(const Options& o)
                    ", \"definition\": " + (Definition(uid).empty() ? "null" : JsonString(Definition(uid))) + "}" +
                    (uid < 255 ? ",\n" : "\n");
         }
-        out += "], \"supported\": " + std::to_string(supported) + ", \"asCatalogue\": " + std::to_string(asCatalogue) +
-               "}\n";
+        out += "], \"variants\": [";
+        for (std::size_t i = 0; i < variants.size(); ++i)
+            out += std::string(i ? ",\n" : "\n") + "  {\"uid\": " + std::to_string(variants[i].uid) +
+                   ", \"key\": " + JsonString(variants[i].key) + ", \"value\": " + JsonString(variants[i].value) +
+                   ", \"devParmsClass\": " + JsonString(variants[i].devParms) +
+                   ", \"driverClass\": " + JsonString(variants[i].driver) +
+                   ", \"verdict\": " + JsonString(variantVerdict(i)) + "}";
+        out += std::string(variants.empty() ? "" : "\n") + "], \"supported\": " + std::to_string(supported) +
+               ", \"asCatalogue\": " + std::to_string(asCatalogue) + "}\n";
         std::fputs(out.c_str(), stdout);
         return kExitOk;
     }
@@ -354,6 +418,13 @@ int ListModels(const Options& o)
                     row.devParms, row.driver, Definition(uid).empty() ? "none" : Definition(uid).c_str(),
                     verdict(uid).c_str());
         uid = last + 1;
+    }
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const std::string model = std::string(CatalogueEntry(variants[i].uid).model) + ", \"" + variants[i].key +
+                                  "\"=" + variants[i].value;
+        const std::string definition = Definition(variants[i].uid);
+        std::printf("%-8d %-26s %-30s %-42s %-10s %s\n", variants[i].uid, model.c_str(), variants[i].devParms,
+                    variants[i].driver, definition.empty() ? "none" : definition.c_str(), variantVerdict(i).c_str());
     }
     std::printf("\nThe plug-in %s makes a driver for %d of 256 UIDs, %d of them with the catalogue's classes.\n",
                 plugin->Path().c_str(), supported, asCatalogue);
@@ -425,6 +496,10 @@ int RunJob(const Options& o)
         o.dpiSecond > 0 ? o.dpiSecond : (env.GetInt(PrEnv_DpiVert) > 0 ? env.GetInt(PrEnv_DpiVert) : kDefaultDpi);
     const bool compress = o.compress != 0;
     std::vector<int> channels = o.channels;
+    if (channels.empty() && o.inputs.empty() && !ChannelsFromColourIds(env, channels, error)) {
+        Fail(error);
+        return kExitFailed;
+    }
     if (channels.empty()) {
         const std::size_t n = o.inputs.empty() ? 4 : o.inputs.size();
         if (n > std::size(kDefaultChannels)) {
@@ -497,7 +572,12 @@ int RunJob(const Options& o)
     context.colourCodes = channels;
     context.compressMode = compress ? 1 : 0;
     context.altBytesPerRow = o.altRowBytes;
-    context.dotDataType = bits == 2 ? 2 : 0;
+    context.dotDataType = o.dotDataType >= 0 ? o.dotDataType : bits == 2 ? 2 : 0;
+    context.interleave = o.interleave;
+    if (o.device.empty() && o.output != "-") {
+        context.outputKind = 2; // written to a file
+        context.destination = Utf8ToWide(o.output);
+    }
     context.jobName = Utf8ToWide(!o.jobName.empty()                       ? o.jobName
                                  : o.device.empty() && o.output != "-" ? BaseName(o.output)
                                                                        : "rasterjob");
@@ -759,7 +839,13 @@ int RasterJobMain(int argc, const char* const* argv)
     int status;
     try {
         if (o.help) {
-            std::fputs(kUsage, stdout);
+            // The text is longer than stdio's buffer: a failed write is only
+            // seen here, with its reason.
+            errno = 0;
+            if (std::fputs(kUsage, stdout) == EOF) {
+                Fail(std::string("standard output: ") + (errno ? std::strerror(errno) : "cannot write"));
+                return kExitFailed;
+            }
             status = kExitOk;
         } else {
             status = o.listModels ? ListModels(o) : RunJob(o);

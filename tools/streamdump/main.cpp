@@ -20,6 +20,7 @@
 #include "tools/common/Json.h"
 #include "tools/common/Stdout.h"
 #include "tools/streamdump/LayerContents.h"
+#include "tools/streamdump/LayerModes.h"
 #include "tools/streamdump/LayerSections.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamLayerPages.h"
@@ -50,8 +51,10 @@ const char kUsage[] =
     "  --layer-offset N    rows each layer lags behind the one before (implies\n"
     "                      --layer-sections; default: the job's layer settings\n"
     "                      \"PL\" as --uid names them, else 0)\n"
-    "  --white-mode N      mirror back the layers white mode N (0 to 12) mirrors\n"
-    "                      (default: the white mode of \"PL\", as for the offset)\n"
+    "  --white-mode N      mirror back the layers white mode N (0 to 12; with\n"
+    "                      --uid 38 the UCJV300's layer modes, also 13 to 17, 26,\n"
+    "                      32 to 35) mirrors (default: the white mode or white\n"
+    "                      order of \"PL\", as for the offset)\n"
     "  --mirrored-layers L mirror back the layers of the list L, such as 0,1\n"
     "  --pixel-width N     pixels of a row for un-mirroring (default: the row's\n"
     "                      bytes filled with pixels)\n"
@@ -76,6 +79,7 @@ struct Args {
     bool pageOrder = false;
     bool offsetGiven = false;
     bool mirrorGiven = false;
+    int whiteMode = -1;  // --white-mode, resolved once --uid is known
     LayerSectionOptions sections;
 };
 
@@ -91,8 +95,9 @@ void SectionsFromJob(const ParseResult& r, Args& args)
                 continue;
             if (p.name == "layerOffset" && !args.offsetGiven)
                 args.sections.offset = static_cast<int>(p.value);
-            if (p.name == "whiteMode" && !args.mirrorGiven)
-                MirroredLayersOfWhiteMode(static_cast<int>(p.value), args.sections.mirrored);
+            // The UCJV300 calls its layer mode the white order.
+            if ((p.name == "whiteMode" || p.name == "whiteOrder") && !args.mirrorGiven)
+                MirroredLayersOfMode(args.options.uid, static_cast<int>(p.value), args.sections.mirrored);
         }
         return;
     }
@@ -186,10 +191,8 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
                 args.offsetGiven = true;
             } else if (a == "--pixel-width") {
                 args.sections.pixelWidth = n;
-            } else if (!MirroredLayersOfWhiteMode(n, args.sections.mirrored)) {
-                error = "--white-mode needs a white mode from 0 to 12";
-                return false;
             } else {
+                args.whiteMode = n;
                 args.mirrorGiven = true;
             }
             args.layerSections = true;
@@ -200,6 +203,7 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
             std::stringstream list(v);
             std::string item;
             args.sections.mirrored.clear();
+            args.whiteMode = -1; // the later of the two options counts
             while (std::getline(list, item, ',')) {
                 int n = 0;
                 if (!ParseInt(item.c_str(), n) || n > 255) {
@@ -225,6 +229,10 @@ bool ParseArgs(int argc, char** argv, Args& args, std::string& error)
     }
     if (args.file.empty()) {
         error = "no input file";
+        return false;
+    }
+    if (args.whiteMode >= 0 && !MirroredLayersOfMode(args.options.uid, args.whiteMode, args.sections.mirrored)) {
+        error = "--white-mode needs a white mode from 0 to 12 (with --uid 38 also 13 to 17, 26 or 32 to 35)";
         return false;
     }
     // The page order takes the mirrored layers and the width for itself.
