@@ -26,6 +26,14 @@ using parms::Kind;
 
 namespace {
 
+// A page control's name, "c<id>" (appended: GCC 12 at -O3 takes a literal
+// put before a temporary for an overlapping copy).
+std::string ControlName(int id)
+{
+    std::string name = "c";
+    return name += std::to_string(id);
+}
+
 bool ParseInt(const std::string& text, int& value)
 {
     std::size_t i = 0;
@@ -144,7 +152,7 @@ void Page::AddSlot(const Control& c, const Control* button, int dialogSlot)
     Slot s;
     s.ctl = &c;
     s.button = button;
-    s.name = button ? "d" + std::to_string(dialogSlot) + "_" + std::to_string(c.id) : "c" + std::to_string(c.id);
+    s.name = button ? std::string("d").append(std::to_string(dialogSlot)) + "_" + std::to_string(c.id) : ControlName(c.id);
     if (c.field)
         s.field = std::wstring(button && button->prefix ? button->prefix : L"") + c.field;
     m_byName[s.name] = m_slots.size();
@@ -162,13 +170,13 @@ std::string Page::Sibling(const Slot& s, int ctl) const
     // The controls of a dialog are named after its button: "d<button>_<id>".
     if (s.button)
         return s.name.substr(0, s.name.find('_') + 1) + std::to_string(ctl);
-    return "c" + std::to_string(ctl);
+    return ControlName(ctl);
 }
 
 int Page::SlotValue(int ctlId, const Slot* context) const
 {
     // A rule of a dialog's control reads the controls of the same dialog.
-    const Slot* s = Find(context ? Sibling(*context, ctlId) : "c" + std::to_string(ctlId));
+    const Slot* s = Find(context ? Sibling(*context, ctlId) : ControlName(ctlId));
     return s ? s->value : 0;
 }
 
@@ -529,7 +537,7 @@ void Page::Save()
 int Page::OnQueryInkLevels()
 {
     const Queries& q = m_desc.queries;
-    const Slot* s = q.dotControl ? Find("c" + std::to_string(q.dotControl)) : nullptr;
+    const Slot* s = q.dotControl ? Find(ControlName(q.dotControl)) : nullptr;
     if (!s)
         return 1;
     int levels = s->value == q.variableValue ? q.variableLevels : q.otherLevels;
@@ -542,7 +550,7 @@ int Page::OnQueryInkLevels()
 int Page::OnQueryDotSize()
 {
     const Queries& q = m_desc.queries;
-    const Slot* s = q.dotControl ? Find("c" + std::to_string(q.dotControl)) : nullptr;
+    const Slot* s = q.dotControl ? Find(ControlName(q.dotControl)) : nullptr;
     if (!s)
         return 1;
     for (std::size_t i = 0; i + 1 < q.dotSizeAnswers.size(); i += 2)

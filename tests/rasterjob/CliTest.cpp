@@ -362,7 +362,7 @@ TEST(RasterJobCli, InterruptedFileJobLeavesNothing)
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
         TempDir dir;
         testsupport::RunOptions run{dir.Path(), {"MIMAKI_PLUGIN"}, 300, sig, 60000};
-        run.signalWhenPath = "r";
+        run.signalWhenPath = std::string(1, 'r');
         const RunResult r = testsupport::Run(
             RASTERJOB_EXE,
             TestJob({"--pattern", "random", "--width", "100000", "--height", "1000000", "--save-raster", "r"}), run);

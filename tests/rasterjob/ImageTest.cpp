@@ -268,7 +268,7 @@ TEST(RasterJobImages, SavedRastersHoldTheDotsAndReadBackAsDots)
     TempDir dir;
     for (int bits : {1, 2}) {
         constexpr int w = 13, h = 5;
-        const std::string path = dir / ("r" + std::to_string(bits));
+        const std::string path = dir / std::string("r").append(std::to_string(bits));
         std::string error;
         auto writer = RasterWriter::Create(path, w, h, bits, error);
         ASSERT_TRUE(writer) << error;
@@ -462,7 +462,7 @@ TEST(RasterJobImages, WholeDecodedPicturesReadLikeStripsThroughATemporaryFile)
     auto pixel = [](int x, int y) { return (x * 37 + y * 101 + x * y) % 256; };
     for (const auto& [w, h] : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {9, 17}, {37, 21}})
         for (const int depth : {1, 8, 16}) {
-            const std::string name = dir / ("i" + std::to_string(w) + "x" + std::to_string(h) + "d" +
+            const std::string name = dir / (std::string("i").append(std::to_string(w)) + "x" + std::to_string(h) + "d" +
                                             std::to_string(depth) + ".png");
             WriteInterlacedPng(name, w, h, depth, pixel);
             std::string error;
@@ -478,7 +478,7 @@ TEST(RasterJobImages, WholeDecodedPicturesReadLikeStripsThroughATemporaryFile)
     for (const int bits : {1, 4, 8, 16}) {
         const int top = (1 << bits) - 1;
         auto sample = [&](int x, int y) { return (x * 7919 + y * 104729) % (top + 1); };
-        const std::string name = dir / ("t" + std::to_string(bits) + ".tif");
+        const std::string name = dir / (std::string("t").append(std::to_string(bits)) + ".tif");
         WriteTiledTiff(name, 37, 21, bits, sample);
         std::string error;
         auto r = ImageReader::Open(name, error, limits);

@@ -178,14 +178,17 @@ TEST(PageDescriptions, RepresentativePageAsTheTableGivesIt)
             if (row[2] != "-") {
                 std::string items;
                 for (const Item& it : c->items)
-                    items += (items.empty() ? "" : ",") + std::to_string(it.caption.id) + "=" + std::to_string(it.data);
+                    items.append(items.empty() ? "" : ",").append(std::to_string(it.caption.id)).append("=").append(
+                        std::to_string(it.data));
                 EXPECT_EQ(items, row[2]);
             }
         } else if (row[0] == "radio") {
             EXPECT_EQ(c->kind, Ctl::Radio);
             std::string captions;
-            for (const Item& it : c->items)
-                captions += (captions.empty() ? "" : ",") + en.Text(it.caption);
+            for (const Item& it : c->items) {
+                captions += (captions.empty() ? "" : ",");
+                captions += en.Text(it.caption);
+            }
             EXPECT_EQ(captions, row[2]);
         } else if (row[0] == "check") {
             EXPECT_EQ(c->kind, Ctl::Check);
@@ -209,7 +212,7 @@ TEST(PageDescriptions, EnglishStringsAndDotLabels)
     for (const auto& row : ReadTsv("strings.tsv")) {
         std::string text = row[1];
         for (std::size_t at; (at = text.find("\\n")) != std::string::npos;)
-            text.replace(at, 2, "\n");
+            text.replace(at, 2, 1, '\n');
         EXPECT_EQ(Catalogue::English().Id(std::stoi(row[0])), text) << row[0];
     }
     const std::vector<std::string> labels = {"72pl", "66pl", "60pl", "54pl", "48pl", "42pl",
