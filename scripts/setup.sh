@@ -7,6 +7,7 @@ packages=(
   libpng-dev libtiff-dev
   libgutenprint-dev
   clang libclang-rt-14-dev
+  cups cups-client cups-filters libcups2-dev libcupsimage2-dev ghostscript poppler-utils
   libcpp-httplib-dev chromium
 )
 missing=()

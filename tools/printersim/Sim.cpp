@@ -31,6 +31,7 @@
 #include "host/StrUtil.h"
 #include "printcond/MimakiPrintModeDataTables.h"
 #include "tools/common/Interrupt.h"
+#include "tools/common/ModelBlocks.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -232,22 +233,6 @@ namespace {
 using portproto::kEsc;
 using portproto::kQuery;
 
-// The embedded print-condition block a model answers with, where one fits.
-struct ModelBlock {
-    int uid;
-    const wchar_t* entry;
-};
-constexpr ModelBlock kModelBlocks[] = {
-    {31, L"PrintModeDataTX300PAllInksets"},        {33, L"PrintModeDataSIJ320UVAllInksets"},
-    {34, L"PrintModeDataUJV55AllInksets"},         {35, L"PrintModeDataUJF3042MKIIAllInksets"},
-    {38, L"PrintModeDataUCJV300_CMYK"},            {39, L"PrintModeDataUJF7151AllInksets"},
-    {40, L"PrintModeDataTS55_1800Inksets4c"},      {42, L"PrintModeDataTX300P_MKII_SB420_4C"},
-    {43, L"PrintModeData_C_JV300PLUS_4C"},         {44, L"PrintModeData_C_JV300PLUS_4C"},
-    {45, L"PrintModeDataSWJ320EA_AllInksets"},     {47, L"PrintModeDataUJV100_4C_AllInksets"},
-    {48, L"PrintModeDataJV100_AllInksets"},        {49, L"PrintModeDataTS100_AllInksets"},
-    {53, L"PrintModeDataUJF7151PlusII_CMYK"},
-};
-
 std::mutex g_outMutex;
 
 void Say(const std::string& line)
@@ -306,10 +291,8 @@ bool BuildAnswers(const Options& o, Answers& a, std::string& error)
         return true;
     }
     std::wstring entryName = Utf8ToWide(o.embedded);
-    if (entryName.empty())
-        for (const ModelBlock& m : kModelBlocks)
-            if (m.uid == o.uid)
-                entryName = m.entry;
+    if (entryName.empty() && modelblocks::EmbeddedBlockOf(o.uid))
+        entryName = modelblocks::EmbeddedBlockOf(o.uid);
     if (entryName.empty()) {
         a.noBlock = "UID " + std::to_string(o.uid) + " (" + a.model + ") has no print-condition data";
         return true;

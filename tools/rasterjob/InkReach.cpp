@@ -110,4 +110,19 @@ std::vector<ChannelReach> ProbeInkReach(const Plugin& plugin, const CPrintEnv& e
     return reach;
 }
 
+std::string NoInkReason(const std::vector<ChannelReach>& reach, std::vector<ChannelReach>& dropped,
+                        const std::string& outcome)
+{
+    dropped.clear();
+    for (const ChannelReach& r : reach)
+        if (!r.why.empty())
+            dropped.push_back(r);
+    if (reach.empty() || dropped.size() != reach.size())
+        return {};
+    std::string line = "no channel of this job reaches the printer, so it would print nothing; " + outcome;
+    for (const ChannelReach& r : dropped)
+        line += "; channel " + std::to_string(r.index) + ": " + r.why;
+    return line;
+}
+
 } // namespace rasterjob

@@ -26,4 +26,10 @@ struct ChannelReach {
 // does not know).
 std::vector<ChannelReach> ProbeInkReach(const Plugin& plugin, const CPrintEnv& env, const CPrintJobOpenContext& job);
 
+// The channels of reach that do not reach the printer, and, when that is
+// every one of them, the one line that refuses the job (naming the setting
+// to change, `outcome` saying what became of the job); empty when it prints.
+std::string NoInkReason(const std::vector<ChannelReach>& reach, std::vector<ChannelReach>& dropped,
+                        const std::string& outcome);
+
 } // namespace rasterjob

@@ -10,6 +10,7 @@
 #include "host/OutputSink.h"
 #include "host/PrinterDriverBase.h"
 #include "host/StrUtil.h"
+#include "host/UnivDevParmsBase.h"
 #include "tools/rasterjob/Screen.h"
 
 namespace rasterjob {
@@ -192,6 +193,16 @@ JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context
                                    : driverError("the driver did not end the job (OutputExit, the end string or "
                                                  "JobClose answered 0)"));
     return finish(JobOutcome::Done, {});
+}
+
+int DefaultCutOption(CPrinterDriverBase& driver)
+{
+    CJobPrintOptionQuery query;
+    query.option = 0;
+    query.value = 0;
+    if (CUnivDevParmsBase* parms = driver.GetDevParms())
+        parms->JobPrintOptionAvailable(query);
+    return query.value;
 }
 
 } // namespace rasterjob

@@ -67,4 +67,9 @@ struct JobResult {
 JobResult RunDriverJob(CPrinterDriverBase& driver, CPrintJobOpenContext& context,
                        std::vector<std::unique_ptr<IRowSource>>& sources, const FeedOptions& options);
 
+// The job's cut option when the job gives none: the host asks the printer's
+// parameters for the default of job option 0; a class that offers none
+// leaves it at 0 (no cut).
+int DefaultCutOption(CPrinterDriverBase& driver);
+
 } // namespace rasterjob

@@ -113,19 +113,6 @@ int Interrupted()
     return 128 + interrupt::Signal();
 }
 
-// The job's cut option when none is given: the host asks the printer's
-// parameters for the default of job option 0; a class that offers none
-// leaves it at 0 (no cut).
-int DefaultCutOption(CPrinterDriverBase& driver)
-{
-    CJobPrintOptionQuery query;
-    query.option = 0;
-    query.value = 0;
-    if (CUnivDevParmsBase* parms = driver.GetDevParms())
-        parms->JobPrintOptionAvailable(query);
-    return query.value;
-}
-
 // Fills env from the options: a settings file, the built-in printer, or
 // nothing; then the --set keys. name is the printer's name for messages.
 bool BuildPrintEnv(const Options& o, CPrintEnv& env, std::string& name, bool& embedded, std::string& error)
@@ -585,16 +572,10 @@ int RunJob(const Options& o)
 
     // A job in which no channel reaches the printer is not sent at all; the
     // others are told which of their channels it will not print, and why.
-    const std::vector<ChannelReach> reach = ProbeInkReach(*holder.plugin, env, context);
     std::vector<ChannelReach> dropped;
-    for (const ChannelReach& r : reach)
-        if (!r.why.empty())
-            dropped.push_back(r);
-    if (!reach.empty() && dropped.size() == reach.size()) {
-        std::string line = "no channel of this job reaches the printer, so it would print nothing; nothing was sent";
-        for (const ChannelReach& r : dropped)
-            line += "; channel " + std::to_string(r.index) + ": " + r.why;
-        Fail(line);
+    const std::string noInk = NoInkReason(ProbeInkReach(*holder.plugin, env, context), dropped, "nothing was sent");
+    if (!noInk.empty()) {
+        Fail(noInk);
         return kExitFailed;
     }
     if (interrupt::Signal())
