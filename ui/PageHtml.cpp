@@ -44,7 +44,7 @@ std::string PassList(const PrintModeView& m)
 {
     std::string out;
     for (const int p : m.passes)
-        out += (out.empty() ? "" : ",") + std::to_string(p);
+        out.append(out.empty() ? "" : ",").append(std::to_string(p));
     return out;
 }
 
@@ -262,7 +262,7 @@ public:
             out += "<tr" + Attr("data-type", std::to_string(l.type)) + "><td>" + HtmlEscape(name) + "</td><td>" +
                    HtmlEscape(l.typeText) + "</td><td>" + std::to_string(l.passes) + "</td><td>" + WaveText(l.wave) +
                    "</td><td>" + HtmlEscape(lang.Id(l.direction ? 22027 : 22026)) + "</td></tr>";
-            order += (order.empty() ? "" : ",") + std::to_string(n - 1);
+            order.append(order.empty() ? "" : ",").append(std::to_string(n - 1));
         }
         out += "</tbody></table><input type=\"hidden\" name=\"layers\" id=\"layers\"" + Attr("value", order) + ">";
         return out + "</div>\n";
@@ -273,7 +273,7 @@ public:
         // "72pl" on the slider's ends reads "72 pl".
         std::string text(label);
         if (text.size() > 2)
-            text.insert(text.size() - 2, " ");
+            text = text.substr(0, text.size() - 2) + ' ' + text.substr(text.size() - 2);
         return HtmlEscape(text);
     }
 

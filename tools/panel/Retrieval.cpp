@@ -107,7 +107,7 @@ bool Retrievals::Start(const std::string& printer, const CPrintEnv& env, const m
     job->serial = ++m_next;
     job->state.printer = printer;
     job->state.mode = mode;
-    id = "r" + std::to_string(job->serial);
+    id = std::string("r").append(std::to_string(job->serial));
     Job* raw = job.get();
     try {
         job->thread = std::thread([this, raw] { Run(*raw); });
