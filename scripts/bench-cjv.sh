@@ -14,13 +14,9 @@
 #   ROWS          raster rows (default 1 m at 1440 dpi)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-bench_page
 common=(--slots 0:4,1:1,2:2,3:3,34:10 --channels 0,1,2,3,34 --pattern tile --width "$width" --height "$rows"
         --dpi "$dpi" --bits 2 --compress --quiet --stats -o /dev/null)
 [ -n "${SPOOL_LIMIT:-}" ] && common+=(--spool-limit "$SPOOL_LIMIT")

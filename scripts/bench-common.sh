@@ -43,13 +43,23 @@ bench_page
 cmyk_job=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
           --channels 0,1,2,3 --compress --quiet --stats)
 
-# bench_report: the best run's MB/s, peak resident size and spilled bytes,
-# against 500 MB/s and 128 MiB.
+# bench_rasterjob_setup [TARGET...]: the build folder ($BUILD_DIR, default
+# build), the run count ($RUNS, default 3) and the rasterjob of the raster
+# benchmarks, built with the plug-in and the TARGETs.
+bench_rasterjob_setup() {
+  dir=${BUILD_DIR:-build}
+  runs=${RUNS:-3}
+  bench_build "$dir" rasterjob mimaki "$@"
+  exe="$dir/tools/rasterjob/rasterjob"
+}
+
+# bench_report [LABEL]: the best run's MB/s, peak resident size and spilled
+# bytes, against 500 MB/s and 128 MiB.
 bench_report() {
   local rss spilled
   rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
   spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
-  echo "best: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
+  echo "best${1:+ $1}: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
   awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
     printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
            (r < 128 ? "met" : "NOT met") }'

@@ -15,13 +15,9 @@
 #   ROWS          raster rows (default 1 m at 1440 dpi)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-bench_page
 common=(--pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2
         --channels 0,1,2,3,34,30 --compress --quiet --stats -o /dev/null)
 [ -n "${SPOOL_LIMIT:-}" ] && common+=(--spool-limit "$SPOOL_LIMIT")

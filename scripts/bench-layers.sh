@@ -13,13 +13,9 @@
 #   ROWS          raster rows (default 1 m at 1440 dpi)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-bench_page
 args=(--set PrEnv_UID=19 --set UJFPrinterTyp=2
       --set DP19_nLayer1Mode=3 --set DP19_nLayer2Mode=1 --set DP19_nLayer3Mode=6
       --set DP19_nLayer4Mode=8 --set DP19_nLayer5Mode=2

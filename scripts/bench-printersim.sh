@@ -10,12 +10,9 @@
 #   RUNS        how many runs of each; the best is reported (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki printersim
+bench_rasterjob_setup printersim
 
-exe="$dir/tools/rasterjob/rasterjob"
 sim="$dir/tools/printersim/printersim"
 args=("${cmyk_job[@]}")
 

@@ -15,16 +15,9 @@
 #   UIDS          the models to run (default "53 46")
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-dpi=1440
-width=$((64 * dpi))                                   # 92160 pixels
-rows=${ROWS:-$(awk -v d=$dpi 'BEGIN { printf "%d", 1000 / 25.4 * d + 0.5 }')}  # 1 m
-status=0
 for uid in ${UIDS:-53 46}; do
   p=DP$uid
   args=(--set PrEnv_UID=$uid --slots 0:4,1:2,2:1,3:3,34:254,30:252 --channels 0,1,2,3,34,30
@@ -36,10 +29,5 @@ for uid in ${UIDS:-53 46}; do
   echo "bench-stream-layers UID $uid: $width x $rows px, $dpi dpi, 2 bits, CMYK + white + varnish, 3 layers" \
        "(one mirrored), PackBits, spool limit ${SPOOL_LIMIT:-default} in ${TMPDIR:-/tmp}"
   bench_best "$runs" "$exe" "${args[@]}"
-  rss=$(sed -E 's/.*peak resident ([0-9.]+) MiB.*/\1/' <<<"$best_line")
-  spilled=$(sed -E 's/.* ([0-9]+) bytes spilled.*/\1/' <<<"$best_line")
-  echo "best UID $uid: $best_mbs MB/s of raster; peak resident $rss MiB; $spilled bytes spilled"
-  awk -v m="$best_mbs" -v r="$rss" 'BEGIN {
-    printf "target 500 MB/s: %s; target peak resident < 128 MiB: %s\n", (m >= 500 ? "met" : "NOT met"),
-           (r < 128 ? "met" : "NOT met") }'
+  bench_report "UID $uid"
 done

@@ -11,14 +11,10 @@
 #   OFFSET      rows each layer lags behind the one before (default 100)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 offset=${OFFSET:-100}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-bench_page
 args=(--set PrEnv_UID=34 --set DP33_m_eWhiteMode=4 --set "DP33_nLayerOffset=$offset"
       --slots 0:4,1:1,2:2,3:3,34:10 --channels 0,1,2,3,34
       --pattern tile --width "$width" --height "$rows" --dpi "$dpi" --bits 2

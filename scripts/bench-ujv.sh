@@ -16,15 +16,11 @@
 #   JOBS        which jobs, of "ucjv300 ujv100 dtf jv58c" (default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-dir=${BUILD_DIR:-build}
-runs=${RUNS:-3}
 offset=${OFFSET:-100}
 jobs=${JOBS:-ucjv300 ujv100 dtf jv58c}
 . scripts/bench-common.sh
-bench_build "$dir" rasterjob mimaki
+bench_rasterjob_setup
 
-exe="$dir/tools/rasterjob/rasterjob"
-bench_page
 common=(--pattern tile --width "$width" --height "$rows" --bits 2 --compress --quiet --stats -o /dev/null)
 
 verdicts=()
