@@ -391,21 +391,16 @@ struct Server::Impl {
                            std::to_string(s.page->DialogId()) + ",\"revision\":" + JsonString(revision) +
                            ",\"printMethod\":" + JsonString(WideToUtf8(s.page->PrintMethod())) +
                            ",\"queries\":" + mimaki::ui::QueriesJson(*s.page) + ",\"values\":{";
-        bool first = true;
+        // Each bound control's value, and the record field it binds to (for
+        // scripts).
+        std::string values, fields;
         for (const mimaki::ui::Slot& slot : s.page->Slots())
             if (!slot.field.empty()) {
-                json += std::string(first ? "" : ",") + JsonString(slot.name) + ":" + std::to_string(slot.value);
-                first = false;
+                const char* sep = values.empty() ? "" : ",";
+                values.append(sep).append(JsonString(slot.name)).append(":").append(std::to_string(slot.value));
+                fields.append(sep).append(JsonString(slot.name)).append(":").append(JsonString(WideToUtf8(slot.field)));
             }
-        // The record field each control binds to, for scripts.
-        json += "},\"fields\":{";
-        first = true;
-        for (const mimaki::ui::Slot& slot : s.page->Slots())
-            if (!slot.field.empty()) {
-                json += std::string(first ? "" : ",") + JsonString(slot.name) + ":" + JsonString(WideToUtf8(slot.field));
-                first = false;
-            }
-        json += "},\"messages\":[";
+        json += values + "},\"fields\":{" + fields + "},\"messages\":[";
         for (std::size_t i = 0; i < s.page->Messages().size(); ++i)
             json += std::string(i ? "," : "") + JsonString(s.page->Messages()[i]);
         return json + "]}";
