@@ -90,6 +90,7 @@ public:
     int Open(const char* mode, std::wstring& error) override;
     int Read(BYTE* buffer, std::uint32_t size, std::uint32_t& count) override;
     int QueryPrinterData(std::string& text, bool bRaw) override;
+    int ConfirmSettings(const BYTE* request, BYTE* answer) override;
     void Close(int& result) override
     {
         result = m_fd >= 0;
@@ -129,10 +130,15 @@ private:
     bool SendAll(const BYTE* data, std::size_t length);
     // Reads exactly n bytes; progress counts them against expected.
     bool ReceiveExact(BYTE* out, std::size_t n, const char* what, std::uint64_t expected, double answerDeadline);
-    // Sends a request and reads frames up to the answer of that kind;
-    // keeps at most keep bytes of it (the rest is skipped before the next
-    // frame).
-    bool Ask(std::uint8_t kind, std::size_t keep, std::vector<BYTE>& payload);
+    // Sends a request and reads frames up to the answer of its kind (byte
+    // 2); keeps at most keep bytes of it (the rest is skipped before the
+    // next frame).
+    bool Ask(const BYTE* request, std::size_t size, std::size_t keep, std::vector<BYTE>& payload);
+    bool Ask(std::uint8_t kind, std::size_t keep, std::vector<BYTE>& payload)
+    {
+        const BYTE request[portproto::kRequestSize] = {portproto::kEsc, portproto::kQuery, kind};
+        return Ask(request, sizeof request, keep, payload);
+    }
     bool Skip(double answerDeadline);
 
     PortAddress m_address;
@@ -295,14 +301,14 @@ bool CPrinterPort::Skip(double answerDeadline)
     return true;
 }
 
-bool CPrinterPort::Ask(std::uint8_t kind, std::size_t keep, std::vector<BYTE>& payload)
+bool CPrinterPort::Ask(const BYTE* request, std::size_t size, std::size_t keep, std::vector<BYTE>& payload)
 {
     using namespace portproto;
+    const std::uint8_t kind = request[2];
     const double answerDeadline = MonotonicSeconds() + m_timeouts.answer;
     if (!Skip(answerDeadline))
         return false;
-    const BYTE request[kRequestSize] = {kEsc, kQuery, kind};
-    if (!SendAll(request, sizeof request))
+    if (!SendAll(request, size))
         return false;
     for (;;) {
         BYTE header[kFrameHeaderSize];
@@ -378,6 +384,23 @@ int CPrinterPort::QueryPrinterData(std::string& text, bool bRaw)
             text[2 * i + 1] = digits[block[i] & 15];
         }
     }
+    return 1;
+}
+
+int CPrinterPort::ConfirmSettings(const BYTE* request, BYTE* answer)
+{
+    using namespace portproto;
+    if (!Require("read", "the settings check"))
+        return 0;
+    if (request[0] != kEsc || request[1] != kQuery || request[2] != kConfirm)
+        return Fail(Name() + ": the settings check begins " + HexBytes(request, 3) + ", not 1B 3F 43");
+    std::vector<BYTE> payload;
+    if (!Ask(request, kConfirmSize, kConfirmSize + 1, payload))
+        return 0;
+    if (payload.size() != kConfirmSize)
+        return Fail(Name() + ": the printer's answer to the settings check has " +
+                    std::to_string(payload.size() + m_skip) + " bytes, not " + std::to_string(kConfirmSize));
+    std::copy(payload.begin(), payload.end(), answer);
     return 1;
 }
 

@@ -81,6 +81,10 @@ public:
     // upper-case hex (bRaw false) or as the bytes themselves. Non-zero when
     // the printer answered (the text may be empty).
     virtual int QueryPrinterData(std::string& text, bool bRaw) = 0;
+    // Read mode: sends the settings check (host/PortProtocol.h, 13 bytes)
+    // and copies the printer's 13-byte answer. Non-zero when the answer
+    // came whole; its content is the caller's to judge.
+    virtual int ConfirmSettings(const BYTE* request, BYTE* answer) = 0;
     virtual void Close(int& result) = 0;
 };
 

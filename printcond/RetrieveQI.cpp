@@ -166,10 +166,14 @@ void CRetrieveQI::FailureReport(IRetrieveListener& listener)
 {
     if (m_errorShown)
         return;
-    std::wstring text = RetrieveMessageText(m_mode == kRetrievePrintModes ? kMsgPrintModesFailed : kMsgDotVolumesFailed);
-    if (!m_portMessage.empty())
-        text += L"\r\n" + (m_statusMessage.empty() ? m_portMessage : m_statusMessage + L": " + m_portMessage);
-    Show(listener, m_mode == kRetrievePrintModes ? kMsgPrintModesFailed : kMsgDotVolumesFailed, text);
+    const std::wstring port =
+        m_portMessage.empty() ? L"" : m_statusMessage.empty() ? m_portMessage : m_statusMessage + L": " + m_portMessage;
+    if (m_mode == kConfirmSettings) {
+        m_result.portReport = port;
+    } else {
+        const int id = m_mode == kRetrievePrintModes ? kMsgPrintModesFailed : kMsgDotVolumesFailed;
+        Show(listener, id, RetrieveMessageText(id) + (port.empty() ? L"" : L"\r\n" + port));
+    }
     m_portMessage.clear();
     m_statusMessage.clear();
     m_errorShown = true;
@@ -314,7 +318,7 @@ bool CRetrieveQI::LaunchQueryThread(CPrintEnv& env, const std::shared_ptr<IPort>
         log->ReportStatusPF("%s#%d: Trying to open Mimaki port in %s mode", 8, __FILE__, __LINE__,
                             "CRetrieveQIDlg::LaunchQueryThread", __LINE__, modeText);
     }
-    if (m_mode == kRetrieveDotVolumes && !port->SupportsReadMode()) {
+    if (m_mode != kRetrievePrintModes && !port->SupportsReadMode()) {
         CVoLog log;
         log->ReportStatusPF("***%s#%d: Read mode not supported for this port!", 4, __FILE__, __LINE__,
                             "CRetrieveQIDlg::LaunchQueryThread", __LINE__);
@@ -335,7 +339,7 @@ bool CRetrieveQI::LaunchQueryThread(CPrintEnv& env, const std::shared_ptr<IPort>
         std::wstring error;
         if (!RunWorker(query, listener, [&] { opened = port->Open(modeText, error) != 0; }))
             return false;
-        if (opened) {
+        if (opened && m_mode != kConfirmSettings) {
             CVoLog log;
             log->ReportStatusPF("%s#%d: Trying to retrieve %s (pdLicName=%s; inksetList=%s)", 8, __FILE__, __LINE__,
                                 "CRetrieveQIDlg::LaunchQueryThread", __LINE__,
@@ -345,6 +349,8 @@ bool CRetrieveQI::LaunchQueryThread(CPrintEnv& env, const std::shared_ptr<IPort>
         if (opened && !RunWorker(query, listener, [&] {
                 if (m_mode == kRetrievePrintModes)
                     success = port->QueryPrinterData(text, false) && !text.empty();
+                else if (m_mode == kConfirmSettings)
+                    success = port->ConfirmSettings(m_request.data(), m_result.confirmAnswer.data()) != 0;
                 else
                     success = port->Read(block.data(), static_cast<std::uint32_t>(block.size()), count) && count > 0;
             }))
@@ -360,6 +366,8 @@ bool CRetrieveQI::LaunchQueryThread(CPrintEnv& env, const std::shared_ptr<IPort>
     }
     if (!success)
         return false;
+    if (m_mode == kConfirmSettings)
+        return true;
     if (m_mode == kRetrievePrintModes) {
         m_result.printModeText = std::move(text);
         if (!CAnalyzeQI::Analyze(AnsiToWide(m_result.printModeText), m_result.inksetNames, m_result.conditions)) {
@@ -392,6 +400,21 @@ bool CRetrieveQI::Retrieve(CPrintEnv& env, IRetrieveListener& listener, const Re
             // An abort is reported only when the port had something to say.
             FailureReport(listener);
         }
+        return m_result.success;
+    });
+}
+
+bool CRetrieveQI::Confirm(CPrintEnv& env, const BYTE* request, IRetrieveListener& listener,
+                          const RetrieveOptions& options)
+{
+    return NoThrow(m_result, [&] {
+        std::copy(request, request + m_request.size(), m_request.begin());
+        const std::shared_ptr<IPort> port = FindPort(env, options, listener);
+        if (!port)
+            return false;
+        m_result.success = LaunchQueryThread(env, port, listener, options);
+        if (!m_result.success && (!m_result.aborted || !m_portMessage.empty()))
+            FailureReport(listener);
         return m_result.success;
     });
 }

@@ -36,6 +36,7 @@ const wchar_t* RetrieveMessageText(int id);
 enum RetrieveMode : int {
     kRetrieveDotVolumes = 0,  // the status block, port opened in "read" mode
     kRetrievePrintModes = 1,  // the print-condition block, "data" mode
+    kConfirmSettings = 2,     // the settings check of a page closed with OK, "read" mode
 };
 
 // Every call comes on the thread that called Retrieve or ReadStatusDirect.
@@ -79,6 +80,11 @@ struct RetrieveResult {
     int versionFlag = 0;
     // The direct status read found no block and took PrEnv_InkVolume.
     bool fromInkVolume = false;
+    // The settings check: the printer's answer, or, when none came whole,
+    // what the port said (its messages joined as the failure report joins
+    // them).
+    std::array<BYTE, 13> confirmAnswer{};
+    std::wstring portReport;
     // The messages shown, in order (identifier, text).
     std::vector<std::pair<int, std::wstring>> messages;
 };
@@ -106,6 +112,12 @@ public:
     // through the status sensor: the first four dot-volume groups, the
     // version, or, without a block, PrEnv_InkVolume times ten.
     bool ReadStatusDirect(CPrintEnv& env, IRetrieveListener& listener, const RetrieveOptions& options = {});
+    // The settings check (mode kConfirmSettings): finds and checks the port
+    // as Retrieve does (22064, 22065), sends request (13 bytes) and keeps
+    // the answer in the result. A failure shows no message of its own: it
+    // leaves the port's texts in the result's portReport.
+    bool Confirm(CPrintEnv& env, const BYTE* request, IRetrieveListener& listener,
+                 const RetrieveOptions& options = {});
     // Aborts the running query (from any thread); nothing when none runs.
     void Abort();
 
@@ -125,6 +137,7 @@ private:
     void FailureReport(IRetrieveListener& listener);
 
     int m_mode;
+    std::array<BYTE, 13> m_request{};
     RetrieveResult m_result;
     bool m_errorShown = false;
     std::wstring m_portMessage;

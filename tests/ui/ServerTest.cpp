@@ -412,3 +412,41 @@ TEST(PanelProgram, PrintsItsUrlAndStopsOnSignal)
 }
 
 } // namespace
+
+TEST_F(PanelServer, OkOfAPageThatChecksItsSettingsSavesFirstAndWarnsOnce)
+{
+    // A UJV55 answers for the UCJV300 the settings are for; then a printer
+    // that resets the connection.
+    for (const char* misbehave : {"", "reset"}) {
+        SimProcess sim(*misbehave ? std::vector<std::string>{"--uid", "38", "--misbehave", misbehave}
+                                  : std::vector<std::string>{"--uid", "34"});
+        WriteFile(m_dir / "store.ini", std::string(kStore) + "\n[UCJV]\nPrEnv_UID=38\nPrEnv_Port=" + sim.Address() + "\n");
+        auto r = Post("/printer?p=UCJV", "revision=" + Revision("UCJV") + "&c1116=1234");
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 200) << r->body;
+        EXPECT_NE(r->body.find("\"ok\":true,\"revision\":\"" + Revision("UCJV") + "\""), std::string::npos) << r->body;
+        const std::string warning = *misbehave ? "\"outcome\":\"not asked\"" : "\"outcome\":\"other model\",\"printerUid\":34";
+        EXPECT_NE(r->body.find(warning), std::string::npos) << r->body;
+        // Saved whatever the printer said.
+        EXPECT_NE(ReadFile(m_dir / "store.ini").find("DP35_nLayerOffset=1234\n"), std::string::npos);
+        const std::string lead = *misbehave ? "the printer could not be asked to confirm them: "
+                                            : "the printer does not confirm them: the printer is a UJV55 (UID 34), "
+                                              "the settings are for a UCJV300 (UID 38)";
+        EXPECT_NE(r->body.find("\"messages\":[\"The settings were saved, but " + lead), std::string::npos) << r->body;
+        // The page shown next says it once.
+        r = m_client->Get((m_base + "/printer?p=UCJV&saved=1").c_str());
+        EXPECT_NE(r->body.find("The settings were saved, but " + lead), std::string::npos);
+        r = m_client->Get((m_base + "/printer?p=UCJV&saved=1").c_str());
+        EXPECT_EQ(r->body.find("The settings were saved, but "), std::string::npos);
+    }
+    // No port: the port box, in German too.
+    WriteFile(m_dir / "store.ini", std::string(kStore) + "\n[UCJV]\nPrEnv_UID=38\n");
+    auto r = Post("/printer?p=UCJV", "revision=" + Revision("UCJV"), {{"Accept-Language", "de"}});
+    EXPECT_NE(r->body.find("\"outcome\":\"no port\",\"printerUid\":-1,\"verdict\":-1,\"version\":\"\",\"messages\":["
+                           "\"Der Druckeranschluss ist nicht eingerichtet\"]"),
+              std::string::npos)
+        << r->body;
+    // Pages of other models check nothing.
+    r = Post("/printer?p=TS3%20left", "revision=" + Revision() + "&c1031=9");
+    EXPECT_EQ(r->body.find("\"check\""), std::string::npos) << r->body;
+}

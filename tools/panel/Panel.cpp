@@ -16,6 +16,7 @@
 #include "tools/common/Json.h"
 #include "tools/common/Sha256.h"
 #include "tools/common/PrinterDefinitions.h"
+#include "tools/panel/OkExchange.h"
 #include "tools/panel/Retrieval.h"
 #include "ui/PageHtml.h"
 #include "ui/PageSession.h"
@@ -378,8 +379,11 @@ struct Server::Impl {
         if (WantsJson(req))
             return res.set_content(StateJson(session, revision), "application/json");
         mimaki::ui::PageContext ctx = Context(session, revision);
-        if (req.has_param("saved"))
+        if (req.has_param("saved")) {
             ctx.notices.push_back(session.page->Lang().Text("The settings were saved."));
+            for (std::string& line : okChecks.Take(WideToUtf8(session.env.Name()), session.page->Lang()))
+                ctx.notices.push_back(std::move(line));
+        }
         res.set_content(mimaki::ui::RenderPage(*session.page, ctx, nullptr), "text/html; charset=utf-8");
     }
 
@@ -408,7 +412,7 @@ struct Server::Impl {
 
     void Ok(const httplib::Request& req, httplib::Response& res)
     {
-        std::lock_guard lock(store);
+        std::unique_lock lock(store);
         CIniFile ini;
         PageSession session;
         std::string revision;
@@ -441,8 +445,12 @@ struct Server::Impl {
         std::string newRevision, writeError;
         if (!WriteSection(ini, session.Section(), newRevision, writeError))
             return StoreError(req, res, writeError);
+        lock.unlock();
+        const std::string check = okChecks.Run(WideToUtf8(session.env.Name()), session.uid, session.env,
+                                               options.portTimeouts, lang);
         if (WantsJson(req))
-            return res.set_content("{\"ok\":true,\"revision\":" + JsonString(newRevision) + "}", "application/json");
+            return res.set_content("{\"ok\":true,\"revision\":" + JsonString(newRevision) + check + "}",
+                                   "application/json");
         res.set_redirect(base + "/printer?p=" + UrlEncode(WideToUtf8(session.env.Name())) + "&saved=1", 303);
     }
 
@@ -546,6 +554,7 @@ struct Server::Impl {
         res.set_content("{\"ok\":true}", "application/json");
     }
 
+    OkChecks okChecks;
     // Last: its threads end before the members they use.
     Retrievals retrievals;
 };
@@ -621,6 +630,7 @@ void Server::Run() { m->http.listen_after_bind(); }
 
 void Server::Stop()
 {
+    m->okChecks.Stop();
     m->http.stop();
     m->retrievals.Shutdown();
 }

@@ -32,6 +32,8 @@
 #include "printcond/MimakiPrintModeDataTables.h"
 #include "tools/common/Interrupt.h"
 #include "tools/common/ModelBlocks.h"
+#include "tools/common/PrinterDefinitions.h"
+#include "printcond/AnalyzeQI.h"
 #include "tools/streamdump/Preview.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -41,7 +43,7 @@ const char kUsage[] =
     "usage: printersim --uid N [--listen HOST:PORT | --pty] [--jobs DIR] [--preview-limit MIB]\n"
     "                  [--dot-volumes HEX] [--absent SLOTS] [--version TEXT] [--status-size N]\n"
     "                  [--block FILE | --embedded NAME] [--message TEXT]... [--status-text TEXT]...\n"
-    "                  [--refuse TEXT] [--misbehave MODE[:N]] [--quiet]\n"
+    "                  [--refuse TEXT] [--inks IDS] [--verdict N] [--misbehave MODE[:N]] [--quiet]\n"
     "  --uid N             the model to impersonate (its name, dot volumes and print conditions)\n"
     "  --listen HOST:PORT  where to take jobs and queries (default 127.0.0.1:9100; port 0 picks a\n"
     "                      free one); the address is the first line on standard output\n"
@@ -59,6 +61,10 @@ const char kUsage[] =
     "  --message TEXT      a message for the operator before every answer (repeatable)\n"
     "  --status-text TEXT  a status text before every answer (repeatable)\n"
     "  --refuse TEXT       refuse every query with TEXT\n"
+    "  --inks IDS          the Mimaki colour id of each ink slot (comma list, at most 10; default\n"
+    "                      the model's MimakiColorSequence), for the settings check\n"
+    "  --verdict N         answer every settings check with verdict N (0 accepted, 1 another model,\n"
+    "                      2 other inks, 3 no such print-mode set, others refused) instead of judging\n"
     "  --misbehave MODE    slow-read:BYTES_PER_SECOND, stop-reading[:N], close-after:N,\n"
     "                      reset[:N] (jobs after N bytes read, queries after N bytes of the\n"
     "                      answer), empty, garbage, silent (queries)\n"
@@ -106,7 +112,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     bool listenGiven = false;
     static const char* const valued[] = {"--uid",     "--listen",  "--jobs",        "--preview-limit", "--dot-volumes",
                                          "--absent",  "--version", "--status-size", "--block",         "--embedded",
-                                         "--message", "--status-text", "--refuse",  "--misbehave"};
+                                         "--message", "--status-text", "--refuse",  "--misbehave",
+                                         "--inks",    "--verdict"};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--pty") {
@@ -183,6 +190,22 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
             o.statusTexts.push_back(*v);
         } else if (a == "--refuse") {
             o.refusal = *v;
+        } else if (a == "--inks") {
+            o.inks.clear();
+            o.inksGiven = true;
+            for (const std::wstring& item : Split(Utf8ToWide(*v), L',')) {
+                if (!ParseNumber(WideToUtf8(item), 0, 255, n) || o.inks.size() == portproto::kSlots) {
+                    error = "--inks: expected at most 10 colour ids from 0 to 255, got '" + *v + "'";
+                    return false;
+                }
+                o.inks.push_back(static_cast<int>(n));
+            }
+        } else if (a == "--verdict") {
+            if (!ParseNumber(*v, 0, 255, n)) {
+                error = "--verdict: expected 0 to 255, got '" + *v + "'";
+                return false;
+            }
+            o.verdict = static_cast<int>(n);
         } else if (a == "--misbehave") {
             const std::string mode = v->substr(0, v->find(':'));
             const bool hasValue = v->find(':') != std::string::npos;
@@ -250,9 +273,11 @@ struct Answers {
     std::vector<std::uint8_t> block;
     std::string blockName;
     std::string noBlock;  // why there is none
+    std::vector<std::uint8_t> inks;     // colour id of each slot
+    std::vector<std::uint32_t> sets;    // the print-mode sets the block offers
 };
 
-bool BuildAnswers(const Options& o, Answers& a, std::string& error)
+bool BuildBlocks(const Options& o, Answers& a, std::string& error)
 {
     using namespace portproto;
     const mimaki::ModelRow& row = mimaki::FindModel(o.uid);
@@ -304,6 +329,32 @@ bool BuildAnswers(const Options& o, Answers& a, std::string& error)
     }
     a.blockName = WideToUtf8(entry->name);
     a.block = HexStringToBin(EmbeddedPrintModeText(*entry));
+    return true;
+}
+
+// The status and print-condition blocks, the inks in the slots and the
+// print-mode sets the printer offers.
+bool BuildAnswers(const Options& o, Answers& a, std::string& error)
+{
+    if (!BuildBlocks(o, a, error))
+        return false;
+    std::vector<int> inks = o.inks;
+    if (!o.inksGiven)
+        if (const printerdefs::Definition* def = printerdefs::Find(o.uid))
+            for (const auto& [key, value] : def->keys)
+                if (key == L"MimakiColorSequence")
+                    for (const std::wstring& id : Split(value, L','))
+                        inks.push_back(IntFromString(id));
+    for (const int id : inks)
+        if (a.inks.size() < portproto::kSlots)
+            a.inks.push_back(static_cast<std::uint8_t>(id));
+    if (!a.block.empty()) {
+        std::wstring inksets;
+        MimakiPrintConditions conditions;
+        if (CAnalyzeQI::AnalyzeBytes(a.block.data(), a.block.size(), inksets, conditions))
+            for (const MimakiPrintCondition& c : conditions.m_Conditions)
+                a.sets.push_back(c.printModeSetNumber);
+    }
     return true;
 }
 
@@ -433,7 +484,9 @@ private:
     void Print(Conn& c, std::string first);
     // The messages and status texts that come before every answer.
     std::string Prelude() const;
-    std::string Answer(std::uint8_t kind, std::string& what) const;
+    std::string Answer(const std::string& request, std::string& what) const;
+    // The payload of the answer to a settings check.
+    std::string Check(const std::string& request, std::string& what) const;
 
     const Options& m_o;
     const Answers m_a;
@@ -460,8 +513,39 @@ std::string Printer::Prelude() const
     return out;
 }
 
-std::string Printer::Answer(std::uint8_t kind, std::string& what) const
+std::string Printer::Check(const std::string& request, std::string& what) const
 {
+    using namespace portproto;
+    const auto* r = reinterpret_cast<const std::uint8_t*>(request.data());
+    int verdict = kAccepted;
+    const std::uint32_t set = GetBe(r + kConfirmSet, 2);
+    if (r[kConfirmUid] != (m_o.uid & 255))
+        verdict = kOtherModel;
+    else if (r[kConfirmSlots] &&
+             (r[kConfirmSlots] != m_a.inks.size() ||
+              GetBe(r + kConfirmInks, 4) != InkSetCheck(m_a.inks.data(), m_a.inks.size())))
+        verdict = kOtherInks;
+    else if (set != kNoPrintModeSet && std::find(m_a.sets.begin(), m_a.sets.end(), set) == m_a.sets.end())
+        verdict = kUnknownPrintModeSet;
+    if (m_o.verdict >= 0)
+        verdict = m_o.verdict;
+    std::uint8_t answer[kConfirmSize] = {};
+    answer[kAnswerUid] = static_cast<std::uint8_t>(m_o.uid);
+    answer[kAnswerVerdict] = static_cast<std::uint8_t>(verdict);
+    answer[kAnswerSlots] = static_cast<std::uint8_t>(m_a.inks.size());
+    PutBe(answer + kAnswerInks, InkSetCheck(m_a.inks.data(), m_a.inks.size()), 4);
+    std::copy(m_o.version.begin(), m_o.version.end(), answer + kAnswerVersion);
+    std::copy(r + kConfirmTag, r + kConfirmTag + 2, answer + kAnswerTag);
+    static const char* const names[] = {"accepted", "another model", "other inks", "no such print-mode set"};
+    what = "settings check of UID " + std::to_string(r[kConfirmUid]) + ", " + std::to_string(r[kConfirmSlots]) +
+           " slots, set " + std::to_string(set) + ": " +
+           (verdict < 4 ? names[verdict] : "refused (" + std::to_string(verdict) + ")");
+    return std::string(reinterpret_cast<const char*>(answer), sizeof answer);
+}
+
+std::string Printer::Answer(const std::string& request, std::string& what) const
+{
+    const std::uint8_t kind = static_cast<std::uint8_t>(request[2]);
     std::string out = Prelude();
     const bool empty = m_o.misbehave == Misbehaviour::Empty;
     if (!m_o.refusal.empty()) {
@@ -476,6 +560,8 @@ std::string Printer::Answer(std::uint8_t kind, std::string& what) const
     } else if (kind == portproto::kPrintConditions) {
         AppendFrame(out, portproto::kRefusal, m_a.noBlock);
         what = "refused (" + m_a.noBlock + ")";
+    } else if (kind == portproto::kConfirm) {
+        AppendFrame(out, kind, empty ? "" : Check(request, what));
     } else {
         AppendFrame(out, portproto::kRefusal, "unknown query");
         what = "refused (unknown query)";
@@ -487,23 +573,32 @@ std::string Printer::Answer(std::uint8_t kind, std::string& what) const
 
 void Printer::Query(Conn& c, std::string pending)
 {
-    for (;;) {
-        while (pending.size() < portproto::kRequestSize) {
+    const auto fill = [&](std::size_t size) {
+        while (pending.size() < size) {
             char buf[64];
             int err = 0;
-            const ssize_t n = ReadSome(c, buf, sizeof buf, err);
+            const ssize_t n = ReadSome(c, buf, std::min(sizeof buf, size - pending.size()), err);
             if (n <= 0)
-                return;
+                return false;
             pending.append(buf, static_cast<std::size_t>(n));
         }
+        return true;
+    };
+    for (;;) {
+        if (!fill(portproto::kRequestSize))
+            return;
         if (std::uint8_t(pending[0]) != kEsc || std::uint8_t(pending[1]) != kQuery) {
             Say("query from " + c.peer + ": bytes that are no request; the connection is closed");
             return;
         }
         const std::uint8_t kind = static_cast<std::uint8_t>(pending[2]);
-        pending.erase(0, portproto::kRequestSize);
+        const std::size_t size = kind == portproto::kConfirm ? portproto::kConfirmSize : portproto::kRequestSize;
+        if (!fill(size))
+            return;
+        const std::string request = pending.substr(0, size);
+        pending.erase(0, size);
         std::string what;
-        std::string answer = Answer(kind, what);
+        std::string answer = Answer(request, what);
         const std::string label = "query " + std::string(1, char(kind)) + " from " + c.peer + ": ";
         switch (m_o.misbehave) {
         case Misbehaviour::Silent: {

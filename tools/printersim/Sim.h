@@ -37,6 +37,9 @@ struct Options {
     std::vector<std::string> messages;     // 'M' frames before every answer
     std::vector<std::string> statusTexts;  // 'T' frames
     std::string refusal;          // answer every query with this refusal
+    std::vector<int> inks;        // Mimaki colour id of each slot; empty: the model's definitions
+    bool inksGiven = false;       // --inks given (an empty list: no slots)
+    int verdict = -1;             // the settings check's verdict, whatever was asked; -1: judged
     Misbehaviour misbehave = Misbehaviour::None;
     std::uint64_t misbehaveValue = 0;
     bool quiet = false;           // no line per query
