@@ -1,6 +1,7 @@
 #include "NetAddress.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -8,7 +9,11 @@
 #include <cstring>
 #include <netdb.h>
 #include <poll.h>
+#include <memory>
+#include <mutex>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 #include "StrUtil.h"
@@ -119,17 +124,118 @@ int isValidIpAddress(const std::wstring& text)
     return !narrow.empty() && (IsV4(narrow) || IsV6(narrow)) ? 1 : 0;
 }
 
-std::string ResolveHost(const std::string& host, std::string& error)
+namespace {
+
+std::atomic<HostLookupFunction> g_lookup{&::getaddrinfo};
+
+// One lookup, shared by the caller and the thread that runs it; whoever
+// lets go last frees it (and the answer nobody took).
+struct Lookup {
+    std::string host, service;
+    addrinfo hints{};
+    int fd = -1;  // readable once done
+    std::mutex mutex;
+    bool done = false;
+    int rc = 0;
+    addrinfo* result = nullptr;
+    ~Lookup()
+    {
+        if (result)
+            freeaddrinfo(result);
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+HostLookupFunction SetHostLookup(HostLookupFunction lookup)
 {
+    return g_lookup.exchange(lookup ? lookup : &::getaddrinfo);
+}
+
+int LookupHost(const std::string& host, const std::string& service, const addrinfo& hints, double timeoutSeconds,
+               int stopFd, addrinfo** result)
+{
+    *result = nullptr;
+    if (IsV4(host) || IsV6(host)) {
+        addrinfo numeric = hints;
+        numeric.ai_flags |= AI_NUMERICHOST;
+        return getaddrinfo(host.c_str(), service.empty() ? nullptr : service.c_str(), &numeric, result);
+    }
+    auto lookup = std::make_shared<Lookup>();
+    lookup->host = host;
+    lookup->service = service;
+    lookup->hints.ai_flags = hints.ai_flags;
+    lookup->hints.ai_family = hints.ai_family;
+    lookup->hints.ai_socktype = hints.ai_socktype;
+    lookup->hints.ai_protocol = hints.ai_protocol;
+    lookup->fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (lookup->fd < 0)
+        return EAI_SYSTEM;
+    try {
+        std::thread([lookup, resolve = g_lookup.load()] {
+            addrinfo* res = nullptr;
+            const int rc = resolve(lookup->host.c_str(), lookup->service.empty() ? nullptr : lookup->service.c_str(),
+                                   &lookup->hints, &res);
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            lookup->rc = rc;
+            lookup->result = res;
+            lookup->done = true;
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(lookup->fd, &one, sizeof one);
+        }).detach();
+    } catch (const std::exception&) {
+        return EAI_SYSTEM;
+    }
+    const double deadline = MonotonicSeconds() + timeoutSeconds;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(lookup->mutex);
+            if (lookup->done) {
+                *result = lookup->result;
+                lookup->result = nullptr;
+                return lookup->rc;
+            }
+        }
+        const double left = deadline - MonotonicSeconds();
+        if (left <= 0)
+            return kLookupTimedOut;
+        pollfd p[2] = {{lookup->fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        ::poll(p, stopFd >= 0 ? 2 : 1, static_cast<int>(std::ceil(std::min(left, 1.0) * 1000)));
+        if (stopFd >= 0 && (p[1].revents & POLLIN))
+            return kLookupStopped;
+    }
+}
+
+std::string LookupError(int code, const std::string& host, double timeoutSeconds)
+{
+    if (code == kLookupTimedOut)
+        return "no answer from the name service for \"" + host + "\" within " + Seconds(timeoutSeconds) + " s";
+    if (code == kLookupStopped)
+        return "stopped while looking up \"" + host + "\"";
+    if (code == EAI_SYSTEM)
+        return "cannot look up \"" + host + "\": " + std::strerror(errno);
+    return "cannot resolve \"" + host + "\": " + gai_strerror(code);
+}
+
+std::string ResolveHost(const std::string& host, std::string& error, double timeoutSeconds, int stopFd, bool* stopped)
+{
+    if (stopped)
+        *stopped = false;
     if (IsV4(host) || IsV6(host))
         return host;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
-    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &res);
+    const int rc = LookupHost(host, "", hints, timeoutSeconds, stopFd, &res);
     if (rc != 0 || !res) {
-        error = "cannot resolve \"" + host + "\": " + gai_strerror(rc);
+        if (stopped)
+            *stopped = rc == kLookupStopped;
+        if (res)
+            freeaddrinfo(res);
+        error = LookupError(rc ? rc : EAI_NONAME, host, timeoutSeconds);
         return {};
     }
     char buf[NI_MAXHOST] = {};
@@ -158,13 +264,14 @@ int ConnectTcp(const std::string& host, int port, double timeoutSeconds, int sto
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
-    const std::string service = std::to_string(port);
-    const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+    const double deadline = MonotonicSeconds() + timeoutSeconds;
+    const int rc = LookupHost(host, std::to_string(port), hints, timeoutSeconds, stopFd, &res);
     if (rc != 0) {
-        error = name + ": " + gai_strerror(rc);
+        if (stopped)
+            *stopped = rc == kLookupStopped;
+        error = name + ": " + LookupError(rc, host, timeoutSeconds);
         return -1;
     }
-    const double deadline = MonotonicSeconds() + timeoutSeconds;
     int fd = -1;
     int lastErrno = ETIMEDOUT;
     bool stop = false;

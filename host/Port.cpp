@@ -498,7 +498,7 @@ std::shared_ptr<IPort> CPortManager::GetPort(const std::wstring& name) const
     return std::make_shared<CPrinterPort>(std::move(address), m_timeouts);
 }
 
-std::wstring CPortManager::GetPortInfo(const std::wstring& name) const
+std::wstring CPortManager::GetPortInfo(const std::wstring& name, const CAbortProc* abort) const
 {
     PortAddress address;
     if (!ParsePortName(name, address))
@@ -506,8 +506,12 @@ std::wstring CPortManager::GetPortInfo(const std::wstring& name) const
     if (address.kind == PortKind::Usb)
         return L"MUSB";
     std::string error = address.error;
-    const std::string ip = address.kind == PortKind::Ip ? ResolveHost(address.host, error) : std::string();
-    if (ip.empty()) {
+    bool stopped = false;
+    const std::string ip = address.kind == PortKind::Ip
+                               ? ResolveHost(address.host, error, m_timeouts.connect, abort ? abort->WakeFd() : -1,
+                                             &stopped)
+                               : std::string();
+    if (ip.empty() && !stopped) {
         CVoLog log;
         log->ReportStatusPF("***%s#%d: %s", 4, __FILE__, __LINE__, "CPortManager::GetPortInfo", __LINE__,
                             error.c_str());

@@ -109,8 +109,8 @@ public:
     std::shared_ptr<IPort> GetPort(const std::wstring& name) const;
     // The port type text: "MUSB", the printer's IP address, or the type of
     // another port; empty for no port or a host name that does not resolve
-    // (logged at level 4).
-    std::wstring GetPortInfo(const std::wstring& name) const;
+    // within the connect timeout (logged at level 4) or before abort is set.
+    std::wstring GetPortInfo(const std::wstring& name, const CAbortProc* abort = nullptr) const;
     const PortTimeouts& Timeouts() const { return m_timeouts; }
 
 private:

@@ -179,30 +179,6 @@ void CRetrieveQI::FailureReport(IRetrieveListener& listener)
     m_errorShown = true;
 }
 
-std::shared_ptr<IPort> CRetrieveQI::FindPort(CPrintEnv& env, const RetrieveOptions& options,
-                                              IRetrieveListener& listener)
-{
-    m_result = RetrieveResult{};
-    m_errorShown = false;
-    m_portMessage.clear();
-    m_statusMessage.clear();
-    const std::wstring name = options.portName.empty() ? GetPrIdPort(env) : options.portName;
-    m_result.portName = name;
-    const std::unique_ptr<CPortManager> manager = CreatePortManager(options.timeouts);
-    std::shared_ptr<IPort> port = manager ? manager->GetPort(name) : nullptr;
-    if (!port) {
-        Show(listener, kMsgPortNotConfigured, RetrieveMessageText(kMsgPortNotConfigured));
-        return nullptr;
-    }
-    m_result.portType = manager->GetPortInfo(name);
-    if (m_result.portType.empty() ||
-        !(EqualsNoCase(m_result.portType, L"MUSB") || isValidIpAddress(m_result.portType))) {
-        Show(listener, kMsgInvalidPortType, RetrieveMessageText(kMsgInvalidPortType));
-        return nullptr;
-    }
-    return port;
-}
-
 // One query: its abort object and mailbox, given to the port for its
 // duration; the port is closed and let go under the lock.
 struct CRetrieveQI::Query {
@@ -212,6 +188,9 @@ struct CRetrieveQI::Query {
         port->SetPortAbortProc(&abort);
         std::lock_guard<std::mutex> lock(self.m_lock);
         self.m_abort = &abort;
+        // Pressed between two steps of the attempt.
+        if (self.m_abortRequested)
+            abort.SetAbort();
     }
     ~Query()
     {
@@ -302,9 +281,46 @@ bool CRetrieveQI::RunWorker(Query& query, IRetrieveListener& listener, const std
     return !query.abort.IsAborted();
 }
 
+std::shared_ptr<IPort> CRetrieveQI::FindPort(CPrintEnv& env, const RetrieveOptions& options,
+                                              IRetrieveListener& listener)
+{
+    m_result = RetrieveResult{};
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_abortRequested = false;
+    }
+    m_errorShown = false;
+    m_portMessage.clear();
+    m_statusMessage.clear();
+    const std::wstring name = options.portName.empty() ? GetPrIdPort(env) : options.portName;
+    m_result.portName = name;
+    const std::unique_ptr<CPortManager> manager = CreatePortManager(options.timeouts);
+    std::shared_ptr<IPort> port = manager ? manager->GetPort(name) : nullptr;
+    if (!port) {
+        Show(listener, kMsgPortNotConfigured, RetrieveMessageText(kMsgPortNotConfigured));
+        return nullptr;
+    }
+    // A host name is looked up here: on the worker, so that an abort ends
+    // a lookup that hangs.
+    {
+        Query query(*this, port);
+        const bool finished =
+            RunWorker(query, listener, [&] { m_result.portType = manager->GetPortInfo(name, &query.abort); });
+        if (!finished)
+            return nullptr;
+    }
+    if (m_result.portType.empty() ||
+        !(EqualsNoCase(m_result.portType, L"MUSB") || isValidIpAddress(m_result.portType))) {
+        Show(listener, kMsgInvalidPortType, RetrieveMessageText(kMsgInvalidPortType));
+        return nullptr;
+    }
+    return port;
+}
+
 void CRetrieveQI::Abort()
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    m_abortRequested = true;
     if (m_abort)
         m_abort->SetAbort();
 }

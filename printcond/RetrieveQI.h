@@ -142,8 +142,9 @@ private:
     bool m_errorShown = false;
     std::wstring m_portMessage;
     std::wstring m_statusMessage;
-    std::mutex m_lock;                  // guards m_abort
+    std::mutex m_lock;                  // guards m_abort and m_abortRequested
     CAbortProc* m_abort = nullptr;      // of the running query
+    bool m_abortRequested = false;      // Abort pressed during this attempt
 };
 
 // At logging level 8 or more: "print_condition_<pdLicName>_<ink sets>.txt"
