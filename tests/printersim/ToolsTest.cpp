@@ -140,6 +140,29 @@ TEST(ParmtoolRetrieve, DotVolumesAsJsonThroughAUsbDeviceStandIn)
     EXPECT_EQ(none.err, "parmtool: UID 27 (DEVPARMJV300_CLASS): its settings page retrieves nothing from the printer\n");
 }
 
+TEST(ParmtoolRetrieve, SettingsCheckStoresNothingAndSaysWhyNot)
+{
+    // The UJV55 as its definitions describe it, then a UCJV300's settings.
+    SimProcess sim({"--uid", "34", "--version", "3.00"});
+    testsupport::TempDir dir;
+    const std::string ini = dir / "p.ini";
+    const std::string store = "[UJV55]\nPrEnv_UID=34\nDP33_nPrintModeSetNumber=2\nPrEnv_Port=" + sim.Address() +
+                              "\n\n[UCJV300]\nPrEnv_UID=38\nPrEnv_Port=" + sim.Address() + "\n";
+    testsupport::WriteFile(ini, store);
+    RunResult r = Parmtool({"--settings", ini, "--printer", "UJV55", "--check-settings"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "the printer confirmed the settings (command-manual version 3.00)\n");
+    r = Parmtool({"--settings", ini, "--printer", "UCJV300", "--check-settings", "--json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\"confirmed\": false, \"printerUid\": 34, \"verdict\": 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("the printer is a UJV55 (UID 34), the settings are for a UCJV300 (UID 38)"), std::string::npos);
+    r = Parmtool({"--settings", ini, "--printer", "UJV55", "--check-settings", "--port", "serial:///dev/ttyS0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "parmtool: This operation is not valid for current port type\n");
+    EXPECT_EQ(ReadFile(ini), store);
+    EXPECT_EQ(sim.WaitForLines("query C", 2).size(), 2u);
+}
+
 TEST(PrinterSim, KeepsEachJobAsRasterjobWroteItToAFile)
 {
     testsupport::TempDir dir;
@@ -248,6 +271,9 @@ TEST(PrinterSim, RefusesBadOptions)
              {{"--uid", "1", "--absent", "10"}, "--absent: expected ink slots from 0 to 9"},
              {{"--uid", "1", "--version", "1.234"}, "--version: at most 4 characters"},
              {{"--uid", "1", "--pty", "--listen", "127.0.0.1:0"}, "--pty and --listen exclude each other"},
+             {{"--uid", "1", "--inks", "0,1,2,3,4,5,6,7,8,9,10"}, "--inks: expected at most 10 colour ids"},
+             {{"--uid", "1", "--inks", "256"}, "--inks: expected at most 10 colour ids"},
+             {{"--uid", "1", "--verdict", "-1"}, "--verdict: expected 0 to 255"},
              {{"--uid", "1", "--bogus"}, "unknown option '--bogus'"}}) {
         const RunResult r = testsupport::Run(Tool("printersim"), args);
         EXPECT_EQ(r.status, 2) << message;

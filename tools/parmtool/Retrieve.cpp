@@ -7,23 +7,27 @@
 #include <unistd.h>
 
 #include "entry/MimakiRetrieve.h"
+#include "entry/SettingsCheck.h"
 #include "host/Log.h"
 #include "host/PrintEnv.h"
 #include "host/StrUtil.h"
 #include "tools/common/Interrupt.h"
 #include "tools/common/Json.h"
+#include "tools/common/PrinterDefinitions.h"
 
 namespace parmtool {
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes\n"
+    "usage: parmtool retrieve --settings FILE.ini [--printer NAME] --print-modes|--dot-volumes|--check-settings\n"
     "                         [--port NAME] [--timeout SECONDS] [--json] [--quiet] [--log-level N]\n"
     "Asks the printer for its print-condition data (--print-modes) or its dot volumes and\n"
     "command-manual version (--dot-volumes), and stores them in the printer's section of FILE.ini\n"
     "(written anew only when the retrieval succeeded). The port is the section's PrEnv_Port unless\n"
     "--port names one: socket://HOST[:PORT] (port 9100 by default) or usb:///dev/usb/lpN.\n"
+    "--check-settings asks the printer to confirm the saved settings as OK on the UCJV300, UJV500\n"
+    "and UJV55 pages does (model, inks, print-mode set); it stores nothing, exit 0 when confirmed.\n"
     "Ctrl-C aborts. Exit status: 0 stored, 1 failed (nothing stored), 2 usage, 128+N signal N.\n";
 
 struct Usage {
@@ -54,7 +58,7 @@ Args Parse(const std::vector<std::string>& args)
         };
         auto setMode = [&](int mode) {
             if (a.mode >= 0 && a.mode != mode)
-                throw Usage{"--print-modes and --dot-volumes exclude each other"};
+                throw Usage{"--print-modes, --dot-volumes and --check-settings exclude each other"};
             a.mode = mode;
         };
         if (o == "--settings") {
@@ -65,6 +69,8 @@ Args Parse(const std::vector<std::string>& args)
             setMode(kRetrievePrintModes);
         } else if (o == "--dot-volumes") {
             setMode(kRetrieveDotVolumes);
+        } else if (o == "--check-settings") {
+            setMode(kConfirmSettings);
         } else if (o == "--port") {
             a.port = Utf8ToWide(value());
             if (a.port.empty())
@@ -94,7 +100,7 @@ Args Parse(const std::vector<std::string>& args)
     if (a.settings.empty())
         throw Usage{"retrieve needs --settings FILE.ini"};
     if (a.mode < 0)
-        throw Usage{"retrieve needs --print-modes or --dot-volumes"};
+        throw Usage{"retrieve needs --print-modes, --dot-volumes or --check-settings"};
     return a;
 }
 
@@ -151,6 +157,43 @@ std::string Texts(const std::vector<std::string>& items)
     return s + "]";
 }
 
+// --check-settings: the check of the section as saved, with the model's
+// definition keys as the host supplies them.
+int RunCheck(const Args& a, CPrintEnv& env, int uid, std::ostream& out, std::ostream& err)
+{
+    printerdefs::Apply(env, uid);
+    interrupt::Install();
+    CRetrieveQI query(kConfirmSettings);
+    Listener listener(query, err, false);
+    RetrieveOptions options;
+    options.portName = a.port;
+    if (a.timeout > 0)
+        options.timeouts.connect = options.timeouts.io = a.timeout;
+    const mimaki::SettingsCheck check = mimaki::CheckSettings(query, uid, env, listener, options);
+    const bool ok = check.outcome == mimaki::CheckOutcome::Confirmed;
+    if (a.json) {
+        out << "{\"uid\": " << uid << ", \"request\": \""
+            << WideToUtf8(BinToHexString(check.request.data(), check.request.size())) << "\", \"confirmed\": "
+            << (ok ? "true" : "false") << ", \"printerUid\": " << check.printerUid << ", \"verdict\": " << check.verdict
+            << ", \"version\": " << JsonString(check.version) << ", \"messages\": [";
+        for (std::size_t i = 0; i < check.messages.size(); ++i)
+            out << (i ? ", " : "") << "{\"id\": " << check.messages[i].first
+                << ", \"text\": " << JsonString(WideToUtf8(check.messages[i].second)) << "}";
+        out << "], \"warning\": " << JsonString(OneLine(check.warning)) << "}\n";
+    } else if (ok) {
+        out << "the printer confirmed the settings (command-manual version " << check.version << ")\n";
+    }
+    for (const auto& [id, text] : check.messages)
+        err << "parmtool: " << OneLine(text) << "\n";
+    if (!check.warning.empty())
+        err << "parmtool: " << OneLine(check.warning) << "\n";
+    const int signal = interrupt::Signal();
+    if (check.outcome == mimaki::CheckOutcome::Aborted)
+        err << "parmtool: settings check aborted" << (signal ? std::string(" by ") + interrupt::Name(signal) : "")
+            << "\n";
+    return ok ? 0 : signal ? 128 + signal : 1;
+}
+
 unsigned Value(const DotVolumeTable& t, std::size_t index)
 {
     return t[2 * index] | unsigned(t[2 * index + 1]) << 8;
@@ -200,6 +243,11 @@ int RunRetrieve(const std::vector<std::string>& argv, std::ostream& out, std::os
         if (!env.HasKey(PrEnv_UID.pszKey))
             throw std::runtime_error(a.settings + " [" + section + "]: no PrEnv_UID: the model is unknown");
         const int uid = env.GetInt(PrEnv_UID) & 255;
+        if (a.mode == kConfirmSettings) {
+            const int status = RunCheck(a, env, uid, out, err);
+            CVoLogReporter::SetCapture(nullptr);
+            return status;
+        }
         mimaki::RetrievalTarget target;
         if (!mimaki::FindRetrievalTarget(uid, env, a.mode, target, error))
             throw std::runtime_error(error);
