@@ -84,8 +84,8 @@ TEST(ParmtoolRetrieve, StoresOnlyWhenTheRetrievalSucceeds)
         {{"--port", reset.Address()},
          "parmtool: Failed to retrieve print mode list: " + reset.Address() +
              ": the printer reset the connection (Connection reset by peer)\n", 1},
-        {{"--dot-volumes"}, "parmtool: --print-modes and --dot-volumes exclude each other (parmtool retrieve --help shows "
-                            "the usage)\n", 2},
+        {{"--check-settings"}, "parmtool: --print-modes, --dot-volumes and --check-settings exclude each other "
+                               "(parmtool retrieve --help shows the usage)\n", 2},
     };
     for (const Failure& f : failures) {
         const auto start = std::chrono::steady_clock::now();
