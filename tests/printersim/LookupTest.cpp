@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <dirent.h>
 #include <mutex>
 #include <netdb.h>
 #include <sys/eventfd.h>
@@ -47,15 +46,24 @@ int StandIn(const char* host, const char* service, const addrinfo* hints, addrin
     return EAI_AGAIN;
 }
 
-std::size_t Count(const char* folder)
+// A print-mode retrieval of the TS300P advanced from port; the messages
+// shown.
+std::vector<int> Retrieve(CRetrieveQI& query, const std::string& port, double connect)
 {
-    std::size_t n = 0;
-    if (DIR* d = ::opendir(folder)) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
+    CPrintEnv env;
+    env.PutInt(L"PrEnv_UID", 31);
+    mimaki::RetrievalTarget target;
+    std::string error;
+    EXPECT_TRUE(mimaki::FindRetrievalTarget(31, env, kRetrievePrintModes, target, error)) << error;
+    struct Listener : IRetrieveListener {
+        std::vector<int> ids;
+        void OnMessage(int id, const std::wstring&) override { ids.push_back(id); }
+    } listener;
+    RetrieveOptions options;
+    options.portName = Utf8ToWide(port);
+    options.timeouts.connect = connect;
+    mimaki::RunRetrieval(query, env, target, listener, options);
+    return listener.ids;
 }
 
 double Since(std::chrono::steady_clock::time_point start)
@@ -67,8 +75,8 @@ class HostLookup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_fds = Count("/proc/self/fd");
-        m_threads = Count("/proc/self/task");
+        m_fds = CountEntries("/proc/self/fd");
+        m_threads = CountEntries("/proc/self/task");
         g_resolver.released = false;
         m_previous = SetHostLookup(&StandIn);
     }
@@ -82,10 +90,10 @@ protected:
             g_resolver.changed.wait(lock, [] { return g_resolver.hanging == 0; });
         }
         SetHostLookup(m_previous);
-        for (int i = 0; i < 200 && Count("/proc/self/task") > m_threads; ++i)
+        for (int i = 0; i < 200 && CountEntries("/proc/self/task") > m_threads; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_EQ(Count("/proc/self/task"), m_threads);
-        EXPECT_EQ(Count("/proc/self/fd"), m_fds);
+        EXPECT_EQ(CountEntries("/proc/self/task"), m_threads);
+        EXPECT_EQ(CountEntries("/proc/self/fd"), m_fds);
     }
     std::size_t m_fds = 0, m_threads = 0;
     HostLookupFunction m_previous = nullptr;
@@ -132,19 +140,7 @@ TEST_F(HostLookup, AbortEndsARetrievalWhosePortNameHangs)
 {
     testsupport::LogCapture log;
     for (const bool abort : {true, false}) {
-        CPrintEnv env;
-        env.PutInt(L"PrEnv_UID", 31);
-        mimaki::RetrievalTarget target;
-        std::string error;
-        ASSERT_TRUE(mimaki::FindRetrievalTarget(31, env, kRetrievePrintModes, target, error)) << error;
         CRetrieveQI query(kRetrievePrintModes);
-        struct Listener : IRetrieveListener {
-            std::vector<int> ids;
-            void OnMessage(int id, const std::wstring&) override { ids.push_back(id); }
-        } listener;
-        RetrieveOptions options;
-        options.portName = L"socket://hang.test:9100";
-        options.timeouts.connect = abort ? 60 : 0.5;
         std::thread aborter;
         if (abort)
             aborter = std::thread([&query] {
@@ -152,13 +148,14 @@ TEST_F(HostLookup, AbortEndsARetrievalWhosePortNameHangs)
                 query.Abort();
             });
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(mimaki::RunRetrieval(query, env, target, listener, options));
+        const std::vector<int> ids = Retrieve(query, "socket://hang.test:9100", abort ? 60 : 0.5);
         if (aborter.joinable())
             aborter.join();
         EXPECT_LT(Since(start), 3);
+        EXPECT_FALSE(query.Result().success);
         EXPECT_EQ(query.Result().aborted, abort);
         // Aborted: nothing to say. Out of time: the name is no address.
-        EXPECT_EQ(listener.ids, abort ? std::vector<int>{} : std::vector<int>{kMsgInvalidPortType});
+        EXPECT_EQ(ids, abort ? std::vector<int>{} : std::vector<int>{kMsgInvalidPortType});
     }
 }
 
@@ -167,17 +164,8 @@ TEST_F(HostLookup, ANameTheResolverKnowsReachesThePrinter)
     SimProcess sim({"--uid", "31", "--quiet"});
     const std::string address = sim.Address();
     const std::string port = address.substr(address.rfind(':') + 1);
-    CPrintEnv env;
-    env.PutInt(L"PrEnv_UID", 31);
-    mimaki::RetrievalTarget target;
-    std::string error;
-    ASSERT_TRUE(mimaki::FindRetrievalTarget(31, env, kRetrievePrintModes, target, error)) << error;
     CRetrieveQI query(kRetrievePrintModes);
-    struct : IRetrieveListener {
-        void OnMessage(int, const std::wstring&) override {}
-    } listener;
-    RetrieveOptions options;
-    options.portName = Utf8ToWide("socket://sim.test:" + port);
-    ASSERT_TRUE(mimaki::RunRetrieval(query, env, target, listener, options));
+    EXPECT_EQ(Retrieve(query, "socket://sim.test:" + port, 10), std::vector<int>{kMsgPrintModesRetrieved});
+    EXPECT_TRUE(query.Result().success);
     EXPECT_EQ(query.Result().portType, L"127.0.0.1");
 }

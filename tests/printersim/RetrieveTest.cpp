@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <thread>
 
@@ -132,17 +131,6 @@ Attempt Retrieve(int uid, int mode, const std::string& port, CPrintEnv& env, dou
 std::wstring Text(int id)
 {
     return RetrieveMessageText(id);
-}
-
-std::size_t CountEntries(const char* folder)
-{
-    std::size_t n = 0;
-    if (DIR* d = ::opendir(folder)) {
-        while (::readdir(d))
-            ++n;
-        ::closedir(d);
-    }
-    return n;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sstream>
 #include <stdexcept>
@@ -13,6 +14,17 @@ std::string Tool(const char* name)
 {
     const std::string n = name;
     return n == "printersim" ? PRINTERSIM_EXE : n == "rasterjob" ? RASTERJOB_EXE : PARMTOOL_EXE;
+}
+
+std::size_t CountEntries(const char* folder)
+{
+    std::size_t n = 0;
+    if (DIR* d = ::opendir(folder)) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
 }
 
 SimProcess::SimProcess(std::vector<std::string> args)

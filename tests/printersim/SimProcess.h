@@ -33,3 +33,6 @@ private:
 
 // Paths of the tools under test.
 std::string Tool(const char* name);
+// Entries of a folder: /proc/self/fd and /proc/self/task count a test's
+// descriptors and threads.
+std::size_t CountEntries(const char* folder);
