@@ -410,8 +410,10 @@ bool CRetrieveQI::Retrieve(CPrintEnv& env, IRetrieveListener& listener, const Re
                 env.DeleteEntry(PrEnv_InkSet);
                 env.PutInt(L"NewQIDataHasBeenRetrieved", 1);
             }
+            // The settings check's answer is its caller's to judge.
             const int id = m_mode == kRetrievePrintModes ? kMsgPrintModesRetrieved : kMsgDotVolumesRetrieved;
-            Show(listener, id, RetrieveMessageText(id));
+            if (m_mode != kConfirmSettings)
+                Show(listener, id, RetrieveMessageText(id));
         } else if (!m_result.aborted || !m_portMessage.empty()) {
             // An abort is reported only when the port had something to say.
             FailureReport(listener);
@@ -423,16 +425,8 @@ bool CRetrieveQI::Retrieve(CPrintEnv& env, IRetrieveListener& listener, const Re
 bool CRetrieveQI::Confirm(CPrintEnv& env, const BYTE* request, IRetrieveListener& listener,
                           const RetrieveOptions& options)
 {
-    return NoThrow(m_result, [&] {
-        std::copy(request, request + m_request.size(), m_request.begin());
-        const std::shared_ptr<IPort> port = FindPort(env, options, listener);
-        if (!port)
-            return false;
-        m_result.success = LaunchQueryThread(env, port, listener, options);
-        if (!m_result.success && (!m_result.aborted || !m_portMessage.empty()))
-            FailureReport(listener);
-        return m_result.success;
-    });
+    std::copy(request, request + m_request.size(), m_request.begin());
+    return Retrieve(env, listener, options);
 }
 
 bool CRetrieveQI::ReadStatusDirect(CPrintEnv& env, IRetrieveListener& listener, const RetrieveOptions& options)
