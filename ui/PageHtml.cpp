@@ -352,7 +352,16 @@ std::string RetrieveDialog(const Catalogue& lang, const PageContext& ctx)
 
 } // namespace
 
-std::string RenderPage(const Page& page, const PageContext& ctx, const PageError* error)
+std::string HeadLinks(const std::string& base, const std::string& assetQuery, bool script)
+{
+    std::string out = "<link rel=\"stylesheet\"" + Attr("href", base + "/static/panel.css" + assetQuery) +
+                      "><link rel=\"icon\"" + Attr("href", base + "/static/favicon.svg" + assetQuery) + ">";
+    if (script)
+        out += "<script" + Attr("src", base + "/static/panel.js" + assetQuery) + " defer></script>";
+    return out;
+}
+
+std::string RenderPage(Page& page, const PageContext& ctx, const PageError* error)
 {
     const Catalogue& lang = page.Lang();
     const PageDesc& desc = page.Desc();
@@ -360,8 +369,7 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
     const std::string p = UrlEncode(ctx.printer);
     std::string out = "<!DOCTYPE html>\n<html" + Attr("lang", lang.Lang()) + "><head><meta charset=\"utf-8\">";
     out += "<meta name=\"viewport\" content=\"width=device-width\"><title>" + HtmlEscape(title + " - " + ctx.printer) +
-           "</title><link rel=\"stylesheet\"" + Attr("href", ctx.base + "/static/panel.css") + "><script" +
-           Attr("src", ctx.base + "/static/panel.js") + " defer></script></head>\n<body>";
+           "</title>" + HeadLinks(ctx.base, ctx.assetQuery, true) + "</head>\n<body>";
     out += "<nav><a" + Attr("href", ctx.base + "/") + ">" + HtmlEscape(lang.Text("Printers")) + "</a></nav>";
     out += "<header><h1>" + HtmlEscape(title) + "</h1><p class=\"printer\">" + HtmlEscape(ctx.printer) + " &middot; " +
            HtmlEscape(ctx.model) + " &middot; <span class=\"class\">" + HtmlEscape(desc.pageClass) + "</span> " +
@@ -427,9 +435,11 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
     if (std::any_of(desc.controls.begin(), desc.controls.end(), [](const Control& c) { return c.act != Act::None; }))
         out += RetrieveDialog(lang, ctx);
     out += "<section id=\"queries\" aria-live=\"polite\"><h2>" + HtmlEscape(lang.Text("Host queries")) +
-           "</h2><dl><dt>" + HtmlEscape(lang.Text("Ink levels")) + "</dt><dd id=\"q-ink\"></dd><dt>" +
-           HtmlEscape(lang.Text("Dot size")) + "</dt><dd id=\"q-dot\"></dd><dt>" +
-           HtmlEscape(lang.Text("Dot volume")) + "</dt><dd id=\"q-vol\"></dd></dl></section>\n</body></html>\n";
+           "</h2><dl><dt>" + HtmlEscape(lang.Text("Ink levels")) + "</dt><dd id=\"q-ink\">" +
+           std::to_string(page.OnQueryInkLevels()) + "</dd><dt>" + HtmlEscape(lang.Text("Dot size")) +
+           "</dt><dd id=\"q-dot\">" + std::to_string(page.OnQueryDotSize()) + "</dd><dt>" +
+           HtmlEscape(lang.Text("Dot volume")) + "</dt><dd id=\"q-vol\">" +
+           HtmlEscape(WideToUtf8(page.OnQueryDotVolume())) + "</dd></dl></section>\n</body></html>\n";
     return out;
 }
 

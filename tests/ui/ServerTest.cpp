@@ -97,6 +97,30 @@ TEST_F(PanelServer, RequestsWithoutTheTokenOrFromElsewhereAreRefused)
     EXPECT_EQ(r->get_header_value("Referrer-Policy"), "no-referrer");
 }
 
+TEST_F(PanelServer, StaticFilesAreKeptPagesAreNot)
+{
+    auto page = m_client->Get((m_base + "/printer?p=TS3%20left").c_str());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->get_header_value("Cache-Control"), "no-store");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(page->body, m, std::regex("src=\"([^\"]+/static/panel\\.js\\?v=[0-9a-f]{16})\"")))
+        << page->body.substr(0, 600);
+    const std::string script = m[1];
+    EXPECT_NE(page->body.find("href=\"" + m_base + "/static/favicon.svg?v="), std::string::npos);
+    for (const auto& [path, type] : {std::pair{script, "text/javascript"},
+                                     std::pair{m_base + "/static/favicon.svg", "image/svg+xml"}}) {
+        auto r = m_client->Get(path.c_str());
+        ASSERT_TRUE(r) << path;
+        EXPECT_EQ(r->status, 200) << path;
+        EXPECT_EQ(r->get_header_value_count("Cache-Control"), 1u) << path;
+        EXPECT_EQ(r->get_header_value("Cache-Control"), "private, max-age=31536000, immutable") << path;
+        EXPECT_EQ(r->get_header_value("Content-Type").rfind(type, 0), 0u) << path;
+    }
+    // Kept or not, they still need the token.
+    auto r = m_client->Get(script.substr(m_base.size()).c_str());
+    EXPECT_EQ(r->status, 403);
+}
+
 TEST_F(PanelServer, OversizedBodyUnknownPrinterAndBadValues)
 {
     auto r = Post("/printer?p=TS3%20left", "revision=" + std::string(5000, 'a'));
