@@ -574,6 +574,11 @@ bool Server::Bind(std::string& error)
     // Answers go out as written: with Nagle a response's second write waits
     // for the browser's delayed ACK (40 ms on Linux).
     h.set_tcp_nodelay(true);
+    // An answer goes out as headers and body in two writes: without
+    // no-delay the body would wait for the browser's delayed ACK of the
+    // headers (tens of ms on every request of a kept connection).
+    h.set_tcp_nodelay(true);
+    h.set_keep_alive_max_count(100);
     h.set_pre_routing_handler([impl](const httplib::Request& req, httplib::Response& res) {
         return impl->Guard(req, res);
     });
