@@ -81,7 +81,7 @@ std::string OkChecks::Run(const std::string& printer, int uid, CPrintEnv& env, c
                        ",\"messages\":[";
     const std::vector<std::string> lines = CheckLines(check, lang);
     for (std::size_t i = 0; i < lines.size(); ++i)
-        json += (i ? "," : "") + JsonString(lines[i]);
+        json.append(i ? "," : "").append(JsonString(lines[i]));
     json += "]}";
     std::lock_guard lock(m_mutex);
     m_running.erase(&query);

@@ -534,7 +534,7 @@ std::string Printer::Check(const std::string& request, std::string& what) const
     answer[kAnswerVerdict] = static_cast<std::uint8_t>(verdict);
     answer[kAnswerSlots] = static_cast<std::uint8_t>(m_a.inks.size());
     PutBe(answer + kAnswerInks, InkSetCheck(m_a.inks.data(), m_a.inks.size()), 4);
-    std::copy(m_o.version.begin(), m_o.version.end(), answer + kAnswerVersion);
+    std::copy_n(m_o.version.begin(), std::min(m_o.version.size(), kVersionWidth), answer + kAnswerVersion);
     std::copy(r + kConfirmTag, r + kConfirmTag + 2, answer + kAnswerTag);
     static const char* const names[] = {"accepted", "another model", "other inks", "no such print-mode set"};
     what = "settings check of UID " + std::to_string(r[kConfirmUid]) + ", " + std::to_string(r[kConfirmSlots]) +
