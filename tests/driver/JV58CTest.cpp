@@ -210,22 +210,13 @@ TEST(JV58CFailure, EveryOutputPositionAndAbort)
 {
     std::vector<Row> rows(4, Row(8, std::vector<BYTE>{0x3C, 0x5A}));
     rows[1] = Row(8, std::vector<BYTE>{0, 0});
-    Fixture ok(0, 1, true);
-    const JobResult full = RunJob(ok.driver, Job(2, 360, 2), rows);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        Fixture f(0, 1, true);
-        const JobResult r = RunJob(f.driver, Job(2, 360, 2), rows, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-    }
-    Fixture f(0, 1, true);
-    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-    const JobResult r = RunJob(f.driver, Job(2, 360, 2), rows, UINT64_MAX, 3);
-    const std::string before = r.bytes.substr(0, r.bytes.size() - 7);
-    EXPECT_EQ(r.bytes.substr(before.size()), "<abort>");
-    EXPECT_EQ(before, full.bytes.substr(0, before.size()));
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            Fixture f(0, 1, true);
+            f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+            return RunJob(f.driver, Job(2, 360, 2), rows, failAfter, abortBefore);
+        },
+        3);
 }
 
 } // namespace

@@ -192,25 +192,22 @@ TEST(JVWhiteRoundTrip, JV300JudgesByUserColourJV400ByColourCode)
     EXPECT_EQ(parsed.FindPlane(streamparse::PlaneKey{0, 99, -1, 1, 0}), nullptr);
 }
 
-TEST(JVWhiteFailure, EveryOutputPosition)
+TEST(JVWhiteFailure, EveryOutputPositionAndAbort)
 {
     Job job;
     job.colours = {0, 34};
     job.width = 16;
     job.compress = 1;
     job.rows = RandomRows(2, 7, job.width, job.bits, 8);
-    CPrintEnv env;
-    env.PutString(L"DP22_m_nWhiteMode", L"3");
-    CMimakiWhitePrinterDriverJV400 whole(&env, new Parms);
-    const Result full = RunJob(whole, job);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
-        const Result r = RunJob(driver, job, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-    }
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            CPrintEnv env;
+            env.PutString(L"DP22_m_nWhiteMode", L"3");
+            env.PutString(PrEnv_AbortCommand, L"<abort>");
+            CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
+            return RunJob(driver, job, failAfter, abortBefore);
+        },
+        3);
 }
 
 } // namespace

@@ -174,25 +174,14 @@ TEST(LayerSectionFailure, EveryOutputPositionAndAbort)
     job.rows = RandomRows(4, 6, job.width, job.bits, 9);
     for (const bool ucjv : {false, true}) {
         const int mode = ucjv ? 10 : 6;
-        Fixture ok(ucjv, mode, 1);
-        const Result full = RunJob(ok.D(), job);
-        ASSERT_EQ(full.ok, 1);
-        for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-            Fixture f(ucjv, mode, 1);
-            const Result r = RunJob(f.D(), job, at);
-            EXPECT_EQ(r.ok, 0) << at;
-            EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-            EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-        }
-        Fixture f(ucjv, mode, 1);
-        f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-        const Result r = RunJob(f.D(), job, UINT64_MAX, 4);
-        EXPECT_EQ(r.ok, 0);
-        const std::size_t at = r.bytes.find("<abort>");
-        ASSERT_NE(at, std::string::npos);
-        EXPECT_EQ(at + 7, r.bytes.size());
-        EXPECT_EQ(r.bytes.substr(0, at), full.bytes.substr(0, at));
-        EXPECT_EQ(r.bytes.find(kEnd), std::string::npos); // cut off before the drain and the job end
+        SCOPED_TRACE(ucjv ? "UCJV300" : "UJV100");
+        ExpectOutputFailuresAndAbort(
+            [&](std::uint64_t failAfter, int abortBefore) {
+                Fixture f(ucjv, mode, 1);
+                f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+                return RunJob(f.D(), job, failAfter, abortBefore);
+            },
+            4);
     }
 }
 

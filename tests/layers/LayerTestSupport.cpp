@@ -22,8 +22,7 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
     context.dpiFirst = job.dpi;
     context.dpiSecond = job.dpi;
     context.rowCount = static_cast<int>(job.rows.size());
-    const JobResult r = ::RunJob(driver, context, job.rows, failAfter, abortBefore);
-    return Result{r.ok, r.bytes, r.callsAfterFailure};
+    return ::RunJob(driver, context, job.rows, failAfter, abortBefore);
 }
 
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed)

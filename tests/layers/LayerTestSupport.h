@@ -9,6 +9,7 @@
 
 #include "devparms/MimakiDevParms.h"
 #include "host/PrinterDriverBase.h"
+#include "tests/driver/DriverTestUtil.h"
 #include "tests/support/Bytes.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -64,11 +65,7 @@ struct Job {
     Rows rows;
 };
 
-struct Result {
-    int ok = 0;
-    std::string bytes;
-    std::uint64_t callsAfterFailure = 0;
-};
+using Result = ::JobResult;
 
 // The host's calls for one job; the sink fails after failAfter bytes, the
 // operator aborts before row abortBefore when that is not negative.

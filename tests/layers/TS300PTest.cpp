@@ -269,53 +269,31 @@ TEST(TS300PSlots, ColourIdOfTheSlotFirstTheColourMapAsFallback)
               testsupport::ToHex(qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
 }
 
-// A failing output at every byte of a small delayed job: the job answers 0
-// and nothing is written after the failure.
-TEST(TS300PFailure, EveryOutputPosition)
+// A failing output at every byte of small delayed jobs, and an abort in
+// the middle of them: no drain, no job end.
+TEST(TS300PFailure, EveryOutputPositionAndAbort)
 {
-    Job job;
-    job.colours = {0, 34, 24};
-    job.width = 16;
-    job.rows = RandomRows(3, 6, job.width, job.bits, 9);
-    Fixture ok;
-    ok.parms->mode = 5;
-    ok.parms->offset = 1;
-    const Result full = RunJob(ok.D(), job);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        Fixture f;
-        f.parms->mode = 5;
-        f.parms->offset = 1;
-        const Result r = RunJob(f.D(), job, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
+    const struct {
+        std::vector<int> colours;
+        int mode, offset;
+        unsigned seed;
+    } cases[] = {{{0, 34, 24}, 5, 1, 9}, {{0, 34}, 3, 2, 4}};
+    for (const auto& c : cases) {
+        Job job;
+        job.colours = c.colours;
+        job.width = 16;
+        job.rows = RandomRows(c.colours.size(), 6, job.width, job.bits, c.seed);
+        SCOPED_TRACE(c.mode);
+        ExpectOutputFailuresAndAbort(
+            [&](std::uint64_t failAfter, int abortBefore) {
+                Fixture f;
+                f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+                f.parms->mode = c.mode;
+                f.parms->offset = c.offset;
+                return RunJob(f.D(), job, failAfter, abortBefore);
+            },
+            3);
     }
-}
-
-TEST(TS300PFailure, AbortInADelayedPageSendsTheAbortCommandOnceAndNothingAfter)
-{
-    Job job;
-    job.colours = {0, 34};
-    job.width = 16;
-    job.rows = RandomRows(2, 6, job.width, job.bits, 4);
-    Fixture whole;
-    whole.parms->mode = 3;
-    whole.parms->offset = 2;
-    const Result full = RunJob(whole.D(), job);
-    Fixture f;
-    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-    f.parms->mode = 3;
-    f.parms->offset = 2;
-    const Result r = RunJob(f.D(), job, UINT64_MAX, 3);
-    EXPECT_EQ(r.ok, 0);
-    const std::string abort = "<abort>";
-    ASSERT_GE(r.bytes.size(), abort.size());
-    EXPECT_EQ(r.bytes.substr(r.bytes.size() - abort.size()), abort);
-    const std::string before = r.bytes.substr(0, r.bytes.size() - abort.size());
-    EXPECT_EQ(before, full.bytes.substr(0, before.size()));
-    EXPECT_EQ(before.find(abort), std::string::npos);
-    EXPECT_EQ(before.find(std::string("QE\0", 3)), std::string::npos); // no drain, no job end
 }
 
 TEST(TS300PMemory, DelayLinesHoldRowsTimesDelayWhateverThePageHeight)
