@@ -16,7 +16,6 @@
 #include "host/SpoolBuffer.h"
 #include "LayerTestSupport.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/AllocCounter.h"
 
 namespace {
 
@@ -463,33 +462,16 @@ TEST(CJVFailures, ADriverDestroyedMidPageLeavesNoSpoolFiles)
     });
 }
 
-namespace {
-
-class NullSink : public IOutputSink {
-protected:
-    bool DoWrite(const BYTE*, std::size_t) override { return true; }
-};
-
-} // namespace
-
 TEST(CJVMemory, NoAllocationPerRow)
 {
-    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
-        NullSink sink;
-        d.SetOutputSink(&sink);
-        CPrintJobOpenContext c = CjvContext({0, 34}, 333, 2, 1);
-        ASSERT_EQ(HostJobBegin(d, c), 1);
-        const Rows rows = layertest::RandomRows(2, 60, 333, 2, 3);
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            g_allocations = 0;
-            g_counting = r >= 10; // the spool stores take their first block with the first rows
-            for (int ch = 0; ch < 2; ++ch)
-                std::memcpy(d.GetRasterPixelBufferByIndex(ch)->pWriteRow(), rows[r][static_cast<std::size_t>(ch)].data(), 84);
-            ASSERT_EQ(d.OutputOneRow(), 1);
-            g_counting = false;
-            EXPECT_EQ(g_allocations, 0) << uid << " row " << r;
-        }
-        EXPECT_EQ(HostJobEnd(d, true), 1);
-        d.SetOutputSink(nullptr);
+    layertest::Job job;
+    job.colours = {0, 34};
+    job.width = 333;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = layertest::RandomRows(2, 60, 333, 2, 3);
+    ForModelsInMemoryAndSpilled([&](int uid, CPrinterDriverBase& d) {
+        // The spool stores take their first block with the first rows.
+        EXPECT_EQ(layertest::RowAllocations(d, job, 10), 0) << uid;
     });
 }

@@ -62,6 +62,7 @@ struct Job {
     int bits = 1;
     int compress = 0;
     double dpi = 720;
+    bool interleave = false; // the JV58C drops rows then
     Rows rows;
 };
 
@@ -70,6 +71,10 @@ using Result = ::JobResult;
 // The host's calls for one job; the sink fails after failAfter bytes, the
 // operator aborts before row abortBefore when that is not negative.
 Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter = UINT64_MAX, int abortBefore = -1);
+
+// The job through the driver into a sink that keeps nothing: the number of
+// allocations made while rows from firstCounted on went through.
+long RowAllocations(CPrinterDriverBase& driver, const Job& job, std::size_t firstCounted = 0);
 
 // Random rows with clean padding; every fifth row blank in all channels.
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed);
