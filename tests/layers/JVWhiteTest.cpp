@@ -77,14 +77,14 @@ TEST(JVWhiteStream, JV400ModeOne)
     job.rows = {{{0xC0, 0x00}, {0x00, 0x00}}, {{0, 0}, {0, 0}}, {{0x00, 0x00}, {0x3C, 0x01}}};
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     const std::string want =
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+        qy + Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + Bytes({'Q', 'R', 1, 1}) +
+        Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
     EXPECT_EQ(driver.GetOutputFlag(), 0);
 }
 
@@ -98,7 +98,7 @@ TEST(JVWhiteStream, JV400StoredDefaultModeSendsOnlyBandTrailers)
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(driver.WhiteMode(), -1);
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
 // Every mode of both drivers: each layer holds exactly the planes its

@@ -14,8 +14,6 @@
 #include "tools/streamdump/LayerSections.h"
 
 using namespace layertest;
-using testsupport::Bytes;
-using testsupport::ToHex;
 
 namespace {
 

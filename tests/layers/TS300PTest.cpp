@@ -53,18 +53,18 @@ TEST(TS300PStream, ModeOneWithADelayOfOneRow)
     job.rows = {{{0xA0}, {0x0F}}, {{0x01}, {0x80}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + testsupport::Bytes({'Q', 'R', 0x01, 0x00});
+    const std::string qy = Bytes({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + Bytes({'Q', 'R', 0x01, 0x00});
     const std::string want =
         // band 0: black of row 0 on layer 0, a blank white row on layer 1
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0xA0}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + Bytes({0xA0}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x00}) + Bytes({'Q', 'R', 1, 1}) +
         // band 1: black of row 1, white of row 0
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0x01}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x0F}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + Bytes({0x01}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x0F}) + Bytes({'Q', 'R', 1, 1}) +
         // drain: white of row 1
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x80}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x80}) + Bytes({'Q', 'R', 1, 1}) +
+        Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
 }
 
 // Pause after 0.2 mm of print (2 rows at 254 dpi) at the second of the
@@ -84,12 +84,12 @@ TEST(TS300PStream, PauseAtTheGapAfterTheDistance)
     EXPECT_EQ(f.D().PauseDistanceRows(), 2);
     EXPECT_EQ(f.D().PauseGapRows(), 2);
     EXPECT_EQ(f.D().GetOutputFlag(), 1);
-    const std::string row = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
-    const std::string band = testsupport::Bytes({'Q', 'R', 1, 1});
-    const std::string want = row + testsupport::Bytes({0x80}) + band + row + testsupport::Bytes({0x40}) + band + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0}) +
-                             band + testsupport::Bytes({'P', 'S', 1, 1}) + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0x20}) + band +
-                             testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+    const std::string row = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
+    const std::string band = Bytes({'Q', 'R', 1, 1});
+    const std::string want = row + Bytes({0x80}) + band + row + Bytes({0x40}) + band + row + Bytes({0}) + band + row + Bytes({0}) +
+                             band + Bytes({'P', 'S', 1, 1}) + row + Bytes({0}) + band + row + Bytes({0x20}) + band +
+                             Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
 }
 
 TEST(TS300PStream, NoPauseWhenDisabledOrBeforeTheDistance)
@@ -126,10 +126,10 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
         const Result r = RunJob(f.D(), job);
         ASSERT_EQ(r.ok, 1);
         const std::string want =
-            highSpeed ? testsupport::Bytes({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
-                      : testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
+            highSpeed ? Bytes({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
+                      : Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
                            0, 0, 0xF0});
-        EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want + testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
+        EXPECT_EQ(ToHex(r.bytes), ToHex(want + Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
     }
 }
 
@@ -218,7 +218,7 @@ TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
     job.rows = {{{0xFF}}, {{0x01}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Bytes({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
 // Slot order equal to the channel order gives the channel-based stream;
@@ -242,7 +242,7 @@ TEST(TS300PSlots, SlotBasedMatchesChannelBasedAndSkipsUnusedSlots)
             slotBased.parms->offset = 2;
             const Result got = RunJob(slotBased.D(), job);
             ASSERT_EQ(got.ok, 1);
-            EXPECT_EQ(testsupport::ToHex(got.bytes), testsupport::ToHex(want.bytes)) << mode;
+            EXPECT_EQ(ToHex(got.bytes), ToHex(want.bytes)) << mode;
         }
     }
 }
@@ -257,16 +257,16 @@ TEST(TS300PSlots, ColourIdOfTheSlotFirstTheColourMapAsFallback)
     job.rows = {{{0x80}, {0x40}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     // slot 0 (cyan) by its id 0x61; slot 1 (black) has none: map 0x05
-    const std::string want = qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
-                             testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
-                             testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+    const std::string want = qy + Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
+                             Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
+                             Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
     auto* slotDriver = static_cast<CMimakiWhitePrinterDriverTS300PSlotBased*>(&f.D());
     slotDriver->SetSlotRowHeader(0, 300);
-    EXPECT_EQ(testsupport::ToHex(slotDriver->GetRowHeader()),
-              testsupport::ToHex(qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
+    EXPECT_EQ(ToHex(slotDriver->GetRowHeader()),
+              ToHex(qy + Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
 }
 
 // A failing output at every byte of small delayed jobs, and an abort in
