@@ -3,7 +3,6 @@
 // stream parser, mirroring and sandwich halves, and every failure path.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
@@ -15,7 +14,7 @@
 #include "driver/MimakiUJF7151PlusIIDriver.h"
 #include "host/SpoolBuffer.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/TempDir.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -366,77 +365,15 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
     }
 }
 
-// A failing output at any byte of the playback ends the job with 0 and
-// nothing is written after it; the stores are gone afterwards, in memory and
-// spilled alike.
-TEST(StreamLayers, OutputFailureAtEveryPositionEndsTheJob)
+// Every failure path of both drivers, on a page whose layers play back
+// forwards, mirrored and backwards.
+TEST(StreamLayers, FailuresAbortsAndSpillsLeaveNothingBehind)
 {
-    for (const std::uint64_t limit : {CTempFileMgr::kDefaultLimit, std::uint64_t{0}}) {
-        GlobalTempFileMgr().SetMemoryLimit(limit);
-        for (const int uid : {53, 46}) {
-            CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{28}, {0, 1}, {1}});
-            const std::size_t size = RunJob(*CreateDriver(env), Context({0, 34}, 1, 1), kThreeRows).bytes.size();
-            ASSERT_GT(size, 0u);
-            for (std::uint64_t fail = 0; fail < size; ++fail) {
-                auto d = CreateDriver(env);
-                const JobResult r = RunJob(*d, Context({0, 34}, 1, 1), kThreeRows, fail);
-                EXPECT_EQ(r.ok, 0) << uid << " " << fail;
-                EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " " << fail;
-                ExpectNothingLeft();
-            }
-        }
-    }
-    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-}
-
-TEST(StreamLayers, AbortSpillFailureAndDestructionLeaveNothingBehind)
-{
-    const auto rows = RandomRows(2, 12, 64, 256, 3);
     for (const int uid : {53, 46}) {
-        // Aborted mid-page: no recorded row goes out, the abort command once.
-        CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{0}, {1, 1}});
-        env.PutString(PrEnv_AbortCommand, L"\\033Z");
-        JobResult r = RunJob(*CreateDriver(env), Context({0, 34}, 64), rows, UINT64_MAX, 6);
-        EXPECT_EQ(r.ok, 0);
-        EXPECT_EQ(r.bytes, "\x1bZ");
-        ExpectNothingLeft();
-
-        // Spilling into a folder that takes no file: one line, nothing kept.
-        TempDir dir;
-        GlobalTempFileMgr().SetMemoryLimit(0);
-        GlobalTempFileMgr().SetTempFolder(dir / "missing");
-        auto d = CreateDriver(env);
-        r = RunJob(*d, Context({0, 34}, 64), rows);
-        EXPECT_EQ(r.ok, 0);
-        EXPECT_NE(d->GetErrorString().find(L"missing"), std::wstring::npos);
-        ExpectNothingLeft();
-
-        // Spilled into files (and a limit of 0 spills every block), the
-        // job prints the bytes it prints in memory.
-        GlobalTempFileMgr().SetTempFolder(dir.Path());
-        GlobalTempFileMgr().ResetStats();
-        const std::string spilled = RunJob(*CreateDriver(env), Context({0, 34}, 64), rows).bytes;
-        EXPECT_GT(GlobalTempFileMgr().BytesSpilled(), 0u);
-        GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-        EXPECT_EQ(spilled, RunJob(*CreateDriver(env), Context({0, 34}, 64), rows).bytes);
-        EXPECT_TRUE(Parse(spilled).ok());
-
-        // Destroyed mid-page.
-        GlobalTempFileMgr().SetMemoryLimit(0);
-        d = CreateDriver(env);
-        CMemorySink sink;
-        d->SetOutputSink(&sink);
-        CPrintJobOpenContext ctx = Context({0, 34}, 64);
-        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
-        for (int row = 0; row < 3; ++row) {
-            std::memcpy(d->GetRasterPixelBufferByIndex(0)->pWriteRow(), rows[1][0].data(), 64);
-            ASSERT_EQ(d->OutputOneRow(), 1);
-        }
-        EXPECT_GT(GlobalTempFileMgr().MemoryInUse(), 0u);
-        d.reset();
-        ExpectNothingLeft();
-        GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-        GlobalTempFileMgr().SetTempFolder(CTempFileMgr().GetTempFolder());
+        SCOPED_TRACE(uid);
+        spooltest::CheckFailurePaths(Env(uid, {0, 1, 34, 30}, {4, 2, 254, 30}, {{28}, {0, 1}, {1}}),
+                                     spooltest::SmallLayeredJob(),
+                                     uid == 53 ? "MimakiUJF7151PlusIIDriver" : "MimakiJFX200EXDriver");
     }
 }
 

@@ -1,7 +1,5 @@
 #include "LayerTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -9,10 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "host/HostJob.h"
-#include "host/OutputSink.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/AllocCounter.h"
 
 namespace layertest {
 
@@ -29,47 +24,6 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
     context.rowCount = static_cast<int>(job.rows.size());
     context.interleave = job.interleave;
     return ::RunJob(driver, context, job.rows, failAfter, abortBefore);
-}
-
-namespace {
-
-class NullSink : public IOutputSink {
-protected:
-    bool DoWrite(const BYTE*, std::size_t) override { return true; }
-};
-
-} // namespace
-
-long RowAllocations(CPrinterDriverBase& driver, const Job& job, std::size_t firstCounted)
-{
-    CPrintJobOpenContext context;
-    context.colourCodes = job.colours;
-    context.pixelWidth = job.width;
-    context.bitsPerPixel = job.bits;
-    context.compressMode = job.compress;
-    context.rowCount = static_cast<int>(job.rows.size());
-    context.interleave = job.interleave;
-    NullSink sink;
-    driver.SetOutputSink(&sink);
-    EXPECT_EQ(HostJobBegin(driver, context), 1);
-    long allocations = 0;
-    for (std::size_t r = 0; r < job.rows.size(); ++r) {
-        for (int ch = 0; ch < driver.GetCountPrimCols(); ++ch) {
-            CRasterPixelBuffer* buf = driver.GetRasterPixelBufferByIndex(ch);
-            std::memcpy(buf->pWriteRow(), job.rows[r][static_cast<std::size_t>(ch)].data(), buf->BytesPerRow());
-        }
-        g_allocations = 0;
-        g_counting = r >= firstCounted;
-        const int ok = driver.OutputOneRow();
-        g_counting = false;
-        allocations += g_allocations;
-        EXPECT_EQ(ok, 1) << "row " << r;
-        if (!ok)
-            break;
-    }
-    EXPECT_EQ(HostJobEnd(driver, true), 1);
-    driver.SetOutputSink(nullptr);
-    return allocations;
 }
 
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed)
