@@ -11,20 +11,12 @@
 #include "DriverTestUtil.h"
 #include "devparms/MimakiDevParmsEarly.h"
 #include "driver/MimakiJV58CSpecial.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
 
 using Pair = std::array<int, 2>;
-
-std::vector<std::string> Cells(const std::string& line)
-{
-    std::vector<std::string> cells;
-    std::stringstream ss(line.substr(1));
-    for (std::string cell; std::getline(ss, cell, '|');)
-        cells.push_back(cell.substr(std::min(cell.find_first_not_of(' '), cell.size())));
-    return cells;
-}
 
 std::vector<int> Numbers(const std::string& text, const char* pattern)
 {
@@ -47,7 +39,7 @@ std::vector<Pair> DocumentedMasks(bool doubleLine, int resolution, int mode, int
             inTable = (line.find("sub-row") != std::string::npos) == doubleLine;
         if (!inTable || line.rfind("| ", 0) != 0 || line[2] < '0' || line[2] > '9')
             continue;
-        const std::vector<std::string> c = Cells(line);
+        const std::vector<std::string> c = spooltest::TableCells(line);
         const bool dot = c[2].rfind("3", 0) == 0 ? dotType == 3 : c[2].rfind("other", 0) == 0 ? dotType != 3 : true;
         if (std::stoi(c[0]) != resolution || std::stoi(c[1]) != mode || !dot)
             continue;

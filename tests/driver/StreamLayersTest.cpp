@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <map>
-#include <random>
 #include <set>
 #include <sstream>
 
@@ -134,29 +133,6 @@ const KindTable& Kinds()
     return table;
 }
 
-std::vector<BYTE> Mirror(const std::vector<BYTE>& row, int pixels)
-{
-    std::vector<BYTE> out(row.size(), 0);
-    for (int x = 0; x < pixels; ++x) {
-        const int v = (row[static_cast<std::size_t>(x / 4)] >> (6 - 2 * (x % 4))) & 3;
-        const int y = pixels - 1 - x;
-        out[static_cast<std::size_t>(y / 4)] |= static_cast<BYTE>(v << (6 - 2 * (y % 4)));
-    }
-    return out;
-}
-
-std::vector<Row> RandomRows(std::size_t channels, int rows, int bytes, int pixels, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<Row> out(static_cast<std::size_t>(rows), Row(channels, std::vector<BYTE>(static_cast<std::size_t>(bytes))));
-    for (int r = 0; r < rows; ++r)
-        for (auto& ch : out[static_cast<std::size_t>(r)])
-            if (r % 5 != 3) // every fifth row blank in all channels: fed as advanced rows
-                for (int x = 0; x < pixels; ++x)
-                    ch[static_cast<std::size_t>(x / 4)] |= static_cast<BYTE>((rng() & 3) << (6 - 2 * (x % 4)));
-    return out;
-}
-
 streamparse::ParseResult Parse(const std::string& bytes)
 {
     streamparse::ParseOptions o;
@@ -196,7 +172,7 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
             ASSERT_TRUE(sent && rebuilt) << "layer " << printed << " kind " << spec.type << " colour " << colours[ch];
             for (std::size_t r = 0; r < rows.size(); ++r) {
                 const std::vector<BYTE>& row = rows[jfx && backward ? rows.size() - 1 - r : r][ch];
-                const auto want = spec.mirror ? Mirror(row, pixels) : row;
+                const auto want = spec.mirror ? layertest::MirrorPixels(row, pixels, 2) : row;
                 const std::vector<BYTE> blank(want.size(), 0);
                 const auto* got = sent->RowAt(static_cast<std::int64_t>(r));
                 ASSERT_EQ(got ? *got : blank, want) << "layer " << printed << " colour " << colours[ch] << " row " << r;
@@ -215,11 +191,6 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
     EXPECT_EQ(parsed.layers.size(), static_cast<std::size_t>(printed));
 }
 
-void ExpectNothingLeft()
-{
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
-}
 
 } // namespace
 
@@ -304,7 +275,7 @@ TEST(StreamLayers, EveryKindRoundTripsThroughTheDecoder)
             const int pixels = 21, bytes = 6;
             CPrintJobOpenContext ctx = Context(colours, bytes, mirror);
             ctx.pixelWidth = pixels;
-            const auto rows = RandomRows(colours.size(), 7, bytes, pixels, static_cast<unsigned>(uid + mirror));
+            const auto rows = layertest::RandomRows(colours.size(), 7, pixels, 2, static_cast<unsigned>(uid + mirror));
             const JobResult r = RunJob(*d, ctx, rows);
             ASSERT_EQ(r.ok, 1) << uid;
             SCOPED_TRACE("UID " + std::to_string(uid) + " mirror " + std::to_string(mirror));
@@ -313,12 +284,13 @@ TEST(StreamLayers, EveryKindRoundTripsThroughTheDecoder)
         // An empty list prints one Color layer.
         CPrintEnv env = Env(uid, colours, ids, {});
         auto d = CreateDriver(env);
-        const auto rows = RandomRows(colours.size(), 4, 3, 12, 7);
+        const auto rows = layertest::RandomRows(colours.size(), 4, 12, 2, 7);
         const JobResult r = RunJob(*d, Context(colours, 3), rows);
         ASSERT_EQ(r.ok, 1);
         ExpectLayers(Parse(r.bytes), {{0}}, colours, ids, rows, 12, uid == 46);
     }
-    ExpectNothingLeft();
+    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
+    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
 }
 
 TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
@@ -329,7 +301,7 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
             auto d = CreateDriver(env);
             CPrintJobOpenContext ctx = Context({0}, 4);
             ctx.pixelWidth = pixels;
-            const auto rows = RandomRows(1, 3, 4, pixels, static_cast<unsigned>(pixels));
+            const auto rows = layertest::RandomRows(1, 3, pixels, 2, static_cast<unsigned>(pixels));
             const JobResult r = RunJob(*d, ctx, rows);
             ASSERT_EQ(r.ok, 1);
             SCOPED_TRACE(pixels);
@@ -343,14 +315,14 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
     auto d = CreateDriver(env);
     CPrintJobOpenContext ctx = Context({0}, 7);
     ctx.altBytesPerRow = 3;
-    const auto rows = RandomRows(1, 3, 7, 28, 5);
+    const auto rows = layertest::RandomRows(1, 3, 28, 2, 5);
     const JobResult r = RunJob(*d, ctx, rows);
     ASSERT_EQ(r.ok, 1);
     const auto parsed = Parse(r.bytes);
     ASSERT_TRUE(parsed.ok());
     for (std::size_t row = 0; row < rows.size(); ++row) {
         const auto& full = rows[row][0];
-        const auto mirrored = Mirror(full, 28);
+        const auto mirrored = layertest::MirrorPixels(full, 28, 2);
         const std::vector<std::vector<BYTE>> halves = {{full.begin(), full.begin() + 3},
                                                        {full.end() - 3, full.end()},
                                                        {mirrored.end() - 3, mirrored.end()},

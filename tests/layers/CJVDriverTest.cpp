@@ -15,6 +15,7 @@
 #include "driver/MimakiCJV_JV330Driver.h"
 #include "host/SpoolBuffer.h"
 #include "LayerTestSupport.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tests/driver/DriverTestUtil.h"
 
 namespace {
@@ -332,12 +333,6 @@ JobResult SmallThreeLayerJob(CPrinterDriverBase& d, std::uint64_t failAfter = UI
     return RunCjv(d, {0, 34}, 8, 2, 1, rows, 0, failAfter, abortAfterRows);
 }
 
-void ExpectNothingLeft(const std::string& where)
-{
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << where;
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << where;
-}
-
 // The check on a three-layer driver of both models, with every spool store
 // in the budget and with every block in a temporary file; once the driver
 // is gone no spool file or memory is left, whatever state it was left in.
@@ -352,7 +347,7 @@ void ForModelsInMemoryAndSpilled(Check check)
             auto d = CreateDriver(env);
             check(uid, *d);
             d.reset();
-            ExpectNothingLeft(std::to_string(uid) + ", driver destroyed");
+            spooltest::ExpectNothingLeft(std::to_string(uid) + ", driver destroyed");
         }
     GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
 }
@@ -367,7 +362,7 @@ TEST(CJVFailures, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
             const JobResult r = SmallThreeLayerJob(d, at);
             EXPECT_EQ(r.ok, 0) << uid << " at " << at;
             EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " at " << at;
-            ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
+            spooltest::ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
         }
         EXPECT_EQ(SmallThreeLayerJob(d).ok, 1) << "the driver prints again after failures";
     });
@@ -440,7 +435,7 @@ TEST(CJVFailures, AbortMidPageOrMidReplaySendsTheAbortCommandOnceAndNothingAfter
         }
         EXPECT_LT(sink.Data().size(), whole.size());
         EXPECT_GT(sink.Data().size(), replay);
-        ExpectNothingLeft(std::to_string(uid));
+        spooltest::ExpectNothingLeft(std::to_string(uid));
     });
 }
 
