@@ -1,9 +1,12 @@
 #include "LayerTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -148,6 +151,61 @@ bool DocumentedSelects(const std::string& column, int selector, int colour, cons
         return false; // "—" or "none": the driver has no such selector
     }
     return false;
+}
+
+void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::string& modeColumn,
+                        const std::string& selectorColumn, int mode, int offset, const std::vector<int>& codes,
+                        bool trimmed)
+{
+    SCOPED_TRACE(selectorColumn + " mode " + std::to_string(mode) + " offset " + std::to_string(offset));
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1);
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
+    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
+    const std::vector<Step> steps = DocumentedModes(modeColumn).at(mode);
+    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    std::set<streamparse::PlaneKey> expected, got;
+    for (const Step& step : steps)
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
+            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
+            if (!DocumentedSelects(selectorColumn, step.selector, colour))
+                continue;
+            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
+            const streamparse::Plane* plane = parsed.FindPlane(key);
+            const std::size_t delay = static_cast<std::size_t>(step.layer * offset);
+            if (plane) {
+                EXPECT_LE(plane->rows, static_cast<std::int64_t>(job.rows.size() + delay)) << "layer " << step.layer;
+            }
+            for (std::size_t row = 0; row < job.rows.size() + delay; ++row) {
+                RowBytes want(width, 0);
+                if (row >= delay) {
+                    const std::vector<RowBytes>& fed = job.rows[row - delay];
+                    want = step.mirror ? MirrorPixels(fed[ch], job.width, job.bits) : fed[ch];
+                    const bool blankRow = std::all_of(fed.begin(), fed.end(), [](const RowBytes& b) {
+                        return std::all_of(b.begin(), b.end(), [](BYTE v) { return v == 0; });
+                    });
+                    while (trimmed && !blankRow && !want.empty() && want.back() == 0)
+                        want.pop_back();
+                }
+                const auto* bytes = plane ? plane->RowAt(static_cast<std::int64_t>(row)) : nullptr;
+                const std::string where = "layer " + std::to_string(step.layer) + " channel " + std::to_string(ch) +
+                                          " row " + std::to_string(row);
+                if (want.empty()) {
+                    EXPECT_EQ(bytes, nullptr) << where;
+                    continue;
+                }
+                expected.insert(key);
+                ASSERT_NE(bytes, nullptr) << where;
+                EXPECT_EQ(*bytes, want) << where;
+            }
+        }
+    for (const streamparse::Plane& p : parsed.planes)
+        got.insert(p.key);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) +
+                                             (static_cast<std::int64_t>(steps.size()) - 1) * offset);
 }
 
 } // namespace layertest

@@ -99,4 +99,15 @@ std::map<int, std::vector<Step>> DocumentedModes(const std::string& column,
 bool DocumentedSelects(const std::string& column, int selector, int colour,
                        const std::string& file = "white_modes.md");
 
+// Runs the job and checks every layer of the mode of the table's column
+// (modeColumn) against the stream: exactly the planes the selectors of the
+// selector column take, under the channel's printer code (codes, per
+// channel), each holding the channel's rows delayed by layer × offset rows
+// (blank rows before) and mirrored where the table says. With trimmed, rows
+// go without their trailing zeros and a channel row without ink not at
+// all, except in rows blank in every channel, sent at the full width.
+void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::string& modeColumn,
+                        const std::string& selectorColumn, int mode, int offset, const std::vector<int>& codes,
+                        bool trimmed);
+
 } // namespace layertest

@@ -133,54 +133,6 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
     }
 }
 
-// Every mode: each layer holds exactly the planes its selector names, each
-// plane the channel's rows shifted back by the layer's delay (blank before),
-// mirrored where the table says.
-void CheckRoundTrip(CMimakiWhitePrinterDriverTS300P& driver, Parms& parms, const std::string& column, int mode,
-                    int offset, const Job& job, const std::vector<int>& codes)
-{
-    parms.mode = mode;
-    parms.offset = offset;
-    const Result r = RunJob(driver, job);
-    ASSERT_EQ(r.ok, 1) << mode;
-    streamparse::ParseOptions options;
-    options.expectJobEnd = true;
-    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
-    ASSERT_TRUE(parsed.ok()) << mode << ": " << parsed.errors.front().message;
-    const std::vector<Step> steps = DocumentedModes(column).at(mode);
-    const std::size_t bytesPerRow = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
-    std::set<streamparse::PlaneKey> expected;
-    for (const Step& step : steps) {
-        const int delay = step.layer * offset;
-        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
-            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
-            if (!DocumentedSelects(column, step.selector, colour))
-                continue;
-            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
-            expected.insert(key);
-            const streamparse::Plane* plane = parsed.FindPlane(key);
-            ASSERT_NE(plane, nullptr) << "mode " << mode << " layer " << step.layer << " channel " << ch;
-            EXPECT_EQ(plane->rows, static_cast<std::int64_t>(job.rows.size()) + delay) << mode;
-            for (int i = 0; i < delay; ++i)
-                EXPECT_EQ(*plane->RowAt(i), RowBytes(bytesPerRow, 0)) << mode << " blank row " << i;
-            for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                const RowBytes& src = job.rows[row][ch];
-                const RowBytes want = step.mirror ? MirrorPixels(src, job.width, job.bits) : src;
-                const auto* got = plane->RowAt(static_cast<std::int64_t>(row) + delay);
-                ASSERT_NE(got, nullptr) << mode;
-                EXPECT_EQ(*got, want) << "mode " << mode << " layer " << step.layer << " channel " << ch << " row "
-                                      << row;
-            }
-        }
-    }
-    std::set<streamparse::PlaneKey> got;
-    for (const streamparse::Plane& p : parsed.planes)
-        got.insert(p.key);
-    EXPECT_EQ(got, expected) << "mode " << mode;
-    const int maxDelay = (static_cast<int>(steps.size()) - 1) * offset;
-    EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) + maxDelay) << mode;
-}
-
 TEST(TS300PRoundTrip, EveryWhiteModeWithDelayAndMirror)
 {
     Job job;
@@ -192,7 +144,9 @@ TEST(TS300PRoundTrip, EveryWhiteModeWithDelayAndMirror)
     for (int mode = 0; mode <= 12; ++mode)
         for (int offset : {0, 3}) {
             Fixture f;
-            CheckRoundTrip(f.D(), *f.parms, "TS300P", mode, offset, job, {0x05, 0x06, 0x22, 0x30, 0x21});
+            f.parms->mode = mode;
+            f.parms->offset = offset;
+            CheckModeRoundTrip(f.D(), job, "TS300P", "TS300P", mode, offset, {0x05, 0x06, 0x22, 0x30, 0x21}, false);
         }
 }
 
@@ -206,7 +160,9 @@ TEST(TS300PRoundTrip, UserColoursDecideTheLayer)
     Fixture f;
     f.parms->codes[40] = 0x40;
     f.parms->codes[41] = 0x41;
-    CheckRoundTrip(f.D(), *f.parms, "TS300P", 5, 2, job, {0x05, 0x40, 0x41});
+    f.parms->mode = 5;
+    f.parms->offset = 2;
+    CheckModeRoundTrip(f.D(), job, "TS300P", "TS300P", 5, 2, {0x05, 0x40, 0x41}, false);
 }
 
 TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
