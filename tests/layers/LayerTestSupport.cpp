@@ -11,6 +11,8 @@
 #include <stdexcept>
 
 #include "tests/driver/DriverTestUtil.h"
+#include "tools/common/RasterDigest.h"
+#include "tools/streamdump/LayerSections.h"
 
 namespace layertest {
 
@@ -206,6 +208,53 @@ void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::s
     EXPECT_EQ(got, expected);
     EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) +
                                              (static_cast<std::int64_t>(steps.size()) - 1) * offset);
+}
+
+void CheckRebuiltLayers(const std::string& stream, const Job& job, const std::string& column, const std::string& file,
+                        int mode, int offset, const std::vector<int>& codes)
+{
+    SCOPED_TRACE(column + " mode " + std::to_string(mode) + " offset " + std::to_string(offset));
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(stream, options);
+    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
+    const std::map<int, std::vector<Step>> modes = DocumentedModes(column, file);
+    const auto it = modes.find(mode);
+    const std::vector<Step> steps = it == modes.end() ? std::vector<Step>{} : it->second;
+    streamparse::LayerSectionOptions sections;
+    sections.offset = offset;
+    sections.pixelWidth = job.width;
+    std::set<streamparse::PlaneKey> expected, got;
+    for (const Step& step : steps) {
+        if (step.mirror)
+            sections.mirrored.insert(step.layer);
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch)
+            if (DocumentedSelects(column, step.selector, job.colours[ch], file))
+                expected.insert({step.layer, codes[ch]});
+    }
+    const streamparse::ParseResult rebuilt = streamparse::RebuildLayerSections(parsed, sections);
+    ASSERT_TRUE(rebuilt.ok());
+    if (!steps.empty()) {
+        const auto deepest = std::max_element(steps.begin(), steps.end(),
+                                              [](const Step& a, const Step& b) { return a.layer < b.layer; });
+        EXPECT_EQ(rebuilt.layers.size(), static_cast<std::size_t>(deepest->layer + 1));
+    }
+    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    for (const streamparse::Plane& p : rebuilt.planes) {
+        got.insert(p.key);
+        const auto ch = static_cast<std::size_t>(std::find(codes.begin(), codes.end(), p.key.colour) - codes.begin());
+        ASSERT_LT(ch, codes.size()) << "colour " << p.key.colour;
+        RasterDigest fed;
+        for (std::size_t row = 0; row < job.rows.size(); ++row) {
+            const auto* bytes = p.RowAt(static_cast<std::int64_t>(row));
+            RowBytes padded = bytes ? *bytes : RowBytes{};
+            padded.resize(width, 0);
+            EXPECT_EQ(padded, job.rows[row][ch]) << "layer " << p.key.layer << " channel " << ch << " row " << row;
+            fed.AddRow(job.rows[row][ch].data(), job.rows[row][ch].size());
+        }
+        EXPECT_EQ(p.digest, fed.Hex()) << "layer " << p.key.layer << " channel " << ch;
+    }
+    EXPECT_EQ(got, expected);
 }
 
 } // namespace layertest

@@ -110,4 +110,12 @@ void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::s
                         const std::string& selectorColumn, int mode, int offset, const std::vector<int>& codes,
                         bool trimmed);
 
+// The stream rebuilt by streamdump's layer sections (each layer's delay of
+// offset rows a layer index undone, the mode's mirrored layers turned back)
+// holds, for each step of the mode of the table's column, exactly the
+// channels its selector takes, under the channel's printer code (codes, per
+// channel), with the rows as fed and their digest.
+void CheckRebuiltLayers(const std::string& stream, const Job& job, const std::string& column, const std::string& file,
+                        int mode, int offset, const std::vector<int>& codes);
+
 } // namespace layertest
