@@ -3,10 +3,8 @@
 // stream parser, mirroring and sandwich halves, and every failure path.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
+#include <algorithm>
 #include <set>
-#include <sstream>
 
 #include "devparms/MimakiDevParmsUJF.h"
 #include "driver/MimakiJFX200EXDriver.h"
@@ -14,6 +12,7 @@
 #include "host/SpoolBuffer.h"
 #include "tests/driver/DriverTestUtil.h"
 #include "tests/layers/FlatbedTestSupport.h"
+#include "tests/layers/JfxTables.h"
 #include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -90,47 +89,13 @@ std::unique_ptr<CPrinterDriverBase> MarkedJfx(CPrintEnv& env)
 // Black and white, four 2-bit pixels a row, three rows.
 const std::vector<Row> kThreeRows = {{{0x1B}, {0xFF}}, {{0x00}, {0x0F}}, {{0xC0}, {0x00}}};
 
-// The channel distribution of the JFX200 and the record of every kind, from
-// the table kept as test data: which host colours a layer kind prints.
-struct KindTable {
-    std::map<int, int> record;
-    std::map<int, std::vector<int>> kindsOf; // host colour -> kinds; -1: any other
-    bool Carries(int kind, int colour) const
-    {
-        const auto it = kindsOf.count(colour) ? kindsOf.find(colour) : kindsOf.find(-1);
-        for (const int k : it->second)
-            if (record.at(k) == record.at(kind))
-                return true;
-        return false;
-    }
-};
-
-const KindTable& Kinds()
+// Whether a layer kind prints a host colour: the JFX200's channel
+// distribution of the table kept as test data, by the record of each kind.
+bool Carries(int kind, int colour)
 {
-    static const KindTable table = [] {
-        KindTable t;
-        std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/jfx_layer_kinds.md");
-        std::string line;
-        bool channels = false;
-        while (std::getline(in, line)) {
-            std::vector<std::string> cells;
-            std::stringstream ss(line);
-            for (std::string cell; std::getline(ss, cell, '|');)
-                cells.push_back(cell);
-            if (line.find("channel identifier") != std::string::npos)
-                channels = true;
-            else if (cells.size() == 4 && cells[2].find('"') != std::string::npos)
-                t.record[std::stoi(cells[1])] = std::stoi(cells[3]);
-            else if (channels && cells.size() == 5 && cells[3].find_first_of("0123456789") != std::string::npos) {
-                const int colour = cells[1].find("any other") != std::string::npos ? -1 : std::stoi(cells[1]);
-                std::stringstream kinds(cells[3]);
-                for (std::string k; std::getline(kinds, k, ',');)
-                    t.kindsOf[colour].push_back(std::stoi(k));
-            }
-        }
-        return t;
-    }();
-    return table;
+    const jfxdoc::Tables& doc = jfxdoc::Doc();
+    const auto& kinds = (doc.dist.count(colour) ? doc.dist.at(colour) : doc.dist.at(-1)).kinds[1];
+    return std::any_of(kinds.begin(), kinds.end(), [&](int k) { return doc.record.at(k) == doc.record.at(kind); });
 }
 
 streamparse::ParseResult Parse(const std::string& bytes)
@@ -162,7 +127,7 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
             backward = !backward;
         std::set<int> expected;
         for (std::size_t ch = 0; ch < colours.size(); ++ch) {
-            if (!Kinds().Carries(spec.type, colours[ch]))
+            if (!Carries(spec.type, colours[ch]))
                 continue;
             expected.insert(ids[ch]);
             if (jfx && spec.type >= 26 && spec.type <= 31 && (ids[ch] == 254 || ids[ch] == 255))
