@@ -66,8 +66,11 @@ public:
                 const Slot& n = first[j];
                 const bool named = s.ctl->kind == Ctl::Label && n.ctl->caption.id == 0 && !n.ctl->caption.text &&
                                    j == i + 1;
+                // A control a label names stays with its label, even when the
+                // check box enables it.
                 const bool enabled = s.ctl->kind == Ctl::Check && n.ctl->enable.from == From::Checked &&
-                                     n.ctl->enable.ctl == s.ctl->id && n.ctl->caption.id == 0 && !n.ctl->caption.text;
+                                     n.ctl->enable.ctl == s.ctl->id && n.ctl->caption.id == 0 && !n.ctl->caption.text &&
+                                     first[j - 1].ctl->kind != Ctl::Label;
                 if ((named || enabled) && n.ctl->group == group && !m_done.count(&n) &&
                     (n.ctl->kind == Ctl::Number || n.ctl->kind == Ctl::Combo)) {
                     m_inline = true;
@@ -156,8 +159,17 @@ public:
                           Attr("data-weaving-tooth", Sibling(s, w.desc->tooth)) +
                           Attr("data-head-resolution", std::to_string(w.headResolution)) +
                           Attr("data-nozzles", std::to_string(w.nozzles)) + Attr("data-dpi", std::to_string(w.dpi));
+            // A group with a caption of its own shows it ("Number of Passes");
+            // one named by its box or label only tells screen readers.
+            std::string own = PlainCaption(caption);
+            while (!own.empty() && (own.back() == ':' || own.back() == ' '))
+                own.pop_back();
             std::string out = "<div role=\"radiogroup\" class=\"ctl radio\"" + common +
-                              Attr("aria-label", LabelText(s, first, count)) + weaving + hidden + ">";
+                              (own.empty() ? Attr("aria-label", LabelText(s, first, count))
+                                           : Attr("aria-labelledby", id + "-caption")) +
+                              weaving + hidden + ">";
+            if (!own.empty())
+                out += "<span class=\"caption\"" + Attr("id", id + "-caption") + ">" + HtmlEscape(own) + "</span>";
             for (std::size_t i = 0; i < s.items.size(); ++i) {
                 const std::string rid = id + "-" + std::to_string(i);
                 out += "<span class=\"choice\"><input type=\"radio\"" + Attr("id", rid) + Attr("name", s.name) +

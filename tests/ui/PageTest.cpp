@@ -30,7 +30,21 @@ TEST(Page24, ShowsLayerControlsOnlyForPrinterType1)
             EXPECT_EQ(o.page().Find(id)->shown, typ == 1) << id << " with nPrinterTyp " << typ;
         EXPECT_TRUE(o.page().Find("c1016")->shown);
     }
+    // The combos the check box enables stay in the rows of the labels that
+    // name them.
     auto entries = kTs3;
+    entries.emplace_back(L"nPrinterTyp", L"1");
+    Opened layered(entries);
+    const std::string html = RenderPage(layered.page(), {"/t/x", "TS3", "TS3", "rev", {}, ""}, nullptr);
+    const auto rowOf = [&](const std::string& what) {
+        const std::size_t at = html.find(what);
+        const std::size_t begin = html.rfind("<div class=\"row\">", at);
+        return at == std::string::npos ? std::string() : html.substr(begin, html.find("</div>\n", at) - begin);
+    };
+    EXPECT_NE(rowOf(">Layer mode:<").find("id=\"c1111\""), std::string::npos) << rowOf(">Layer mode:<");
+    EXPECT_NE(rowOf(">Print order:<").find("id=\"c1112\""), std::string::npos) << rowOf(">Print order:<");
+    EXPECT_EQ(rowOf("id=\"c1113\"").find("<select"), std::string::npos) << rowOf("id=\"c1113\"");
+    entries = kTs3;
     entries.emplace_back(L"ShowColorPattern", L"0");
     entries.emplace_back(L"bDontUseAnyKindOfHeaters", L"1");
     Opened o(entries);
