@@ -244,6 +244,7 @@ void CheckRebuiltLayers(const std::string& stream, const Job& job, const std::st
         got.insert(p.key);
         const auto ch = static_cast<std::size_t>(std::find(codes.begin(), codes.end(), p.key.colour) - codes.begin());
         ASSERT_LT(ch, codes.size()) << "colour " << p.key.colour;
+        EXPECT_EQ(p.rows, static_cast<std::int64_t>(job.rows.size())) << "layer " << p.key.layer << " channel " << ch;
         RasterDigest fed;
         for (std::size_t row = 0; row < job.rows.size(); ++row) {
             const auto* bytes = p.RowAt(static_cast<std::int64_t>(row));
