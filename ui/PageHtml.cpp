@@ -393,6 +393,8 @@ std::string RenderPage(Page& page, const PageContext& ctx, const PageError* erro
         out += "<p class=\"error\"" + Attr("data-for", error->slot) + ">" + HtmlEscape(error->message) + "</p>";
     for (const std::string& m : page.Messages())
         out += "<p class=\"warning\">" + HtmlEscape(m) + "</p>";
+    for (const std::string& w : ctx.warnings)
+        out += "<p class=\"warning\">" + HtmlEscape(w) + "</p>";
     for (const std::string& n : ctx.notices)
         out += "<p class=\"notice\">" + HtmlEscape(n) + "</p>";
     out += "</div>\n";

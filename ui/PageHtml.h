@@ -21,6 +21,7 @@ struct PageContext {
     // "?v=<digest>" after the URLs of the static files: a new build gets new
     // URLs, so a browser may keep them and a page opens without asking.
     std::string assetQuery;
+    std::vector<std::string> warnings; // lines shown as warnings (the printer's answer to OK)
 };
 
 // The head's links to the style sheet and icon (and the script when given).

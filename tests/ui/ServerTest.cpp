@@ -508,7 +508,7 @@ TEST_F(PanelServer, OkOfAPageThatChecksItsSettingsSavesFirstAndWarnsOnce)
         EXPECT_NE(r->body.find("\"messages\":[\"The settings were saved, but " + lead), std::string::npos) << r->body;
         // The page shown next says it once.
         r = m_client->Get((m_base + "/printer?p=UCJV&saved=1").c_str());
-        EXPECT_NE(r->body.find("The settings were saved, but " + lead), std::string::npos);
+        EXPECT_NE(r->body.find("<p class=\"warning\">The settings were saved, but " + lead), std::string::npos);
         r = m_client->Get((m_base + "/printer?p=UCJV&saved=1").c_str());
         EXPECT_EQ(r->body.find("The settings were saved, but "), std::string::npos);
     }

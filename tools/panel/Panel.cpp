@@ -372,7 +372,7 @@ struct Server::Impl {
 
     mimaki::ui::PageContext Context(const PageSession& s, const std::string& revision) const
     {
-        return {base, WideToUtf8(s.env.Name()), s.model, revision, {}, assetQuery};
+        return {base, WideToUtf8(s.env.Name()), s.model, revision, {}, assetQuery, {}};
     }
 
     void ShowPage(const httplib::Request& req, httplib::Response& res)
@@ -388,8 +388,7 @@ struct Server::Impl {
         mimaki::ui::PageContext ctx = Context(session, revision);
         if (req.has_param("saved")) {
             ctx.notices.push_back(session.page->Lang().Text("The settings were saved."));
-            for (std::string& line : okChecks.Take(WideToUtf8(session.env.Name()), session.page->Lang()))
-                ctx.notices.push_back(std::move(line));
+            ctx.warnings = okChecks.Take(WideToUtf8(session.env.Name()), session.page->Lang());
         }
         res.set_content(mimaki::ui::RenderPage(*session.page, ctx, nullptr), "text/html; charset=utf-8");
     }
