@@ -334,3 +334,88 @@ TEST(KeyLists, Ts300pAdvancedReadsItsWholeTableInOrder)
         }
     }
 }
+
+// The layer lists in both key spellings: entry by entry after the other
+// keys (and after the host entries Save derives), the length key kept as
+// stored, a longer list stored before removed, out-of-range lengths logged.
+TEST(KeyLists, LayerListsFollowTheirLengthInBothSpellings)
+{
+    struct Case {
+        const char* cls;
+        const wchar_t* count;
+        std::vector<std::wstring> fields; // of entry n: "%" stands for n
+    };
+    const std::vector<std::wstring> roll{L"DPCVJ_300_PLUS_layer1_%", L"DPCVJ_300_PLUS_layer2_%",
+                                         L"DPCVJ_300_PLUS_layer3_%", L"DPCVJ_300_PLUS_layer4_%",
+                                         L"DPCVJ_300_PLUS_layer5_%", L"DPCVJ_300_PLUS_bMirror_%",
+                                         L"DPCVJ_300_PLUS_bUseSandwich_%"};
+    const auto stream = [](const wchar_t* prefix, std::vector<std::wstring> own) {
+        std::vector<std::wstring> f;
+        for (const wchar_t* name : {L".nType", L".bMirror", L".nPass", L".nWaveForm", L".nDirection"})
+            f.push_back(std::wstring(prefix) + L"_Layer%" + name);
+        for (const std::wstring& name : own)
+            f.push_back(std::wstring(prefix) + L"_Layer%" + name);
+        return f;
+    };
+    const Case cases[] = {
+        {"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS_nNumberOfLayers", roll},
+        {"DEVPARMJV330_CLASS", L"DPCVJ_330_nNumberOfLayers",
+         {L"DPCVJ_330_layer1_%", L"DPCVJ_330_layer2_%", L"DPCVJ_330_layer3_%", L"DPCVJ_330_bMirror_%"}},
+        {"DEVPARMUJF7151plusII_CLASS", L"DP53_nNumberOfLayers", stream(L"DP53", {L".bSecondHalf"})},
+        {"DEVPARMS_JFX200EX_CLASS", L"DP46_nNumberOfLayers",
+         stream(L"DP46", {L".bFlipWhenBackward", L".bFlipWhenForward"})},
+    };
+    const auto key = [](std::wstring pattern, int n) {
+        return pattern.replace(pattern.find(L'%'), 1, std::to_wstring(n));
+    };
+    const std::wstring stranger = L"DPCVJ_330_layer4_1"; // a field the JV330 does not keep
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cls);
+        testsupport::LogCapture log;
+        // Two layers; a store that held five (the fourth already gone).
+        CPrintEnv env;
+        env.PutInt(c.count, 2);
+        for (int n = 1; n <= 5; ++n)
+            for (std::size_t f = 0; f < c.fields.size(); ++f)
+                if (n != 4)
+                    env.PutInt(key(c.fields[f], n).c_str(), 10 * n + static_cast<int>(f));
+        env.PutInt(stranger.c_str(), 9);
+        auto parms = MakeClass(c.cls);
+        parms->Load(&env);
+        EXPECT_FALSE(log.Contains("is no layer kind"));
+
+        const std::vector<CDeviceEnv::Entry> saved = SavedEntries(*parms);
+        const std::size_t listed = 2 * c.fields.size();
+        ASSERT_GE(saved.size(), listed);
+        for (std::size_t i = 0; i < listed; ++i) {
+            const int n = static_cast<int>(i / c.fields.size()) + 1;
+            const std::size_t f = i % c.fields.size();
+            const CDeviceEnv::Entry& e = saved[saved.size() - listed + i];
+            EXPECT_EQ(WideToUtf8(e.first + L"=" + e.second),
+                      WideToUtf8(key(c.fields[f], n) + L"=" + std::to_wstring(10 * n + f)));
+        }
+        parms->Save(&env);
+        EXPECT_EQ(env.GetInt(c.count, -1), 2);
+        for (int n = 3; n <= 5; ++n)
+            for (const std::wstring& field : c.fields)
+                EXPECT_FALSE(env.HasKey(key(field, n).c_str())) << WideToUtf8(key(field, n));
+        EXPECT_EQ(env.GetInt(stranger.c_str(), -1), 9) << "a key of no list of the class stays";
+
+        // Past the most a list holds: the rest unread, the length kept.
+        env.PutInt(c.count, 70);
+        parms->Load(&env);
+        EXPECT_EQ(TableOf(*parms).ListEntries(*parms).size(), 64 * c.fields.size());
+        EXPECT_TRUE(log.Contains(WideToUtf8(c.count) +
+                                 " is 70; the list holds at most 64 entries, the rest are not read"));
+        parms->Save(&env);
+        EXPECT_EQ(env.GetInt(c.count, -1), 70);
+        // A negative length is no list, and stays as stored too.
+        env.PutInt(c.count, -3);
+        parms->Load(&env);
+        EXPECT_TRUE(TableOf(*parms).ListEntries(*parms).empty());
+        EXPECT_TRUE(log.Contains(WideToUtf8(c.count) + " is -3; no entries are read"));
+        parms->Save(&env);
+        EXPECT_EQ(env.GetInt(c.count, 0), -3);
+        EXPECT_FALSE(env.HasKey(key(c.fields[0], 1).c_str()));
+    }
+}
