@@ -66,7 +66,7 @@ int LayerParmDefaultAt(CUnivDevParmsBase& o, const CPrintEnv&)
 template <class Self>
 KeyList LayerList(std::span<const ListKey> keys)
 {
-    return {L"nNumberOfLayers", mimaki::layerlist::kMaxLayers,
+    return {L"nNumberOfLayers", kMaxLayers,
             [](CUnivDevParmsBase& o, std::size_t n) { static_cast<Self&>(o).m_Layers.resize(n); }, keys, L"Layer"};
 }
 

@@ -22,10 +22,6 @@ struct CMimakiLayerRecord {
 
 namespace mimaki::layerlist {
 
-// More layers than this are not kept (a damaged count is not a reason to
-// read thousands of keys).
-constexpr int kMaxLayers = 64;
-
 // What prints: the list, or one Color layer when it is empty.
 const std::vector<CMimakiLayerRecord>& Effective(const std::vector<CMimakiLayerRecord>& list);
 // Whether a layer of the list prints the kind (never "None").

@@ -204,12 +204,11 @@ void KeyTable::LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const
     const int stored = Int(obj, list.count);
     if (stored < 0 || stored > list.maxEntries) {
         CVoLog log;
+        const std::string what = stored < 0 ? std::string("no entries are read")
+                                            : "the list holds at most " + std::to_string(list.maxEntries) +
+                                                  " entries, the rest are not read";
         log->ReportStatusPF("***%s#%d: %s_%s is %d; %s\n", 4, __FILE__, __LINE__, "KeyTable::Load", __LINE__,
-                            WideToUtf8(m_prefix).c_str(), WideToUtf8(list.count).c_str(), stored,
-                            stored < 0 ? "no entries are read"
-                                       : ("the list holds at most " + std::to_string(list.maxEntries) +
-                                          " entries, the rest are not read")
-                                             .c_str());
+                            WideToUtf8(m_prefix).c_str(), WideToUtf8(list.count).c_str(), stored, what.c_str());
     }
     const int count = ListLength(obj);
     list.resize(obj, static_cast<std::size_t>(count));

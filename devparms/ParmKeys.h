@@ -67,6 +67,10 @@ struct ListKey {
     const char* why = nullptr;
 };
 
+// Entries a layer list may hold: a damaged count is not a reason to read
+// thousands of keys.
+constexpr int kMaxLayers = 64;
+
 struct KeyList {
     const wchar_t* count; // member part of the integer key with the length
     int maxEntries;       // a longer list is cut here, a negative length is none (both logged)
@@ -210,9 +214,10 @@ public:
     void Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const;
     // The value of a key's field as it would be stored (hex for tables).
     std::wstring FieldText(CUnivDevParmsBase& obj, std::size_t index) const;
-    // The list keys as stored, entry by entry, with their values. Save
-    // writes them, and removes those of a longer list stored before, last.
+    // The list keys as stored, entry by entry, with their values.
     std::vector<std::pair<std::wstring, std::wstring>> ListEntries(CUnivDevParmsBase& obj) const;
+    // Writes them and removes those of a longer list stored before; the
+    // class's Save calls it after the host entries it derives, last.
     void SaveList(CUnivDevParmsBase& obj, CDeviceEnv& env) const;
     // A list key's stored name with "<n>" for the entry number.
     std::wstring ListKeyPattern(const ListKey& key) const;
