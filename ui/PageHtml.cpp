@@ -66,8 +66,11 @@ public:
                 const Slot& n = first[j];
                 const bool named = s.ctl->kind == Ctl::Label && n.ctl->caption.id == 0 && !n.ctl->caption.text &&
                                    j == i + 1;
+                // A control a label names stays with its label, even when the
+                // check box enables it.
                 const bool enabled = s.ctl->kind == Ctl::Check && n.ctl->enable.from == From::Checked &&
-                                     n.ctl->enable.ctl == s.ctl->id && n.ctl->caption.id == 0 && !n.ctl->caption.text;
+                                     n.ctl->enable.ctl == s.ctl->id && n.ctl->caption.id == 0 && !n.ctl->caption.text &&
+                                     first[j - 1].ctl->kind != Ctl::Label;
                 if ((named || enabled) && n.ctl->group == group && !m_done.count(&n) &&
                     (n.ctl->kind == Ctl::Number || n.ctl->kind == Ctl::Combo)) {
                     m_inline = true;
@@ -156,8 +159,17 @@ public:
                           Attr("data-weaving-tooth", Sibling(s, w.desc->tooth)) +
                           Attr("data-head-resolution", std::to_string(w.headResolution)) +
                           Attr("data-nozzles", std::to_string(w.nozzles)) + Attr("data-dpi", std::to_string(w.dpi));
+            // A group with a caption of its own shows it ("Number of Passes");
+            // one named by its box or label only tells screen readers.
+            std::string own = PlainCaption(caption);
+            while (!own.empty() && (own.back() == ':' || own.back() == ' '))
+                own.pop_back();
             std::string out = "<div role=\"radiogroup\" class=\"ctl radio\"" + common +
-                              Attr("aria-label", LabelText(s, first, count)) + weaving + hidden + ">";
+                              (own.empty() ? Attr("aria-label", LabelText(s, first, count))
+                                           : Attr("aria-labelledby", id + "-caption")) +
+                              weaving + hidden + ">";
+            if (!own.empty())
+                out += "<span class=\"caption\"" + Attr("id", id + "-caption") + ">" + HtmlEscape(own) + "</span>";
             for (std::size_t i = 0; i < s.items.size(); ++i) {
                 const std::string rid = id + "-" + std::to_string(i);
                 out += "<span class=\"choice\"><input type=\"radio\"" + Attr("id", rid) + Attr("name", s.name) +
@@ -352,7 +364,16 @@ std::string RetrieveDialog(const Catalogue& lang, const PageContext& ctx)
 
 } // namespace
 
-std::string RenderPage(const Page& page, const PageContext& ctx, const PageError* error)
+std::string HeadLinks(const std::string& base, const std::string& assetQuery, bool script)
+{
+    std::string out = "<link rel=\"stylesheet\"" + Attr("href", base + "/static/panel.css" + assetQuery) +
+                      "><link rel=\"icon\"" + Attr("href", base + "/static/favicon.svg" + assetQuery) + ">";
+    if (script)
+        out += "<script" + Attr("src", base + "/static/panel.js" + assetQuery) + " defer></script>";
+    return out;
+}
+
+std::string RenderPage(Page& page, const PageContext& ctx, const PageError* error)
 {
     const Catalogue& lang = page.Lang();
     const PageDesc& desc = page.Desc();
@@ -360,8 +381,7 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
     const std::string p = UrlEncode(ctx.printer);
     std::string out = "<!DOCTYPE html>\n<html" + Attr("lang", lang.Lang()) + "><head><meta charset=\"utf-8\">";
     out += "<meta name=\"viewport\" content=\"width=device-width\"><title>" + HtmlEscape(title + " - " + ctx.printer) +
-           "</title><link rel=\"stylesheet\"" + Attr("href", ctx.base + "/static/panel.css") + "><script" +
-           Attr("src", ctx.base + "/static/panel.js") + " defer></script></head>\n<body>";
+           "</title>" + HeadLinks(ctx.base, ctx.assetQuery, true) + "</head>\n<body>";
     out += "<nav><a" + Attr("href", ctx.base + "/") + ">" + HtmlEscape(lang.Text("Printers")) + "</a></nav>";
     out += "<header><h1>" + HtmlEscape(title) + "</h1><p class=\"printer\">" + HtmlEscape(ctx.printer) + " &middot; " +
            HtmlEscape(ctx.model) + " &middot; <span class=\"class\">" + HtmlEscape(desc.pageClass) + "</span> " +
@@ -427,9 +447,11 @@ std::string RenderPage(const Page& page, const PageContext& ctx, const PageError
     if (std::any_of(desc.controls.begin(), desc.controls.end(), [](const Control& c) { return c.act != Act::None; }))
         out += RetrieveDialog(lang, ctx);
     out += "<section id=\"queries\" aria-live=\"polite\"><h2>" + HtmlEscape(lang.Text("Host queries")) +
-           "</h2><dl><dt>" + HtmlEscape(lang.Text("Ink levels")) + "</dt><dd id=\"q-ink\"></dd><dt>" +
-           HtmlEscape(lang.Text("Dot size")) + "</dt><dd id=\"q-dot\"></dd><dt>" +
-           HtmlEscape(lang.Text("Dot volume")) + "</dt><dd id=\"q-vol\"></dd></dl></section>\n</body></html>\n";
+           "</h2><dl><dt>" + HtmlEscape(lang.Text("Ink levels")) + "</dt><dd id=\"q-ink\">" +
+           std::to_string(page.OnQueryInkLevels()) + "</dd><dt>" + HtmlEscape(lang.Text("Dot size")) +
+           "</dt><dd id=\"q-dot\">" + std::to_string(page.OnQueryDotSize()) + "</dd><dt>" +
+           HtmlEscape(lang.Text("Dot volume")) + "</dt><dd id=\"q-vol\">" +
+           HtmlEscape(WideToUtf8(page.OnQueryDotVolume())) + "</dd></dl></section>\n</body></html>\n";
     return out;
 }
 

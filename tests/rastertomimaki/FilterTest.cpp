@@ -209,6 +209,11 @@ TEST(Filter, EveryModelPrintsAsRasterJob)
         page.value = Stripes;
         rastertest::WriteRaster(f.dir / "job.ras", {page});
         const RunResult r = f.Print(f.dir / "job.ras", "mimaki-report=" + (f.dir / "report.json"));
+        if (uid == 54) {
+            // Its white channel comes from the filter (DtfWhiteUnderTheColour).
+            EXPECT_EQ(r.status, 0) << r.err;
+            continue;
+        }
         if (r.status != 0) {
             refused.push_back(uid);
             const RunResult rj = testsupport::Run(RASTERJOB_EXE, {"--set", "PrEnv_UID=" + std::to_string(uid),
@@ -235,9 +240,55 @@ TEST(Filter, EveryModelPrintsAsRasterJob)
         EXPECT_TRUE(r.out == RasterJobStream(dir, uid, page, bits, {}));
     }
     EXPECT_GT(models, 40);
-    // Model 7 and the JV400 print no layer until a white mode is chosen;
-    // the TxF150's colour sequence asks for a white channel too.
-    EXPECT_EQ(refused, std::vector<int>({7, 22, 54}));
+    // Model 7 and the JV400 print no layer until a white mode is chosen.
+    EXPECT_EQ(refused, std::vector<int>({7, 22}));
+}
+
+// The TxF150 takes a white channel after the colour, which a CMYK raster
+// lacks: the filter lays a full white dot under every dot of any colour,
+// or sends the white channel empty when the queue says "None".
+TEST(Filter, DtfWhiteUnderTheColour)
+{
+    Filter f(54);
+    EXPECT_NE(ReadFile(f.ppd).find("*DefaultMimakiWhite: Under"), std::string::npos);
+    Page page;
+    page.bits = 2;
+    page.value = [](int p, int x, int y) { return (x + 3 * y + 5 * p) % 11 == 0 ? p % 3 + 1 : 0; };
+    rastertest::WriteRaster(f.dir / "job.ras", {page});
+    const std::size_t rowBytes = (static_cast<std::size_t>(page.width) * 2 + 7) / 8;
+    for (const bool under : {true, false}) {
+        SCOPED_TRACE(under ? "Under" : "None");
+        const RunResult r = f.Print(f.dir / "job.ras", "mimaki-report=" + (f.dir / "report.json") +
+                                                           (under ? "" : " MimakiWhite=None"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        const streamparse::ParseResult parsed = streamparse::ParseStream(r.out);
+        const streamparse::Plane* white = nullptr;
+        int colours = 0;
+        for (const streamparse::Plane& plane : parsed.planes)
+            if (plane.key.colour == 254)
+                white = &plane;
+            else
+                colours += plane.firstInkRow >= 0 ? 1 : 0;
+        EXPECT_EQ(colours, 4) << ReadFile(f.dir / "report.json");
+        if (!under) {
+            // Empty white records leave no plane, or one without ink.
+            EXPECT_TRUE(!white || white->firstInkRow == -1);
+            continue;
+        }
+        ASSERT_NE(white, nullptr) << ReadFile(f.dir / "report.json");
+        // Worked out per pixel: level 3 (binary 11) wherever a plane has a dot.
+        for (int y = 0; y < page.height; ++y) {
+            std::vector<std::uint8_t> expected(rowBytes, 0);
+            for (int x = 0; x < page.width; ++x)
+                for (int p = 0; p < 4; ++p)
+                    if (page.value(p, x, y))
+                        expected[static_cast<std::size_t>(x / 4)] |= static_cast<std::uint8_t>(3 << (6 - 2 * (x % 4)));
+            const std::vector<std::uint8_t>* row = white->RowAt(y);
+            std::vector<std::uint8_t> got = row ? *row : std::vector<std::uint8_t>();
+            got.resize(rowBytes, 0);
+            EXPECT_EQ(got, expected) << "row " << y;
+        }
+    }
 }
 
 // A print mode of the PPD sets the keys its *MimakiChoice lists: the "M"

@@ -2,7 +2,13 @@
 // start and stop.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <future>
 #include <regex>
 #include <thread>
 
@@ -95,6 +101,30 @@ TEST_F(PanelServer, RequestsWithoutTheTokenOrFromElsewhereAreRefused)
     EXPECT_EQ(r->status, 200);
     EXPECT_NE(r->body.find("TS3 left"), std::string::npos);
     EXPECT_EQ(r->get_header_value("Referrer-Policy"), "no-referrer");
+}
+
+TEST_F(PanelServer, StaticFilesAreKeptPagesAreNot)
+{
+    auto page = m_client->Get((m_base + "/printer?p=TS3%20left").c_str());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->get_header_value("Cache-Control"), "no-store");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(page->body, m, std::regex("src=\"([^\"]+/static/panel\\.js\\?v=[0-9a-f]{16})\"")))
+        << page->body.substr(0, 600);
+    const std::string script = m[1];
+    EXPECT_NE(page->body.find("href=\"" + m_base + "/static/favicon.svg?v="), std::string::npos);
+    for (const auto& [path, type] : {std::pair{script, "text/javascript"},
+                                     std::pair{m_base + "/static/favicon.svg", "image/svg+xml"}}) {
+        auto r = m_client->Get(path.c_str());
+        ASSERT_TRUE(r) << path;
+        EXPECT_EQ(r->status, 200) << path;
+        EXPECT_EQ(r->get_header_value_count("Cache-Control"), 1u) << path;
+        EXPECT_EQ(r->get_header_value("Cache-Control"), "private, max-age=31536000, immutable") << path;
+        EXPECT_EQ(r->get_header_value("Content-Type").rfind(type, 0), 0u) << path;
+    }
+    // Kept or not, they still need the token.
+    auto r = m_client->Get(script.substr(m_base.size()).c_str());
+    EXPECT_EQ(r->status, 403);
 }
 
 TEST_F(PanelServer, OversizedBodyUnknownPrinterAndBadValues)
@@ -359,6 +389,49 @@ TEST_F(PanelRetrieval, DotVolumesStoredIntoAFileChangedMeanwhileKeepTheOtherChan
     EXPECT_EQ(stored.substr(0, 12), L"50008C00F000");
     EXPECT_EQ(stored.substr(12), std::wstring(708, L'F'));
     EXPECT_NE(ReadFile(file).find("[Third]\nPrEnv_UID=24\n"), std::string::npos);
+}
+
+TEST_F(PanelRetrieval, SectionRemovedWhileThePrinterAnswersStoresNothing)
+{
+    // A printer that answers the status query only when the test lets it.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), len), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    const timeval limit{10, 0};  // accept gives up when no retrieval came
+    ::setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+    std::promise<void> answer;
+    std::thread printer([listener, go = answer.get_future()]() mutable {
+        const int c = ::accept(listener, nullptr, nullptr);
+        char request[3];
+        if (c < 0 || ::recv(c, request, 3, MSG_WAITALL) != 3)
+            return;
+        go.wait();
+        // ESC "?" "S", 1024 bytes: slot 0 present with 80 pl/10.
+        std::string frame = "\x1b?S" + std::string("\0\0\x04\0", 4) + std::string(1024, '\0');
+        frame[7 + 280] = 1;
+        frame[7 + 291] = 0x50;
+        ::send(c, frame.data(), frame.size(), MSG_NOSIGNAL);
+        ::close(c);
+    });
+    const std::string store = std::string(kStore) + "\n[Adv]\nPrEnv_UID=31\nPrEnv_Port=socket://127.0.0.1:" +
+                              std::to_string(ntohs(a.sin_port)) + "\n";
+    WriteFile(m_dir / "store.ini", store);
+    const std::string id = Start("Adv", "mode=0&revision=" + Revision("Adv"));
+    WriteFile(m_dir / "store.ini", kStore);
+    answer.set_value();
+    const std::string state = Wait(id);
+    printer.join();
+    ::close(listener);
+    EXPECT_NE(state.find("\"success\":false"), std::string::npos) << state;
+    EXPECT_NE(state.find("\"error\":\"The retrieved data could not be stored: the printer Adv is no longer in"),
+              std::string::npos)
+        << state;
+    EXPECT_EQ(ReadFile(m_dir / "store.ini"), kStore);
 }
 
 TEST(PanelRetrievalStore, ChangesApplyToTheSectionAsItStandsNow)

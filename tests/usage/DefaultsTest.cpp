@@ -126,27 +126,6 @@ TEST(PrintWithDefaults, DroppedChannelsAreListedWithTheirReason)
     EXPECT_TRUE(Has(all.out, "\"notPrinted\": []")) << all.out << all.err;
 }
 
-TEST(PrintWithDefaults, RefusalNamesTheRealCause)
-{
-    // A model whose driver is not built yet says so, not that its slots are
-    // missing. Picked from the plug-in's own list, so the test follows it.
-    const RunResult list = Rasterjob({"--list-models", "--json"});
-    std::smatch m;
-    std::string unsupported;
-    for (const char* uid : {"38", "43", "47", "51", "52", "53", "35", "39"})
-        if (std::regex_search(list.out, m, std::regex(std::string("\\{\"uid\": ") + uid + ",[^}]*\"supported\": false"))) {
-            unsupported = uid;
-            break;
-        }
-    if (unsupported.empty())
-        GTEST_SKIP() << "every model with slots has its driver";
-    TempDir dir;
-    const RunResult r = Rasterjob(SmallJob({"--set", "PrEnv_UID=" + unsupported, "-o", dir / "job.prn"}));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(Has(r.err, "driver")) << r.err;
-    EXPECT_FALSE(Has(r.err, "SlotSetting")) << r.err;
-}
-
 TEST(PrintWithDefaults, SmallMistakesGetTheStatusTheReadmeGives)
 {
     TempDir dir;

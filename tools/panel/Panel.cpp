@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include <httplib.h>
 
@@ -24,6 +25,10 @@ namespace panel {
 
 extern const char* const kPanelJs;
 extern const char* const kPanelCss;
+// The tab icon: a print head over a sheet.
+const char* const kFavicon = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\">"
+                             "<rect x=\"3\" y=\"6\" width=\"10\" height=\"9\" fill=\"#fff\" stroke=\"#345\"/>"
+                             "<rect x=\"1\" y=\"2\" width=\"14\" height=\"5\" rx=\"1\" fill=\"#345\"/></svg>";
 
 using mimaki::ui::Catalogue;
 using mimaki::ui::HtmlEscape;
@@ -74,12 +79,13 @@ bool WantsJson(const httplib::Request& req)
     return req.get_header_value("Accept").find("application/json") != std::string::npos;
 }
 
-std::string Document(const Catalogue& lang, const std::string& base, const std::string& title, const std::string& body)
+std::string Document(const Catalogue& lang, const std::string& base, const std::string& assetQuery,
+                     const std::string& title, const std::string& body)
 {
     return "<!DOCTYPE html>\n<html lang=\"" + std::string(lang.Lang()) +
            "\"><head><meta charset=\"utf-8\"><meta name=\"viewport\" content=\"width=device-width\"><title>" +
-           HtmlEscape(title) + "</title><link rel=\"stylesheet\" href=\"" + HtmlEscape(base) +
-           "/static/panel.css\"></head>\n<body><nav><a href=\"" + HtmlEscape(base) + "/\">" +
+           HtmlEscape(title) + "</title>" + mimaki::ui::HeadLinks(base, assetQuery, false) +
+           "</head>\n<body><nav><a href=\"" + HtmlEscape(base) + "/\">" +
            HtmlEscape(lang.Text("Printers")) + "</a></nav><h1>" + HtmlEscape(title) + "</h1>\n" + body +
            "</body></html>\n";
 }
@@ -171,6 +177,7 @@ struct Server::Impl {
     httplib::Server http;
     std::string token;
     std::string base; // "/t/<token>"
+    std::string assetQuery; // "?v=" and the digest of the static files
     int port = 0;
     std::mutex store; // one reader or writer of the file at a time
 
@@ -278,7 +285,7 @@ struct Server::Impl {
         res.status = 500;
         if (WantsJson(req))
             return res.set_content("{\"error\":" + JsonString(error) + "}", "application/json");
-        res.set_content(Document(lang, base, lang.Text("The settings file cannot be used"),
+        res.set_content(Document(lang, base, assetQuery, lang.Text("The settings file cannot be used"),
                                  "<p class=\"error\" role=\"alert\">" + HtmlEscape(error) + "</p>"),
                         "text/html; charset=utf-8");
     }
@@ -289,7 +296,7 @@ struct Server::Impl {
         res.status = 404;
         if (WantsJson(req))
             return res.set_content("{\"error\":" + JsonString(text) + "}", "application/json");
-        res.set_content(Document(lang, base, lang.Text("Not found"), "<p class=\"error\" role=\"alert\">" +
+        res.set_content(Document(lang, base, assetQuery, lang.Text("Not found"), "<p class=\"error\" role=\"alert\">" +
                                                                          HtmlEscape(text) + "</p>"),
                         "text/html; charset=utf-8");
     }
@@ -329,7 +336,7 @@ struct Server::Impl {
                     HtmlEscape(mimaki::FindModel(uid).model) + "</td></tr>";
         }
         body += "</tbody></table>";
-        res.set_content(Document(lang, base, lang.Text("Printers"), body), "text/html; charset=utf-8");
+        res.set_content(Document(lang, base, assetQuery, lang.Text("Printers"), body), "text/html; charset=utf-8");
     }
 
     // The page of a section with the model's definition keys the host
@@ -364,7 +371,7 @@ struct Server::Impl {
 
     mimaki::ui::PageContext Context(const PageSession& s, const std::string& revision) const
     {
-        return {base, WideToUtf8(s.env.Name()), s.model, revision, {}};
+        return {base, WideToUtf8(s.env.Name()), s.model, revision, {}, assetQuery};
     }
 
     void ShowPage(const httplib::Request& req, httplib::Response& res)
@@ -567,6 +574,11 @@ bool Server::Bind(std::string& error)
     // Answers go out as written: with Nagle a response's second write waits
     // for the browser's delayed ACK (40 ms on Linux).
     h.set_tcp_nodelay(true);
+    // An answer goes out as headers and body in two writes: without
+    // no-delay the body would wait for the browser's delayed ACK of the
+    // headers (tens of ms on every request of a kept connection).
+    h.set_tcp_nodelay(true);
+    h.set_keep_alive_max_count(100);
     h.set_pre_routing_handler([impl](const httplib::Request& req, httplib::Response& res) {
         return impl->Guard(req, res);
     });
@@ -583,12 +595,19 @@ bool Server::Bind(std::string& error)
           [impl](const httplib::Request& req, httplib::Response& res) { impl->RetrievalStatus(req, res); });
     h.Post(b + "/api/retrieve/abort",
            [impl](const httplib::Request& req, httplib::Response& res) { impl->AbortRetrieval(req, res); });
-    h.Get(b + "/static/panel.js", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(kPanelJs, "text/javascript; charset=utf-8");
-    });
-    h.Get(b + "/static/panel.css", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(kPanelCss, "text/css; charset=utf-8");
-    });
+    // The static files never change while the panel runs and their URLs
+    // carry their digest, so the browser keeps them: a page then costs one
+    // request.
+    m->assetQuery = "?v=" + Sha256::ToHex(Sha256::Hash(std::string(kPanelJs) + kPanelCss + kFavicon)).substr(0, 16);
+    for (const auto& [name, content, type] :
+         {std::tuple{"panel.js", kPanelJs, "text/javascript; charset=utf-8"},
+          std::tuple{"panel.css", kPanelCss, "text/css; charset=utf-8"},
+          std::tuple{"favicon.svg", kFavicon, "image/svg+xml"}})
+        h.Get(b + "/static/" + name, [content, type](const httplib::Request&, httplib::Response& res) {
+            res.headers.erase("Cache-Control");
+            res.set_header("Cache-Control", "private, max-age=31536000, immutable");
+            res.set_content(content, type);
+        });
     h.set_error_handler([impl](const httplib::Request& req, httplib::Response& res) {
         impl->Headers(res);
         if (res.status == 413)

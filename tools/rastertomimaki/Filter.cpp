@@ -31,6 +31,7 @@
 #include "tools/rasterjob/Plugin.h"
 #include "tools/rastertomimaki/CupsRaster.h"
 #include "tools/rastertomimaki/PpdOptions.h"
+#include "tools/rastertomimaki/WhiteUnder.h"
 
 namespace rastertomimaki {
 
@@ -260,6 +261,16 @@ int Run(int argc, const char* const* argv)
                      report.layout.height, report.layout.spaceName, report.layout.dpiHorz, report.layout.dpiVert);
         PageReader reader(raster, header, report.layout, report.bits, page);
         auto sources = reader.Sources();
+        // A DTF printer's white channels, which the raster lacks: under the
+        // colour or empty, as the queue's white option says.
+        if (job.whiteUnder >= 0)
+            if (const int whites = WhiteChannelsAfter(env, sources.size()); whites > 0) {
+                const std::size_t rowBytes =
+                    (static_cast<std::size_t>(report.layout.width) * static_cast<std::size_t>(report.bits) + 7) / 8;
+                AddWhiteSources(sources, whites, job.whiteUnder == 1, report.bits, rowBytes);
+                report.layout.colourCodes.insert(report.layout.colourCodes.end(), static_cast<std::size_t>(whites),
+                                                 kHostWhite);
+            }
         CPrintJobOpenContext context;
         context.dpiFirst = report.layout.dpiHorz;
         context.dpiSecond = report.layout.dpiVert;

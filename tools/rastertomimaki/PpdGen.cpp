@@ -27,6 +27,7 @@
 #include "tools/common/PrinterDefinitions.h"
 #include "tools/rasterjob/Plugin.h"
 #include "tools/rastertomimaki/PpdNames.h"
+#include "tools/rastertomimaki/WhiteUnder.h"
 
 namespace mimakippd {
 
@@ -568,6 +569,16 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
     w.CloseUI(ppdnames::kCutOption);
     w.Line(std::string("*") + ppdnames::kCutDefaultAttr + ": \"" + cutDefaultName + "\"");
 
+    // A DTF printer lays white under the colour, and its driver takes one
+    // channel per entry of the colour sequence: the raster brings the colour
+    // only, so the filter makes the white channels that follow it.
+    if (rasterjob::ClassName(driver) == "CMimakiDTFDriver" && rastertomimaki::WhiteChannelsAfter(env, 4) > 0) {
+        w.OpenUI(ppdnames::kWhiteOption, "White Ink", 30, ppdnames::kWhiteUnder);
+        w.Choice(ppdnames::kWhiteOption, ppdnames::kWhiteUnder, "White under the colour", "");
+        w.Choice(ppdnames::kWhiteOption, ppdnames::kWhiteNone, "No white", "");
+        w.CloseUI(ppdnames::kWhiteOption);
+    }
+
     if (!modes.empty()) {
         // The printer's current print method, when it is one of them; else
         // none, so that the resolution asked for is the one printed.
@@ -596,7 +607,8 @@ bool MakePpd(const CPrintEnv& given, const std::string& settingsFile, const std:
     if (table) {
         w.Line("*OpenGroup: Device/Device options");
         std::set<std::string> used = {"pagesize", "pageregion", "resolution", "colormodel", Lower(ppdnames::kCutOption),
-                                      Lower(ppdnames::kDotDepthOption), Lower(ppdnames::kPrintModeOption)};
+                                      Lower(ppdnames::kDotDepthOption), Lower(ppdnames::kPrintModeOption),
+                                      Lower(ppdnames::kWhiteOption)};
         const auto keys = table->Keys();
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const auto& key = keys[i];

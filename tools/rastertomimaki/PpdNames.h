@@ -34,6 +34,10 @@ inline constexpr const char kPrintModeOption[] = "MimakiPrintMode";
 // The print-mode choice that sets no print method.
 inline constexpr const char kPrintModeNone[] = "Printer";
 inline constexpr const char kDotDepthOption[] = "MimakiDotDepth";
+// The white a DTF printer lays under the colour when the raster has none.
+inline constexpr const char kWhiteOption[] = "MimakiWhite";
+inline constexpr const char kWhiteUnder[] = "Under";
+inline constexpr const char kWhiteNone[] = "None";
 
 // The job's cut option 0, 1, 2 by choice.
 struct CutChoice {

@@ -175,6 +175,9 @@ bool ReadJobSettings(const std::string& ppdPath, const std::string& optionsText,
                        std::strcmp(made->value, c->choice) != 0;
     }
 
+    if (ppd_choice_t* c = ppdFindMarkedChoice(ppd.get(), ppdnames::kWhiteOption))
+        out.whiteUnder = std::strcmp(c->choice, ppdnames::kWhiteUnder) == 0 ? 1 : 0;
+
     auto optionOrAttr = [&](const char* option, const char* attr) {
         if (const char* v = cupsGetOption(option, count, raw))
             return std::string(v);

@@ -17,6 +17,9 @@ struct JobSettings {
     std::string settingsFile;   // empty: none
     std::string section;
     std::string report;         // JSON report file, empty: none
+    // The white under the colour: 1 made from the colour, 0 none, -1 the PPD
+    // offers no choice (the printer has no white channel of its own).
+    int whiteUnder = -1;
 };
 
 // optionsText is the filter's options argument. False with one message on

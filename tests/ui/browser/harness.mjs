@@ -98,15 +98,16 @@ export class Harness {
   }
 
   // A new browser page on the printer's settings page, once its script has
-  // the host queries answered.
+  // run.
   async open(name, locale) {
     const page = await this.page(locale);
     await page.goto(this.printerUrl(name));
     await this.ready(page);
     return page;
   }
+  // The page's script has run (the host queries come with the page).
   ready(page) {
-    return page.waitForFunction(() => document.getElementById('q-dot').textContent !== '', null, { polling: 5 });
+    return page.waitForFunction(() => document.documentElement.dataset.ready === '1');
   }
 
   printerUrl(name) { return `${this.url}printer?p=${encodeURIComponent(name)}`; }

@@ -471,9 +471,12 @@
     retrieve.addEventListener('cancel', (ev) => { ev.preventDefault(); if (!retrieval) close(); });
   }
 
+  // The host queries come answered with the page; they are asked again on
+  // every change.
   followPrintMode(false);
   refreshEnabling();
-  refreshQueries();
   const invalid = document.querySelector('#messages .error[data-for]');
   if (invalid) focusSlot(invalid.dataset.for);
+  document.documentElement.dataset.ready = '1';
+  performance.mark('panel-ready');
 })();
