@@ -340,82 +340,62 @@ TEST(KeyLists, Ts300pAdvancedReadsItsWholeTableInOrder)
 // stored, a longer list stored before removed, out-of-range lengths logged.
 TEST(KeyLists, LayerListsFollowTheirLengthInBothSpellings)
 {
-    struct Case {
-        const char* cls;
-        const wchar_t* count;
-        std::vector<std::wstring> fields; // of entry n: "%" stands for n
+    const std::pair<const char*, std::wstring> cases[] = { // the keys of layer %, after the prefix
+        {"DEVPARMCJV300_PLUS_CLASS",
+         L"DPCVJ_300_PLUS_ layer1_% layer2_% layer3_% layer4_% layer5_% bMirror_% bUseSandwich_%"},
+        {"DEVPARMJV330_CLASS", L"DPCVJ_330_ layer1_% layer2_% layer3_% bMirror_%"},
+        {"DEVPARMUJF7151plusII_CLASS",
+         L"DP53_ Layer%.nType Layer%.bMirror Layer%.nPass Layer%.nWaveForm Layer%.nDirection Layer%.bSecondHalf"},
+        {"DEVPARMS_JFX200EX_CLASS", L"DP46_ Layer%.nType Layer%.bMirror Layer%.nPass Layer%.nWaveForm "
+                                    L"Layer%.nDirection Layer%.bFlipWhenBackward Layer%.bFlipWhenForward"},
     };
-    const std::vector<std::wstring> roll{L"DPCVJ_300_PLUS_layer1_%", L"DPCVJ_300_PLUS_layer2_%",
-                                         L"DPCVJ_300_PLUS_layer3_%", L"DPCVJ_300_PLUS_layer4_%",
-                                         L"DPCVJ_300_PLUS_layer5_%", L"DPCVJ_300_PLUS_bMirror_%",
-                                         L"DPCVJ_300_PLUS_bUseSandwich_%"};
-    const auto stream = [](const wchar_t* prefix, std::vector<std::wstring> own) {
-        std::vector<std::wstring> f;
-        for (const wchar_t* name : {L".nType", L".bMirror", L".nPass", L".nWaveForm", L".nDirection"})
-            f.push_back(std::wstring(prefix) + L"_Layer%" + name);
-        for (const std::wstring& name : own)
-            f.push_back(std::wstring(prefix) + L"_Layer%" + name);
-        return f;
-    };
-    const Case cases[] = {
-        {"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS_nNumberOfLayers", roll},
-        {"DEVPARMJV330_CLASS", L"DPCVJ_330_nNumberOfLayers",
-         {L"DPCVJ_330_layer1_%", L"DPCVJ_330_layer2_%", L"DPCVJ_330_layer3_%", L"DPCVJ_330_bMirror_%"}},
-        {"DEVPARMUJF7151plusII_CLASS", L"DP53_nNumberOfLayers", stream(L"DP53", {L".bSecondHalf"})},
-        {"DEVPARMS_JFX200EX_CLASS", L"DP46_nNumberOfLayers",
-         stream(L"DP46", {L".bFlipWhenBackward", L".bFlipWhenForward"})},
-    };
-    const auto key = [](std::wstring pattern, int n) {
-        return pattern.replace(pattern.find(L'%'), 1, std::to_wstring(n));
-    };
-    const std::wstring stranger = L"DPCVJ_330_layer4_1"; // a field the JV330 does not keep
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.cls);
+    for (const auto& [cls, text] : cases) {
+        SCOPED_TRACE(cls);
+        std::vector<std::wstring> fields = Split(text, L' ', 1);
+        const std::wstring count = fields.front() + L"nNumberOfLayers";
+        fields.erase(fields.begin());
+        const auto key = [&](std::size_t f, int n) {
+            std::wstring k = text.substr(0, text.find(L' ')) + fields[f];
+            return k.replace(k.find(L'%'), 1, std::to_wstring(n));
+        };
         testsupport::LogCapture log;
         // Two layers; a store that held five (the fourth already gone).
         CPrintEnv env;
-        env.PutInt(c.count, 2);
+        env.PutInt(count.c_str(), 2);
         for (int n = 1; n <= 5; ++n)
-            for (std::size_t f = 0; f < c.fields.size(); ++f)
-                if (n != 4)
-                    env.PutInt(key(c.fields[f], n).c_str(), 10 * n + static_cast<int>(f));
-        env.PutInt(stranger.c_str(), 9);
-        auto parms = MakeClass(c.cls);
+            for (std::size_t f = 0; f < fields.size() && n != 4; ++f)
+                env.PutInt(key(f, n).c_str(), 10 * n + static_cast<int>(f));
+        auto parms = MakeClass(cls);
         parms->Load(&env);
         EXPECT_FALSE(log.Contains("is no layer kind"));
 
         const std::vector<CDeviceEnv::Entry> saved = SavedEntries(*parms);
-        const std::size_t listed = 2 * c.fields.size();
+        const std::size_t listed = 2 * fields.size();
         ASSERT_GE(saved.size(), listed);
         for (std::size_t i = 0; i < listed; ++i) {
-            const int n = static_cast<int>(i / c.fields.size()) + 1;
-            const std::size_t f = i % c.fields.size();
+            const int n = static_cast<int>(i / fields.size()) + 1;
             const CDeviceEnv::Entry& e = saved[saved.size() - listed + i];
             EXPECT_EQ(WideToUtf8(e.first + L"=" + e.second),
-                      WideToUtf8(key(c.fields[f], n) + L"=" + std::to_wstring(10 * n + f)));
+                      WideToUtf8(key(i % fields.size(), n) + L"=" + std::to_wstring(10 * n + i % fields.size())));
         }
         parms->Save(&env);
-        EXPECT_EQ(env.GetInt(c.count, -1), 2);
+        EXPECT_EQ(env.GetInt(count.c_str(), -1), 2);
         for (int n = 3; n <= 5; ++n)
-            for (const std::wstring& field : c.fields)
-                EXPECT_FALSE(env.HasKey(key(field, n).c_str())) << WideToUtf8(key(field, n));
-        EXPECT_EQ(env.GetInt(stranger.c_str(), -1), 9) << "a key of no list of the class stays";
+            for (std::size_t f = 0; f < fields.size(); ++f)
+                EXPECT_FALSE(env.HasKey(key(f, n).c_str())) << WideToUtf8(key(f, n));
 
-        // Past the most a list holds: the rest unread, the length kept.
-        env.PutInt(c.count, 70);
-        parms->Load(&env);
-        EXPECT_EQ(TableOf(*parms).ListEntries(*parms).size(), 64 * c.fields.size());
-        EXPECT_TRUE(log.Contains(WideToUtf8(c.count) +
-                                 " is 70; the list holds at most 64 entries, the rest are not read"));
-        parms->Save(&env);
-        EXPECT_EQ(env.GetInt(c.count, -1), 70);
-        // A negative length is no list, and stays as stored too.
-        env.PutInt(c.count, -3);
-        parms->Load(&env);
-        EXPECT_TRUE(TableOf(*parms).ListEntries(*parms).empty());
-        EXPECT_TRUE(log.Contains(WideToUtf8(c.count) + " is -3; no entries are read"));
-        parms->Save(&env);
-        EXPECT_EQ(env.GetInt(c.count, 0), -3);
-        EXPECT_FALSE(env.HasKey(key(c.fields[0], 1).c_str()));
+        // Past the most a list holds the rest is unread, and a negative
+        // length is no list; either stays as stored.
+        for (const int length : {70, -3}) {
+            env.PutInt(count.c_str(), length);
+            parms->Load(&env);
+            EXPECT_EQ(TableOf(*parms).ListEntries(*parms).size(), length < 0 ? 0 : 64 * fields.size());
+            EXPECT_TRUE(log.Contains(WideToUtf8(count) + (length < 0 ? " is -3; no entries are read"
+                                                                     : " is 70; the list holds at most 64 "
+                                                                       "entries, the rest are not read")));
+            parms->Save(&env);
+            EXPECT_EQ(env.GetInt(count.c_str(), 0), length);
+        }
+        EXPECT_FALSE(env.HasKey(key(0, 1).c_str()));
     }
 }

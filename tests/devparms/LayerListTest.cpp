@@ -1,7 +1,6 @@
-// The layer lists of the UJF7151 plus II and JFX200EX as the drivers read
-// them: kinds checked on load, the layer questions answered from the list,
-// and the layer start carrying the layer's passes, direction and wave form.
-// How the lists are stored is in KeyListTest.
+// The layer lists of the UJF7151 plus II and JFX200EX: bad kinds reported,
+// the layer questions answered from the list, and the layer start carrying
+// the layer's passes, direction and wave form (storage: KeyListTest).
 #include <gtest/gtest.h>
 
 #include "devparms/MimakiDevParmsUJF.h"
@@ -12,27 +11,26 @@
 using namespace devparmstest;
 using testsupport::LogCapture;
 
-TEST(LayerList, KindsAreCheckedAndTheLayerQuestionsAnsweredFromTheList)
+TEST(LayerList, AnswersFromTheList)
 {
-    LogCapture log;
     CPrintEnv env;
-    env.PutInt(L"DP46_nNumberOfLayers", 4);
+    env.PutInt(L"DP46_nNumberOfLayers", 3);
     env.PutInt(L"DP46_Layer1.nType", 28);
+    env.PutInt(L"DP46_Layer1.bFlipWhenForward", 1);
     env.PutInt(L"DP46_Layer2.nType", 255);
     env.PutInt(L"DP46_Layer3.nType", 4);
-    env.PutInt(L"DP46_Layer4.nType", 34);
-    env.PutInt(L"DP46_Layer5.nType", 3); // past the count: not a layer
+    env.PutInt(L"DP46_Layer3.bMirror", 1);
+    env.PutInt(L"DP46_Layer4.nType", 3); // past the count: not a layer
     auto p = Loaded<DEVPARMS_JFX200EX_CLASS>(env);
-    ASSERT_EQ(p->m_Layers.size(), 4u);
-    EXPECT_EQ(p->m_Layers[3].nType, 34) << "kept as stored";
-    EXPECT_TRUE(log.Contains("DP46_Layer4.nType=34 is no layer kind (0 to 33, or 255 for none); the layer prints "
-                             "nothing"));
-    EXPECT_FALSE(log.Contains("DP46_Layer2.nType")) << "255 is none";
-    EXPECT_FALSE(log.Contains("DP46_Layer1.nType"));
+    const auto& r = p->m_Layers;
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0].nType, 28);
+    EXPECT_EQ(r[0].bFlipWhenForward, 1);
+    EXPECT_EQ(r[2].bMirror, 1);
     // Scheduled: the kinds of the list; reversed: those that are JFX200
     // underprints (3, 5, 7, 20, 28, 30, 32).
-    for (int kind = -1; kind < 256; ++kind) {
-        EXPECT_EQ(p->IsLayerScheduled(kind), kind == 28 || kind == 4 || kind == 34) << kind;
+    for (int kind = 0; kind < 256; ++kind) {
+        EXPECT_EQ(p->IsLayerScheduled(kind), kind == 28 || kind == 4) << kind;
         EXPECT_EQ(p->IsLayerReversed(kind), kind == 28) << kind;
     }
 
@@ -43,6 +41,20 @@ TEST(LayerList, KindsAreCheckedAndTheLayerQuestionsAnsweredFromTheList)
     EXPECT_EQ(u->IsLayerScheduled(0), 1);
     EXPECT_EQ(u->IsLayerScheduled(255), 0);
     EXPECT_EQ(u->IsLayerReversed(3), 0);
+}
+
+TEST(LayerList, ReportsBadKinds)
+{
+    LogCapture log;
+    CPrintEnv env;
+    env.PutInt(L"DP53_nNumberOfLayers", 2);
+    env.PutInt(L"DP53_Layer1.nType", 40);
+    env.PutInt(L"DP53_Layer2.nType", 255);
+    auto p = Loaded<DEVPARMUJF7151plusII_CLASS>(env);
+    EXPECT_TRUE(log.Contains("DP53_Layer1.nType=40 is no layer kind (0 to 33, or 255 for none); the layer prints"));
+    EXPECT_FALSE(log.Contains("DP53_Layer2")) << "255 is none";
+    // The value is kept as stored.
+    EXPECT_EQ(p->m_Layers[0].nType, 40);
 }
 
 // "QP" 9: dot size, resolutions (2 bytes each), passes, direction, layers,
