@@ -101,22 +101,13 @@ TEST(DTFFailure, EveryOutputPositionAndAbort)
 {
     const std::vector<Row> rows = {{{0x10, 0x20}, {0, 0}, {1, 0}, {0, 9}}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}},
                                    {{0x33}, {0x44}, {0}, {0}}};
-    Fixture ok;
-    const JobResult full = RunJob(ok.driver, Context({0, 1, 2, 3}, 2, 1), rows);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        Fixture f;
-        const JobResult r = RunJob(f.driver, Context({0, 1, 2, 3}, 2, 1), rows, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-    }
-    Fixture f;
-    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-    const JobResult r = RunJob(f.driver, Context({0, 1, 2, 3}, 2, 1), rows, UINT64_MAX, 1);
-    EXPECT_EQ(r.ok, 0);
-    EXPECT_EQ(r.bytes, full.bytes.substr(0, r.bytes.size()));
-    EXPECT_EQ(r.bytes.find("<abort>"), std::string::npos);
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            Fixture f;
+            f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+            return RunJob(f.driver, Context({0, 1, 2, 3}, 2, 1), rows, failAfter, abortBefore);
+        },
+        1, false);
 }
 
 } // namespace

@@ -9,18 +9,12 @@
 #include "DriverTestUtil.h"
 #include "devparms/MimakiDevParms.h"
 #include "driver/MimakiBaseDriver.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes Trim(Bytes row)
-{
-    while (!row.empty() && row.back() == 0)
-        row.pop_back();
-    return row;
-}
 
 // Rows with ink of varying length, runs for PackBits, and blank stretches
 // (some longer than one feed can carry when scaled up by the caller).
@@ -109,7 +103,7 @@ TEST_P(DecodeRoundTrip, EveryChannelComesBackInPlace)
         std::vector<Bytes> expected;
         for (const Row& row : rows)
             for (int k = 0; k < repeat; ++k)
-                expected.push_back(Trim(row[static_cast<std::size_t>(ch)]));
+                expected.push_back(spooltest::Trim(row[static_cast<std::size_t>(ch)]));
         while (!expected.empty() && expected.back().empty())
             expected.pop_back();
         bool found = false;
@@ -118,7 +112,7 @@ TEST_P(DecodeRoundTrip, EveryChannelComesBackInPlace)
                 continue;
             std::vector<Bytes> got;
             for (const auto& r : parsed.planes[p].DenseRows())
-                got.push_back(Trim(r));
+                got.push_back(spooltest::Trim(r));
             while (!got.empty() && got.back().empty())
                 got.pop_back();
             if (got == expected)

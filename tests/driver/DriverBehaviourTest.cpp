@@ -3,6 +3,8 @@
 // line, high speed, medium-dot removal, job end.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DriverTestUtil.h"
 #include "devparms/MimakiDevParms.h"
 #include "devparms/MimakiDevParmsEarly.h"
@@ -107,16 +109,6 @@ TEST(ColourTable, Model3SwapsLightInksWithOrangeGreen)
     EXPECT_EQ(other.Open().GetColourCodeTable()[4], 5);
 }
 
-TEST(ColourTable, UnknownColourCodesGetNoInk)
-{
-    Fixture f(0, 4);
-    f.ctx.colourCodes = {40};
-    TestDriver& d = f.Open();
-    f.SetRow(0, {0x01});
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(static_cast<BYTE>(f.sink.Data()[15]), 0xFF);
-}
-
 // Sets 0 and 2 have no "no ink" value: a channel outside their table prints
 // as black, which the log says once per job and channel.
 TEST(ColourTable, CodesWithoutAnEntryPrintAsBlackAndAreLogged)
@@ -148,13 +140,6 @@ TEST(ColourTable, CodesWithoutAnEntryPrintAsBlackAndAreLogged)
             EXPECT_EQ(log.lines[i].rfind("***CMimakiLegacyBasePrinterDriver::OutputInit#", 0), 0u) << log.lines[i];
         }
     }
-    // The black they print as: colour byte 0 in the header.
-    Fixture f(0, 2);
-    f.ctx.colourCodes = {99};
-    TestDriver& d = f.Open();
-    f.SetRow(0, {0x01});
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 01 01 00 01 00 | 01 | 0D 0A")));
 }
 
 // The row header counts dots (sets 0, 1, 3 at one bit) or bytes (sets 2, 4,
@@ -239,6 +224,54 @@ TEST(RowOutput, EachJobFramesItsRowsInItsOwnSet)
     EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 01 01 00 01 00 | 80 | 0D 0A")));
 }
 
+// One row of a job, whole, worked out by hand.
+TEST(RowOutput, OneRowByHand)
+{
+    const struct {
+        const char* what;
+        int set, bits, compress, pixels;
+        std::vector<int> colours;
+        std::vector<std::vector<BYTE>> row; // per channel
+        const char* expected;               // hex; of the row's first bytes where prefixOnly
+        bool prefixOnly = false;
+        int dotType = 0;                    // with "SkipMediumDot" 1
+    } cases[] = {
+        {"a code set 4 has no entry for prints no ink", 4, 1, 0, 32, {40}, {{0x01}},
+         "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07 FF 00 01 01 00 01 00 | 01 | 51 52 01 01"},
+        {"a code set 2 has no entry for prints as black", 2, 1, 0, 32, {99}, {{0x01}},
+         "1B 69 00 00 01 01 00 01 00 | 01 | 0D 0A"},
+        {"every channel blank, set 0: the line feed", 0, 1, 0, 32, {0, 1, 2}, {{}, {}, {}}, "0A"},
+        {"every channel blank, set 4: the band trailer", 4, 1, 0, 32, {0, 1, 2}, {{}, {}, {}}, "51 52 01 01"},
+        {"set 0 counts eight dots a byte", 0, 1, 0, 720, {0}, {std::vector<BYTE>(90, 0x81)},
+         "1B 72 00 1B 2E 00 05 05 01 D0 02", true},
+        {"the PackBits header counts uncoded bytes", 2, 2, 1, 400, {0}, {std::vector<BYTE>(100, 0x55)},
+         "1B 69 00 01 02 64 00 01 00 | 9D 55 | 0D 0A"},
+        {"four bits in set 3 have no header", 3, 4, 0, 4, {0}, {{0x12, 0x34}}, "12 34 0D 0A"},
+        // 3 2 1 0 | 2 2 2 2: medium dots (2) removed for variable dots only.
+        {"medium dots removed", 2, 2, 0, 32, {0}, {{0xE4, 0xAA}}, "1B 69 00 00 02 02 00 01 00 | C4 00 | 0D 0A",
+         false, 2},
+        {"medium dots kept for fixed dots", 2, 2, 0, 32, {0}, {{0xE4, 0xAA}},
+         "1B 69 00 00 02 02 00 01 00 | E4 AA | 0D 0A", false, 1},
+    };
+    for (const auto& c : cases) {
+        Fixture f(0, c.set);
+        f.ctx.bitsPerPixel = c.bits;
+        f.ctx.compressMode = c.compress;
+        f.ctx.pixelWidth = c.pixels;
+        f.ctx.colourCodes = c.colours;
+        f.ctx.dotDataType = c.dotType;
+        if (c.dotType)
+            f.env.PutInt(L"SkipMediumDot", 1);
+        TestDriver& d = f.Open();
+        for (std::size_t ch = 0; ch < c.row.size(); ++ch)
+            f.SetRow(static_cast<int>(ch), c.row[ch]);
+        ASSERT_EQ(d.OutputOneRow(), 1) << c.what;
+        const std::string expected = Hex(c.expected);
+        EXPECT_EQ(ToHex(c.prefixOnly ? f.sink.Data().substr(0, expected.size()) : f.sink.Data()), ToHex(expected))
+            << c.what;
+    }
+}
+
 TEST(OutputFlag, FollowsTheStoredHighSpeedSetting)
 {
     {
@@ -257,39 +290,6 @@ TEST(OutputFlag, FollowsTheStoredHighSpeedSetting)
         f.driver->OutputInit(32, 0);
         EXPECT_EQ(f.driver->GetOutputFlag(), set == 4 ? 0 : 1);
     }
-}
-
-TEST(RowOutput, EveryChannelBlankSendsOnlyTheBandTrailer)
-{
-    for (int set : {0, 4}) {
-        Fixture f(0, set);
-        f.ctx.colourCodes = {0, 1, 2};
-        TestDriver& d = f.Open();
-        ASSERT_EQ(d.OutputOneRow(), 1);
-        EXPECT_EQ(f.sink.Data(), set == 0 ? std::string("\n") : Hex("51 52 01 01"));
-    }
-}
-
-TEST(RowOutput, DotCountIsEightTimesTheByteCount)
-{
-    Fixture f(0, 0);
-    f.ctx.pixelWidth = 90 * 8;
-    TestDriver& d = f.Open();
-    f.SetRow(0, std::vector<BYTE>(90, 0x81));
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(ToHex(f.sink.Data().substr(0, 11)), ToHex(Hex("1B 72 00 1B 2E 00 05 05 01 D0 02")));
-}
-
-TEST(RowOutput, PackBitsHeaderCountsUncodedBytes)
-{
-    Fixture f(0, 2);
-    f.ctx.compressMode = 1;
-    f.ctx.bitsPerPixel = 2;
-    f.ctx.pixelWidth = 400;
-    TestDriver& d = f.Open();
-    f.SetRow(0, std::vector<BYTE>(100, 0x55));
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 01 02 64 00 01 00 | 9D 55 | 0D 0A")));
 }
 
 TEST(RowOutput, DoubleLineSendsEveryRowTwiceAndDoublesFeeds)
@@ -323,18 +323,15 @@ TEST(Feeds, HighSpeedSendsBlankRowsInsteadOfAFeed)
     EXPECT_TRUE(f.sink.Data().empty());
 }
 
-TEST(Feeds, FeedCommandLayouts)
+// The feed commands of set 4 and the ESC/P sets; feeds longer than an ESC/P
+// feed carries go out as several commands of at most 32767 rows; a negative
+// feed sends nothing and is logged.
+TEST(Feeds, LongFeedsAreSplitAndNegativeOnesSendNothing)
 {
     Fixture set4(0, 4);
     EXPECT_EQ(ToHex(set4.Open().GetFeedCommand(70000)), ToHex(Hex("51 58 05 01 70 11 01 00 51 52 01 00")));
     Fixture set1(0, 1);
     EXPECT_EQ(ToHex(set1.Open().GetFeedCommand(300)), ToHex(Hex("1B 28 76 02 00 2C 01")));
-}
-
-// Feeds longer than a feed command carries go out as several commands of at
-// most 32767 rows; a negative feed sends nothing and is logged.
-TEST(Feeds, LongFeedsAreSplitAndNegativeOnesSendNothing)
-{
     Fixture f(0, 0);
     TestDriver& d = f.Open();
     EXPECT_EQ(ToHex(d.GetFeedCommand(32767)), ToHex(Hex("1B 28 76 02 00 FF 7F")));
@@ -346,24 +343,35 @@ TEST(Feeds, LongFeedsAreSplitAndNegativeOnesSendNothing)
     EXPECT_NE(log.lines[0].find("a feed of -3 rows is no feed; nothing is sent"), std::string::npos);
 }
 
-// The gap between jobs: 1200 mm at 1440 dpi is 68031 rows, which once went
-// out as 2495 rows (the count modulo 65536); a negative gap fed 65000 rows.
-TEST(JobEnd, LongAndNegativeGapsBetweenJobs)
+// The gap between jobs ("SpaceBetweenJobs", mm; 5 without the key) fed at
+// the job's second resolution: 1200 mm at 1440 dpi is 68031 rows, which
+// once went out as 2495 rows (the count modulo 65536); a negative gap fed
+// 65000 rows and now feeds none, with one line in the log.
+TEST(JobEnd, SpaceBetweenJobs)
 {
-    {
-        Fixture f(0, 1);
-        f.ctx.dpiSecond = 1440;
-        f.env.PutInt(L"SpaceBetweenJobs", 1200);
+    const struct {
+        int set;
+        double dpi;
+        std::optional<int> space;
+        const char* expected;
+        std::size_t logged;
+    } cases[] = {
+        {1, 1440, 1200, "1B 28 76 02 00 FF 7F 1B 28 76 02 00 FF 7F 1B 28 76 02 00 C1 09 0C FF", 0},
+        {0, 720, -5, "0C FF", 1},
+        {0, 720, 0, "0C FF", 0},
+        {1, 600, std::nullopt, "1B 28 76 02 00 76 00 0C FF", 0},
+        {4, 720, 12, "51 45 00", 0},
+    };
+    for (const auto& c : cases) {
+        Fixture f(0, c.set);
+        f.ctx.dpiSecond = c.dpi;
+        if (c.space)
+            f.env.PutInt(L"SpaceBetweenJobs", *c.space);
         TestDriver& d = f.Open();
-        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)),
-                  ToHex(Hex("1B 28 76 02 00 FF 7F 1B 28 76 02 00 FF 7F 1B 28 76 02 00 C1 09 0C FF")));
+        LogCapture log(4);
+        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), ToHex(Hex(c.expected))) << c.set << " " << c.space.value_or(5);
+        EXPECT_EQ(log.lines.size(), c.logged);
     }
-    Fixture f(0, 0);
-    f.env.PutInt(L"SpaceBetweenJobs", -5);
-    TestDriver& d = f.Open();
-    LogCapture log(4);
-    EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), "0C FF ");
-    EXPECT_EQ(log.lines.size(), 1u);
 }
 
 // A blank stretch longer than a 16-bit feed goes out in several feeds.
@@ -381,17 +389,6 @@ TEST(Feeds, LongBlankStretchIsSplit)
                         "1B 72 00 1B 2E 00 05 05 01 08 00 01 0D 0A")));
 }
 
-TEST(RowOutput, FourBitsInSetThreeHaveNoHeader)
-{
-    Fixture f(0, 3);
-    f.ctx.bitsPerPixel = 4;
-    f.ctx.pixelWidth = 4;
-    TestDriver& d = f.Open();
-    f.SetRow(0, {0x12, 0x34});
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("12 34 0D 0A")));
-}
-
 TEST(RowOutput, Model12WithFourChannelsUsesItsOwnSetThreeColours)
 {
     Fixture f(12, 3);
@@ -404,46 +401,6 @@ TEST(RowOutput, Model12WithFourChannelsUsesItsOwnSetThreeColours)
     for (std::size_t pos = 0; pos + 6 < f.sink.Data().size(); pos += 17)
         colours += f.sink.Data().substr(pos + 5, 2);
     EXPECT_EQ(ToHex(colours), ToHex(Hex("00 00 00 01 00 02 00 04")));
-}
-
-TEST(MediumDots, RemovedOnlyForVariableDotsWithTheSetting)
-{
-    {
-        Fixture f(0, 2);
-        f.env.PutInt(L"SkipMediumDot", 1);
-        f.ctx.dotDataType = 1;
-        f.ctx.bitsPerPixel = 2;
-        EXPECT_EQ(f.Open().GetMappedRowBuffer(), nullptr);
-    }
-    Fixture f(0, 2);
-    f.env.PutInt(L"SkipMediumDot", 1);
-    f.ctx.dotDataType = 2;
-    f.ctx.bitsPerPixel = 2;
-    TestDriver& d = f.Open();
-    ASSERT_NE(d.GetMappedRowBuffer(), nullptr);
-    f.SetRow(0, {0xE4, 0xAA}); // 3 2 1 0 | 2 2 2 2
-    ASSERT_EQ(d.OutputOneRow(), 1);
-    EXPECT_EQ(ToHex(f.sink.Data()), ToHex(Hex("1B 69 00 00 02 02 00 01 00 | C4 00 | 0D 0A")));
-}
-
-TEST(JobEnd, SpaceBetweenJobs)
-{
-    {
-        Fixture f(0, 0);
-        f.env.PutInt(L"SpaceBetweenJobs", 0);
-        TestDriver& d = f.Open();
-        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), "0C FF ");
-    }
-    {
-        Fixture f(0, 1);
-        f.ctx.dpiSecond = 600;
-        TestDriver& d = f.Open();
-        EXPECT_EQ(ToHex(f.parms->GetEndString(&d)), ToHex(Hex("1B 28 76 02 00 76 00 0C FF")));
-    }
-    Fixture f(0, 4);
-    f.env.PutInt(L"SpaceBetweenJobs", 12);
-    TestDriver& d = f.Open();
-    EXPECT_EQ(f.parms->GetEndString(&d), std::string("QE\0", 3));
 }
 
 TEST(DevParmsBase, BaseAnswers)

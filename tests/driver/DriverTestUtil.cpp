@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 #include "host/PrinterDriverBase.h"
 
 IPrinterDriver* Create(CPrintEnv* pEnv);
@@ -50,6 +52,31 @@ JobResult RunJob(CPrinterDriverBase& driver, CPrintJobOpenContext context, const
     driver.SetOutputSink(nullptr);
     driver.SetAbortProc(nullptr);
     return result;
+}
+
+std::string ExpectOutputFailuresAndAbort(const FreshJob& run, int abortBefore, bool sendsAbort,
+                                         const std::string& jobEnd)
+{
+    const JobResult whole = run(UINT64_MAX, -1);
+    EXPECT_EQ(whole.ok, 1);
+    for (std::uint64_t at = 0; at < whole.bytes.size(); ++at) {
+        const JobResult r = run(at, -1);
+        EXPECT_EQ(r.ok, 0) << "output failing at byte " << at;
+        EXPECT_EQ(r.callsAfterFailure, 0u) << "output failing at byte " << at;
+        EXPECT_EQ(r.bytes, whole.bytes.substr(0, at)) << "output failing at byte " << at;
+    }
+    if (abortBefore >= 0) {
+        const JobResult r = run(UINT64_MAX, abortBefore);
+        EXPECT_EQ(r.ok, 0);
+        const std::string abort = sendsAbort ? "<abort>" : "";
+        EXPECT_TRUE(r.bytes.ends_with(abort)) << r.bytes;
+        const std::string before = r.bytes.substr(0, r.bytes.size() - std::min(abort.size(), r.bytes.size()));
+        EXPECT_LT(before.size(), whole.bytes.size());
+        EXPECT_EQ(before, whole.bytes.substr(0, before.size()));
+        EXPECT_EQ(before.find("<abort>"), std::string::npos) << "the abort command once";
+        EXPECT_EQ(r.bytes.find(jobEnd), std::string::npos) << "no job end after an abort";
+    }
+    return whole.bytes;
 }
 
 std::unique_ptr<CPrinterDriverBase> CreateDriver(CPrintEnv& env)

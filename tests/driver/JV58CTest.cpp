@@ -11,20 +11,12 @@
 #include "DriverTestUtil.h"
 #include "devparms/MimakiDevParmsEarly.h"
 #include "driver/MimakiJV58CSpecial.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
 
 using Pair = std::array<int, 2>;
-
-std::vector<std::string> Cells(const std::string& line)
-{
-    std::vector<std::string> cells;
-    std::stringstream ss(line.substr(1));
-    for (std::string cell; std::getline(ss, cell, '|');)
-        cells.push_back(cell.substr(std::min(cell.find_first_not_of(' '), cell.size())));
-    return cells;
-}
 
 std::vector<int> Numbers(const std::string& text, const char* pattern)
 {
@@ -47,7 +39,7 @@ std::vector<Pair> DocumentedMasks(bool doubleLine, int resolution, int mode, int
             inTable = (line.find("sub-row") != std::string::npos) == doubleLine;
         if (!inTable || line.rfind("| ", 0) != 0 || line[2] < '0' || line[2] > '9')
             continue;
-        const std::vector<std::string> c = Cells(line);
+        const std::vector<std::string> c = spooltest::TableCells(line);
         const bool dot = c[2].rfind("3", 0) == 0 ? dotType == 3 : c[2].rfind("other", 0) == 0 ? dotType != 3 : true;
         if (std::stoi(c[0]) != resolution || std::stoi(c[1]) != mode || !dot)
             continue;
@@ -210,22 +202,13 @@ TEST(JV58CFailure, EveryOutputPositionAndAbort)
 {
     std::vector<Row> rows(4, Row(8, std::vector<BYTE>{0x3C, 0x5A}));
     rows[1] = Row(8, std::vector<BYTE>{0, 0});
-    Fixture ok(0, 1, true);
-    const JobResult full = RunJob(ok.driver, Job(2, 360, 2), rows);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        Fixture f(0, 1, true);
-        const JobResult r = RunJob(f.driver, Job(2, 360, 2), rows, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-    }
-    Fixture f(0, 1, true);
-    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-    const JobResult r = RunJob(f.driver, Job(2, 360, 2), rows, UINT64_MAX, 3);
-    const std::string before = r.bytes.substr(0, r.bytes.size() - 7);
-    EXPECT_EQ(r.bytes.substr(before.size()), "<abort>");
-    EXPECT_EQ(before, full.bytes.substr(0, before.size()));
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            Fixture f(0, 1, true);
+            f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+            return RunJob(f.driver, Job(2, 360, 2), rows, failAfter, abortBefore);
+        },
+        3);
 }
 
 } // namespace

@@ -110,31 +110,16 @@ std::unique_ptr<CPrinterDriverBase> MakeDriver(CPrintEnv& env, int commandSet)
 
 class RasterStream : public ::testing::TestWithParam<StreamCase> {};
 
-TEST_P(RasterStream, WholeJobBytes)
+// The whole stream by hand; every output call can fail, and the job then
+// answers 0 with exactly the stream's start sent and nothing attempted after.
+TEST_P(RasterStream, WholeJobBytesAndEveryOutputFailure)
 {
     const StreamCase& c = GetParam();
-    CPrintEnv env;
-    auto driver = MakeDriver(env, c.commandSet);
-    ASSERT_TRUE(driver);
-    const JobResult r = RunJob(*driver, Context(c.bits, c.compress), kRows);
-    EXPECT_EQ(r.ok, 1);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex(c.expected)));
-}
-
-// Every output call can fail: the job answers 0 at the first failure and
-// nothing is attempted after it; what went out is exactly the stream's start.
-TEST_P(RasterStream, EveryOutputFailureStopsTheJob)
-{
-    const StreamCase& c = GetParam();
-    const std::string full = Hex(c.expected);
-    for (std::size_t n = 0; n < full.size(); ++n) {
+    const std::string whole = ExpectOutputFailuresAndAbort([&](std::uint64_t failAfter, int) {
         CPrintEnv env;
-        auto driver = MakeDriver(env, c.commandSet);
-        const JobResult r = RunJob(*driver, Context(c.bits, c.compress), kRows, n);
-        ASSERT_EQ(r.ok, 0) << "limit " << n;
-        ASSERT_EQ(r.bytes, full.substr(0, n)) << "limit " << n;
-        ASSERT_EQ(r.callsAfterFailure, 0u) << "limit " << n;
-    }
+        return RunJob(*MakeDriver(env, c.commandSet), Context(c.bits, c.compress), kRows, failAfter);
+    });
+    EXPECT_EQ(ToHex(whole), ToHex(Hex(c.expected)));
 }
 
 INSTANTIATE_TEST_SUITE_P(NoModelRow, RasterStream, ::testing::ValuesIn(kCases),

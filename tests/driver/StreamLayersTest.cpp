@@ -3,19 +3,16 @@
 // stream parser, mirroring and sandwich halves, and every failure path.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
-#include <map>
-#include <random>
+#include <algorithm>
 #include <set>
-#include <sstream>
 
 #include "devparms/MimakiDevParmsUJF.h"
 #include "driver/MimakiJFX200EXDriver.h"
 #include "driver/MimakiUJF7151PlusIIDriver.h"
 #include "host/SpoolBuffer.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/TempDir.h"
+#include "tests/layers/FlatbedTestSupport.h"
+#include "tests/layers/JfxTables.h"
 #include "tools/streamdump/StreamLayerPages.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -92,70 +89,13 @@ std::unique_ptr<CPrinterDriverBase> MarkedJfx(CPrintEnv& env)
 // Black and white, four 2-bit pixels a row, three rows.
 const std::vector<Row> kThreeRows = {{{0x1B}, {0xFF}}, {{0x00}, {0x0F}}, {{0xC0}, {0x00}}};
 
-// The channel distribution of the JFX200 and the record of every kind, from
-// the table kept as test data: which host colours a layer kind prints.
-struct KindTable {
-    std::map<int, int> record;
-    std::map<int, std::vector<int>> kindsOf; // host colour -> kinds; -1: any other
-    bool Carries(int kind, int colour) const
-    {
-        const auto it = kindsOf.count(colour) ? kindsOf.find(colour) : kindsOf.find(-1);
-        for (const int k : it->second)
-            if (record.at(k) == record.at(kind))
-                return true;
-        return false;
-    }
-};
-
-const KindTable& Kinds()
+// Whether a layer kind prints a host colour: the JFX200's channel
+// distribution of the table kept as test data, by the record of each kind.
+bool Carries(int kind, int colour)
 {
-    static const KindTable table = [] {
-        KindTable t;
-        std::ifstream in(std::string(MIMAKI_SOURCE_DIR) + "/tests/layers/data/jfx_layer_kinds.md");
-        std::string line;
-        bool channels = false;
-        while (std::getline(in, line)) {
-            std::vector<std::string> cells;
-            std::stringstream ss(line);
-            for (std::string cell; std::getline(ss, cell, '|');)
-                cells.push_back(cell);
-            if (line.find("channel identifier") != std::string::npos)
-                channels = true;
-            else if (cells.size() == 4 && cells[2].find('"') != std::string::npos)
-                t.record[std::stoi(cells[1])] = std::stoi(cells[3]);
-            else if (channels && cells.size() == 5 && cells[3].find_first_of("0123456789") != std::string::npos) {
-                const int colour = cells[1].find("any other") != std::string::npos ? -1 : std::stoi(cells[1]);
-                std::stringstream kinds(cells[3]);
-                for (std::string k; std::getline(kinds, k, ',');)
-                    t.kindsOf[colour].push_back(std::stoi(k));
-            }
-        }
-        return t;
-    }();
-    return table;
-}
-
-std::vector<BYTE> Mirror(const std::vector<BYTE>& row, int pixels)
-{
-    std::vector<BYTE> out(row.size(), 0);
-    for (int x = 0; x < pixels; ++x) {
-        const int v = (row[static_cast<std::size_t>(x / 4)] >> (6 - 2 * (x % 4))) & 3;
-        const int y = pixels - 1 - x;
-        out[static_cast<std::size_t>(y / 4)] |= static_cast<BYTE>(v << (6 - 2 * (y % 4)));
-    }
-    return out;
-}
-
-std::vector<Row> RandomRows(std::size_t channels, int rows, int bytes, int pixels, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::vector<Row> out(static_cast<std::size_t>(rows), Row(channels, std::vector<BYTE>(static_cast<std::size_t>(bytes))));
-    for (int r = 0; r < rows; ++r)
-        for (auto& ch : out[static_cast<std::size_t>(r)])
-            if (r % 5 != 3) // every fifth row blank in all channels: fed as advanced rows
-                for (int x = 0; x < pixels; ++x)
-                    ch[static_cast<std::size_t>(x / 4)] |= static_cast<BYTE>((rng() & 3) << (6 - 2 * (x % 4)));
-    return out;
+    const jfxdoc::Tables& doc = jfxdoc::Doc();
+    const auto& kinds = (doc.dist.count(colour) ? doc.dist.at(colour) : doc.dist.at(-1)).kinds[1];
+    return std::any_of(kinds.begin(), kinds.end(), [&](int k) { return doc.record.at(k) == doc.record.at(kind); });
 }
 
 streamparse::ParseResult Parse(const std::string& bytes)
@@ -187,7 +127,7 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
             backward = !backward;
         std::set<int> expected;
         for (std::size_t ch = 0; ch < colours.size(); ++ch) {
-            if (!Kinds().Carries(spec.type, colours[ch]))
+            if (!Carries(spec.type, colours[ch]))
                 continue;
             expected.insert(ids[ch]);
             if (jfx && spec.type >= 26 && spec.type <= 31 && (ids[ch] == 254 || ids[ch] == 255))
@@ -197,7 +137,7 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
             ASSERT_TRUE(sent && rebuilt) << "layer " << printed << " kind " << spec.type << " colour " << colours[ch];
             for (std::size_t r = 0; r < rows.size(); ++r) {
                 const std::vector<BYTE>& row = rows[jfx && backward ? rows.size() - 1 - r : r][ch];
-                const auto want = spec.mirror ? Mirror(row, pixels) : row;
+                const auto want = spec.mirror ? layertest::MirrorPixels(row, pixels, 2) : row;
                 const std::vector<BYTE> blank(want.size(), 0);
                 const auto* got = sent->RowAt(static_cast<std::int64_t>(r));
                 ASSERT_EQ(got ? *got : blank, want) << "layer " << printed << " colour " << colours[ch] << " row " << r;
@@ -216,11 +156,6 @@ void ExpectLayers(const streamparse::ParseResult& parsed, const std::vector<Laye
     EXPECT_EQ(parsed.layers.size(), static_cast<std::size_t>(printed));
 }
 
-void ExpectNothingLeft()
-{
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
-}
 
 } // namespace
 
@@ -305,7 +240,7 @@ TEST(StreamLayers, EveryKindRoundTripsThroughTheDecoder)
             const int pixels = 21, bytes = 6;
             CPrintJobOpenContext ctx = Context(colours, bytes, mirror);
             ctx.pixelWidth = pixels;
-            const auto rows = RandomRows(colours.size(), 7, bytes, pixels, static_cast<unsigned>(uid + mirror));
+            const auto rows = layertest::RandomRows(colours.size(), 7, pixels, 2, static_cast<unsigned>(uid + mirror));
             const JobResult r = RunJob(*d, ctx, rows);
             ASSERT_EQ(r.ok, 1) << uid;
             SCOPED_TRACE("UID " + std::to_string(uid) + " mirror " + std::to_string(mirror));
@@ -314,12 +249,13 @@ TEST(StreamLayers, EveryKindRoundTripsThroughTheDecoder)
         // An empty list prints one Color layer.
         CPrintEnv env = Env(uid, colours, ids, {});
         auto d = CreateDriver(env);
-        const auto rows = RandomRows(colours.size(), 4, 3, 12, 7);
+        const auto rows = layertest::RandomRows(colours.size(), 4, 12, 2, 7);
         const JobResult r = RunJob(*d, Context(colours, 3), rows);
         ASSERT_EQ(r.ok, 1);
         ExpectLayers(Parse(r.bytes), {{0}}, colours, ids, rows, 12, uid == 46);
     }
-    ExpectNothingLeft();
+    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
+    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
 }
 
 TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
@@ -330,7 +266,7 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
             auto d = CreateDriver(env);
             CPrintJobOpenContext ctx = Context({0}, 4);
             ctx.pixelWidth = pixels;
-            const auto rows = RandomRows(1, 3, 4, pixels, static_cast<unsigned>(pixels));
+            const auto rows = layertest::RandomRows(1, 3, pixels, 2, static_cast<unsigned>(pixels));
             const JobResult r = RunJob(*d, ctx, rows);
             ASSERT_EQ(r.ok, 1);
             SCOPED_TRACE(pixels);
@@ -344,14 +280,14 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
     auto d = CreateDriver(env);
     CPrintJobOpenContext ctx = Context({0}, 7);
     ctx.altBytesPerRow = 3;
-    const auto rows = RandomRows(1, 3, 7, 28, 5);
+    const auto rows = layertest::RandomRows(1, 3, 28, 2, 5);
     const JobResult r = RunJob(*d, ctx, rows);
     ASSERT_EQ(r.ok, 1);
     const auto parsed = Parse(r.bytes);
     ASSERT_TRUE(parsed.ok());
     for (std::size_t row = 0; row < rows.size(); ++row) {
         const auto& full = rows[row][0];
-        const auto mirrored = Mirror(full, 28);
+        const auto mirrored = layertest::MirrorPixels(full, 28, 2);
         const std::vector<std::vector<BYTE>> halves = {{full.begin(), full.begin() + 3},
                                                        {full.end() - 3, full.end()},
                                                        {mirrored.end() - 3, mirrored.end()},
@@ -366,77 +302,15 @@ TEST(StreamLayers, MirrorsAtEveryWidthAndPrintsSandwichHalves)
     }
 }
 
-// A failing output at any byte of the playback ends the job with 0 and
-// nothing is written after it; the stores are gone afterwards, in memory and
-// spilled alike.
-TEST(StreamLayers, OutputFailureAtEveryPositionEndsTheJob)
+// Every failure path of both drivers, on a page whose layers play back
+// forwards, mirrored and backwards.
+TEST(StreamLayers, FailuresAbortsAndSpillsLeaveNothingBehind)
 {
-    for (const std::uint64_t limit : {CTempFileMgr::kDefaultLimit, std::uint64_t{0}}) {
-        GlobalTempFileMgr().SetMemoryLimit(limit);
-        for (const int uid : {53, 46}) {
-            CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{28}, {0, 1}, {1}});
-            const std::size_t size = RunJob(*CreateDriver(env), Context({0, 34}, 1, 1), kThreeRows).bytes.size();
-            ASSERT_GT(size, 0u);
-            for (std::uint64_t fail = 0; fail < size; ++fail) {
-                auto d = CreateDriver(env);
-                const JobResult r = RunJob(*d, Context({0, 34}, 1, 1), kThreeRows, fail);
-                EXPECT_EQ(r.ok, 0) << uid << " " << fail;
-                EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " " << fail;
-                ExpectNothingLeft();
-            }
-        }
-    }
-    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-}
-
-TEST(StreamLayers, AbortSpillFailureAndDestructionLeaveNothingBehind)
-{
-    const auto rows = RandomRows(2, 12, 64, 256, 3);
     for (const int uid : {53, 46}) {
-        // Aborted mid-page: no recorded row goes out, the abort command once.
-        CPrintEnv env = Env(uid, {0, 34}, {4, 254}, {{0}, {1, 1}});
-        env.PutString(PrEnv_AbortCommand, L"\\033Z");
-        JobResult r = RunJob(*CreateDriver(env), Context({0, 34}, 64), rows, UINT64_MAX, 6);
-        EXPECT_EQ(r.ok, 0);
-        EXPECT_EQ(r.bytes, "\x1bZ");
-        ExpectNothingLeft();
-
-        // Spilling into a folder that takes no file: one line, nothing kept.
-        TempDir dir;
-        GlobalTempFileMgr().SetMemoryLimit(0);
-        GlobalTempFileMgr().SetTempFolder(dir / "missing");
-        auto d = CreateDriver(env);
-        r = RunJob(*d, Context({0, 34}, 64), rows);
-        EXPECT_EQ(r.ok, 0);
-        EXPECT_NE(d->GetErrorString().find(L"missing"), std::wstring::npos);
-        ExpectNothingLeft();
-
-        // Spilled into files (and a limit of 0 spills every block), the
-        // job prints the bytes it prints in memory.
-        GlobalTempFileMgr().SetTempFolder(dir.Path());
-        GlobalTempFileMgr().ResetStats();
-        const std::string spilled = RunJob(*CreateDriver(env), Context({0, 34}, 64), rows).bytes;
-        EXPECT_GT(GlobalTempFileMgr().BytesSpilled(), 0u);
-        GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-        EXPECT_EQ(spilled, RunJob(*CreateDriver(env), Context({0, 34}, 64), rows).bytes);
-        EXPECT_TRUE(Parse(spilled).ok());
-
-        // Destroyed mid-page.
-        GlobalTempFileMgr().SetMemoryLimit(0);
-        d = CreateDriver(env);
-        CMemorySink sink;
-        d->SetOutputSink(&sink);
-        CPrintJobOpenContext ctx = Context({0, 34}, 64);
-        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
-        for (int row = 0; row < 3; ++row) {
-            std::memcpy(d->GetRasterPixelBufferByIndex(0)->pWriteRow(), rows[1][0].data(), 64);
-            ASSERT_EQ(d->OutputOneRow(), 1);
-        }
-        EXPECT_GT(GlobalTempFileMgr().MemoryInUse(), 0u);
-        d.reset();
-        ExpectNothingLeft();
-        GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-        GlobalTempFileMgr().SetTempFolder(CTempFileMgr().GetTempFolder());
+        SCOPED_TRACE(uid);
+        spooltest::CheckFailurePaths(Env(uid, {0, 1, 34, 30}, {4, 2, 254, 30}, {{28}, {0, 1}, {1}}),
+                                     spooltest::SmallLayeredJob(),
+                                     uid == 53 ? "MimakiUJF7151PlusIIDriver" : "MimakiJFX200EXDriver");
     }
 }
 

@@ -3,12 +3,8 @@
 // and delay lines included).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstring>
 #include <memory>
 
-#include "host/HostJob.h"
-#include "host/OutputSink.h"
 #include "host/PrintEnv.h"
 #include "driver/MimakiDTFDriver.h"
 #include "driver/MimakiJV58CSpecial.h"
@@ -17,45 +13,10 @@
 #include "layers/MimakiJVWhiteDriver.h"
 #include "layers/MimakiTS300PDriver.h"
 #include "LayerTestSupport.h"
-#include "tests/support/AllocCounter.h"
-
 
 using namespace layertest;
 
 namespace {
-
-class NullSink : public IOutputSink {
-protected:
-    bool DoWrite(const BYTE*, std::size_t) override { return true; }
-};
-
-long RowAllocations(CPrinterDriverBase& driver, const Job& job)
-{
-    CPrintJobOpenContext context;
-    context.colourCodes = job.colours;
-    context.pixelWidth = job.width;
-    context.bitsPerPixel = job.bits;
-    context.compressMode = job.compress;
-    context.rowCount = static_cast<int>(job.rows.size());
-    context.interleave = true; // the JV58C drops rows then
-    NullSink sink;
-    driver.SetOutputSink(&sink);
-    EXPECT_EQ(HostJobBegin(driver, context), 1);
-    g_allocations = 0;
-    g_counting = true;
-    for (const auto& row : job.rows) {
-        for (int ch = 0; ch < driver.GetCountPrimCols(); ++ch) {
-            CRasterPixelBuffer* buf = driver.GetRasterPixelBufferByIndex(ch);
-            std::memcpy(buf->pWriteRow(), row[static_cast<std::size_t>(ch)].data(), buf->BytesPerRow());
-        }
-        if (!driver.OutputOneRow())
-            break;
-    }
-    g_counting = false;
-    EXPECT_EQ(HostJobEnd(driver, true), 1);
-    driver.SetOutputSink(nullptr);
-    return g_allocations;
-}
 
 TEST(LayerBasisAllocations, NoneWhileRowsGoThrough)
 {
@@ -65,6 +26,7 @@ TEST(LayerBasisAllocations, NoneWhileRowsGoThrough)
     job.bits = 2;
     job.compress = 1;
     job.rows = RandomRows(4, 40, job.width, job.bits, 12);
+    job.interleave = true;
     for (int mode : {4, 12}) {
         for (bool slots : {false, true}) {
             CPrintEnv env;

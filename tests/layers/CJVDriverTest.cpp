@@ -15,8 +15,8 @@
 #include "driver/MimakiCJV_JV330Driver.h"
 #include "host/SpoolBuffer.h"
 #include "LayerTestSupport.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/AllocCounter.h"
 
 namespace {
 
@@ -295,12 +295,6 @@ JobResult SmallThreeLayerJob(CPrinterDriverBase& d, std::uint64_t failAfter = UI
     return RunCjv(d, {0, 34}, 8, 2, 1, rows, 0, failAfter, abortAfterRows);
 }
 
-void ExpectNothingLeft(const std::string& where)
-{
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << where;
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << where;
-}
-
 // The check on a three-layer driver of both models, with every spool store
 // in the budget and with every block in a temporary file; once the driver
 // is gone no spool file or memory is left, whatever state it was left in.
@@ -315,7 +309,7 @@ void ForModelsInMemoryAndSpilled(Check check)
             auto d = CreateDriver(env);
             check(uid, *d);
             d.reset();
-            ExpectNothingLeft(std::to_string(uid) + ", driver destroyed");
+            spooltest::ExpectNothingLeft(std::to_string(uid) + ", driver destroyed");
         }
     GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
 }
@@ -330,7 +324,7 @@ TEST(CJVFailures, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
             const JobResult r = SmallThreeLayerJob(d, at);
             EXPECT_EQ(r.ok, 0) << uid << " at " << at;
             EXPECT_EQ(r.callsAfterFailure, 0u) << uid << " at " << at;
-            ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
+            spooltest::ExpectNothingLeft(std::to_string(uid) + " at " + std::to_string(at));
         }
         EXPECT_EQ(SmallThreeLayerJob(d).ok, 1) << "the driver prints again after failures";
     });
@@ -403,7 +397,7 @@ TEST(CJVFailures, AbortMidPageOrMidReplaySendsTheAbortCommandOnceAndNothingAfter
         }
         EXPECT_LT(sink.Data().size(), whole.size());
         EXPECT_GT(sink.Data().size(), replay);
-        ExpectNothingLeft(std::to_string(uid));
+        spooltest::ExpectNothingLeft(std::to_string(uid));
     });
 }
 
@@ -425,33 +419,16 @@ TEST(CJVFailures, ADriverDestroyedMidPageLeavesNoSpoolFiles)
     });
 }
 
-namespace {
-
-class NullSink : public IOutputSink {
-protected:
-    bool DoWrite(const BYTE*, std::size_t) override { return true; }
-};
-
-} // namespace
-
 TEST(CJVMemory, NoAllocationPerRow)
 {
-    ForModelsInMemoryAndSpilled([](int uid, CPrinterDriverBase& d) {
-        NullSink sink;
-        d.SetOutputSink(&sink);
-        CPrintJobOpenContext c = CjvContext({0, 34}, 333, 2, 1);
-        ASSERT_EQ(HostJobBegin(d, c), 1);
-        const Rows rows = layertest::RandomRows(2, 60, 333, 2, 3);
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            g_allocations = 0;
-            g_counting = r >= 10; // the spool stores take their first block with the first rows
-            for (int ch = 0; ch < 2; ++ch)
-                std::memcpy(d.GetRasterPixelBufferByIndex(ch)->pWriteRow(), rows[r][static_cast<std::size_t>(ch)].data(), 84);
-            ASSERT_EQ(d.OutputOneRow(), 1);
-            g_counting = false;
-            EXPECT_EQ(g_allocations, 0) << uid << " row " << r;
-        }
-        EXPECT_EQ(HostJobEnd(d, true), 1);
-        d.SetOutputSink(nullptr);
+    layertest::Job job;
+    job.colours = {0, 34};
+    job.width = 333;
+    job.bits = 2;
+    job.compress = 1;
+    job.rows = layertest::RandomRows(2, 60, 333, 2, 3);
+    ForModelsInMemoryAndSpilled([&](int uid, CPrinterDriverBase& d) {
+        // The spool stores take their first block with the first rows.
+        EXPECT_EQ(layertest::RowAllocations(d, job, 10), 0) << uid;
     });
 }

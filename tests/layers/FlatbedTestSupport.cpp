@@ -31,13 +31,13 @@ struct SpoolSettings {
     std::string m_folder;
 };
 
+} // namespace
+
 void ExpectNothingLeft(const std::string& where)
 {
     EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << where;
     EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << where;
 }
-
-} // namespace
 
 std::vector<std::string> DataLines(const std::string& file)
 {

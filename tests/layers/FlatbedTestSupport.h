@@ -39,6 +39,9 @@ std::vector<std::string> TableCells(const std::string& line);
 std::vector<int> Numbers(const std::string& text);
 std::vector<BYTE> Trim(std::vector<BYTE> row);
 
+// No spool file open and no spool memory in use.
+void ExpectNothingLeft(const std::string& where);
+
 // Six rows of black, cyan, white and varnish, 2 bytes each, PackBits on.
 layertest::Job SmallLayeredJob();
 

@@ -77,14 +77,14 @@ TEST(JVWhiteStream, JV400ModeOne)
     job.rows = {{{0xC0, 0x00}, {0x00, 0x00}}, {{0, 0}, {0, 0}}, {{0x00, 0x00}, {0x3C, 0x01}}};
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     const std::string want =
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+        qy + Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0xC0}) + Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x00, 0, 1, 2, 0, 1, 0, 2, 0, 0, 0x00, 0x00}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x00, 0x00}) + Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0xFE, 0, 1, 2, 0, 1, 0, 2, 0, 1, 0x3C, 0x01}) + Bytes({'Q', 'R', 1, 1}) +
+        Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
     EXPECT_EQ(driver.GetOutputFlag(), 0);
 }
 
@@ -98,55 +98,11 @@ TEST(JVWhiteStream, JV400StoredDefaultModeSendsOnlyBandTrailers)
     const Result r = RunJob(driver, job);
     ASSERT_EQ(r.ok, 1);
     EXPECT_EQ(driver.WhiteMode(), -1);
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
-// Every mode of both drivers: each layer holds exactly the planes its
-// selector names, with the rows the host gave (as long as their counts).
-void CheckJVRoundTrip(CMimakiWhitePrinterDriverJVBase& driver, const char* column, int mode, const Job& job,
-                      const std::vector<int>& codes)
-{
-    const Result r = RunJob(driver, job);
-    ASSERT_EQ(r.ok, 1);
-    streamparse::ParseOptions options;
-    options.expectJobEnd = true;
-    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
-    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
-    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
-    std::set<streamparse::PlaneKey> expected;
-    const std::vector<Step> steps = DocumentedModes("JV300 / JV400").at(mode);
-    for (const Step& step : steps)
-        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
-            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
-            if (!DocumentedSelects(column, step.selector, colour))
-                continue;
-            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
-            const streamparse::Plane* plane = parsed.FindPlane(key);
-            for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                bool blankRow = true;
-                for (const RowBytes& b : job.rows[row])
-                    blankRow = blankRow && RowBytes(b.size(), 0) == b;
-                RowBytes want = job.rows[row][ch];
-                while (!want.empty() && want.back() == 0)
-                    want.pop_back();
-                if (blankRow)
-                    want.assign(width, 0);
-                const auto* got = plane ? plane->RowAt(static_cast<std::int64_t>(row)) : nullptr;
-                if (want.empty()) {
-                    EXPECT_EQ(got, nullptr) << column << " mode " << mode << " channel " << ch << " row " << row;
-                    continue;
-                }
-                expected.insert(key);
-                ASSERT_NE(got, nullptr) << column << " mode " << mode << " channel " << ch << " row " << row;
-                EXPECT_EQ(*got, want) << column << " mode " << mode << " channel " << ch << " row " << row;
-            }
-        }
-    std::set<streamparse::PlaneKey> got;
-    for (const streamparse::Plane& p : parsed.planes)
-        got.insert(p.key);
-    EXPECT_EQ(got, expected) << column << " mode " << mode;
-}
-
+// Every mode of both drivers, with the rows the host gave (as long as their
+// counts).
 TEST(JVWhiteRoundTrip, EveryModeOfBothDrivers)
 {
     Job job;
@@ -160,13 +116,13 @@ TEST(JVWhiteRoundTrip, EveryModeOfBothDrivers)
         CPrintEnv env;
         env.PutString(L"DP22_m_nWhiteMode", std::to_wstring(mode));
         CMimakiWhitePrinterDriverJV400 jv400(&env, new Parms);
-        CheckJVRoundTrip(jv400, "JV400", mode, job, {0, 2, 1, 254, 255, 99});
+        CheckModeRoundTrip(jv400, job, "JV300 / JV400", "JV400", mode, 0, {0, 2, 1, 254, 255, 99}, true);
 
         auto* parms = new Parms;
         parms->mode = mode;
         parms->codes = {{0, 0x10}, {1, 0x11}, {2, 0x12}, {34, 0x34}, {33, 0x33}, {24, 0x24}};
         CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
-        CheckJVRoundTrip(jv300, "JV300", mode, job, {0x10, 0x11, 0x12, 0x34, 0x33, 0x24});
+        CheckModeRoundTrip(jv300, job, "JV300 / JV400", "JV300", mode, 0, {0x10, 0x11, 0x12, 0x34, 0x33, 0x24}, true);
     }
 }
 
@@ -183,7 +139,7 @@ TEST(JVWhiteRoundTrip, JV300JudgesByUserColourJV400ByColourCode)
     parms->mode = 1;
     parms->codes = {{0, 0x10}, {40, 0x40}};
     CMimakiWhitePrinterDriverJV300 jv300(&env, parms);
-    CheckJVRoundTrip(jv300, "JV300", 1, job, {0x10, 0x40});
+    CheckModeRoundTrip(jv300, job, "JV300 / JV400", "JV300", 1, 0, {0x10, 0x40}, true);
     CMimakiWhitePrinterDriverJV400 jv400(&env, new Parms);
     const Result r = RunJob(jv400, job);
     const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes);
@@ -192,25 +148,22 @@ TEST(JVWhiteRoundTrip, JV300JudgesByUserColourJV400ByColourCode)
     EXPECT_EQ(parsed.FindPlane(streamparse::PlaneKey{0, 99, -1, 1, 0}), nullptr);
 }
 
-TEST(JVWhiteFailure, EveryOutputPosition)
+TEST(JVWhiteFailure, EveryOutputPositionAndAbort)
 {
     Job job;
     job.colours = {0, 34};
     job.width = 16;
     job.compress = 1;
     job.rows = RandomRows(2, 7, job.width, job.bits, 8);
-    CPrintEnv env;
-    env.PutString(L"DP22_m_nWhiteMode", L"3");
-    CMimakiWhitePrinterDriverJV400 whole(&env, new Parms);
-    const Result full = RunJob(whole, job);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
-        const Result r = RunJob(driver, job, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-    }
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            CPrintEnv env;
+            env.PutString(L"DP22_m_nWhiteMode", L"3");
+            env.PutString(PrEnv_AbortCommand, L"<abort>");
+            CMimakiWhitePrinterDriverJV400 driver(&env, new Parms);
+            return RunJob(driver, job, failAfter, abortBefore);
+        },
+        3);
 }
 
 } // namespace

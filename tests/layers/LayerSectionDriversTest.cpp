@@ -14,8 +14,6 @@
 #include "tools/streamdump/LayerSections.h"
 
 using namespace layertest;
-using testsupport::Bytes;
-using testsupport::ToHex;
 
 namespace {
 
@@ -118,49 +116,18 @@ TEST(LayerSectionRoundTrip, EveryModeOfBothDrivers)
     job.bits = 2;
     job.compress = 1;
     job.rows = RandomRows(job.colours.size(), 11, job.width, job.bits, 7);
-    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    std::vector<int> codes;
+    for (int colour : job.colours)
+        codes.push_back(Fixture().parms->codes.at(colour));
     testsupport::LogCapture quiet;
-    for (const bool ucjv : {false, true}) {
-        const std::map<int, std::vector<Step>> modes = DocumentedModes(ucjv ? kUCJV300 : kUJV100, kFile);
+    for (const bool ucjv : {false, true})
         for (int mode = 0; mode <= 36; ++mode) {
             const int offset = ucjv ? mode % 3 : 0;
             Fixture f(ucjv, mode, offset);
             const Result r = RunJob(f.D(), job);
             ASSERT_EQ(r.ok, 1) << mode;
-            streamparse::ParseOptions options;
-            options.expectJobEnd = true;
-            const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
-            ASSERT_TRUE(parsed.ok()) << mode;
-            streamparse::LayerSectionOptions sections;
-            sections.offset = offset;
-            sections.pixelWidth = job.width;
-            std::set<streamparse::PlaneKey> expected;
-            const auto it = modes.find(mode);
-            for (const Step& step : it == modes.end() ? std::vector<Step>{} : it->second) {
-                if (step.mirror)
-                    sections.mirrored.insert(step.layer);
-                for (std::size_t ch = 0; ch < job.colours.size(); ++ch)
-                    if (DocumentedSelects(ucjv ? kUCJV300 : kUJV100, step.selector, job.colours[ch], kFile))
-                        expected.insert({step.layer, f.parms->codes.at(job.colours[ch])});
-            }
-            const streamparse::ParseResult rebuilt = streamparse::RebuildLayerSections(parsed, sections);
-            std::set<streamparse::PlaneKey> got;
-            for (const streamparse::Plane& p : rebuilt.planes) {
-                got.insert(p.key);
-                std::size_t ch = 0;
-                while (f.parms->codes.at(job.colours[ch]) != p.key.colour)
-                    ++ch;
-                for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                    const auto* bytes = p.RowAt(static_cast<std::int64_t>(row));
-                    RowBytes padded = bytes ? *bytes : RowBytes{};
-                    padded.resize(width, 0);
-                    EXPECT_EQ(padded, job.rows[row][ch]) << (ucjv ? "UCJV300" : "UJV100") << " mode " << mode
-                                                         << " layer " << p.key.layer << " channel " << ch;
-                }
-            }
-            EXPECT_EQ(got, expected) << (ucjv ? "UCJV300" : "UJV100") << " mode " << mode;
+            CheckRebuiltLayers(r.bytes, job, ucjv ? kUCJV300 : kUJV100, kFile, mode, offset, codes);
         }
-    }
 }
 
 // A failing output at every byte: the job answers 0 and nothing is written
@@ -174,25 +141,14 @@ TEST(LayerSectionFailure, EveryOutputPositionAndAbort)
     job.rows = RandomRows(4, 6, job.width, job.bits, 9);
     for (const bool ucjv : {false, true}) {
         const int mode = ucjv ? 10 : 6;
-        Fixture ok(ucjv, mode, 1);
-        const Result full = RunJob(ok.D(), job);
-        ASSERT_EQ(full.ok, 1);
-        for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-            Fixture f(ucjv, mode, 1);
-            const Result r = RunJob(f.D(), job, at);
-            EXPECT_EQ(r.ok, 0) << at;
-            EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-            EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
-        }
-        Fixture f(ucjv, mode, 1);
-        f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-        const Result r = RunJob(f.D(), job, UINT64_MAX, 4);
-        EXPECT_EQ(r.ok, 0);
-        const std::size_t at = r.bytes.find("<abort>");
-        ASSERT_NE(at, std::string::npos);
-        EXPECT_EQ(at + 7, r.bytes.size());
-        EXPECT_EQ(r.bytes.substr(0, at), full.bytes.substr(0, at));
-        EXPECT_EQ(r.bytes.find(kEnd), std::string::npos); // cut off before the drain and the job end
+        SCOPED_TRACE(ucjv ? "UCJV300" : "UJV100");
+        ExpectOutputFailuresAndAbort(
+            [&](std::uint64_t failAfter, int abortBefore) {
+                Fixture f(ucjv, mode, 1);
+                f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+                return RunJob(f.D(), job, failAfter, abortBefore);
+            },
+            4);
     }
 }
 

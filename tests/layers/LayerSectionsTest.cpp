@@ -6,7 +6,6 @@
 
 #include "layers/MimakiTS300PDriver.h"
 #include "LayerTestSupport.h"
-#include "tools/common/RasterDigest.h"
 #include "tools/streamdump/LayerSections.h"
 
 using namespace layertest;
@@ -46,34 +45,7 @@ TEST(LayerSections, EveryLayerRebuiltAsFed)
         const Result r = RunJob(*driver, job);
         delete driver;
         ASSERT_EQ(r.ok, 1);
-        streamparse::LayerSectionOptions options;
-        options.offset = offset;
-        options.pixelWidth = job.width;
-        ASSERT_TRUE(streamparse::MirroredLayersOfWhiteMode(mode, options.mirrored));
-        const streamparse::ParseResult rebuilt =
-            streamparse::RebuildLayerSections(streamparse::ParseStream(r.bytes), options);
-        ASSERT_TRUE(rebuilt.ok());
-        const std::vector<Step> steps = DocumentedModes("TS300P").at(mode);
-        ASSERT_EQ(rebuilt.layers.size(), steps.size()) << mode;
-        std::size_t planes = 0;
-        for (const Step& step : steps)
-            for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
-                if (!DocumentedSelects("TS300P", step.selector, job.colours[ch]))
-                    continue;
-                ++planes;
-                const streamparse::Plane* p =
-                    rebuilt.FindPlane(streamparse::PlaneKey{step.layer, static_cast<int>(ch) + 1, -1, -1, 0});
-                ASSERT_NE(p, nullptr) << mode << " layer " << step.layer << " channel " << ch;
-                EXPECT_EQ(p->rows, static_cast<std::int64_t>(job.rows.size())) << mode;
-                RasterDigest fed;
-                for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                    EXPECT_EQ(*p->RowAt(static_cast<std::int64_t>(row)), job.rows[row][ch])
-                        << "mode " << mode << " layer " << step.layer << " channel " << ch << " row " << row;
-                    fed.AddRow(job.rows[row][ch].data(), job.rows[row][ch].size());
-                }
-                EXPECT_EQ(p->digest, fed.Hex()) << mode;
-            }
-        EXPECT_EQ(rebuilt.planes.size(), planes) << mode;
+        CheckRebuiltLayers(r.bytes, job, "TS300P", "white_modes.md", mode, offset, {1, 2, 3, 4});
     }
 }
 

@@ -1,13 +1,18 @@
 #include "LayerTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "tests/driver/DriverTestUtil.h"
+#include "tools/common/RasterDigest.h"
+#include "tools/streamdump/LayerSections.h"
 
 namespace layertest {
 
@@ -22,8 +27,8 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
     context.dpiFirst = job.dpi;
     context.dpiSecond = job.dpi;
     context.rowCount = static_cast<int>(job.rows.size());
-    const JobResult r = ::RunJob(driver, context, job.rows, failAfter, abortBefore);
-    return Result{r.ok, r.bytes, r.callsAfterFailure};
+    context.interleave = job.interleave;
+    return ::RunJob(driver, context, job.rows, failAfter, abortBefore);
 }
 
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed)
@@ -148,6 +153,109 @@ bool DocumentedSelects(const std::string& column, int selector, int colour, cons
         return false; // "—" or "none": the driver has no such selector
     }
     return false;
+}
+
+void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::string& modeColumn,
+                        const std::string& selectorColumn, int mode, int offset, const std::vector<int>& codes,
+                        bool trimmed)
+{
+    SCOPED_TRACE(selectorColumn + " mode " + std::to_string(mode) + " offset " + std::to_string(offset));
+    const Result r = RunJob(driver, job);
+    ASSERT_EQ(r.ok, 1);
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
+    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
+    const std::vector<Step> steps = DocumentedModes(modeColumn).at(mode);
+    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    std::set<streamparse::PlaneKey> expected, got;
+    for (const Step& step : steps)
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
+            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
+            if (!DocumentedSelects(selectorColumn, step.selector, colour))
+                continue;
+            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
+            const streamparse::Plane* plane = parsed.FindPlane(key);
+            const std::size_t delay = static_cast<std::size_t>(step.layer * offset);
+            if (plane) {
+                EXPECT_LE(plane->rows, static_cast<std::int64_t>(job.rows.size() + delay)) << "layer " << step.layer;
+            }
+            for (std::size_t row = 0; row < job.rows.size() + delay; ++row) {
+                RowBytes want(width, 0);
+                if (row >= delay) {
+                    const std::vector<RowBytes>& fed = job.rows[row - delay];
+                    want = step.mirror ? MirrorPixels(fed[ch], job.width, job.bits) : fed[ch];
+                    const bool blankRow = std::all_of(fed.begin(), fed.end(), [](const RowBytes& b) {
+                        return std::all_of(b.begin(), b.end(), [](BYTE v) { return v == 0; });
+                    });
+                    while (trimmed && !blankRow && !want.empty() && want.back() == 0)
+                        want.pop_back();
+                }
+                const auto* bytes = plane ? plane->RowAt(static_cast<std::int64_t>(row)) : nullptr;
+                const std::string where = "layer " + std::to_string(step.layer) + " channel " + std::to_string(ch) +
+                                          " row " + std::to_string(row);
+                if (want.empty()) {
+                    EXPECT_EQ(bytes, nullptr) << where;
+                    continue;
+                }
+                expected.insert(key);
+                ASSERT_NE(bytes, nullptr) << where;
+                EXPECT_EQ(*bytes, want) << where;
+            }
+        }
+    for (const streamparse::Plane& p : parsed.planes)
+        got.insert(p.key);
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) +
+                                             (static_cast<std::int64_t>(steps.size()) - 1) * offset);
+}
+
+void CheckRebuiltLayers(const std::string& stream, const Job& job, const std::string& column, const std::string& file,
+                        int mode, int offset, const std::vector<int>& codes)
+{
+    SCOPED_TRACE(column + " mode " + std::to_string(mode) + " offset " + std::to_string(offset));
+    streamparse::ParseOptions options;
+    options.expectJobEnd = true;
+    const streamparse::ParseResult parsed = streamparse::ParseStream(stream, options);
+    ASSERT_TRUE(parsed.ok()) << parsed.errors.front().message;
+    const std::map<int, std::vector<Step>> modes = DocumentedModes(column, file);
+    const auto it = modes.find(mode);
+    const std::vector<Step> steps = it == modes.end() ? std::vector<Step>{} : it->second;
+    streamparse::LayerSectionOptions sections;
+    sections.offset = offset;
+    sections.pixelWidth = job.width;
+    std::set<streamparse::PlaneKey> expected, got;
+    for (const Step& step : steps) {
+        if (step.mirror)
+            sections.mirrored.insert(step.layer);
+        for (std::size_t ch = 0; ch < job.colours.size(); ++ch)
+            if (DocumentedSelects(column, step.selector, job.colours[ch], file))
+                expected.insert({step.layer, codes[ch]});
+    }
+    const streamparse::ParseResult rebuilt = streamparse::RebuildLayerSections(parsed, sections);
+    ASSERT_TRUE(rebuilt.ok());
+    if (!steps.empty()) {
+        const auto deepest = std::max_element(steps.begin(), steps.end(),
+                                              [](const Step& a, const Step& b) { return a.layer < b.layer; });
+        EXPECT_EQ(rebuilt.layers.size(), static_cast<std::size_t>(deepest->layer + 1));
+    }
+    const std::size_t width = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
+    for (const streamparse::Plane& p : rebuilt.planes) {
+        got.insert(p.key);
+        const auto ch = static_cast<std::size_t>(std::find(codes.begin(), codes.end(), p.key.colour) - codes.begin());
+        ASSERT_LT(ch, codes.size()) << "colour " << p.key.colour;
+        EXPECT_EQ(p.rows, static_cast<std::int64_t>(job.rows.size())) << "layer " << p.key.layer << " channel " << ch;
+        RasterDigest fed;
+        for (std::size_t row = 0; row < job.rows.size(); ++row) {
+            const auto* bytes = p.RowAt(static_cast<std::int64_t>(row));
+            RowBytes padded = bytes ? *bytes : RowBytes{};
+            padded.resize(width, 0);
+            EXPECT_EQ(padded, job.rows[row][ch]) << "layer " << p.key.layer << " channel " << ch << " row " << row;
+            fed.AddRow(job.rows[row][ch].data(), job.rows[row][ch].size());
+        }
+        EXPECT_EQ(p.digest, fed.Hex()) << "layer " << p.key.layer << " channel " << ch;
+    }
+    EXPECT_EQ(got, expected);
 }
 
 } // namespace layertest

@@ -9,6 +9,7 @@
 
 #include "devparms/MimakiDevParms.h"
 #include "host/PrinterDriverBase.h"
+#include "tests/driver/DriverTestUtil.h"
 #include "tests/support/Bytes.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -61,18 +62,19 @@ struct Job {
     int bits = 1;
     int compress = 0;
     double dpi = 720;
+    bool interleave = false; // the JV58C drops rows then
     Rows rows;
 };
 
-struct Result {
-    int ok = 0;
-    std::string bytes;
-    std::uint64_t callsAfterFailure = 0;
-};
+using Result = ::JobResult;
 
 // The host's calls for one job; the sink fails after failAfter bytes, the
 // operator aborts before row abortBefore when that is not negative.
 Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter = UINT64_MAX, int abortBefore = -1);
+
+// The job through the driver into a sink that keeps nothing: the number of
+// allocations made while rows from firstCounted on went through.
+long RowAllocations(CPrinterDriverBase& driver, const Job& job, std::size_t firstCounted = 0);
 
 // Random rows with clean padding; every fifth row blank in all channels.
 Rows RandomRows(std::size_t channels, int rows, int width, int bits, unsigned seed);
@@ -96,5 +98,24 @@ std::map<int, std::vector<Step>> DocumentedModes(const std::string& column,
 // table's wording.
 bool DocumentedSelects(const std::string& column, int selector, int colour,
                        const std::string& file = "white_modes.md");
+
+// Runs the job and checks every layer of the mode of the table's column
+// (modeColumn) against the stream: exactly the planes the selectors of the
+// selector column take, under the channel's printer code (codes, per
+// channel), each holding the channel's rows delayed by layer × offset rows
+// (blank rows before) and mirrored where the table says. With trimmed, rows
+// go without their trailing zeros and a channel row without ink not at
+// all, except in rows blank in every channel, sent at the full width.
+void CheckModeRoundTrip(CPrinterDriverBase& driver, const Job& job, const std::string& modeColumn,
+                        const std::string& selectorColumn, int mode, int offset, const std::vector<int>& codes,
+                        bool trimmed);
+
+// The stream rebuilt by streamdump's layer sections (each layer's delay of
+// offset rows a layer index undone, the mode's mirrored layers turned back)
+// holds, for each step of the mode of the table's column, exactly the
+// channels its selector takes, under the channel's printer code (codes, per
+// channel), with the rows as fed and their digest.
+void CheckRebuiltLayers(const std::string& stream, const Job& job, const std::string& column, const std::string& file,
+                        int mode, int offset, const std::vector<int>& codes);
 
 } // namespace layertest

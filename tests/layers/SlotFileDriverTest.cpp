@@ -15,7 +15,6 @@
 #include "devparms/MimakiDevParmsUJF.h"
 #include "layers/MimakiUJF_x042MKIIDriver.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/AllocCounter.h"
 #include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
@@ -311,24 +310,6 @@ TEST(FlatbedAllocations, NoneWhileRowsGoThrough)
         CPrintEnv copy = *env;
         auto d = CreateDriver(copy);
         ASSERT_NE(d, nullptr);
-        CMemorySink sink;
-        d->SetOutputSink(&sink);
-        CPrintJobOpenContext ctx;
-        ctx.colourCodes = job.colours;
-        ctx.pixelWidth = job.width;
-        ctx.bitsPerPixel = job.bits;
-        ctx.compressMode = job.compress;
-        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
-        for (std::size_t r = 0; r < job.rows.size(); ++r) {
-            g_allocations = 0;
-            g_counting = r >= 5;
-            for (int ch = 0; ch < d->GetCountPrimCols(); ++ch)
-                std::memcpy(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(),
-                            job.rows[r][static_cast<std::size_t>(ch)].data(), job.rows[r][0].size());
-            ASSERT_EQ(d->OutputOneRow(), 1);
-            g_counting = false;
-            EXPECT_EQ(g_allocations, 0) << ClassName(typeid(*d)) << " row " << r;
-        }
-        EXPECT_EQ(HostJobEnd(*d, true), 1);
+        EXPECT_EQ(layertest::RowAllocations(*d, job, 5), 0) << ClassName(typeid(*d));
     }
 }

@@ -53,18 +53,18 @@ TEST(TS300PStream, ModeOneWithADelayOfOneRow)
     job.rows = {{{0xA0}, {0x0F}}, {{0x01}, {0x80}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + testsupport::Bytes({'Q', 'R', 0x01, 0x00});
+    const std::string qy = Bytes({'Q', 'Y', 0x05, 0, 0, 0, 0, 0}) + Bytes({'Q', 'R', 0x01, 0x00});
     const std::string want =
         // band 0: black of row 0 on layer 0, a blank white row on layer 1
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0xA0}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x00}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + Bytes({0xA0}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x00}) + Bytes({'Q', 'R', 1, 1}) +
         // band 1: black of row 1, white of row 0
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + testsupport::Bytes({0x01}) +
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x0F}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0}) + Bytes({0x01}) +
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x0F}) + Bytes({'Q', 'R', 1, 1}) +
         // drain: white of row 1
-        qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + testsupport::Bytes({0x80}) + testsupport::Bytes({'Q', 'R', 1, 1}) +
-        testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+        qy + Bytes({'Q', 'D', 0x0A, 0x22, 0, 1, 1, 0, 1, 0, 1, 0, 1}) + Bytes({0x80}) + Bytes({'Q', 'R', 1, 1}) +
+        Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
 }
 
 // Pause after 0.2 mm of print (2 rows at 254 dpi) at the second of the
@@ -84,12 +84,12 @@ TEST(TS300PStream, PauseAtTheGapAfterTheDistance)
     EXPECT_EQ(f.D().PauseDistanceRows(), 2);
     EXPECT_EQ(f.D().PauseGapRows(), 2);
     EXPECT_EQ(f.D().GetOutputFlag(), 1);
-    const std::string row = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
-    const std::string band = testsupport::Bytes({'Q', 'R', 1, 1});
-    const std::string want = row + testsupport::Bytes({0x80}) + band + row + testsupport::Bytes({0x40}) + band + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0}) +
-                             band + testsupport::Bytes({'P', 'S', 1, 1}) + row + testsupport::Bytes({0}) + band + row + testsupport::Bytes({0x20}) + band +
-                             testsupport::Bytes({'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+    const std::string row = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0});
+    const std::string band = Bytes({'Q', 'R', 1, 1});
+    const std::string want = row + Bytes({0x80}) + band + row + Bytes({0x40}) + band + row + Bytes({0}) + band + row + Bytes({0}) +
+                             band + Bytes({'P', 'S', 1, 1}) + row + Bytes({0}) + band + row + Bytes({0x20}) + band +
+                             Bytes({'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
 }
 
 TEST(TS300PStream, NoPauseWhenDisabledOrBeforeTheDistance)
@@ -126,59 +126,11 @@ TEST(TS300PStream, ShortHeaderAndSendOnlyNonZeroBytes)
         const Result r = RunJob(f.D(), job);
         ASSERT_EQ(r.ok, 1);
         const std::string want =
-            highSpeed ? testsupport::Bytes({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
-                      : testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
+            highSpeed ? Bytes({'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 3, 0, 1, 0, 3, 0, 0, 0xF0, 0, 0})
+                      : Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0, 'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1,
                            0, 0, 0xF0});
-        EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want + testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
+        EXPECT_EQ(ToHex(r.bytes), ToHex(want + Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0}))) << highSpeed;
     }
-}
-
-// Every mode: each layer holds exactly the planes its selector names, each
-// plane the channel's rows shifted back by the layer's delay (blank before),
-// mirrored where the table says.
-void CheckRoundTrip(CMimakiWhitePrinterDriverTS300P& driver, Parms& parms, const std::string& column, int mode,
-                    int offset, const Job& job, const std::vector<int>& codes)
-{
-    parms.mode = mode;
-    parms.offset = offset;
-    const Result r = RunJob(driver, job);
-    ASSERT_EQ(r.ok, 1) << mode;
-    streamparse::ParseOptions options;
-    options.expectJobEnd = true;
-    const streamparse::ParseResult parsed = streamparse::ParseStream(r.bytes, options);
-    ASSERT_TRUE(parsed.ok()) << mode << ": " << parsed.errors.front().message;
-    const std::vector<Step> steps = DocumentedModes(column).at(mode);
-    const std::size_t bytesPerRow = static_cast<std::size_t>((job.width * job.bits + 7) / 8);
-    std::set<streamparse::PlaneKey> expected;
-    for (const Step& step : steps) {
-        const int delay = step.layer * offset;
-        for (std::size_t ch = 0; ch < job.colours.size(); ++ch) {
-            const int colour = job.userColours.empty() ? job.colours[ch] : job.userColours[ch];
-            if (!DocumentedSelects(column, step.selector, colour))
-                continue;
-            const streamparse::PlaneKey key{0, codes[ch], -1, step.layer, 0};
-            expected.insert(key);
-            const streamparse::Plane* plane = parsed.FindPlane(key);
-            ASSERT_NE(plane, nullptr) << "mode " << mode << " layer " << step.layer << " channel " << ch;
-            EXPECT_EQ(plane->rows, static_cast<std::int64_t>(job.rows.size()) + delay) << mode;
-            for (int i = 0; i < delay; ++i)
-                EXPECT_EQ(*plane->RowAt(i), RowBytes(bytesPerRow, 0)) << mode << " blank row " << i;
-            for (std::size_t row = 0; row < job.rows.size(); ++row) {
-                const RowBytes& src = job.rows[row][ch];
-                const RowBytes want = step.mirror ? MirrorPixels(src, job.width, job.bits) : src;
-                const auto* got = plane->RowAt(static_cast<std::int64_t>(row) + delay);
-                ASSERT_NE(got, nullptr) << mode;
-                EXPECT_EQ(*got, want) << "mode " << mode << " layer " << step.layer << " channel " << ch << " row "
-                                      << row;
-            }
-        }
-    }
-    std::set<streamparse::PlaneKey> got;
-    for (const streamparse::Plane& p : parsed.planes)
-        got.insert(p.key);
-    EXPECT_EQ(got, expected) << "mode " << mode;
-    const int maxDelay = (static_cast<int>(steps.size()) - 1) * offset;
-    EXPECT_EQ(parsed.layers.back().rows, static_cast<std::int64_t>(job.rows.size()) + maxDelay) << mode;
 }
 
 TEST(TS300PRoundTrip, EveryWhiteModeWithDelayAndMirror)
@@ -192,7 +144,9 @@ TEST(TS300PRoundTrip, EveryWhiteModeWithDelayAndMirror)
     for (int mode = 0; mode <= 12; ++mode)
         for (int offset : {0, 3}) {
             Fixture f;
-            CheckRoundTrip(f.D(), *f.parms, "TS300P", mode, offset, job, {0x05, 0x06, 0x22, 0x30, 0x21});
+            f.parms->mode = mode;
+            f.parms->offset = offset;
+            CheckModeRoundTrip(f.D(), job, "TS300P", "TS300P", mode, offset, {0x05, 0x06, 0x22, 0x30, 0x21}, false);
         }
 }
 
@@ -206,7 +160,9 @@ TEST(TS300PRoundTrip, UserColoursDecideTheLayer)
     Fixture f;
     f.parms->codes[40] = 0x40;
     f.parms->codes[41] = 0x41;
-    CheckRoundTrip(f.D(), *f.parms, "TS300P", 5, 2, job, {0x05, 0x40, 0x41});
+    f.parms->mode = 5;
+    f.parms->offset = 2;
+    CheckModeRoundTrip(f.D(), job, "TS300P", "TS300P", 5, 2, {0x05, 0x40, 0x41}, false);
 }
 
 TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
@@ -218,7 +174,7 @@ TEST(TS300PRoundTrip, UnknownModeSendsOnlyBandTrailers)
     job.rows = {{{0xFF}}, {{0x01}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Bytes({'Q', 'R', 1, 1, 'Q', 'R', 1, 1, 'Q', 'E', 0})));
 }
 
 // Slot order equal to the channel order gives the channel-based stream;
@@ -242,7 +198,7 @@ TEST(TS300PSlots, SlotBasedMatchesChannelBasedAndSkipsUnusedSlots)
             slotBased.parms->offset = 2;
             const Result got = RunJob(slotBased.D(), job);
             ASSERT_EQ(got.ok, 1);
-            EXPECT_EQ(testsupport::ToHex(got.bytes), testsupport::ToHex(want.bytes)) << mode;
+            EXPECT_EQ(ToHex(got.bytes), ToHex(want.bytes)) << mode;
         }
     }
 }
@@ -257,65 +213,43 @@ TEST(TS300PSlots, ColourIdOfTheSlotFirstTheColourMapAsFallback)
     job.rows = {{{0x80}, {0x40}}};
     const Result r = RunJob(f.D(), job);
     ASSERT_EQ(r.ok, 1);
-    const std::string qy = testsupport::Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
+    const std::string qy = Bytes({'Q', 'Y', 5, 0, 0, 0, 0, 0, 'Q', 'R', 1, 0});
     // slot 0 (cyan) by its id 0x61; slot 1 (black) has none: map 0x05
-    const std::string want = qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
-                             testsupport::Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
-                             testsupport::Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0});
-    EXPECT_EQ(testsupport::ToHex(r.bytes), testsupport::ToHex(want));
+    const std::string want = qy + Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x40}) + qy +
+                             Bytes({'Q', 'D', 0x0A, 0x05, 0, 1, 1, 0, 1, 0, 1, 0, 0, 0x80}) +
+                             Bytes({'Q', 'R', 1, 1, 'Q', 'E', 0});
+    EXPECT_EQ(ToHex(r.bytes), ToHex(want));
     auto* slotDriver = static_cast<CMimakiWhitePrinterDriverTS300PSlotBased*>(&f.D());
     slotDriver->SetSlotRowHeader(0, 300);
-    EXPECT_EQ(testsupport::ToHex(slotDriver->GetRowHeader()),
-              testsupport::ToHex(qy + testsupport::Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
+    EXPECT_EQ(ToHex(slotDriver->GetRowHeader()),
+              ToHex(qy + Bytes({'Q', 'D', 0x0A, 0x61, 0, 1, 0x2C, 1, 1, 0, 0x2C, 1, 0})));
 }
 
-// A failing output at every byte of a small delayed job: the job answers 0
-// and nothing is written after the failure.
-TEST(TS300PFailure, EveryOutputPosition)
+// A failing output at every byte of small delayed jobs, and an abort in
+// the middle of them: no drain, no job end.
+TEST(TS300PFailure, EveryOutputPositionAndAbort)
 {
-    Job job;
-    job.colours = {0, 34, 24};
-    job.width = 16;
-    job.rows = RandomRows(3, 6, job.width, job.bits, 9);
-    Fixture ok;
-    ok.parms->mode = 5;
-    ok.parms->offset = 1;
-    const Result full = RunJob(ok.D(), job);
-    ASSERT_EQ(full.ok, 1);
-    for (std::uint64_t at = 0; at < full.bytes.size(); ++at) {
-        Fixture f;
-        f.parms->mode = 5;
-        f.parms->offset = 1;
-        const Result r = RunJob(f.D(), job, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(r.bytes, full.bytes.substr(0, at)) << at;
+    const struct {
+        std::vector<int> colours;
+        int mode, offset;
+        unsigned seed;
+    } cases[] = {{{0, 34, 24}, 5, 1, 9}, {{0, 34}, 3, 2, 4}};
+    for (const auto& c : cases) {
+        Job job;
+        job.colours = c.colours;
+        job.width = 16;
+        job.rows = RandomRows(c.colours.size(), 6, job.width, job.bits, c.seed);
+        SCOPED_TRACE(c.mode);
+        ExpectOutputFailuresAndAbort(
+            [&](std::uint64_t failAfter, int abortBefore) {
+                Fixture f;
+                f.env.PutString(PrEnv_AbortCommand, L"<abort>");
+                f.parms->mode = c.mode;
+                f.parms->offset = c.offset;
+                return RunJob(f.D(), job, failAfter, abortBefore);
+            },
+            3);
     }
-}
-
-TEST(TS300PFailure, AbortInADelayedPageSendsTheAbortCommandOnceAndNothingAfter)
-{
-    Job job;
-    job.colours = {0, 34};
-    job.width = 16;
-    job.rows = RandomRows(2, 6, job.width, job.bits, 4);
-    Fixture whole;
-    whole.parms->mode = 3;
-    whole.parms->offset = 2;
-    const Result full = RunJob(whole.D(), job);
-    Fixture f;
-    f.env.PutString(PrEnv_AbortCommand, L"<abort>");
-    f.parms->mode = 3;
-    f.parms->offset = 2;
-    const Result r = RunJob(f.D(), job, UINT64_MAX, 3);
-    EXPECT_EQ(r.ok, 0);
-    const std::string abort = "<abort>";
-    ASSERT_GE(r.bytes.size(), abort.size());
-    EXPECT_EQ(r.bytes.substr(r.bytes.size() - abort.size()), abort);
-    const std::string before = r.bytes.substr(0, r.bytes.size() - abort.size());
-    EXPECT_EQ(before, full.bytes.substr(0, before.size()));
-    EXPECT_EQ(before.find(abort), std::string::npos);
-    EXPECT_EQ(before.find(std::string("QE\0", 3)), std::string::npos); // no drain, no job end
 }
 
 TEST(TS300PMemory, DelayLinesHoldRowsTimesDelayWhateverThePageHeight)

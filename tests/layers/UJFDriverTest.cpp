@@ -2,18 +2,14 @@
 // every arrangement through the stream parser, and the failure paths.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 
 #include "devparms/MimakiDevParms.h"
-#include "host/SpoolBuffer.h"
 #include "layers/MimakiWhiteDriverUJF.h"
 #include "tests/driver/DriverTestUtil.h"
-#include "tests/support/TempDir.h"
-#include "tools/streamdump/LayerContents.h"
+#include "tests/layers/FlatbedTestSupport.h"
 #include "tools/streamdump/StreamParser.h"
 
 namespace {
@@ -168,6 +164,13 @@ TEST(UJFLayers, OneRowStreamsOfEveryArrangementByHand)
         {"WP C&W Underprint, first white code -1", 19, 4, {3}, {0, 34}, {{1, 2}, {3, 0}},
          {{L"White1_Code1", -1}, {L"White1_Code2", 254}}, nullptr,
          {{2, 1, K + kQD + " FE 00 02 02 00 01 00 03 00" + end}}},
+        // "DoubleSpotInk": white under 254 and 255, varnish under 255 and 253.
+        {"WW White, double spot ink", 19, 0, {2}, {34}, {{0x12, 0x34}}, {{L"DoubleSpotInk", 1}}, nullptr,
+         {{1, 0, kQD + " FE 00 02 02 00 01 00 12 34" + kQD + " FF 00 02 02 00 01 00 12 34" + end}}},
+        {"WW White2, double spot ink", 19, 0, {6}, {33}, {{0x12, 0x34}}, {{L"DoubleSpotInk", 1}}, nullptr,
+         {{5, 0, kQD + " FE 00 02 02 00 01 00 12 34" + kQD + " FF 00 02 02 00 01 00 12 34" + end}}},
+        {"VV Varnish, double spot ink", 19, 1, {4}, {30}, {{0x12, 0x34}}, {{L"DoubleSpotInk", 1}}, nullptr,
+         {{3, 0, kQD + " FF 00 02 02 00 01 00 12 34" + kQD + " FD 00 02 02 00 01 00 12 34" + end}}},
     };
     for (const Case& c : cases) {
         CPrintEnv env = UjfEnv(c.typ, c.modes, c.uid);
@@ -363,152 +366,11 @@ TEST(UJFLayers, EveryArrangementRoundTripsEachPlaneIntoItsLayers)
     }
 }
 
-TEST(UJFLayers, DoubleSpotInkSendsWhiteAndVarnishTwice)
+// Every failure path, with every layer (underprint included) rebuilt from
+// spilled rows.
+TEST(UJFLayers, FailurePathsLeaveNothingBehind)
 {
-    // WW: white under 254 and 255; VV: varnish under 255 and 253 (host 29).
-    const struct {
-        int typ, host, mode;
-        std::vector<int> codes;
-    } cases[] = {{0, 34, 2, {254, 255}}, {0, 33, 6, {254, 255}}, {1, 30, 4, {255, 253}}};
-    for (const auto& c : cases) {
-        CPrintEnv env = UjfEnv(c.typ, {c.mode});
-        env.PutInt(L"DoubleSpotInk", 1);
-        auto d = CreateDriver(env);
-        const JobResult r = RunJob(*d, Context({c.host}, 2, 0, 600), {{{0x12, 0x34}}});
-        ASSERT_EQ(r.ok, 1);
-        std::string rows;
-        for (int code : c.codes)
-            rows += Hex(kQD + " " + ToHex(std::string(1, static_cast<char>(code))) + "00 02 02 00 01 00 12 34");
-        EXPECT_EQ(ToHex(r.bytes), ToHex(Start(*d, c.mode - 1, 0, 1, 1) + rows + Hex("51 52 01 01 51 45 00")))
-            << c.typ << " " << c.host;
-    }
-}
-
-namespace {
-
-// A small WV job with an underprint, the colour layer and the gloss layer.
-JobResult SmallLayeredJob(CPrinterDriverBase& d, std::uint64_t failAfter = UINT64_MAX, int abortAfterRows = -1)
-{
-    std::vector<Row> rows;
-    for (int r = 0; r < 6; ++r)
-        rows.push_back({{BYTE(r + 1), 0x22}, {0x00, BYTE(r)}, {0x33, 0x44}, {0x44, BYTE(r + 9)}});
-    return RunJob(d, Context({0, 1, 34, 30}, 2, 1, 600), rows, failAfter, abortAfterRows);
-}
-
-} // namespace
-
-namespace {
-
-// The small job with the output failing at every position: each time the
-// job answers 0, writes nothing more and leaves no file or memory behind.
-void ExpectEveryOutputFailureLeavesNothing(CPrinterDriverBase& d)
-{
-    const std::size_t total = SmallLayeredJob(d).bytes.size();
-    ASSERT_GT(total, 100u);
-    for (std::size_t at = 0; at < total; ++at) {
-        const JobResult r = SmallLayeredJob(d, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << at;
-        EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << at;
-    }
-}
-
-} // namespace
-
-TEST(UJFLayers, AFailedOutputAtAnyPositionEndsTheJobWithNothingLeft)
-{
-    CPrintEnv env = UjfEnv(2, {3, 1, 8});
-    auto d = CreateDriver(env);
-    ExpectEveryOutputFailureLeavesNothing(*d);
-    EXPECT_EQ(SmallLayeredJob(*d).ok, 1) << "the driver prints again after failures";
-}
-
-TEST(UJFLayers, AFailedOutputWhileLayersAreReadBackFromSpillLeavesNothing)
-{
-    // Every layer, underprint included, is rebuilt from the spilled rows.
-    CPrintEnv env = UjfEnv(2, {3, 1, 8, 5});
-    auto d = CreateDriver(env);
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    mgr.SetMemoryLimit(0);
-    ExpectEveryOutputFailureLeavesNothing(*d);
-    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-}
-
-TEST(UJFLayers, LimitZeroSpillsEverythingAndGivesTheSameStream)
-{
-    CPrintEnv env = UjfEnv(2, {3, 1, 8});
-    auto d = CreateDriver(env);
-    const JobResult inMemory = SmallLayeredJob(*d);
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    mgr.SetMemoryLimit(0);
-    mgr.ResetStats();
-    const JobResult spilled = SmallLayeredJob(*d);
-    const std::uint64_t spilledBytes = mgr.BytesSpilled();
-    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-    ASSERT_EQ(spilled.ok, 1);
-    EXPECT_EQ(ToHex(spilled.bytes), ToHex(inMemory.bytes));
-    EXPECT_GT(spilledBytes, 0u);
-    EXPECT_EQ(mgr.OpenFiles(), 0);
-}
-
-TEST(UJFLayers, AnUnwritableTempFolderFailsTheJobWithOneLine)
-{
-    CPrintEnv env = UjfEnv(2, {3, 1, 8});
-    auto d = CreateDriver(env);
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    const std::string folder = mgr.GetTempFolder();
-    mgr.SetTempFolder("/dev/null/spool");
-    mgr.SetMemoryLimit(0);
-    LogCapture log;
-    const JobResult r = SmallLayeredJob(*d);
-    mgr.SetTempFolder(folder);
-    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-    EXPECT_EQ(r.ok, 0);
-    EXPECT_EQ(r.bytes, "") << "nothing of a half page goes out";
-    EXPECT_EQ(d->GetErrorString(),
-              L"cannot create a spool file in the temporary folder /dev/null/spool: Not a directory");
-    EXPECT_TRUE(log.Contains("MimakiWhiteDriver"));
-    EXPECT_EQ(mgr.OpenFiles(), 0);
-}
-
-TEST(UJFLayers, AbortMidPageSendsTheAbortCommandOnceAndLeavesNoFiles)
-{
-    CPrintEnv env = UjfEnv(2, {3, 1, 8});
-    auto d = CreateDriver(env);
-    GlobalTempFileMgr().SetMemoryLimit(0);
-    const JobResult r = SmallLayeredJob(*d, UINT64_MAX, 3);
-    GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-    EXPECT_EQ(r.ok, 0);
-    std::vector<BYTE> abort;
-    static_cast<CMimakiDevParmsBase*>(d->GetDevParms())->GetAbortCommand(abort);
-    EXPECT_EQ(ToHex(r.bytes), ToHex(std::string(abort.begin(), abort.end())));
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
-}
-
-TEST(UJFLayers, ADriverDestroyedMidPageLeavesNoSpoolFiles)
-{
-    CTempFileMgr& mgr = GlobalTempFileMgr();
-    mgr.SetMemoryLimit(0);
-    {
-        CPrintEnv env = UjfEnv(2, {3, 1, 8});
-        auto d = CreateDriver(env);
-        CMemorySink sink;
-        d->SetOutputSink(&sink);
-        CPrintJobOpenContext ctx = Context({0, 1, 34, 30}, 4096, 0, 600);
-        ASSERT_EQ(HostJobBegin(*d, ctx), 1);
-        for (int r = 0; r < 300; ++r) {
-            for (int ch = 0; ch < 4; ++ch)
-                std::memset(d->GetRasterPixelBufferByIndex(ch)->pWriteRow(), 0x11 * (ch + 1), 4096);
-            ASSERT_EQ(d->OutputOneRow(), 1);
-        }
-        EXPECT_GT(mgr.OpenFiles(), 0) << "the page is spilled";
-        EXPECT_EQ(sink.Data(), "") << "nothing of the page goes out before its end";
-    }
-    mgr.SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-    EXPECT_EQ(mgr.OpenFiles(), 0);
-    EXPECT_EQ(mgr.MemoryInUse(), 0u);
+    spooltest::CheckFailurePaths(UjfEnv(2, {3, 1, 8, 5}), spooltest::SmallLayeredJob(), "MimakiWhiteDriver");
 }
 
 // Output start sets the host's two fields (8, and whether the pass setting

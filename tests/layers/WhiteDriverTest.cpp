@@ -272,23 +272,22 @@ TEST(WhiteDriver, Special604SendsItsSpecialChannelsUnderTheirCodes)
         ExpectPlane(parsed, 0, colourBytes[c], 0, f.planes[c], "604 channel " + std::to_string(c));
 }
 
-TEST(WhiteDriver, FailuresAtEveryPositionLeaveNothingBehind)
+// Spilled pages: a failing output at every byte and an abort leave no file
+// and no memory behind.
+TEST(WhiteDriver, FailuresAtEveryPositionAndAbortLeaveNothingBehind)
 {
-    CPrintEnv env = Model14(2);
-    auto d = CreateDriver(env);
     const Fed f = RandomJob({0, 34, 30}, 5, 4, 3);
     GlobalTempFileMgr().SetMemoryLimit(0);
-    const std::size_t total = RunJob(*d, Context(f.colours, 5, 1), f.rows).bytes.size();
-    for (std::size_t at = 0; at < total; at += 7) {
-        const JobResult r = RunJob(*d, Context(f.colours, 5, 1), f.rows, at);
-        EXPECT_EQ(r.ok, 0) << at;
-        EXPECT_EQ(r.callsAfterFailure, 0u) << at;
-        EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << at;
-    }
-    // Abort after two rows: the abort command and nothing of the layers.
-    const JobResult aborted = RunJob(*d, Context(f.colours, 5, 1), f.rows, UINT64_MAX, 2);
+    ExpectOutputFailuresAndAbort(
+        [&](std::uint64_t failAfter, int abortBefore) {
+            CPrintEnv env = Model14(2);
+            env.PutString(PrEnv_AbortCommand, L"<abort>");
+            auto d = CreateDriver(env);
+            const JobResult r = RunJob(*d, Context(f.colours, 5, 1), f.rows, failAfter, abortBefore);
+            EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0) << failAfter;
+            EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u) << failAfter;
+            return r;
+        },
+        2);
     GlobalTempFileMgr().SetMemoryLimit(CTempFileMgr::kDefaultLimit);
-    EXPECT_EQ(aborted.ok, 0);
-    EXPECT_EQ(GlobalTempFileMgr().OpenFiles(), 0);
-    EXPECT_EQ(GlobalTempFileMgr().MemoryInUse(), 0u);
 }
