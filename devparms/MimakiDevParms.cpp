@@ -3,6 +3,7 @@
 #include <climits>
 #include <typeinfo>
 
+#include "devparms/MimakiLayerList.h"
 #include "devparms/ParmKeys.h"
 #include "driver/MimakiBaseDriver.h"
 #include "driver/MimakiMRLIIIDriver.h"
@@ -71,6 +72,7 @@ int CMimakiDevParmsBase::Save(CPrintEnv* pEnv)
         pEnv->DeleteEntry(PrEnv_PrintMethodList);
         pEnv->DeleteEntry(PrEnv_PrintMethod);
     }
+    table->SaveList(*this, *pEnv);
     return 1;
 }
 
@@ -312,6 +314,10 @@ int CMimakiDevParmsBase::IsLayerScheduled(int nLayer)
     const LayerSchedule rule = table ? table->GetProfile().layerSchedule : LayerSchedule::None;
     if (rule == LayerSchedule::None)
         return 0;
+    if (rule == LayerSchedule::List) {
+        const std::vector<CMimakiLayerRecord>* list = mimaki::layerlist::Of(this);
+        return list && mimaki::layerlist::Schedules(*list, nLayer) ? 1 : 0;
+    }
     // UJF layer i is layer mode i + 1 (mode 0 is "None"); the others name
     // the layer kind itself, 255 meaning none.
     const int mode = rule == LayerSchedule::UjfMode ? nLayer + 1 : nLayer;
@@ -327,6 +333,8 @@ int CMimakiDevParmsBase::IsLayerReversed(int nLayer)
 {
     const mimaki::parms::KeyTable* table = Table();
     if (!table || nLayer < 0 || nLayer > 63)
+        return 0;
+    if (table->GetProfile().layerSchedule == LayerSchedule::List && !IsLayerScheduled(nLayer))
         return 0;
     return (table->GetProfile().reversedKinds >> nLayer) & 1 ? 1 : 0;
 }

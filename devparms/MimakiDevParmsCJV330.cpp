@@ -58,7 +58,7 @@ const KeyTable* DEVPARMCJV300_PLUS_CLASS::Table() const
     };
     static const ListKey layerKeys[] = {CJV_LAYER_KEYS(CJV_POSITIONS_4_5),
                                         PK_LIST(L"bUseSandwich_", m_Layers, bUseSandwich)};
-    static const KeyList layers{L"nNumberOfLayers", kMaxCJVLayers, &ResizeLayers<Self>, layerKeys};
+    static const KeyList layers{L"nNumberOfLayers", kMaxLayers, &ResizeLayers<Self>, layerKeys};
     static const KeyTable table(L"DEVPARMCJV300_PLUS_CLASS", L"DPCVJ_300_PLUS", keys, [] {
         Profile p = CjvProfile(Answer::Zero);
         p.end = EndString::Own;
@@ -78,7 +78,7 @@ const KeyTable* DEVPARMJV330_CLASS::Table() const
         PK_INT(L"m_bHighSpeed", bHighSpeed, 0), KT(strPrintModeData), KI(m_bCanDoQJCommand, 0),
     };
     static const ListKey layerKeys[] = {CJV_LAYER_KEYS()};
-    static const KeyList layers{L"nNumberOfLayers", kMaxCJVLayers, &ResizeLayers<Self>, layerKeys};
+    static const KeyList layers{L"nNumberOfLayers", kMaxLayers, &ResizeLayers<Self>, layerKeys};
     static const KeyTable table(L"DEVPARMJV330_CLASS", L"DPCVJ_330", keys, [] {
         Profile p = CjvProfile(Answer::One);
         p.end = EndString::Empty;

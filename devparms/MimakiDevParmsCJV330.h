@@ -18,9 +18,6 @@ struct CMimakiCJVLayer {
     int bUseSandwich = 0;
 };
 
-// Layers a list may hold.
-constexpr int kMaxCJVLayers = 64;
-
 #define MIMAKI_CJV_FIELDS                                                                                    \
     BYTE strDotVolumesData[360] = {};                                                                        \
     std::wstring strPrintModeData, SlotsSetting;                                                             \

@@ -56,6 +56,20 @@ int LayerParmDefaultAt(CUnivDevParmsBase& o, const CPrintEnv&)
 #define LP_LAYER(l) LP(l, 0, IDS), LP(l, 1, PAS), LP(l, 2, FD), LP(l, 3, LB), LP(l, 4, SB), LP(l, 5, WS)
 #define LAYER_PARM_KEYS LP_LAYER(1), LP_LAYER(2), LP_LAYER(3), LP_LAYER(4), LP_LAYER(5)
 
+// The layer records of the stream models: "Layer<n>.<field>" after the
+// count, the fields both keep and then each one's own.
+#define LAYER_KEYS                                                                                          \
+    PK_LIST(L".nType", m_Layers, nType, &mimaki::layerlist::IsKindOrNone, mimaki::layerlist::kNoKind),      \
+        PK_LIST(L".bMirror", m_Layers, bMirror), PK_LIST(L".nPass", m_Layers, nPass),                       \
+        PK_LIST(L".nWaveForm", m_Layers, nWaveForm), PK_LIST(L".nDirection", m_Layers, nDirection)
+
+template <class Self>
+KeyList LayerList(std::span<const ListKey> keys)
+{
+    return {L"nNumberOfLayers", kMaxLayers,
+            [](CUnivDevParmsBase& o, std::size_t n) { static_cast<Self&>(o).m_Layers.resize(n); }, keys, L"Layer"};
+}
+
 // The resolutions default to the model's: X is the printer's vertical one.
 #define DPI_KEYS()                                                                        \
     Key{L"nXDpi", Kind::Int, 0, nullptr, PK_FIELD(nXDpi),                                                   \
@@ -198,6 +212,8 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
         // Stored under this spelling by the printer's own software.
         Key{L"L\"dCommandManualVersion\"", Kind::Real, 0, L"0.0", PK_FIELD(dCommandManualVersion)},
     };
+    static const ListKey layerKeys[] = {LAYER_KEYS, PK_LIST(L".bSecondHalf", m_Layers, bSecondHalf)};
+    static const KeyList layers = LayerList<Self>(layerKeys);
     static const KeyTable table(L"DEVPARMUJF7151plusII_CLASS", L"DP53", keys, [] {
         Profile p = Profile{.printModeData = L"strPrintModeData",
                                  .xDpi = L"nXDpi",
@@ -207,7 +223,9 @@ const KeyTable* DEVPARMUJF7151plusII_CLASS::Table() const
                                  .conditions = true};
         p.end = EndString::Empty;
         p.layered = true;
+        p.layerSchedule = LayerSchedule::List;
         p.reversedKinds = kJfx200Underprints;
+        p.list = &layers;
         return p;
     }());
     return &table;
@@ -336,13 +354,17 @@ const KeyTable* DEVPARMS_JFX200EX_CLASS::Table() const
         KI(nNumberOfLayers, 0), KI(nDotSize, 0), KI(nRefreshLevel, 0), KI(nMediaCorrection, 0),
         KI(nMediaCorrectionValue, 0), SWITCH_TO_LOCAL, KI(bPowerOff, 0), KI(nPowerOff, 0),
     };
+    static const ListKey layerKeys[] = {LAYER_KEYS, PK_LIST(L".bFlipWhenBackward", m_Layers, bFlipWhenBackward),
+                                        PK_LIST(L".bFlipWhenForward", m_Layers, bFlipWhenForward)};
+    static const KeyList layers = LayerList<Self>(layerKeys);
     static const KeyTable table(L"DEVPARMS_JFX200EX_CLASS", L"DP46", keys, [] {
         Profile p = Profile{.ink = InkRule::Jfx,
                                  .inkDot = L"nDotSize",
-                                 .layerSchedule = LayerSchedule::KindId,
+                                 .layerSchedule = LayerSchedule::List,
                                  .reversedKinds = kJfx200Underprints};
         p.end = EndString::Empty;
         p.layered = true;
+        p.list = &layers;
         return p;
     }());
     return &table;
@@ -384,9 +406,9 @@ ly::Values Flatbed(const C& p, int bReversed, int nPosKind)
 
 // A layer of a layer list: its passes, direction and wave form, the list's
 // length, and its place in the list when no layer position is given.
-void LayerOfList(ly::Values& v, const mimaki::layerlist::LayerList& list, int nLayer, int nPosIndex)
+void LayerOfList(ly::Values& v, const std::vector<CMimakiLayerRecord>& list, int nLayer, int nPosIndex)
 {
-    const auto& layers = list.Effective();
+    const auto& layers = mimaki::layerlist::Effective(list);
     v.layerCount = static_cast<int>(layers.size());
     v.position = nPosIndex < 0 ? nLayer : nPosIndex;
     if (nLayer < 0 || nLayer >= v.layerCount)
@@ -472,7 +494,7 @@ std::string DEVPARMS_JFX200EX_CLASS::GetLayerStartString(CPrinterDriverBase* pDr
     v.mediaCorrectionValue = nMediaCorrectionValue;
     v.reversed = bReversed;
     v.positionKind = nPosKind;
-    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
+    LayerOfList(v, m_Layers, nLayer, nPosIndex);
     v.powerOff = bPowerOff ? 1 : 0;
     v.powerOffMinutes = nPowerOff;
     v.colourIds = &MimakiColorIDList;
@@ -538,7 +560,7 @@ std::string DEVPARMUJF7151plusII_CLASS::GetLayerStartString(CPrinterDriverBase* 
     v.reversed = bReversed;
     v.positionKind = nPosKind;
     v.commandVersion = SaturatedInt(dCommandManualVersion * 100 + 0.5);
-    LayerOfList(v, m_LayerList, nLayer, nPosIndex);
+    LayerOfList(v, m_Layers, nLayer, nPosIndex);
     const CPrintEnv* env = pDriver ? pDriver->GetPrintEnv() : nullptr;
     v.jobSize = !env || env->GetInt(L"bUseQSCommand", 1) != 0;
     return ly::Start({Cmd::QM}, {Cmd::QP, Cmd::QA, Cmd::QS, Cmd::QC, Cmd::QT, Cmd::QV, Cmd::PI, Cmd::QX}, v, pDriver);

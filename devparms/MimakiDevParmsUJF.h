@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "devparms/MimakiDevParms.h"
 #include "devparms/MimakiLayerList.h"
@@ -136,11 +137,7 @@ public:
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
     std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
-    // Answered from the layer list (MimakiLayerList.cpp).
-    int IsLayerScheduled(int nKind) override;
-    int IsLayerReversed(int nKind) override;
-    int Save(CPrintEnv* pEnv) override;
-    mimaki::layerlist::LayerList m_LayerList{L"DP53", mimaki::layerlist::Ujf7151PlusIIFields()};
+    std::vector<CMimakiLayerRecord> m_Layers; // "DP53_Layer<n>.<field>"
 
     BYTE strDotVolumesData[360] = {};
     std::wstring strPrintModeData, SlotsSetting, MimakiColorSequence;
@@ -148,9 +145,6 @@ public:
     int nDotSize = 0, m_bSetLeftMargin = 0, m_nLeftMargin = 0, m_bSetRightMargin = 0, m_nRightMargin = 0;
     int nRefreshLevel = 0, m_bKebabAvailable = 0, m_nKebabOption = 0, DpiVert = 0, DpiHorz = 0;
     double dCommandManualVersion = 0;
-
-protected:
-    void OnLoaded(const CPrintEnv& env) override;
 };
 
 // The JFX500 record; built only as the base of the MK series.
@@ -205,14 +199,7 @@ public:
     std::string GetLayerStartString(CPrinterDriverBase* pDriver, int nLayer, int bReversed, int nPosKind,
                                     int nPosIndex) override;
     std::string GetLayerEndString(CPrinterDriverBase* pDriver, int nLayer, int nFlag) override;
-    // Answered from the layer list (MimakiLayerList.cpp).
-    int IsLayerScheduled(int nKind) override;
-    int IsLayerReversed(int nKind) override;
-    int Save(CPrintEnv* pEnv) override;
-    mimaki::layerlist::LayerList m_LayerList{L"DP46", mimaki::layerlist::Jfx200EXFields()};
+    std::vector<CMimakiLayerRecord> m_Layers; // "DP46_Layer<n>.<field>"
     int nPrnEnvVersion = 0, nNumberOfLayers = 0, nDotSize = 0, nRefreshLevel = 0, nMediaCorrection = 0;
     int nMediaCorrectionValue = 0, bPowerOff = 0, nPowerOff = 0;
-
-protected:
-    void OnLoaded(const CPrintEnv& env) override;
 };

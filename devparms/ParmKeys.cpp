@@ -85,8 +85,8 @@ KeyTable::KeyTable(const wchar_t* className, const wchar_t* prefix, std::span<co
         if (!count || count->kind != Kind::Int || !profile.list->resize || profile.list->maxEntries < 0)
             Malformed(std::wstring(L"list without an integer length key: ") + profile.list->count);
         for (const ListKey& key : profile.list->keys)
-            if (!key.field)
-                Malformed(std::wstring(L"list key without a field: ") + key.name);
+            if (!key.field || !key.valid != !key.why)
+                Malformed(std::wstring(L"list key without a field, or a check without its reason: ") + key.name);
     }
 }
 
@@ -182,28 +182,49 @@ void KeyTable::Load(CUnivDevParmsBase& obj, const CPrintEnv& env) const
         LoadList(obj, env);
 }
 
-std::wstring KeyTable::ListKeyName(const ListKey& key, std::size_t entry) const
+std::wstring KeyTable::ListKeyName(const ListKey& key, const std::wstring& number) const
 {
-    return std::wstring(m_prefix) + L'_' + key.name + std::to_wstring(entry + 1);
+    const KeyList& list = *m_profile.list;
+    std::wstring name = std::wstring(m_prefix) + L'_';
+    if (list.entry)
+        name.append(list.entry).append(number).append(key.name);
+    else
+        name.append(key.name).append(number);
+    return name;
 }
 
-// A negative length is no list; past the most the record takes, the rest
-// is not read (the length key keeps its value).
+std::wstring KeyTable::ListKeyPattern(const ListKey& key) const { return ListKeyName(key, L"<n>"); }
+
+// Past the most the record takes the rest is not read, and a negative
+// length is no list; the length key keeps its value either way, so that
+// saving loses nothing.
 void KeyTable::LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const
 {
     const KeyList& list = *m_profile.list;
     const int stored = Int(obj, list.count);
-    if (stored > list.maxEntries) {
+    if (stored < 0 || stored > list.maxEntries) {
         CVoLog log;
-        log->ReportStatusPF("***%s#%d: %s_%s is %d; the list holds at most %d entries, the rest are not read\n", 4,
-                            __FILE__, __LINE__, "KeyTable::Load", __LINE__, WideToUtf8(m_prefix).c_str(),
-                            WideToUtf8(list.count).c_str(), stored, list.maxEntries);
+        const std::string what = stored < 0 ? std::string("no entries are read")
+                                            : "the list holds at most " + std::to_string(list.maxEntries) +
+                                                  " entries, the rest are not read";
+        log->ReportStatusPF("***%s#%d: %s_%s is %d; %s\n", 4, __FILE__, __LINE__, "KeyTable::Load", __LINE__,
+                            WideToUtf8(m_prefix).c_str(), WideToUtf8(list.count).c_str(), stored, what.c_str());
     }
-    const int count = std::max(0, std::min(stored, list.maxEntries));
+    const int count = ListLength(obj);
     list.resize(obj, static_cast<std::size_t>(count));
-    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e)
-        for (const ListKey& key : list.keys)
-            key.field(obj, e) = env.GetInt(ListKeyName(key, e).c_str(), 0);
+    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e) {
+        const std::wstring number = std::to_wstring(e + 1);
+        for (const ListKey& key : list.keys) {
+            const std::wstring name = ListKeyName(key, number);
+            int& value = key.field(obj, e);
+            value = env.GetInt(name.c_str(), 0);
+            if (key.valid && !key.valid(value)) {
+                CVoLog log;
+                log->ReportStatusPF("***%s#%d: %s=%d %s\n", 4, __FILE__, __LINE__, "KeyTable::Load", __LINE__,
+                                    WideToUtf8(name).c_str(), value, key.why);
+            }
+        }
+    }
 }
 
 int KeyTable::ListLength(CUnivDevParmsBase& obj) const
@@ -220,9 +241,11 @@ std::vector<std::pair<std::wstring, std::wstring>> KeyTable::ListEntries(CUnivDe
     const int count = ListLength(obj);
     // A length set after Load gets entries that read as missing keys.
     list.resize(obj, static_cast<std::size_t>(count));
-    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e)
+    for (std::size_t e = 0; e < static_cast<std::size_t>(count); ++e) {
+        const std::wstring number = std::to_wstring(e + 1);
         for (const ListKey& key : list.keys)
-            entries.emplace_back(ListKeyName(key, e), std::to_wstring(key.field(obj, e)));
+            entries.emplace_back(ListKeyName(key, number), std::to_wstring(key.field(obj, e)));
+    }
     return entries;
 }
 
@@ -248,13 +271,21 @@ void KeyTable::Save(CUnivDevParmsBase& obj, CDeviceEnv& env) const
             break;
         }
     }
+}
+
+void KeyTable::SaveList(CUnivDevParmsBase& obj, CDeviceEnv& env) const
+{
+    const KeyList* list = m_profile.list;
+    if (!list)
+        return;
     for (const auto& [name, value] : ListEntries(obj))
         env.PutString(name.c_str(), value);
     // A list shorter than the one stored before leaves no entries behind.
-    if (const KeyList* list = m_profile.list)
-        for (std::size_t e = static_cast<std::size_t>(ListLength(obj)); e < static_cast<std::size_t>(list->maxEntries); ++e)
-            for (const ListKey& key : list->keys)
-                env.DeleteEntry(ListKeyName(key, e).c_str());
+    for (int e = ListLength(obj); e < list->maxEntries; ++e) {
+        const std::wstring number = std::to_wstring(e + 1);
+        for (const ListKey& key : list->keys)
+            env.DeleteEntry(ListKeyName(key, number).c_str());
+    }
 }
 
 std::wstring KeyTable::FieldText(CUnivDevParmsBase& obj, std::size_t index) const

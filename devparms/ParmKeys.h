@@ -55,18 +55,28 @@ struct Key {
 };
 
 // Integer keys repeated for each entry of a list whose length an integer
-// key of the class holds: "<prefix>_<name><n>" for n = 1 .. length (the
-// layer lists). A missing key reads 0.
+// key of the class holds, for n = 1 .. length (the layer lists): stored as
+// "<prefix>_<name><n>", or "<prefix>_<entry><n><name>" when the list names
+// its entries. A missing key reads 0.
 struct ListKey {
-    const wchar_t* name;  // member part before the entry number, such as L"layer1_"
+    const wchar_t* name;  // member part, such as L"layer1_" or L".nType"
     EntryFieldFn field;   // the value of entry index (from 0)
+    // A value this rejects is kept as stored and logged with its key,
+    // followed by why, such as "is no layer kind ...".
+    bool (*valid)(int) = nullptr;
+    const char* why = nullptr;
 };
+
+// Entries a layer list may hold: a damaged count is not a reason to read
+// thousands of keys.
+constexpr int kMaxLayers = 64;
 
 struct KeyList {
     const wchar_t* count; // member part of the integer key with the length
-    int maxEntries;       // a longer list is cut here (and the cut logged)
+    int maxEntries;       // a longer list is cut here, a negative length is none (both logged)
     ResizeFn resize;      // makes the record hold that many entries
     std::span<const ListKey> keys;
+    const wchar_t* entry = nullptr; // such as L"Layer": the number follows it, the name the number
 };
 
 bool IsModelKey(Kind kind);
@@ -97,6 +107,8 @@ enum class LayerSchedule : std::uint8_t {
     None,
     KindId,  // the number is one of the five layer modes and not 255
     UjfMode, // the number plus 1 is one of the five layer modes
+    List,    // a layer of the class's layer list prints the kind (never 255);
+             // only such a kind is reversed
 };
 
 // The job end a class sends (GetEndString).
@@ -204,6 +216,11 @@ public:
     std::wstring FieldText(CUnivDevParmsBase& obj, std::size_t index) const;
     // The list keys as stored, entry by entry, with their values.
     std::vector<std::pair<std::wstring, std::wstring>> ListEntries(CUnivDevParmsBase& obj) const;
+    // Writes them and removes those of a longer list stored before; the
+    // class's Save calls it after the host entries it derives, last.
+    void SaveList(CUnivDevParmsBase& obj, CDeviceEnv& env) const;
+    // A list key's stored name with "<n>" for the entry number.
+    std::wstring ListKeyPattern(const ListKey& key) const;
 
     // Answers from the profile; empty when the host answers.
     std::optional<int> MediaCut(CUnivDevParmsBase& obj) const;
@@ -216,7 +233,7 @@ private:
     int KeysAnswer(CUnivDevParmsBase& obj, const wchar_t* a, const wchar_t* b) const;
     void LoadList(CUnivDevParmsBase& obj, const CPrintEnv& env) const;
     int ListLength(CUnivDevParmsBase& obj) const; // entries the list holds
-    std::wstring ListKeyName(const ListKey& key, std::size_t entry) const;
+    std::wstring ListKeyName(const ListKey& key, const std::wstring& number) const;
     [[noreturn]] void Malformed(const std::wstring& what) const;
 
     const wchar_t* m_class;
@@ -256,7 +273,9 @@ int WaveShapeDefault(CUnivDevParmsBase&, const CPrintEnv& env);
 // The four margin keys of the models that set margins.
 #define PK_MARGIN_KEYS KI(m_bSetLeftMargin, 0), KI(m_nLeftMargin, 0), KI(m_bSetRightMargin, 0), KI(m_nRightMargin, 0)
 // A list key of entry field m (Self::m_Layers and the like: the field
-// expression after "[i].").
-#define PK_LIST(name, list, m) \
-    mimaki::parms::ListKey{name, [](CUnivDevParmsBase& o, std::size_t i) -> int& { return static_cast<Self&>(o).list[i].m; }}
+// expression after "[i]."), with its value check when given.
+#define PK_LIST(name, list, m, ...)                                                                          \
+    mimaki::parms::ListKey{                                                                                 \
+        name, [](CUnivDevParmsBase& o, std::size_t i) -> int& { return static_cast<Self&>(o).list[i].m; }     \
+                  __VA_OPT__(, ) __VA_ARGS__}
 #define KOLD(kind, name) mimaki::parms::Key{name, mimaki::parms::Kind::kind, -1, L"-1", nullptr}

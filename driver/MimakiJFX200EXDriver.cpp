@@ -91,7 +91,7 @@ int CMimakiJFX200EXDriver::OnOutputInit()
 // others after them in group order.
 int CMimakiJFX200EXDriver::Prepare()
 {
-    const mimaki::layerlist::LayerList* list = mimaki::layerlist::Of(m_pDevParms);
+    const std::vector<CMimakiLayerRecord>* list = mimaki::layerlist::Of(m_pDevParms);
     if (!list || !m_pPrintEnv)
         return Fail("the device parameters keep no layer list", __LINE__);
     const std::vector<std::wstring> ids = Split(m_pPrintEnv->GetString(L"MimakiColorSequence", L""), L',', 1);

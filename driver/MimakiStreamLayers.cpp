@@ -18,10 +18,10 @@ bool KindCarries(int kind, int hostColour)
 
 bool IsDoubleWhite(int kind) { return kind >= 26 && kind <= 31; }
 
-std::vector<PrintedLayer> PrintedLayers(const mimaki::layerlist::LayerList& list, const char* driver)
+std::vector<PrintedLayer> PrintedLayers(const std::vector<CMimakiLayerRecord>& list, const char* driver)
 {
     std::vector<PrintedLayer> out;
-    const auto& layers = list.Effective();
+    const auto& layers = mimaki::layerlist::Effective(list);
     for (std::size_t i = 0; i < layers.size(); ++i) {
         if (jfx::KindRecord(layers[i].nType) >= 0) {
             out.push_back({static_cast<int>(i), layers[i]});

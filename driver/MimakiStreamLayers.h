@@ -29,7 +29,7 @@ struct PrintedLayer {
     int index;
     CMimakiLayerRecord record;
 };
-std::vector<PrintedLayer> PrintedLayers(const mimaki::layerlist::LayerList& list, const char* driver);
+std::vector<PrintedLayer> PrintedLayers(const std::vector<CMimakiLayerRecord>& list, const char* driver);
 
 // Logs that the page prints nothing when no layer prints an ink of the
 // job (no slot of "SlotsSetting" names a colour the job feeds).

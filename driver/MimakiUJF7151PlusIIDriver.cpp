@@ -88,7 +88,7 @@ int CMimakiPrinterDriverUJF7151PlusII::OutputInit(int nPixelWidth, int nRows)
 int CMimakiPrinterDriverUJF7151PlusII::BuildLayers()
 {
     auto* parms = dynamic_cast<CMimakiDevParmsBase*>(m_pDevParms);
-    const mimaki::layerlist::LayerList* list = mimaki::layerlist::Of(m_pDevParms);
+    const std::vector<CMimakiLayerRecord>* list = mimaki::layerlist::Of(m_pDevParms);
     if (!parms || !list)
         return Fail("the device parameters keep no layer list", __LINE__);
 

@@ -282,9 +282,9 @@ int Page::OnInitDialog()
         s.shown = Holds(s.ctl->show, &s);
         LoadSlot(s);
     }
-    if (const layerlist::LayerList* list = layerlist::Of(&m_parms)) {
+    if (const std::vector<CMimakiLayerRecord>* list = layerlist::Of(&m_parms)) {
         m_layerOrder.clear();
-        for (std::size_t i = 0; i < list->Records().size(); ++i)
+        for (std::size_t i = 0; i < list->size(); ++i)
             m_layerOrder.push_back(static_cast<int>(i));
     }
     OnSetActive();
@@ -477,8 +477,8 @@ bool Page::CheckWeaving(PageError& error) const
 
 bool Page::SetLayerOrder(const std::string& order, PageError& error)
 {
-    const layerlist::LayerList* list = layerlist::Of(&m_parms);
-    const std::size_t count = list ? list->Records().size() : 0;
+    const std::vector<CMimakiLayerRecord>* list = layerlist::Of(&m_parms);
+    const std::size_t count = list ? list->size() : 0;
     std::vector<int> out;
     std::set<int> seen;
     bool ok = list != nullptr;
@@ -504,11 +504,11 @@ bool Page::SetLayerOrder(const std::string& order, PageError& error)
 std::vector<Page::LayerView> Page::Layers() const
 {
     std::vector<LayerView> out;
-    const layerlist::LayerList* list = layerlist::Of(&m_parms);
+    const std::vector<CMimakiLayerRecord>* list = layerlist::Of(&m_parms);
     if (!list)
         return out;
     for (const int i : m_layerOrder) {
-        const CMimakiLayerRecord& r = list->Records()[static_cast<std::size_t>(i)];
+        const CMimakiLayerRecord& r = (*list)[static_cast<std::size_t>(i)];
         out.push_back({r.nType, r.nPass, r.nWaveForm, r.nDirection, jfx::KindLabel(jfx::Model::JFX200, r.nType)});
     }
     return out;
@@ -518,16 +518,17 @@ void Page::Save()
 {
     for (const Slot& s : m_slots)
         StoreSlot(s);
-    if (layerlist::LayerList* list = layerlist::Of(&m_parms)) {
+    if (std::vector<CMimakiLayerRecord>* list = layerlist::Of(&m_parms)) {
         std::vector<CMimakiLayerRecord> records;
         for (const int i : m_layerOrder)
-            records.push_back(list->Records()[static_cast<std::size_t>(i)]);
-        list->Records() = std::move(records);
+            records.push_back((*list)[static_cast<std::size_t>(i)]);
+        *list = std::move(records);
         m_layerOrder.clear();
-        for (std::size_t i = 0; i < list->Records().size(); ++i)
+        for (std::size_t i = 0; i < list->size(); ++i)
             m_layerOrder.push_back(static_cast<int>(i));
-        if (m_table && m_table->Find(L"nNumberOfLayers"))
-            m_table->Int(m_parms, L"nNumberOfLayers") = static_cast<int>(list->Records().size());
+        // The count key holds the list's length.
+        if (m_table && m_table->GetProfile().list)
+            m_table->Int(m_parms, m_table->GetProfile().list->count) = static_cast<int>(list->size());
     }
     if (m_desc.base == Base::Retrieve)
         SavePrintModes();

@@ -334,3 +334,68 @@ TEST(KeyLists, Ts300pAdvancedReadsItsWholeTableInOrder)
         }
     }
 }
+
+// The layer lists in both key spellings: entry by entry after the other
+// keys (and after the host entries Save derives), the length key kept as
+// stored, a longer list stored before removed, out-of-range lengths logged.
+TEST(KeyLists, LayerListsFollowTheirLengthInBothSpellings)
+{
+    const std::pair<const char*, std::wstring> cases[] = { // the keys of layer %, after the prefix
+        {"DEVPARMCJV300_PLUS_CLASS",
+         L"DPCVJ_300_PLUS_ layer1_% layer2_% layer3_% layer4_% layer5_% bMirror_% bUseSandwich_%"},
+        {"DEVPARMJV330_CLASS", L"DPCVJ_330_ layer1_% layer2_% layer3_% bMirror_%"},
+        {"DEVPARMUJF7151plusII_CLASS",
+         L"DP53_ Layer%.nType Layer%.bMirror Layer%.nPass Layer%.nWaveForm Layer%.nDirection Layer%.bSecondHalf"},
+        {"DEVPARMS_JFX200EX_CLASS", L"DP46_ Layer%.nType Layer%.bMirror Layer%.nPass Layer%.nWaveForm "
+                                    L"Layer%.nDirection Layer%.bFlipWhenBackward Layer%.bFlipWhenForward"},
+    };
+    for (const auto& [cls, text] : cases) {
+        SCOPED_TRACE(cls);
+        std::vector<std::wstring> fields = Split(text, L' ', 1);
+        const std::wstring count = fields.front() + L"nNumberOfLayers";
+        fields.erase(fields.begin());
+        const auto key = [&](std::size_t f, int n) {
+            std::wstring k = text.substr(0, text.find(L' ')) + fields[f];
+            return k.replace(k.find(L'%'), 1, std::to_wstring(n));
+        };
+        testsupport::LogCapture log;
+        // Two layers; a store that held five (the fourth already gone).
+        CPrintEnv env;
+        env.PutInt(count.c_str(), 2);
+        for (int n = 1; n <= 5; ++n)
+            for (std::size_t f = 0; f < fields.size() && n != 4; ++f)
+                env.PutInt(key(f, n).c_str(), 10 * n + static_cast<int>(f));
+        auto parms = MakeClass(cls);
+        parms->Load(&env);
+        EXPECT_FALSE(log.Contains("is no layer kind"));
+
+        const std::vector<CDeviceEnv::Entry> saved = SavedEntries(*parms);
+        const std::size_t listed = 2 * fields.size();
+        ASSERT_GE(saved.size(), listed);
+        for (std::size_t i = 0; i < listed; ++i) {
+            const int n = static_cast<int>(i / fields.size()) + 1;
+            const CDeviceEnv::Entry& e = saved[saved.size() - listed + i];
+            EXPECT_EQ(WideToUtf8(e.first + L"=" + e.second),
+                      WideToUtf8(key(i % fields.size(), n) + L"=" + std::to_wstring(10 * n + i % fields.size())));
+        }
+        parms->Save(&env);
+        EXPECT_EQ(env.GetInt(count.c_str(), -1), 2);
+        for (int n = 3; n <= 5; ++n)
+            for (std::size_t f = 0; f < fields.size(); ++f)
+                EXPECT_FALSE(env.HasKey(key(f, n).c_str())) << WideToUtf8(key(f, n));
+
+        // Past the most a list holds the rest is unread, and a negative
+        // length is no list; either stays as stored.
+        for (const int length : {70, -3}) {
+            env.PutInt(count.c_str(), length);
+            parms->Load(&env);
+            EXPECT_EQ(TableOf(*parms).ListEntries(*parms).size(), length < 0 ? 0 : 64 * fields.size());
+            EXPECT_TRUE(log.Contains(WideToUtf8(count) + (length < 0 ? " is -3; no entries are read"
+                                                                     : " is 70; the list holds at most 64 "
+                                                                       "entries, the rest are not read")));
+            parms->Save(&env);
+            EXPECT_EQ(env.GetInt(count.c_str(), 0), length);
+        }
+        EXPECT_FALSE(env.HasKey(key(0, 1).c_str()));
+    }
+}

@@ -1,7 +1,6 @@
-// The layer lists of the UJF7151 plus II and JFX200EX: records loaded after
-// their count and saved with it, bad counts and kinds reported, the layer
-// questions answered from the list, and the layer start carrying the
-// layer's passes, direction and wave form.
+// The layer lists of the UJF7151 plus II and JFX200EX: bad kinds reported,
+// the layer questions answered from the list, and the layer start carrying
+// the layer's passes, direction and wave form (storage: KeyListTest).
 #include <gtest/gtest.h>
 
 #include "devparms/MimakiDevParmsUJF.h"
@@ -12,7 +11,7 @@
 using namespace devparmstest;
 using testsupport::LogCapture;
 
-TEST(LayerList, LoadsSavesAndAnswersFromTheList)
+TEST(LayerList, AnswersFromTheList)
 {
     CPrintEnv env;
     env.PutInt(L"DP46_nNumberOfLayers", 3);
@@ -23,7 +22,7 @@ TEST(LayerList, LoadsSavesAndAnswersFromTheList)
     env.PutInt(L"DP46_Layer3.bMirror", 1);
     env.PutInt(L"DP46_Layer4.nType", 3); // past the count: not a layer
     auto p = Loaded<DEVPARMS_JFX200EX_CLASS>(env);
-    const auto& r = p->m_LayerList.Records();
+    const auto& r = p->m_Layers;
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0].nType, 28);
     EXPECT_EQ(r[0].bFlipWhenForward, 1);
@@ -35,40 +34,27 @@ TEST(LayerList, LoadsSavesAndAnswersFromTheList)
         EXPECT_EQ(p->IsLayerReversed(kind), kind == 28) << kind;
     }
 
-    // A shorter list saved over a longer one leaves none of its records.
-    p->m_LayerList.Records().pop_back();
-    p->Save(&env);
-    EXPECT_EQ(env.GetInt(L"DP46_nNumberOfLayers", -1), 2);
-    EXPECT_EQ(env.GetInt(L"DP46_Layer2.nType", -1), 255);
-    EXPECT_EQ(env.GetInt(L"DP46_Layer2.bFlipWhenBackward", -1), 0);
-    EXPECT_FALSE(env.HasKey(L"DP46_Layer3.nType"));
-    EXPECT_FALSE(env.HasKey(L"DP46_Layer4.nType"));
-    EXPECT_FALSE(env.HasKey(L"DP46_Layer1.bSecondHalf")); // a field of the other class
-
     // An empty list prints one Color layer.
     CPrintEnv empty;
     auto u = Loaded<DEVPARMUJF7151plusII_CLASS>(empty);
-    EXPECT_TRUE(u->m_LayerList.Records().empty());
+    EXPECT_TRUE(u->m_Layers.empty());
     EXPECT_EQ(u->IsLayerScheduled(0), 1);
     EXPECT_EQ(u->IsLayerScheduled(255), 0);
     EXPECT_EQ(u->IsLayerReversed(3), 0);
 }
 
-TEST(LayerList, ReportsBadCountsAndKinds)
+TEST(LayerList, ReportsBadKinds)
 {
     LogCapture log;
     CPrintEnv env;
-    env.PutInt(L"DP53_nNumberOfLayers", 1000);
-    EXPECT_EQ(Loaded<DEVPARMUJF7151plusII_CLASS>(env)->m_LayerList.Records().size(), 64u);
-    EXPECT_TRUE(log.Contains("DP53_nNumberOfLayers is 1000; 64 layers are kept")) << log.lines.size();
-    env.PutInt(L"DP53_nNumberOfLayers", -2);
-    EXPECT_TRUE(Loaded<DEVPARMUJF7151plusII_CLASS>(env)->m_LayerList.Records().empty());
-    env.PutInt(L"DP53_nNumberOfLayers", 1);
+    env.PutInt(L"DP53_nNumberOfLayers", 2);
     env.PutInt(L"DP53_Layer1.nType", 40);
+    env.PutInt(L"DP53_Layer2.nType", 255);
     auto p = Loaded<DEVPARMUJF7151plusII_CLASS>(env);
-    EXPECT_TRUE(log.Contains("DP53_Layer1.nType=40 is no layer kind"));
+    EXPECT_TRUE(log.Contains("DP53_Layer1.nType=40 is no layer kind (0 to 33, or 255 for none); the layer prints"));
+    EXPECT_FALSE(log.Contains("DP53_Layer2")) << "255 is none";
     // The value is kept as stored.
-    EXPECT_EQ(p->m_LayerList.Records()[0].nType, 40);
+    EXPECT_EQ(p->m_Layers[0].nType, 40);
 }
 
 // "QP" 9: dot size, resolutions (2 bytes each), passes, direction, layers,

@@ -272,44 +272,6 @@ TEST(CJVRoundTrip, SandwichLayersPrintTheSecondImageOfADoubleWidthRow)
         }
 }
 
-TEST(CJVLayerList, LoadedSavedInEntryOrderAndCutAtItsLimit)
-{
-    LogCapture log;
-    CPrintEnv env = CjvEnv(43, {{{1, 2, 3, 4, 5}, 1, 1}, {{0, 0, 9}}}, L"0", L"4");
-    DEVPARMCJV300_PLUS_CLASS plus;
-    plus.Load(&env);
-    ASSERT_EQ(plus.m_Layers.size(), 2u);
-    EXPECT_EQ(plus.m_Layers[1].nType[2], 9);
-    CPrintEnv saved;
-    plus.Save(&saved);
-    const std::vector<CDeviceEnv::Entry> values = saved.Values();
-    const auto first = std::find_if(values.begin(), values.end(),
-                                    [](const auto& e) { return e.first == L"DPCVJ_300_PLUS_layer1_1"; });
-    ASSERT_EQ(values.end() - first, 14) << "seven keys a layer, after the others";
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(first[i].second, std::to_wstring(i < 5 ? i + 1 : 1)) << first[i].first;
-    EXPECT_EQ(first[6].first, L"DPCVJ_300_PLUS_bUseSandwich_1");
-    EXPECT_EQ(first[9].first + L"=" + first[9].second, L"DPCVJ_300_PLUS_layer3_2=9");
-    // The JV330 has three positions and no sandwich flag.
-    CPrintEnv jv = CjvEnv(51, {{{1, 3, 4, 5}, 0, 1}}, L"0", L"4");
-    DEVPARMJV330_CLASS jv330;
-    jv330.Load(&jv);
-    EXPECT_EQ(std::vector<int>(jv330.m_Layers.at(0).nType, jv330.m_Layers[0].nType + 5), (std::vector<int>{1, 3, 4, 0, 0}));
-    EXPECT_EQ(jv330.m_Layers[0].bUseSandwich, 0);
-    // Past its limit the list is cut and the length kept.
-    env.PutInt(L"DPCVJ_300_PLUS_nNumberOfLayers", kMaxCJVLayers + 6);
-    plus.Load(&env);
-    EXPECT_EQ(plus.m_Layers.size(), 64u);
-    EXPECT_EQ(plus.nNumberOfLayers, 70);
-    EXPECT_TRUE(log.Contains("DPCVJ_300_PLUS_nNumberOfLayers is 70; the list holds at most 64 entries"));
-    env.PutInt(L"DPCVJ_300_PLUS_nNumberOfLayers", -3);
-    plus.Load(&env);
-    EXPECT_TRUE(plus.m_Layers.empty());
-    // A shorter list leaves none of the longer one behind.
-    plus.Save(&saved);
-    EXPECT_FALSE(saved.HasKey(L"DPCVJ_300_PLUS_layer3_2"));
-}
-
 namespace {
 
 // Three layers: colour, mirrored white over colour, colour again.

@@ -65,6 +65,12 @@ TEST(Parmtool, KeysListsWhatLoadReads)
     const RunResult adv = Tool({"keys", "--uid", "31"});
     EXPECT_TRUE(Has(adv.out, "bSpecifyMediaFeedQuality  int model  default 0")) << adv.out;
     EXPECT_TRUE(Has(adv.out, "DP30_m_eMediaFeedQuality  int  default 254 (derived)")) << adv.out;
+    // The layer lists' keys, once for every layer n.
+    EXPECT_TRUE(Has(Tool({"keys", "--uid", "46"}).out,
+                    "  DP46_nPowerOff  int  default 0\n  DP46_Layer<n>.nType  int  default 0 (layer n of "
+                    "DP46_nNumberOfLayers)\n  DP46_Layer<n>.bMirror  int  default 0 (layer n of"));
+    EXPECT_TRUE(Has(Tool({"keys", "--uid", "52"}).out, "  DPCVJ_330_bMirror_<n>  int  default 0 (n = 1 .. "
+                                                       "DPCVJ_330_nNumberOfLayers)\n"));
 }
 
 TEST(Parmtool, FailuresAreOneLineWithAStatus)

@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "devparms/MimakiDevParms.h"
-#include "devparms/MimakiLayerList.h"
 #include "devparms/MimakiDevParmsCJV330.h"
 #include "devparms/ParmKeys.h"
 #include "driver/MimakiBaseDriver.h"
@@ -308,28 +307,17 @@ int Keys(const Options& o, std::ostream& out)
                 << (derived ? " (derived)" : "") << "\n";
         }
     }
-    // The layer records: one set of these per layer of the list.
-    if (const auto* list = mimaki::layerlist::Of(probe.get()))
-        for (const auto& f : list->Fields()) {
-            const std::string name = WideToUtf8(list->KeyName(0, f.name)).replace(
-                WideToUtf8(list->Prefix()).size() + 6, 1, "<n>");
-            if (o.json)
-                out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
-                    << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
-            else
-                out << "  " << name << "  int  default 0 (layer n of " << WideToUtf8(list->Prefix())
-                    << "_nNumberOfLayers)\n";
-        }
     // Keys read once per list entry (layer), n = 1 up to the list's length.
     if (const mimaki::parms::KeyList* list = m.table->GetProfile().list) {
-        const std::string prefix = WideToUtf8(m.table->Prefix()) + "_";
+        const std::string count = WideToUtf8(m.table->Prefix()) + "_" + WideToUtf8(list->count);
         for (const mimaki::parms::ListKey& key : list->keys) {
-            const std::string name = prefix + WideToUtf8(key.name) + "<n>";
+            const std::string name = WideToUtf8(m.table->ListKeyPattern(key));
             if (o.json)
                 out << ", {\"key\": " << JsonString(name) << ", \"type\": \"int\", \"default\": 0, \"model\": false, "
                     << "\"superseded\": false, \"derived\": false, \"perLayer\": true}";
             else
-                out << "  " << name << "  int  default 0 (n = 1 .. " << prefix << WideToUtf8(list->count) << ")\n";
+                out << "  " << name << "  int  default 0 (" << (list->entry ? "layer n of " : "n = 1 .. ") << count
+                    << ")\n";
         }
     }
     if (o.json)
@@ -482,14 +470,12 @@ int Show(const Options& o, std::ostream& out, std::ostream& err)
             if (!shared)
                 record.emplace_back(name, value);
         }
-        // The list entries (the layers of the layered roll models) as stored.
+        // The list entries (the layers of the layered models) as stored:
+        // integers, written whole.
         const std::wstring prefix = std::wstring(m.table->Prefix()) + L'_';
         for (const auto& [key, value] : m.table->ListEntries(*m.parms))
-            record.emplace_back(WideToUtf8(key.substr(prefix.size())), JsonValue(Kind::Int, value));
+            record.emplace_back(WideToUtf8(key.substr(prefix.size())), WideToUtf8(value));
     }
-    if (const auto* list = mimaki::layerlist::Of(m.parms.get()))
-        for (const auto& [name, value] : list->Entries())
-            record.emplace_back(WideToUtf8(name), std::to_string(value));
     const std::vector<Answer> answers = Answers(*m.parms);
     if (o.json) {
         out << "{\"uid\": " << m.uid << ", \"class\": " << JsonString(m.cls->name) << ", \"record\": {";
