@@ -25,7 +25,10 @@ TEST(PrintWithDefaults, SectionWithoutAValidUidIsRefusedWithItsLineByEveryTool)
     };
     int n = 0;
     for (const auto& c : cases) {
-        const std::string ini = dir / ("p" + std::to_string(n++) + ".ini");
+        // Appended, not summed: GCC 12's Release build warns about the sum.
+        std::string name = std::to_string(n++);
+        name.insert(0, 1, 'p').append(".ini");
+        const std::string ini = dir / name;
         WriteFile(ini, c.text);
         for (const auto& r : {Rasterjob(SmallJob({"--settings", ini, "-o", dir / "job.prn"})),
                               Parmtool({"show", "--settings", ini}), Parmtool({"start", "--settings", ini}),
