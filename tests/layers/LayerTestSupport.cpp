@@ -16,7 +16,7 @@
 
 namespace layertest {
 
-Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter, int abortBefore)
+CPrintJobOpenContext ContextOf(const Job& job)
 {
     CPrintJobOpenContext context;
     context.colourCodes = job.colours;
@@ -28,6 +28,12 @@ Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfte
     context.dpiSecond = job.dpi;
     context.rowCount = static_cast<int>(job.rows.size());
     context.interleave = job.interleave;
+    return context;
+}
+
+Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter, int abortBefore)
+{
+    CPrintJobOpenContext context = ContextOf(job);
     return ::RunJob(driver, context, job.rows, failAfter, abortBefore);
 }
 

@@ -70,6 +70,8 @@ using Result = ::JobResult;
 
 // The host's calls for one job; the sink fails after failAfter bytes, the
 // operator aborts before row abortBefore when that is not negative.
+// The host's job context for the job.
+CPrintJobOpenContext ContextOf(const Job& job);
 Result RunJob(CPrinterDriverBase& driver, const Job& job, std::uint64_t failAfter = UINT64_MAX, int abortBefore = -1);
 
 // The job through the driver into a sink that keeps nothing: the number of

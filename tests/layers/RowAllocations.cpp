@@ -22,13 +22,7 @@ protected:
 
 long RowAllocations(CPrinterDriverBase& driver, const Job& job, std::size_t firstCounted)
 {
-    CPrintJobOpenContext context;
-    context.colourCodes = job.colours;
-    context.pixelWidth = job.width;
-    context.bitsPerPixel = job.bits;
-    context.compressMode = job.compress;
-    context.rowCount = static_cast<int>(job.rows.size());
-    context.interleave = job.interleave;
+    CPrintJobOpenContext context = ContextOf(job);
     NullSink sink;
     driver.SetOutputSink(&sink);
     EXPECT_EQ(HostJobBegin(driver, context), 1);
