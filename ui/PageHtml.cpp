@@ -1,6 +1,7 @@
 #include "ui/PageHtml.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdio>
 #include <set>
 
@@ -344,6 +345,24 @@ std::string UrlEncode(std::string_view text)
 
 namespace {
 
+struct DialogButton {
+    const char* attributes;  // after type="button"
+    const char* text;        // catalogue text
+};
+
+// A dialog's row of buttons.
+std::string ButtonRow(const Catalogue& lang, std::initializer_list<DialogButton> buttons)
+{
+    std::string out = "<div class=\"buttons\">";
+    for (const DialogButton& b : buttons) {
+        if (&b != buttons.begin())
+            out += ' ';
+        out.append("<button type=\"button\"").append(b.attributes).append(">").append(HtmlEscape(lang.Text(b.text)));
+        out += "</button>";
+    }
+    return out + "</div>";
+}
+
 // The retrieval dialog the retrieve buttons open: Retrieve, Abort (only
 // while a query runs), OK, the progress and the messages.
 std::string RetrieveDialog(const Catalogue& lang, const PageContext& ctx)
@@ -356,10 +375,9 @@ std::string RetrieveDialog(const Catalogue& lang, const PageContext& ctx)
            HtmlEscape(lang.Text("Retrieve info from printer")) +
            "</legend><p id=\"retrieve-what\"></p><p class=\"progress\"><progress id=\"retrieve-progress\" "
            "hidden></progress> <span id=\"retrieve-bytes\"></span></p><div id=\"retrieve-messages\" "
-           "role=\"alert\"></div></fieldset><div class=\"buttons\"><button type=\"button\" id=\"c1253\">" +
-           HtmlEscape(lang.Text("Retrieve")) + "</button> <button type=\"button\" id=\"c1254\" disabled>" +
-           HtmlEscape(lang.Text("Abort")) + "</button> <button type=\"button\" id=\"c1071\">" +
-           HtmlEscape(lang.Text("OK")) + "</button></div></dialog>\n";
+           "role=\"alert\"></div></fieldset>" +
+           ButtonRow(lang, {{" id=\"c1253\"", "Retrieve"}, {" id=\"c1254\" disabled", "Abort"}, {" id=\"c1071\"", "OK"}}) +
+           "</dialog>\n";
 }
 
 } // namespace
@@ -426,9 +444,7 @@ std::string RenderPage(Page& page, const PageContext& ctx, const PageError* erro
                Attr("aria-labelledby", "dlg-" + b.name + "-title") + "><h2" + Attr("id", "dlg-" + b.name + "-title") +
                ">" + HtmlEscape(lang.Text(d->caption)) + "</h2>";
         out += r.Controls(&slots[i], j - i, 0);
-        out += "<div class=\"buttons\"><button type=\"button\" class=\"dlg-ok\">" + HtmlEscape(lang.Text("OK")) +
-               "</button> <button type=\"button\" class=\"dlg-cancel\">" + HtmlEscape(lang.Text("Cancel")) +
-               "</button></div></dialog>";
+        out += ButtonRow(lang, {{" class=\"dlg-ok\"", "OK"}, {" class=\"dlg-cancel\"", "Cancel"}}) + "</dialog>";
         i = j;
     }
     // The manager's own ids: the page's list and controls use the same
@@ -438,13 +454,13 @@ std::string RenderPage(Page& page, const PageContext& ctx, const PageError* erro
                "id=\"dlg-layers-title\">" +
                HtmlEscape(lang.Text("Manage media's")) +
                "</h2><table id=\"dlg-layers-grid\" data-ctl=\"1023\" class=\"layers manage\" role=\"grid\" "
-               "aria-multiselectable=\"false\"><thead><tr></tr></thead><tbody></tbody></table><div class=\"buttons\">"
-               "<button type=\"button\" id=\"dlg-layers-delete\" data-ctl=\"1049\">" +
-               HtmlEscape(lang.Text("Delete")) + "</button> <button type=\"button\" id=\"dlg-layers-up\" data-ctl=\"1348\">" +
-               HtmlEscape(lang.Text("Up")) + "</button> <button type=\"button\" id=\"dlg-layers-down\" data-ctl=\"1349\">" +
-               HtmlEscape(lang.Text("Down")) + "</button> <button type=\"button\" class=\"dlg-ok\" data-ctl=\"1\">" +
-               HtmlEscape(lang.Text("OK")) + "</button> <button type=\"button\" class=\"dlg-cancel\" data-ctl=\"2\">" +
-               HtmlEscape(lang.Text("Cancel")) + "</button></div></dialog>";
+               "aria-multiselectable=\"false\"><thead><tr></tr></thead><tbody></tbody></table>" +
+               ButtonRow(lang, {{" id=\"dlg-layers-delete\" data-ctl=\"1049\"", "Delete"},
+                                {" id=\"dlg-layers-up\" data-ctl=\"1348\"", "Up"},
+                                {" id=\"dlg-layers-down\" data-ctl=\"1349\"", "Down"},
+                                {" class=\"dlg-ok\" data-ctl=\"1\"", "OK"},
+                                {" class=\"dlg-cancel\" data-ctl=\"2\"", "Cancel"}}) +
+               "</dialog>";
     out += "</form>\n";
     if (std::any_of(desc.controls.begin(), desc.controls.end(), [](const Control& c) { return c.act != Act::None; }))
         out += RetrieveDialog(lang, ctx);
