@@ -419,7 +419,8 @@ std::string RenderPage(Page& page, const PageContext& ctx, const PageError* erro
     out += "<form id=\"page\" method=\"post\"" + Attr("action", ctx.base + "/printer?p=" + p) +
            Attr("data-query", ctx.base + "/api/query?p=" + p) + Attr("data-state", ctx.base + "/api/printer?p=" + p) +
            Attr("data-revision", ctx.revision) + Attr("data-page", desc.pageClass) +
-           Attr("data-msg-changed", lang.Text("The settings file changed on disk; the page is loaded again.")) + ">";
+           Attr("data-msg-changed", lang.Text("The settings file changed on disk; the page is loaded again.")) +
+           (ctx.okAbort.empty() ? "" : Attr("data-ok-abort", ctx.okAbort)) + ">";
     out += "<input type=\"hidden\" name=\"revision\"" + Attr("value", ctx.revision) + ">";
 
     // The page's own controls, then one dialog per button that opens one.
@@ -432,7 +433,13 @@ std::string RenderPage(Page& page, const PageContext& ctx, const PageError* erro
     out += "<div class=\"controls\">" + r.Controls(slots.data(), pageCount, 0) + "</div>";
     out += "<div class=\"buttons\"><button type=\"submit\" id=\"ok\">" + HtmlEscape(lang.Text("OK")) +
            "</button> <a class=\"cancel\"" + Attr("href", ctx.base + "/") + ">" + HtmlEscape(lang.Text("Cancel")) +
-           "</a></div>";
+           "</a>";
+    // Shown while OK waits for the printer's answer.
+    if (!ctx.okAbort.empty())
+        out += " <span id=\"ok-check\" role=\"status\" hidden>" +
+               HtmlEscape(lang.Text("Checking the settings with the printer...")) +
+               " <button type=\"button\" id=\"ok-abort\">" + HtmlEscape(lang.Text("Abort")) + "</button></span>";
+    out += "</div>";
     std::size_t i = pageCount;
     while (i < slots.size()) {
         std::size_t j = i;

@@ -22,6 +22,9 @@ struct PageContext {
     // URLs, so a browser may keep them and a page opens without asking.
     std::string assetQuery;
     std::vector<std::string> warnings; // lines shown as warnings (the printer's answer to OK)
+    // Where the page's Abort ends the printer's check of what OK saved;
+    // empty for a page whose OK asks no printer.
+    std::string okAbort;
 };
 
 // The head's links to the style sheet and icon (and the script when given).

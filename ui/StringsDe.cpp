@@ -90,6 +90,8 @@ const CaptionEntry kCaptions[] = {
     {"Delete", "L\xC3\xB6schen"},
     {"Up", "Nach oben"},
     {"Down", "Nach unten"},
+    {"Checking the settings with the printer...", "Die Einstellungen werden mit dem Drucker abgeglichen ..."},
+    {"Abort", "Abbrechen"},
 };
 
 } // namespace

@@ -519,7 +519,40 @@ TEST_F(PanelServer, OkOfAPageThatChecksItsSettingsSavesFirstAndWarnsOnce)
                            "\"Der Druckeranschluss ist nicht eingerichtet\"]"),
               std::string::npos)
         << r->body;
-    // Pages of other models check nothing.
+    // Pages of other models check nothing, and offer no Abort for it.
     r = Post("/printer?p=TS3%20left", "revision=" + Revision() + "&c1031=9");
     EXPECT_EQ(r->body.find("\"check\""), std::string::npos) << r->body;
+    r = m_client->Get((m_base + "/printer?p=TS3%20left").c_str());
+    EXPECT_EQ(r->body.find("ok-abort"), std::string::npos);
+}
+
+TEST_F(PanelServer, AbortEndsTheCheckOfAPrinterThatNeverAnswers)
+{
+    SimProcess sim({"--uid", "38", "--misbehave", "silent"});
+    WriteFile(m_dir / "store.ini", std::string(kStore) + "\n[UCJV]\nPrEnv_UID=38\nPrEnv_Port=" + sim.Address() + "\n");
+    auto page = m_client->Get((m_base + "/printer?p=UCJV").c_str());
+    const std::string abortPath = m_base + "/api/ok/abort?p=UCJV";
+    EXPECT_NE(page->body.find("data-ok-abort=\"" + abortPath + "\""), std::string::npos);
+    EXPECT_NE(page->body.find("<button type=\"button\" id=\"ok-abort\">Abort</button>"), std::string::npos);
+
+    // The page's Abort comes on a connection of its own while OK waits
+    // for an answer that does not come within the 10 s read timeout.
+    m_client->set_read_timeout(std::chrono::seconds(30));
+    auto ok = std::async(std::launch::async, [&] { return Post("/printer?p=UCJV", "revision=" + Revision("UCJV") + "&c1116=77"); });
+    httplib::Client other("127.0.0.1", m_server->Port());
+    std::string aborted;
+    for (int i = 0; i < 200 && aborted != "{\"ok\":true,\"aborted\":1}"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        auto a = other.Post(abortPath.c_str(), "", "application/x-www-form-urlencoded");
+        aborted = a ? a->body : "";
+    }
+    EXPECT_EQ(aborted, "{\"ok\":true,\"aborted\":1}");
+    ASSERT_EQ(ok.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "OK still waits after Abort";
+    const auto r = ok.get();
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->body.find("\"check\":{\"outcome\":\"aborted\""), std::string::npos) << r->body;
+    EXPECT_NE(r->body.find("\"messages\":[]"), std::string::npos) << r->body;
+    EXPECT_NE(ReadFile(m_dir / "store.ini").find("DP35_nLayerOffset=77\n"), std::string::npos);
+    // Nothing runs for the printer any more.
+    EXPECT_EQ(other.Post(abortPath.c_str(), "", "application/x-www-form-urlencoded")->body, "{\"ok\":true,\"aborted\":0}");
 }

@@ -53,11 +53,12 @@ std::string OkChecks::Run(const std::string& printer, int uid, CPrintEnv& env, c
     if (!mimaki::FindCheckingPage(uid & 255, env))
         return {};
     CRetrieveQI query(kConfirmSettings);
+    std::multimap<std::string, CRetrieveQI*>::iterator running;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopped)
             return {};
-        m_running.insert(&query);
+        running = m_running.emplace(printer, &query);
     }
     // An abort pressed before the query had its port reaches it here.
     struct Listener : IRetrieveListener {
@@ -84,7 +85,7 @@ std::string OkChecks::Run(const std::string& printer, int uid, CPrintEnv& env, c
         json.append(i ? "," : "").append(JsonString(lines[i]));
     json += "]}";
     std::lock_guard lock(m_mutex);
-    m_running.erase(&query);
+    m_running.erase(running);
     m_last[printer] = std::move(check);
     return json;
 }
@@ -100,11 +101,21 @@ std::vector<std::string> OkChecks::Take(const std::string& printer, const mimaki
     return lines;
 }
 
+std::size_t OkChecks::Abort(const std::string& printer)
+{
+    std::lock_guard lock(m_mutex);
+    const auto [first, last] = m_running.equal_range(printer);
+    std::size_t n = 0;
+    for (auto it = first; it != last; ++it, ++n)
+        it->second->Abort();
+    return n;
+}
+
 void OkChecks::Stop()
 {
     std::lock_guard lock(m_mutex);
     m_stopped = true;
-    for (CRetrieveQI* query : m_running)
+    for (const auto& [printer, query] : m_running)
         query->Abort();
 }
 

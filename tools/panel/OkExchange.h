@@ -7,7 +7,6 @@
 
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,16 @@ public:
                     const mimaki::ui::Catalogue& lang);
     // The lines of the printer's last check for its page, once.
     std::vector<std::string> Take(const std::string& printer, const mimaki::ui::Catalogue& lang);
+    // The page's Abort while its OK waits: ends printer's running check
+    // (its settings stay saved). Answers how many were running.
+    std::size_t Abort(const std::string& printer);
     // Aborts the running checks; Run checks nothing after.
     void Stop();
 
 private:
     std::mutex m_mutex;
     bool m_stopped = false;
-    std::set<CRetrieveQI*> m_running;
+    std::multimap<std::string, CRetrieveQI*> m_running;
     std::map<std::string, mimaki::SettingsCheck> m_last;
 };
 

@@ -372,7 +372,9 @@ struct Server::Impl {
 
     mimaki::ui::PageContext Context(const PageSession& s, const std::string& revision) const
     {
-        return {base, WideToUtf8(s.env.Name()), s.model, revision, {}, assetQuery, {}};
+        const std::string printer = WideToUtf8(s.env.Name());
+        return {base, printer, s.model, revision, {}, assetQuery, {},
+                mimaki::FindCheckingPage(s.uid & 255, s.env) ? base + "/api/ok/abort?p=" + UrlEncode(printer) : ""};
     }
 
     void ShowPage(const httplib::Request& req, httplib::Response& res)
@@ -560,6 +562,12 @@ struct Server::Impl {
         res.set_content("{\"ok\":true}", "application/json");
     }
 
+    void AbortOkCheck(const httplib::Request& req, httplib::Response& res)
+    {
+        const std::size_t n = okChecks.Abort(req.get_param_value("p"));
+        res.set_content("{\"ok\":true,\"aborted\":" + std::to_string(n) + "}", "application/json");
+    }
+
     OkChecks okChecks;
     // Last: its threads end before the members they use.
     Retrievals retrievals;
@@ -601,6 +609,8 @@ bool Server::Bind(std::string& error)
            [impl](const httplib::Request& req, httplib::Response& res) { impl->StartRetrieval(req, res); });
     h.Get(b + "/api/retrieve",
           [impl](const httplib::Request& req, httplib::Response& res) { impl->RetrievalStatus(req, res); });
+    h.Post(b + "/api/ok/abort",
+           [impl](const httplib::Request& req, httplib::Response& res) { impl->AbortOkCheck(req, res); });
     h.Post(b + "/api/retrieve/abort",
            [impl](const httplib::Request& req, httplib::Response& res) { impl->AbortRetrieval(req, res); });
     // The static files never change while the panel runs and their URLs

@@ -14,7 +14,9 @@ const VOLUMES = '0050008C00F0' + 'F'.repeat(708);
 before(async () => {
   const printer = await h.startPrinter(['--uid', '31', '--dot-volumes', VOLUMES]);
   const silent = await h.startPrinter(['--uid', '31', '--misbehave', 'silent']);
-  await h.start(`[Adv]\nPrEnv_UID=31\nPrEnv_Port=${printer}\n\n[Adv silent]\nPrEnv_UID=31\nPrEnv_Port=${silent}\n`);
+  const silentUcjv = await h.startPrinter(['--uid', '38', '--misbehave', 'silent']);
+  await h.start(`[Adv]\nPrEnv_UID=31\nPrEnv_Port=${printer}\n\n[Adv silent]\nPrEnv_UID=31\nPrEnv_Port=${silent}\n` +
+    `\n[UCJV silent]\nPrEnv_UID=38\nPrEnv_Port=${silentUcjv}\n`);
 });
 after(async () => { await h.stop(); });
 
@@ -95,5 +97,22 @@ test('a printer that never answers: Abort ends the retrieval silently, Escape wa
   await page.keyboard.press('Escape');
   assert.equal(await page.isVisible('#dlg-retrieve'), false);
   assert.equal(h.readStore(), stored);
+  await page.context().close();
+});
+
+test('OK of a page that checks its settings with a printer that never answers: Abort ends the wait, the settings stay saved', async () => {
+  const page = await open('UCJV silent');
+  assert.equal(await page.isVisible('#ok-check'), false);
+  await page.fill('#c1116', '77');
+  await page.click('#ok');
+  await page.waitForSelector('#ok-check', { state: 'visible' });
+  assert.equal(await page.textContent('#ok-check'), 'Checking the settings with the printer... Abort');
+  // The printer's read timeout is 10 s: the next page within 5 s is the abort's doing.
+  await Promise.all([page.waitForURL(/saved=1/, { timeout: 5000 }), page.click('#ok-abort')]);
+  await h.ready(page);
+  assert.equal(await page.textContent('#messages .notice'), 'The settings were saved.');
+  const warnings = await page.locator('#messages .warning').allTextContents();
+  assert.deepEqual(warnings.filter((w) => /settings were saved/.test(w)), [], 'an abort is no warning');
+  assert.match(h.readStore(), /\[UCJV silent\][^[]*DP35_nLayerOffset=77\n/);
   await page.context().close();
 });

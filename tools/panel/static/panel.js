@@ -114,6 +114,9 @@
     ev.preventDefault();
     const ok = document.getElementById('ok');
     ok.disabled = true;
+    // A page whose OK asks the printer offers Abort once the answer is slow.
+    const checking = document.getElementById('ok-check');
+    const slow = checking && setTimeout(() => { checking.hidden = false; }, 250);
     try {
       const res = await post(form.action);
       const answer = await res.json();
@@ -134,8 +137,14 @@
       show('error', String(e));
     } finally {
       ok.disabled = false;
+      if (checking) {
+        clearTimeout(slow);
+        checking.hidden = true;
+      }
     }
   });
+  const okAbort = document.getElementById('ok-abort');
+  if (okAbort) okAbort.addEventListener('click', () => { post(form.dataset.okAbort).catch(() => {}); });
 
   form.addEventListener('change', (ev) => {
     if (ev.target.dataset && ev.target.dataset.ctl === '1200') followPrintMode(true);
