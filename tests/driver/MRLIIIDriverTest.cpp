@@ -1,4 +1,5 @@
-// The MRL III driver and its three named variants.
+// The MRL III driver and its three named variants (their whole jobs, by
+// hand, are in RasterStreamTest).
 #include <gtest/gtest.h>
 
 #include "DriverTestUtil.h"
@@ -25,33 +26,18 @@ CPrintJobOpenContext Context(int bits, int compress, std::vector<int> colours = 
 
 const char* const kBlock = "51 59 05 00 00 00 00 00 51 52 01 00 51 44 07";
 
-// Black, two blank rows, cyan; the job ends with "QE".
-TEST(MRLIIIDriver, WholeJobWithBlankRows)
-{
-    CPrintEnv env;
-    env.PutInt(L"nFunctModeId", 0); // no effect: always MRL III
-    TestMRLIII driver(&env, new CMimakiDevParmsBase());
-    const std::vector<Row> rows = {{{0xAA, 0xAA}, {0, 0}}, {{0, 0}, {0, 0}}, {{0, 0}, {0, 0}}, {{0, 0}, {0x12, 0}}};
-    const JobResult r = RunJob(driver, Context(2, 1), rows);
-    ASSERT_EQ(r.ok, 1);
-    const std::string blankRow = Hex(std::string(kBlock) + " 00 01 02 02 00 01 00 | 01 00 00" + kBlock +
-                                     " 02 01 02 02 00 01 00 | 01 00 00 | 51 52 01 01");
-    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex(std::string(kBlock) + " 00 01 02 02 00 01 00 | 01 AA AA | 51 52 01 01") +
-                                    blankRow + blankRow +
-                                    Hex(std::string(kBlock) + " 02 01 02 01 00 01 00 | 00 12 | 51 52 01 01") +
-                                    Hex("51 45 00")));
-    EXPECT_EQ(driver.GetCommandSet(), 4);
-    EXPECT_EQ(driver.GetDriverInfo(L"CommandSet"), L"4");
-}
 
 TEST(MRLIIIDriver, DescriptorOfAYellowPackBitsRow)
 {
     CPrintEnv env;
+    env.PutInt(L"nFunctModeId", 0); // no effect: always MRL III
     CMimakiMRLIIIDriver driver(&env, new CMimakiDevParmsBase());
     CPrintJobOpenContext ctx = Context(1, 1, {3});
     ctx.pixelWidth = 300 * 8;
     ASSERT_EQ(driver.JobOpen(&ctx), 1);
     ASSERT_EQ(driver.OutputInit(ctx.pixelWidth, 0), 1);
+    EXPECT_EQ(driver.GetCommandSet(), 4);
+    EXPECT_EQ(driver.GetDriverInfo(L"CommandSet"), L"4");
     driver.PrepareRowHeader(3, 300);
     EXPECT_EQ(ToHex(driver.GetRowHeader().substr(12)), ToHex(Hex("51 44 07 04 01 01 2C 01 01 00")));
     EXPECT_EQ(driver.GetRowHeader().size(), 22u);
@@ -103,21 +89,6 @@ TEST(MRLIIIDriver, MediumDotsAndFeeds)
     parms->bHighSpeed = 1;
     ASSERT_EQ(driver.OutputInit(ctx.pixelWidth, 0), 1);
     EXPECT_EQ(driver.GetOutputFlag(), 0);
-}
-
-TEST(MRLIIIDriver, NamedVariantsSendTheSameBytes)
-{
-    const std::vector<Row> rows = {{{0x01, 0x80}, {0x00, 0x7F}}};
-    auto run = [&](CMimakiMRLIIIDriver& d) { return RunJob(d, Context(1, 0), rows).bytes; };
-    CPrintEnv env;
-    CMimakiMRLIIIDriver base(&env, new CMimakiDevParmsBase());
-    CMimakiSWJ320Driver swj(&env, new CMimakiDevParmsBase());
-    CMimakiTS3Driver ts3(&env, new CMimakiDevParmsBase());
-    CMimakiSWJ320EADriver ea(&env, new CMimakiDevParmsBase());
-    const std::string expected = run(base);
-    EXPECT_EQ(run(swj), expected);
-    EXPECT_EQ(run(ts3), expected);
-    EXPECT_EQ(run(ea), expected);
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 // Whole printer streams of small jobs, for the printer without a model row,
-// in every raster command set.
+// in every raster command set, and for the MRL III driver and its named
+// variants, which must frame rows exactly as set 4 does.
 #include <gtest/gtest.h>
 
 #include "DriverTestUtil.h"
+#include "devparms/MimakiDevParms.h"
+#include "driver/MimakiMRLIIIDriver.h"
 
 namespace {
 
@@ -108,18 +111,36 @@ std::unique_ptr<CPrinterDriverBase> MakeDriver(CPrintEnv& env, int commandSet)
     return CreateDriver(env);
 }
 
+// An MRL III driver class over the base parameters; "nFunctModeId" asks for
+// set 0 and must change nothing.
+template <class D>
+std::unique_ptr<CPrinterDriverBase> MakeMrl(CPrintEnv& env, int)
+{
+    env.PutInt(L"nFunctModeId", 0);
+    return std::make_unique<D>(&env, new CMimakiDevParmsBase());
+}
+
 class RasterStream : public ::testing::TestWithParam<StreamCase> {};
 
 // The whole stream by hand; every output call can fail, and the job then
 // answers 0 with exactly the stream's start sent and nothing attempted after.
 TEST_P(RasterStream, WholeJobBytesAndEveryOutputFailure)
 {
+    using Maker = std::unique_ptr<CPrinterDriverBase> (*)(CPrintEnv&, int);
     const StreamCase& c = GetParam();
-    const std::string whole = ExpectOutputFailuresAndAbort([&](std::uint64_t failAfter, int) {
-        CPrintEnv env;
-        return RunJob(*MakeDriver(env, c.commandSet), Context(c.bits, c.compress), kRows, failAfter);
-    });
-    EXPECT_EQ(ToHex(whole), ToHex(Hex(c.expected)));
+    std::vector<std::pair<const char*, Maker>> drivers = {{"legacy", &MakeDriver}};
+    if (c.commandSet == 4)
+        drivers.insert(drivers.end(), {{"CMimakiMRLIIIDriver", &MakeMrl<CMimakiMRLIIIDriver>},
+                                       {"CMimakiSWJ320Driver", &MakeMrl<CMimakiSWJ320Driver>},
+                                       {"CMimakiTS3Driver", &MakeMrl<CMimakiTS3Driver>},
+                                       {"CMimakiSWJ320EADriver", &MakeMrl<CMimakiSWJ320EADriver>}});
+    for (const auto& [name, make] : drivers) {
+        const std::string whole = ExpectOutputFailuresAndAbort([&](std::uint64_t failAfter, int) {
+            CPrintEnv env;
+            return RunJob(*make(env, c.commandSet), Context(c.bits, c.compress), kRows, failAfter);
+        });
+        EXPECT_EQ(ToHex(whole), ToHex(Hex(c.expected))) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(NoModelRow, RasterStream, ::testing::ValuesIn(kCases),
