@@ -249,67 +249,54 @@ TEST(DriverBase, RowByteCountsLeaveOutTrailingZeros)
     EXPECT_EQ(f.driver.GetCurrentRow(), 2);
 }
 
+// Blank rows wait for the next printed row or the job's end and go out as
+// one advance, in pieces of at most 32767; without advancing they go
+// through as rows; an advance that cannot be sent fails the row after it.
 TEST(DriverBase, BlankRowsAreAdvancedBeforeTheNextRowOrAtExit)
 {
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    f.sink.Clear();
-    ClearRows(f.driver);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_TRUE(f.events.empty()) << "blank rows wait for the next printed row";
-    SetRow(f.driver, 1, {0x80});
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_EQ(f.events, (Events{"advance 3", "row 3 0 1"}));
-    ASSERT_EQ(HostJobEnd(f.driver, true), 1);
-    EXPECT_EQ(f.events, (Events{"advance 3", "row 3 0 1", "OutputExit", "advance 2", "end string", "JobClose"}));
-    EXPECT_EQ(f.sink.Data(), "{advance 3}[0:][1:\x80]{advance 2}<end>");
-}
-
-TEST(DriverBase, LongBlankStretchesAdvanceInPieces)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    for (int i = 0; i < 70000; ++i)
-        ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    SetRow(f.driver, 0, {1});
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_EQ(f.events, (Events{"advance 32767", "advance 32767", "advance 4466", "row 70000 1"}));
-}
-
-TEST(DriverBase, BlankRowsGoThroughWhenNotAdvanced)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
-    ctx.advanceBlankRows = false;
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ASSERT_EQ(f.driver.OutputExit(), 1);
-    EXPECT_EQ(f.events, (Events{"row 0 0 0", "OutputExit"}));
-}
-
-TEST(DriverBase, FailedAdvanceFailsTheRow)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    f.sink.SetFailAfter(f.sink.BytesWritten());
-    SetRow(f.driver, 0, {1});
-    EXPECT_EQ(f.driver.OutputOneRow(), 0);
-    EXPECT_EQ(f.events, Events{"advance 1"});
+    const struct Case {
+        const char* what;
+        bool advance;
+        std::vector<std::pair<int, bool>> feed;  // blank rows, then a printed row or not
+        bool failAtPrintedRow;
+        Events events;
+        const char* sent;  // null: not compared
+    } cases[] = {
+        {"before a row and at the end", true, {{3, true}, {2, false}}, false,
+         {"advance 3", "row 3 0 1", "OutputExit", "advance 2", "end string", "JobClose"},
+         "{advance 3}[0:][1:\x80]{advance 2}<end>"},
+        {"a long stretch", true, {{70000, true}}, false,
+         {"advance 32767", "advance 32767", "advance 4466", "row 70000 0 1", "OutputExit", "end string", "JobClose"},
+         nullptr},
+        {"not advanced", false, {{1, false}}, false, {"row 0 0 0", "OutputExit", "end string", "JobClose"},
+         "[0:][0:]<end>"},
+        {"a failed advance", true, {{1, true}}, true, {"advance 1", "JobClose"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
+        ctx.advanceBlankRows = c.advance;
+        ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
+        f.events.clear();
+        f.sink.Clear();
+        for (const auto& [blank, printed] : c.feed) {
+            ClearRows(f.driver);
+            for (int i = 0; i < blank; ++i)
+                ASSERT_EQ(f.driver.OutputOneRow(), 1);
+            if (!printed)
+                continue;
+            SetRow(f.driver, 1, {0x80});
+            if (c.failAtPrintedRow)
+                f.sink.SetFailAfter(f.sink.BytesWritten());
+            EXPECT_EQ(f.driver.OutputOneRow(), c.failAtPrintedRow ? 0 : 1);
+        }
+        HostJobEnd(f.driver, !c.failAtPrintedRow);
+        EXPECT_EQ(f.events, c.events);
+        if (c.sent) {
+            EXPECT_EQ(f.sink.Data(), c.sent);
+        }
+    }
 }
 
 TEST(DriverBase, OutputRefusesAfterAbortButOutputForceSends)
