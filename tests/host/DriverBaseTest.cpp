@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -123,8 +124,9 @@ struct Fixture {
     CPrintEnv env;
     Events events;
     CMemorySink sink;
-    TestDriver driver{&env, &events};
-    Fixture() { driver.SetOutputSink(&sink); }
+    CAbortProc abort;
+    TestDriver driver;
+    explicit Fixture(bool withParms = true) : driver(&env, &events, withParms) { driver.SetOutputSink(&sink); }
 };
 
 } // namespace
@@ -247,67 +249,54 @@ TEST(DriverBase, RowByteCountsLeaveOutTrailingZeros)
     EXPECT_EQ(f.driver.GetCurrentRow(), 2);
 }
 
+// Blank rows wait for the next printed row or the job's end and go out as
+// one advance, in pieces of at most 32767; without advancing they go
+// through as rows; an advance that cannot be sent fails the row after it.
 TEST(DriverBase, BlankRowsAreAdvancedBeforeTheNextRowOrAtExit)
 {
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    f.sink.Clear();
-    ClearRows(f.driver);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_TRUE(f.events.empty()) << "blank rows wait for the next printed row";
-    SetRow(f.driver, 1, {0x80});
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_EQ(f.events, (Events{"advance 3", "row 3 0 1"}));
-    ASSERT_EQ(HostJobEnd(f.driver, true), 1);
-    EXPECT_EQ(f.events, (Events{"advance 3", "row 3 0 1", "OutputExit", "advance 2", "end string", "JobClose"}));
-    EXPECT_EQ(f.sink.Data(), "{advance 3}[0:][1:\x80]{advance 2}<end>");
-}
-
-TEST(DriverBase, LongBlankStretchesAdvanceInPieces)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    for (int i = 0; i < 70000; ++i)
-        ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    SetRow(f.driver, 0, {1});
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    EXPECT_EQ(f.events, (Events{"advance 32767", "advance 32767", "advance 4466", "row 70000 1"}));
-}
-
-TEST(DriverBase, BlankRowsGoThroughWhenNotAdvanced)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
-    ctx.advanceBlankRows = false;
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ASSERT_EQ(f.driver.OutputExit(), 1);
-    EXPECT_EQ(f.events, (Events{"row 0 0 0", "OutputExit"}));
-}
-
-TEST(DriverBase, FailedAdvanceFailsTheRow)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    f.events.clear();
-    ClearRows(f.driver);
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    f.sink.SetFailAfter(f.sink.BytesWritten());
-    SetRow(f.driver, 0, {1});
-    EXPECT_EQ(f.driver.OutputOneRow(), 0);
-    EXPECT_EQ(f.events, Events{"advance 1"});
+    const struct Case {
+        const char* what;
+        bool advance;
+        std::vector<std::pair<int, bool>> feed;  // blank rows, then a printed row or not
+        bool failAtPrintedRow;
+        Events events;
+        const char* sent;  // null: not compared
+    } cases[] = {
+        {"before a row and at the end", true, {{3, true}, {2, false}}, false,
+         {"advance 3", "row 3 0 1", "OutputExit", "advance 2", "end string", "JobClose"},
+         "{advance 3}[0:][1:\x80]{advance 2}<end>"},
+        {"a long stretch", true, {{70000, true}}, false,
+         {"advance 32767", "advance 32767", "advance 4466", "row 70000 0 1", "OutputExit", "end string", "JobClose"},
+         nullptr},
+        {"not advanced", false, {{1, false}}, false, {"row 0 0 0", "OutputExit", "end string", "JobClose"},
+         "[0:][0:]<end>"},
+        {"a failed advance", true, {{1, true}}, true, {"advance 1", "JobClose"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        CPrintJobOpenContext ctx = Context(8, 1, {0, 1});
+        ctx.advanceBlankRows = c.advance;
+        ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
+        f.events.clear();
+        f.sink.Clear();
+        for (const auto& [blank, printed] : c.feed) {
+            ClearRows(f.driver);
+            for (int i = 0; i < blank; ++i)
+                ASSERT_EQ(f.driver.OutputOneRow(), 1);
+            if (!printed)
+                continue;
+            SetRow(f.driver, 1, {0x80});
+            if (c.failAtPrintedRow)
+                f.sink.SetFailAfter(f.sink.BytesWritten());
+            EXPECT_EQ(f.driver.OutputOneRow(), c.failAtPrintedRow ? 0 : 1);
+        }
+        HostJobEnd(f.driver, !c.failAtPrintedRow);
+        EXPECT_EQ(f.events, c.events);
+        if (c.sent) {
+            EXPECT_EQ(f.sink.Data(), c.sent);
+        }
+    }
 }
 
 TEST(DriverBase, OutputRefusesAfterAbortButOutputForceSends)
@@ -358,90 +347,59 @@ TEST(DriverBase, MediumDotReplacementTable)
     EXPECT_EQ(t[0x80], 0x00);
     EXPECT_EQ(t[0x02], 0x00);
     EXPECT_EQ(t[0xE4], 0xC4); // 11 10 01 00 -> 11 00 01 00
-    for (int v = 0; v < 256; ++v) {
-        for (int shift = 0; shift < 8; shift += 2) {
-            const int in = (v >> shift) & 3;
-            const int out = (t[v] >> shift) & 3;
-            EXPECT_EQ(out, in == 2 ? 0 : in) << "value " << v << " field " << shift / 2;
+    EXPECT_EQ(t[0x27], 0x07); // 00 10 01 11 -> 00 00 01 11
+    EXPECT_EQ(t[0x7D], 0x7D); // 01 11 11 01: no medium dot, unchanged
+}
+
+// The host's calls in order, and JobClose whatever failed before it.
+TEST(HostJob, CallOrderAndJobCloseAlwaysRuns)
+{
+    using Step = std::function<void(Fixture&)>;
+    const Step none = [](Fixture&) {};
+    const struct Case {
+        const char* what;
+        bool withParms;
+        int width;
+        Step before, during;
+        bool rowsOk;
+        int begun, ended;
+        Events events;
+        const char* sent;  // null: not compared
+    } cases[] = {
+        {"a whole job", true, 8, none,
+         [](Fixture& f) {
+             SetRow(f.driver, 0, {0xF0});
+             ASSERT_EQ(f.driver.OutputOneRow(), 1);
+         },
+         true, 1, 1,
+         {"JobOpen", "start string", "OutputInit 8 10", "row 0 1", "OutputExit", "end string", "JobClose"},
+         "<start>[1:\xF0]<end>"},
+        {"no device parameters", false, 8, none, none, true, 1, 1,
+         {"JobOpen", "OutputInit 8 10", "OutputExit", "JobClose"}, ""},
+        {"JobOpen fails", true, 0, none, none, false, 0, 0, {"JobOpen", "JobClose"}, nullptr},
+        {"the start string fails", true, 8, [](Fixture& f) { f.sink.SetFailAfter(3); }, none, false, 0, 0,
+         {"JobOpen", "start string", "JobClose"}, nullptr},
+        {"rows failed", true, 8, none, none, false, 1, 0, {"JobOpen", "start string", "OutputInit 8 10", "JobClose"},
+         nullptr},
+        {"aborted", true, 8, [](Fixture& f) { f.driver.SetAbortProc(&f.abort); },
+         [](Fixture& f) { f.abort.Abort(); }, true, 1, 0, {"JobOpen", "start string", "OutputInit 8 10", "JobClose"},
+         nullptr},
+        {"the end string fails", true, 8, none, [](Fixture& f) { f.sink.SetFailAfter(f.sink.BytesWritten() + 2); },
+         true, 1, 0, {"JobOpen", "start string", "OutputInit 8 10", "OutputExit", "end string", "JobClose"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f(c.withParms);
+        c.before(f);
+        CPrintJobOpenContext ctx = Context(c.width, 1, {0});
+        ASSERT_EQ(HostJobBegin(f.driver, ctx), c.begun);
+        c.during(f);
+        EXPECT_EQ(HostJobEnd(f.driver, c.rowsOk), c.ended);
+        EXPECT_EQ(f.events, c.events);
+        if (c.sent) {
+            EXPECT_EQ(f.sink.Data(), c.sent);
         }
     }
-}
-
-TEST(HostJob, CallOrder)
-{
-    Fixture f;
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-    SetRow(f.driver, 0, {0xF0});
-    ASSERT_EQ(f.driver.OutputOneRow(), 1);
-    ASSERT_EQ(HostJobEnd(f.driver, true), 1);
-    EXPECT_EQ(f.events, (Events{"JobOpen", "start string", "OutputInit 8 10", "row 0 1", "OutputExit", "end string",
-                                "JobClose"}));
-    EXPECT_EQ(f.sink.Data(), "<start>[1:\xF0]<end>");
-}
-
-TEST(HostJob, JobCloseAlwaysRuns)
-{
-    // JobOpen fails: nothing else of the job runs but JobClose.
-    {
-        Fixture f;
-        CPrintJobOpenContext ctx = Context(0);
-        EXPECT_EQ(HostJobBegin(f.driver, ctx), 0);
-        EXPECT_EQ(HostJobEnd(f.driver, false), 0);
-        EXPECT_EQ(f.events, (Events{"JobOpen", "JobClose"}));
-    }
-    // The start string cannot be sent: no OutputInit.
-    {
-        Fixture f;
-        f.sink.SetFailAfter(3);
-        CPrintJobOpenContext ctx = Context();
-        EXPECT_EQ(HostJobBegin(f.driver, ctx), 0);
-        EXPECT_EQ(HostJobEnd(f.driver, false), 0);
-        EXPECT_EQ(f.events, (Events{"JobOpen", "start string", "JobClose"}));
-    }
-    // Rows failed: no OutputExit, no end string.
-    {
-        Fixture f;
-        CPrintJobOpenContext ctx = Context();
-        ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-        EXPECT_EQ(HostJobEnd(f.driver, false), 0);
-        EXPECT_EQ(f.events, (Events{"JobOpen", "start string", "OutputInit 16 10", "JobClose"}));
-    }
-    // Aborted: no OutputExit, no end string, JobClose all the same.
-    {
-        Fixture f;
-        CAbortProc abort;
-        f.driver.SetAbortProc(&abort);
-        CPrintJobOpenContext ctx = Context();
-        ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-        abort.Abort();
-        EXPECT_EQ(HostJobEnd(f.driver, true), 0);
-        EXPECT_EQ(f.events, (Events{"JobOpen", "start string", "OutputInit 16 10", "JobClose"}));
-    }
-    // The end string fails.
-    {
-        Fixture f;
-        CPrintJobOpenContext ctx = Context();
-        ASSERT_EQ(HostJobBegin(f.driver, ctx), 1);
-        f.sink.SetFailAfter(f.sink.BytesWritten() + 2);
-        EXPECT_EQ(HostJobEnd(f.driver, true), 0);
-        EXPECT_EQ(f.events,
-                  (Events{"JobOpen", "start string", "OutputInit 16 10", "OutputExit", "end string", "JobClose"}));
-    }
-}
-
-TEST(HostJob, WithoutDeviceParameters)
-{
-    CPrintEnv env;
-    Events events;
-    CMemorySink sink;
-    TestDriver d(&env, &events, false);
-    d.SetOutputSink(&sink);
-    CPrintJobOpenContext ctx = Context(8, 1, {0});
-    ASSERT_EQ(HostJobBegin(d, ctx), 1);
-    ASSERT_EQ(HostJobEnd(d, true), 1);
-    EXPECT_EQ(events, (Events{"JobOpen", "OutputInit 8 10", "OutputExit", "JobClose"}));
-    EXPECT_EQ(sink.Data(), "");
 }
 
 TEST(DriverBase, DeviceParametersGoWithTheDriver)

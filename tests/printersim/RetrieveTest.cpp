@@ -366,7 +366,9 @@ TEST(RetrieveFromSim, EveryMisbehaviourEndsWithItsReason)
     };
     const std::vector<Case> cases = {
         {{"--misbehave", "close-after:100"}, L"the printer closed the connection after 93 of 6452 bytes", {kMsgPrintModesFailed}},
-        {{"--misbehave", "reset:100"}, L"the printer reset the connection", {kMsgPrintModesFailed}},
+        {{"--misbehave", "reset:100"},
+         L"the printer reset the connection (Connection reset by peer)",
+         {kMsgPrintModesFailed}},
         {{"--misbehave", "garbage"}, L"no answer to the query (it begins 0D 0A 47 41 52 42 41)", {kMsgPrintModesFailed}},
         {{"--misbehave", "silent"}, L"no answer from the printer within 1 s", {kMsgPrintModesFailed}},
         {{"--refuse", "busy printing"}, L"the printer cannot answer: busy printing", {kMsgPrintModesFailed}},

@@ -52,7 +52,6 @@ TEST(ParmtoolRetrieve, StoresOnlyWhenTheRetrievalSucceeds)
     SimProcess sim({"--uid", "31"});
     SimProcess silent({"--uid", "31", "--misbehave", "silent"});
     SimProcess empty({"--uid", "31", "--misbehave", "empty"});
-    SimProcess reset({"--uid", "31", "--misbehave", "reset:10"});
     testsupport::TempDir dir;
     const std::string ini = dir / "printers.ini";
     const std::string original = "; kept as it is\n[Other]\nPrEnv_UID=1\n\n[TS300P]\nPrEnv_UID=31\nPrEnv_InkSet=SB420-4Z0\n"
@@ -63,6 +62,8 @@ TEST(ParmtoolRetrieve, StoresOnlyWhenTheRetrievalSucceeds)
         more.insert(more.begin(), base.begin(), base.end());
         return more;
     };
+    // The reasons of each misbehaviour are the retrieval's own; here, how
+    // parmtool reports one, one without a reason, and the port types.
     struct Failure {
         std::vector<std::string> args;
         std::string line;  // the whole of standard error
@@ -78,12 +79,7 @@ TEST(ParmtoolRetrieve, StoresOnlyWhenTheRetrievalSucceeds)
         {{"--port", "socket://127.0.0.1:1"},
          "parmtool: Failed to retrieve print mode list: cannot connect to the printer: socket://127.0.0.1:1: Connection "
          "refused\n", 1},
-        {{"--port", silent.Address(), "--timeout", "1"},
-         "parmtool: Failed to retrieve print mode list: " + silent.Address() + ": no answer from the printer within 1 s\n", 1},
         {{"--port", empty.Address()}, "parmtool: Failed to retrieve print mode list\n", 1},
-        {{"--port", reset.Address()},
-         "parmtool: Failed to retrieve print mode list: " + reset.Address() +
-             ": the printer reset the connection (Connection reset by peer)\n", 1},
         {{"--check-settings"}, "parmtool: --print-modes, --dot-volumes and --check-settings exclude each other "
                                "(parmtool retrieve --help shows the usage)\n", 2},
     };

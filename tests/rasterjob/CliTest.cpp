@@ -73,7 +73,7 @@ void ExpectFailure(const RunResult& r, const std::string& what, const TempDir& o
 TEST(RasterJobCli, UsageErrorsAreOneLineWithStatus2)
 {
     TempDir dir;
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--bogus"}, "unknown option --bogus"},
         {{"stray"}, "unexpected argument stray"},
         {{"--width"}, "--width needs a value"},
@@ -101,7 +101,17 @@ TEST(RasterJobCli, UsageErrorsAreOneLineWithStatus2)
         {{"--settings", ""}, "--settings needs a file name"},
         {{"--device-timeout", "0"}, "--device-timeout: expected seconds"},
         {{"--decode-limit", "0"}, "--decode-limit: expected a whole number"},
+        {{"--spool-limit", "lots"}, "--spool-limit: expected a size in bytes, optionally with K, M or G, got \"lots\""},
+        {{"--cut", "3"}, "--cut: expected a whole number from 0 to 2, got \"3\""},
+        {{"--cut", "-1"}, "--cut: expected a whole number from 0 to 2, got \"-1\""},
+        {{"--cut", "x"}, "--cut: expected a whole number from 0 to 2, got \"x\""},
+        {{"--job-name", ""}, "--job-name needs a name"},
+        {{"--slots", "0:1,1"}, "--slots: give a colour id for every slot or for none, got \"0:1,1\""},
+        {{"--slots", "0,x"}, "--slots: expected CODE[:ID] per slot"},
     };
+    for (const char* layer : {"0=0,0,1,0,0", "6=0,0,1,0,0", "1=0,0,1,0", "1=0,0,x,0,0", "1=0,0,1,0,0,0", "1"})
+        cases.push_back({{"--layer", layer}, std::string("--layer: expected K=KIND,SUB,COUNT,MODE,REVERSE (K 1 to 5, "
+                                                         "whole numbers), got \"") + layer + "\""});
     for (const auto& [args, what] : cases) {
         const RunResult r = RunRasterJob(args, dir.Path());
         EXPECT_EQ(r.status, 2) << what;

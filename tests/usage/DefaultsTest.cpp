@@ -129,11 +129,11 @@ TEST(PrintWithDefaults, DroppedChannelsAreListedWithTheirReason)
     EXPECT_TRUE(Has(all.out, "\"notPrinted\": []")) << all.out << all.err;
 }
 
-TEST(PrintWithDefaults, SmallMistakesGetTheStatusTheReadmeGives)
+// A limit in the environment that is no size is a usage error, as the
+// option's would be.
+TEST(PrintWithDefaults, SpoolLimitFromTheEnvironmentThatIsNoSizeIsStatus2)
 {
     TempDir dir;
-    EXPECT_EQ(Rasterjob({"--set", "foo"}).status, 2);
-    EXPECT_EQ(Parmtool({"show", "--set", "foo"}).status, 2);
     RunOptions garbage;
     garbage.env = {"MIMAKI_SPOOL_LIMIT=lots"};
     const RunResult r = Rasterjob(SmallJob({"--set", "PrEnv_UID=1", "-o", dir / "job.prn"}), garbage);
