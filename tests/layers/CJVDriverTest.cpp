@@ -122,6 +122,23 @@ TEST(CJVStreams, TwoLayerCJV330JobWithAMirroredLayerAndABlankRowByHand)
                         " 51 40 00" + qd + "48 30" + band + qd + "00 00" + band + qd + "80 00" + band + "51 45 00")));
 }
 
+TEST(CJVStreams, ReversedColourAgainstTheMirrorFlagWithFillPixelsByHand)
+{
+    // Layer 1 unmirrored, layer 2 mirrored; each colour reversed (type 2) at
+    // position 1 and colour (type 1) at position 2.
+    CPrintEnv env = CjvEnv(43, {{{2, 1}}, {{2, 1}, 1}}, L"0", L"4");
+    auto d = Bare<CMimakiPrnDrvCJV300PLUS, DEVPARMCJV300_PLUS_CLASS>(env);
+    // 5 pixels at 2 bits, 1 2 3 0 1: bytes 6C 40, three fill pixels. Its
+    // mirror 1 0 3 2 1 starts at the first byte: 4E 40.
+    const JobResult r = RunCjv(*d, {0}, 5, 2, 0, {{{0x6C, 0x40}}});
+    ASSERT_EQ(r.ok, 1);
+    const std::string qd = " 51 59 05 00 00 00 00 00 51 52 01 00 51 44 0A 04 00 02 02 00 01 00 02 00 ";
+    const std::string band = " 51 52 01 01 ";
+    EXPECT_EQ(ToHex(r.bytes), ToHex(Hex("51 40 00" + qd + "00 4E 40" + qd + "01 6C 40" + band + // mirror flag off
+                                        "51 40 00" + qd + "00 6C 40" + qd + "01 4E 40" + band + // mirror flag on
+                                        "51 45 00 47 54 01 00")));
+}
+
 namespace {
 
 // The types and inks of a model, and its reversed types, as the tables kept
