@@ -27,7 +27,7 @@ TEST(PrinterDefinitions, EveryModelHasAStandInOfModelKeysOnly)
         // read by Create and the drivers
         L"UJFMkSeries", L"bUseSlotBasedColorCodes", L"DPC_White1", L"DPC_White2", L"DPC_ClearCoat1",
         L"White1_Code1", L"White1_Code2", L"Prime1_Code1", L"Prime1_Code2", L"JFX500_White_code1",
-        L"JFX500_White_code2", L"bJFX200", L"bDontUseAnyKindOfHeaters", L"pdLicName"};
+        L"JFX500_White_code2", L"bJFX200", L"bDontUseAnyKindOfHeaters", L"pdLicName", L"nFunctModeId"};
     std::set<int> uids;
     for (const printerdefs::Definition& d : printerdefs::All()) {
         EXPECT_TRUE(uids.insert(d.uid).second) << d.uid;

@@ -74,6 +74,15 @@ TEST(PrintWithDefaults, EveryJobOpensAndClosesWithTheModelsCommands)
     EXPECT_EQ(hex.rfind(m[1].str(), 0), 0u) << hex;
     const std::string end = m[2].str();
     EXPECT_EQ(hex.size() >= end.size() ? hex.substr(hex.size() - end.size()) : hex, end);
+    // Its job commands are MRL III ("Q@" first), and so are its rows; so
+    // for the TS500 on the same plain raster driver.
+    EXPECT_EQ(hex.rfind("5140", 0), 0u);
+    const RunResult ts500 = Rasterjob(SmallJob({"--set", "PrEnv_UID=23", "-o", dir / "t.prn"}));
+    ASSERT_EQ(ts500.status, 0) << ts500.err;
+    for (const char* file : {"j.prn", "t.prn"}) {
+        const RunResult dump = Streamdump({dir / file});
+        EXPECT_TRUE(Has(dump.out, "\nformats: mrl3-")) << file << "\n" << dump.out;
+    }
 }
 
 TEST(PrintWithDefaults, JobThatPrintsNothingFailsAndNamesTheSetting)
