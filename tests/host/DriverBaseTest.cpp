@@ -293,6 +293,7 @@ TEST(DriverBase, BlankRowsAreAdvancedBeforeTheNextRowOrAtExit)
         }
         HostJobEnd(f.driver, !c.failAtPrintedRow);
         EXPECT_EQ(f.events, c.events);
+        EXPECT_EQ(f.sink.CallsAfterFailure(), 0u) << "the row went on after its advance failed";
         if (c.sent) {
             EXPECT_EQ(f.sink.Data(), c.sent);
         }
