@@ -35,7 +35,7 @@ TEST(Page24, ShowsLayerControlsOnlyForPrinterType1)
     auto entries = kTs3;
     entries.emplace_back(L"nPrinterTyp", L"1");
     Opened layered(entries);
-    const std::string html = RenderPage(layered.page(), {"/t/x", "TS3", "TS3", "rev", {}, "", {}, {}}, nullptr);
+    const std::string html = RenderPage(layered.page(), uitest::Context(), nullptr);
     const auto rowOf = [&](const std::string& what) {
         const std::size_t at = html.find(what);
         const std::size_t begin = html.rfind("<div class=\"row\">", at);
@@ -89,7 +89,7 @@ TEST(Page24, ComboWithUnlistedValueShowsNothingAndKeepsIt)
     auto entries = kTs3;
     entries.emplace_back(L"DP24_nWave", L"3");
     Opened o(entries);
-    PageContext ctx{"/t/x", "TS3", "TS3", "rev", {}, "", {}, {}};
+    PageContext ctx = uitest::Context();
     const std::string html = RenderPage(o.page(), ctx, nullptr);
     const std::size_t select = html.find("id=\"c1118\"");
     ASSERT_NE(select, std::string::npos);
@@ -122,7 +122,9 @@ TEST(Page24, HostQueriesFromTheCurrentValues)
     }
     EXPECT_EQ(QueriesJson(o.page()), "{\"inkLevels\":3,\"dotSize\":5,\"dotVolume\":\"\"}");
     // The page comes with the answers, and with static files the browser may keep.
-    const std::string html = RenderPage(o.page(), {"/t/x", "TS3", "TS3", "rev", {}, "?v=1f", {}, {}}, nullptr);
+    PageContext ctx = uitest::Context();
+    ctx.assetQuery = "?v=1f";
+    const std::string html = RenderPage(o.page(), ctx, nullptr);
     EXPECT_NE(html.find("<dd id=\"q-ink\">3</dd>"), std::string::npos);
     EXPECT_NE(html.find("<dd id=\"q-dot\">5</dd>"), std::string::npos);
     EXPECT_NE(html.find("<dd id=\"q-vol\"></dd>"), std::string::npos);
@@ -153,7 +155,7 @@ TEST(Page24, SaveWritesTheClassKeysAndHostEntries)
 TEST(Page24, GermanCataloguePage)
 {
     Opened o(kTs3, Catalogue::ForAcceptLanguage("de"));
-    PageContext ctx{"/t/x", "TS3", "TS3", "rev", {}, "", {}, {}};
+    PageContext ctx = uitest::Context();
     const std::string html = RenderPage(o.page(), ctx, nullptr);
     EXPECT_NE(html.find("lang=\"de\""), std::string::npos);
     EXPECT_NE(html.find("Geräteoptionen"), std::string::npos);
@@ -182,7 +184,7 @@ TEST(PageSessions, EveryModelOpensRendersAndSavesItsPage)
         SCOPED_TRACE(row.model);
         Opened o({{L"PrEnv_UID", std::to_wstring(row.uid)}, {L"$PassesValues$", L"2,4"}});
         ASSERT_TRUE(o.s.page);
-        PageContext ctx{"/t/x", "p", row.model, "rev", {}, "", {}, {}};
+        PageContext ctx = uitest::Context("p", row.model);
         EXPECT_NE(RenderPage(o.page(), ctx, nullptr).find("</html>"), std::string::npos);
         PageError error;
         // The first enabled check box of the page, turned on.
@@ -311,7 +313,7 @@ TEST(DotSizeDialog, SlidersOverTheTwelveLabels)
     EXPECT_EQ(o.Stored(L"DP14_DotSizeMedium"), L"6");
     EXPECT_EQ(o.Stored(L"DP14_DotSizeSmall"), L"11");
     EXPECT_EQ(o.Stored(L"DP14_bUseDefaultDotsize"), L"0");
-    PageContext ctx{"/t/x", "p", "m", "rev", {}, "", {}, {}};
+    PageContext ctx = uitest::Context("p", "m");
     const std::string html = RenderPage(o.page(), ctx, nullptr);
     EXPECT_NE(html.find("<span class=\"end\" aria-hidden=\"true\">72 pl</span><input type=\"range\" id=\"d1178_1163\""),
               std::string::npos);

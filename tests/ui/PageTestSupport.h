@@ -9,9 +9,21 @@
 #include <vector>
 
 #include "host/PrintEnv.h"
+#include "ui/PageHtml.h"
 #include "ui/PageSession.h"
 
 namespace uitest {
+
+// A page's context as the panel gives it: at "/t/x", made from revision "rev".
+inline mimaki::ui::PageContext Context(std::string printer = "TS3", std::string model = "TS3")
+{
+    mimaki::ui::PageContext c;
+    c.base = "/t/x";
+    c.printer = std::move(printer);
+    c.model = std::move(model);
+    c.revision = "rev";
+    return c;
+}
 
 using mimaki::ui::Catalogue;
 using mimaki::ui::Ctl;

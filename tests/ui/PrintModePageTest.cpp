@@ -283,7 +283,7 @@ TEST(PrintModePage, PassListsFollowTheChosenMode)
     // The page tells the browser each mode's passes.
     const std::string json = PrintModesJson(o.page());
     EXPECT_NE(json.find("{\"name\":\"PET 720x1440 VD\",\"passes\":[4,8]}"), std::string::npos) << json;
-    PageContext ctx{"/t/x", "p", "TS300P advanced", "rev", {}, "", {}, {}};
+    PageContext ctx = uitest::Context("p", "TS300P advanced");
     const std::string html = RenderPage(o.page(), ctx, nullptr);
     EXPECT_TRUE(std::regex_search(html, std::regex("data-passes=\"4,8\"( selected)?>PET 720x1440 VD</option>")));
     EXPECT_NE(html.find("data-mode-passes"), std::string::npos);
